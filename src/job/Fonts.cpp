@@ -1,0 +1,53 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "Fonts.h"
+
+#include <QFont>
+#include <QFontDatabase>
+#include <QStringList>
+
+namespace corvial {
+
+QString uiFaceName()
+{
+    return QStringLiteral("ＭＳ Ｐゴシック");
+}
+
+QString verticalFaceName()
+{
+    return QStringLiteral("@ＭＳ ゴシック");
+}
+
+void installJapaneseFontSubstitutions()
+{
+    // Proportional faces first for the proportional MS face, fixed-pitch ones first for the
+    // fixed one; whichever of them is installed wins.
+    const QStringList proportional = {
+        QStringLiteral("IPAPGothic"),       QStringLiteral("IPAexGothic"),
+        QStringLiteral("Noto Sans CJK JP"), QStringLiteral("Noto Sans JP"),
+        QStringLiteral("VL PGothic"),       QStringLiteral("IPAGothic"),
+        QStringLiteral("TakaoPGothic"),
+    };
+    const QStringList fixed = {
+        QStringLiteral("IPAGothic"),          QStringLiteral("Noto Sans Mono CJK JP"),
+        QStringLiteral("VL Gothic"),          QStringLiteral("IPAPGothic"),
+        QStringLiteral("Noto Sans CJK JP"),
+    };
+    const QStringList families = QFontDatabase::families();
+    auto installed = [&families](const QStringList &wanted) {
+        QStringList found;
+        for (const QString &f : wanted) {
+            if (families.contains(f, Qt::CaseInsensitive))
+                found << f;
+        }
+        return found;
+    };
+    const QStringList p = installed(proportional);
+    const QStringList f = installed(fixed);
+    QFont::insertSubstitutions(uiFaceName(), p);
+    QFont::insertSubstitutions(QStringLiteral("ＭＳ ゴシック"), f);
+    QFont::insertSubstitutions(verticalFaceName(), f);
+    QFont::insertSubstitutions(QStringLiteral("MS PGothic"), p);
+    QFont::insertSubstitutions(QStringLiteral("MS Gothic"), f);
+}
+
+} // namespace corvial
