@@ -66,8 +66,8 @@ bool parseRecord(const QByteArray &line, FamilySettings *record)
     if (fields.size() != 3)
         return false;
     FamilySettings r;
-    if (!parseField(fields.at(0), &r.offsetX) || !parseField(fields.at(1), &r.offsetY)
-        || !parseField(fields.at(2), &r.startPos))
+    if (!parseField(fields.at(0), &r.offsetX) || !parseField(fields.at(1), &r.offsetY) ||
+        !parseField(fields.at(2), &r.startPos))
         return false;
     *record = r;
     return true;
@@ -107,8 +107,8 @@ QByteArray formatSettings(const Settings &settings)
     QByteArray out;
     for (int f = 1; f <= SettingsRecordLines; ++f) {
         const FamilySettings &r = settings.family[f];
-        out += QByteArray::number(r.offsetX) + ',' + QByteArray::number(r.offsetY) + ','
-               + QByteArray::number(r.startPos) + "\r\n";
+        out += QByteArray::number(r.offsetX) + ',' + QByteArray::number(r.offsetY) + ',' +
+               QByteArray::number(r.startPos) + "\r\n";
     }
     // A line break inside the tail would push records of a later read out of place; the
     // tail read from a file never holds one.
