@@ -1,0 +1,46 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QString>
+
+class QFont;
+class QPrinter;
+class QWidget;
+
+namespace corvial {
+
+// The program's modal conversations with the user, behind one seam so the window's logic
+// can be driven without a person in front of it.
+class Dialogs
+{
+public:
+    virtual ~Dialogs() = default;
+
+    // A message with one OK button; returns when it is dismissed.
+    virtual void message(QWidget *parent, const QString &text) = 0;
+    // A failure reported by the platform (file, printer), with one OK button.
+    virtual void error(QWidget *parent, const QString &text) = 0;
+    // A warning with Yes and No; true for Yes.
+    virtual bool askYesNo(QWidget *parent, const QString &caption, const QString &text) = 0;
+    // The printer choice; true when the user confirmed, and *printer is then set up.
+    virtual bool choosePrinter(QWidget *parent, QPrinter *printer) = 0;
+    // A file-save choice with a Qt name filter; empty when cancelled. Never asks about
+    // overwriting: the caller asks once itself.
+    virtual QString saveFileName(QWidget *parent, const QString &filter) = 0;
+    // The font choice, starting from *font; true and *font replaced when confirmed.
+    virtual bool chooseFont(QWidget *parent, QFont *font) = 0;
+};
+
+// The platform's own dialogs.
+class QtDialogs : public Dialogs
+{
+public:
+    void message(QWidget *parent, const QString &text) override;
+    void error(QWidget *parent, const QString &text) override;
+    bool askYesNo(QWidget *parent, const QString &caption, const QString &text) override;
+    bool choosePrinter(QWidget *parent, QPrinter *printer) override;
+    QString saveFileName(QWidget *parent, const QString &filter) override;
+    bool chooseFont(QWidget *parent, QFont *font) override;
+};
+
+} // namespace corvial

@@ -1,0 +1,226 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "job/SheetTypes.h"
+
+#include <QByteArray>
+#include <QDate>
+#include <QFont>
+#include <QMainWindow>
+#include <QString>
+#include <QVector>
+#include <functional>
+#include <memory>
+
+class QAction;
+class QCheckBox;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPlainTextEdit;
+class QPrinter;
+class QRadioButton;
+class QTimer;
+class QToolButton;
+class QPushButton;
+
+namespace corvial {
+
+class Dialogs;
+class PageCanvas;
+class TAboutBox;
+class TfrmLib;
+class TImage;
+class TListBox;
+class TShape;
+class XlsApi;
+
+// What the main window talks to outside itself. Every member has a working default; tests
+// replace them with fakes.
+struct MainWindowEnvironment
+{
+    QString appDir;                       // folder of start.txt; empty = the executable's
+    std::shared_ptr<Dialogs> dialogs;     // null = the platform's dialogs
+    std::function<std::unique_ptr<PageCanvas>(QPrinter *)> canvasFactory; // null = the printer
+    std::shared_ptr<XlsApi> workbook;     // null = the workbook library
+    std::function<QDate()> today;         // null = the local date
+};
+
+// The main window: all state of the program, the entry screen and the print screen.
+class TfrmMain : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit TfrmMain(MainWindowEnvironment environment = {}, QWidget *parent = nullptr);
+    ~TfrmMain() override;
+
+    // True when start.txt was missing: the window closes itself at the timer's next tick.
+    bool closesAtFirstTick() const { return closeAtFirstTick; }
+    // Warnings about start.txt found while creating the window, shown once it is open.
+    void showStartupWarnings();
+
+    // Controls, named as the program has always named them. The window owns them.
+    QWidget *central = nullptr;
+    QToolButton *cmdVersion = nullptr, *cmdExcel = nullptr, *cmdBack = nullptr, *cmdEnd = nullptr;
+    QLabel *Label4 = nullptr, *Label2 = nullptr;
+    QFrame *pnlMain = nullptr, *pnlPrint = nullptr;
+    QFrame *pnlCircle = nullptr, *pnlRect = nullptr, *PnlTube = nullptr, *pnlMicro = nullptr;
+    TImage *image7 = nullptr, *Image2 = nullptr, *Image4 = nullptr, *Image6 = nullptr;
+    QTimer *Timer1 = nullptr;
+    QMenu *N1 = nullptr;
+    QAction *N2 = nullptr, *N3 = nullptr, *N4 = nullptr, *Font1 = nullptr;
+    QMenu *PopupMenu1 = nullptr;
+
+    // Entry screen.
+    QLabel *Label3 = nullptr, *Label14 = nullptr, *Label1 = nullptr, *Label5 = nullptr;
+    QLineEdit *Edit2 = nullptr;
+    QPlainTextEdit *Memo5 = nullptr, *Memo8 = nullptr;
+    QGroupBox *RadioGroup1 = nullptr;
+    QRadioButton *RadioGroup1Items[4] = {};
+    TListBox *ListBox12 = nullptr, *ListBox2 = nullptr, *ListBox1 = nullptr;
+    QPushButton *cmdPrintSet = nullptr;
+    QGroupBox *GroupBox1 = nullptr;
+    QRadioButton *RadioButton10 = nullptr, *RadioButton2 = nullptr, *RadioButton5 = nullptr,
+                 *RadioButton6 = nullptr, *RadioButton9 = nullptr, *RadioButton11 = nullptr,
+                 *RadioButton12 = nullptr, *RadioButton3 = nullptr, *RadioButton1 = nullptr,
+                 *RadioButton13 = nullptr;
+
+    // Print screen.
+    TListBox *ListBox20 = nullptr, *ListBox23 = nullptr, *ListBox25 = nullptr;
+    TListBox *ListBox21 = nullptr, *ListBox19 = nullptr;
+    QLabel *Label8 = nullptr, *Label26 = nullptr, *Label38 = nullptr, *Label29 = nullptr,
+           *Label25 = nullptr;
+    QGroupBox *GroupBox14 = nullptr, *GroupBox2 = nullptr;
+    QFrame *pnl150 = nullptr, *pnlNum = nullptr, *pnlmemo = nullptr;
+    TShape *Shape1 = nullptr, *Shape2 = nullptr;
+    QLabel *Label6 = nullptr, *Label7 = nullptr, *Panel5 = nullptr;
+    QCheckBox *CheckBox1 = nullptr;
+    QPlainTextEdit *Memo3 = nullptr, *Memo7 = nullptr;
+    QToolButton *cmdPrint = nullptr;
+    QRadioButton *RadioButton4 = nullptr, *RadioButton7 = nullptr, *RadioButton8 = nullptr;
+
+    TAboutBox *AboutBox = nullptr;
+    TfrmLib *frmLib = nullptr;
+
+    // Preview cells: element i (1-based) is label position i of the sheet.
+    QVector<TShape *> circleShapes, rectShapes, tube95Shapes, tube72Shapes;
+
+signals:
+    // The window has closed; the program ends with it.
+    void closed();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    friend struct TfrmMainProbe;
+
+    // Window construction.
+    void buildControls();
+    void buildMenus();
+    void buildEntryScreen();
+    void buildPrintScreen();
+    void buildPreviews();
+    void connectHandlers();
+
+    // Application shell.
+    void FormCreate();
+    void ShowScreen(int mode);
+    void ShowProofPanel(int kind);
+    void ArrangeToolButtons(int state);
+    void cmdBackClick();
+    void cmdEndClick();
+    void cmdVersionClick();
+    void N4Click();
+    void Timer1Timer();
+    void companionDismissed();
+
+    // Settings file.
+    void LoadSettings();
+    void SaveSettings();
+    void ListBox23Click();
+    void ListBox25Click();
+
+    // Sheet types.
+    void chooseSheetType(int sheetType);
+    void ShowEntryLayout(int layout);
+    void ShowRepeatChoice(int flag);
+
+    // Label content entry.
+    void ListBox2Click();
+    void ListBox1Click();
+    void ListBox12Click();
+    void Edit2Change();
+    void Memo8Change();
+    void Memo5Change();
+    void N2Click();
+    void N3Click();
+    void setNumberStyle(int style);
+    void setMemo8MaxLength(int bytes);
+
+    // Print setup and proof label.
+    void cmdPrintSetClick();
+    void buildProofLabel(int family);
+    void ListBox19Click();
+    void ListBox21Click();
+    void CheckBox1Click();
+    void Font1Click();
+    void RadioButton4Click();
+    void RadioButton7Click();
+    void RadioButton8Click();
+    void setCircleProofColours(const QColor &background);
+
+    // Sheet preview.
+    void SetUpPreview(int family);
+    void PaintPreviewSheet(int family, int sheet);
+    void previewMouseMove(int x, int y);
+    void previewClick(int family);
+    void ListBox20Click();
+    const QVector<TShape *> &shapesOf(int family) const;
+
+    // Printing.
+    void cmdPrintClick();
+    bool PrintCircleJob();
+    bool PrintRectJob(int type);
+    bool PrintTube95Job(int type);
+    bool PrintTube72Job(int type);
+    bool runPrintJob(int type);
+    void resetProofColoursAfterPrint();
+
+    // Workbook export.
+    void cmdExcelClick();
+
+    int family() const { return FamilyOfType(sheetType); }
+
+    MainWindowEnvironment mEnv;
+    std::unique_ptr<QPrinter> mPrinter; // one printer for the whole run keeps the user's choice
+    QString mStartupWarning;
+    int mMemo8MaxLength = 38;
+    bool mInTextLimit = false;
+
+    // Main-window state.
+    QString appDir;
+    int sheetType = 1;
+    int sampleCount = 30;
+    int repeatCount = 1;
+    int initialValue = 1;
+    int numberStyle = 0;
+    int printAlign = 1;
+    int sheetCount = 0;
+    int startPos[FamilyCount + 1] = {0, 1, 1, 1, 1};
+    int offsetX[FamilyCount + 1] = {};
+    int offsetY[FamilyCount + 1] = {};
+    QByteArray settingsTail;
+    QFont labelFont;
+    QFont mFontDialogFont; // FontDialog1's own font, kept from one use to the next
+    int mouseX = 0;
+    int mouseY = 0;
+    bool closeAtFirstTick = false;
+    bool colorsResetPending = false;
+    int32_t bookHandle = 0;
+};
+
+} // namespace corvial
