@@ -104,15 +104,21 @@ TfrmMain::TfrmMain(MainWindowEnvironment environment, QWidget *parent)
     Timer1->start();
     FormCreate();
 
-    AboutBox = new TAboutBox(this);
+    // Top-level windows of their own: as children they would be disabled together with the
+    // main window while they are open, and their OK could never be pressed.
+    AboutBox = new TAboutBox();
     AboutBox->hide();
-    frmLib = new TfrmLib(this);
+    frmLib = new TfrmLib();
     frmLib->hide();
     connect(AboutBox, &TAboutBox::dismissed, this, &TfrmMain::companionDismissed);
     connect(frmLib, &TfrmLib::dismissed, this, &TfrmMain::companionDismissed);
 }
 
-TfrmMain::~TfrmMain() = default;
+TfrmMain::~TfrmMain()
+{
+    delete AboutBox;
+    delete frmLib;
+}
 
 void TfrmMain::buildControls()
 {

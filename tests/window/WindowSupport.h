@@ -1,0 +1,206 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "../support/RecordingCanvas.h"
+#include "Controls.h"
+#include "Dialogs.h"
+#include "TfrmMain.h"
+#include "export/XlsApi.h"
+
+#include <QFile>
+#include <QFont>
+#include <QListWidget>
+#include <QPrinter>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QTest>
+#include <memory>
+
+namespace corvial {
+
+// Reaches the window's private state the way a debugger would; the tests read and seed it.
+struct TfrmMainProbe
+{
+    static int &sheetType(TfrmMain &w) { return w.sheetType; }
+    static int &sampleCount(TfrmMain &w) { return w.sampleCount; }
+    static int &repeatCount(TfrmMain &w) { return w.repeatCount; }
+    static int &initialValue(TfrmMain &w) { return w.initialValue; }
+    static int &numberStyle(TfrmMain &w) { return w.numberStyle; }
+    static int &printAlign(TfrmMain &w) { return w.printAlign; }
+    static int &sheetCount(TfrmMain &w) { return w.sheetCount; }
+    static int &startPos(TfrmMain &w, int f) { return w.startPos[f]; }
+    static int &offsetX(TfrmMain &w, int f) { return w.offsetX[f]; }
+    static int &offsetY(TfrmMain &w, int f) { return w.offsetY[f]; }
+    static QByteArray &settingsTail(TfrmMain &w) { return w.settingsTail; }
+    static QFont &labelFont(TfrmMain &w) { return w.labelFont; }
+    static QString appDir(TfrmMain &w) { return w.appDir; }
+    static int mouseX(TfrmMain &w) { return w.mouseX; }
+    static int mouseY(TfrmMain &w) { return w.mouseY; }
+    static bool closeAtFirstTick(TfrmMain &w) { return w.closeAtFirstTick; }
+    static bool &colorsResetPending(TfrmMain &w) { return w.colorsResetPending; }
+    static int memo8MaxLength(TfrmMain &w) { return w.mMemo8MaxLength; }
+    static void tick(TfrmMain &w) { w.Timer1Timer(); }
+    static void printSet(TfrmMain &w) { w.cmdPrintSetClick(); }
+};
+
+// Dialog answers scripted by the test, and a record of what was asked.
+class FakeDialogs : public Dialogs
+{
+public:
+    QStringList messages;
+    QStringList errors;
+    QStringList questions;
+    bool answerYes = true;
+    bool printerAccepted = true;
+    int printerAsked = 0;
+    QString saveName;
+    int saveAsked = 0;
+    QString lastFilter;
+    bool fontAccepted = true;
+    QFont fontToChoose;
+    QFont fontOffered;
+    int fontAsked = 0;
+
+    void message(QWidget *, const QString &text) override { messages << text; }
+    void error(QWidget *, const QString &text) override { errors << text; }
+    bool askYesNo(QWidget *, const QString &caption, const QString &text) override
+    {
+        questions << caption + QLatin1Char('|') + text;
+        return answerYes;
+    }
+    bool choosePrinter(QWidget *, QPrinter *) override
+    {
+        ++printerAsked;
+        return printerAccepted;
+    }
+    QString saveFileName(QWidget *, const QString &filter) override
+    {
+        ++saveAsked;
+        lastFilter = filter;
+        return saveName;
+    }
+    bool chooseFont(QWidget *, QFont *font) override
+    {
+        ++fontAsked;
+        fontOffered = *font;
+        if (fontAccepted)
+            *font = fontToChoose;
+        return fontAccepted;
+    }
+};
+
+// A workbook library that only counts what it is asked, for window-level export tests.
+class CountingXls : public XlsApi
+{
+public:
+    int created = 0;
+    QByteArray path;
+    QList<QByteArray> texts;
+    int32_t closeStatus = 0;
+
+    int32_t XlsCreateBook(const QByteArray &p, int32_t, int32_t, int32_t *handle) override
+    {
+        ++created;
+        path = p;
+        if (handle)
+            *handle = 1;
+        return 0;
+    }
+    int32_t POS2(int32_t c, int32_t r, int32_t, int32_t) override { return r * 256 + c; }
+    int32_t POS(int32_t c, int32_t r, int32_t, int32_t) override { return r * 256 + c; }
+    void XlsPutStr(const QByteArray &text, int32_t) override { texts << text; }
+    void XlsPutRowHeight(double, int32_t) override {}
+    void XlsPutLineTop(int32_t, int32_t) override {}
+    void XlsPutLineBottom(int32_t, int32_t) override {}
+    void XlsPutLineLeft(int32_t, int32_t) override {}
+    void XlsPutLineRight(int32_t, int32_t) override {}
+    void XlsPutColWidth(int32_t, int32_t) override {}
+    void XlsPutFontColor(int32_t, int32_t) override {}
+    void XlsPutBackColor(int32_t, int32_t) override {}
+    int32_t XlsCloseBook(int32_t) override { return closeStatus; }
+};
+
+// Hands the window a canvas that draws into one the test keeps, so the recording outlives
+// the print.
+class ForwardingCanvas : public PageCanvas
+{
+public:
+    explicit ForwardingCanvas(PageCanvas &target) : mTarget(target) {}
+    int resolutionX() const override { return mTarget.resolutionX(); }
+    int resolutionY() const override { return mTarget.resolutionY(); }
+    bool beginDocument() override { return mTarget.beginDocument(); }
+    bool newPage() override { return mTarget.newPage(); }
+    bool endDocument() override { return mTarget.endDocument(); }
+    void setPen(int w, ColourValue c) override { mTarget.setPen(w, c); }
+    void setSolidBrush(ColourValue c) override { mTarget.setSolidBrush(c); }
+    void clearBrush() override { mTarget.clearBrush(); }
+    void ellipse(int a, int b, int c, int d) override { mTarget.ellipse(a, b, c, d); }
+    void rectangle(int a, int b, int c, int d) override { mTarget.rectangle(a, b, c, d); }
+    void setFont(const QFont &f) override { mTarget.setFont(f); }
+    void setFontSize(int p) override { mTarget.setFontSize(p); }
+    void setFontColour(ColourValue c) override { mTarget.setFontColour(c); }
+    void textOut(int x, int y, const QString &t) override { mTarget.textOut(x, y, t); }
+    int textWidth(const QString &t) const override { return mTarget.textWidth(t); }
+    QString errorString() const override { return mTarget.errorString(); }
+
+private:
+    PageCanvas &mTarget;
+};
+
+// A program folder with a start.txt, and a main window created on it with fakes.
+struct WindowFixture
+{
+    QTemporaryDir dir;
+    std::shared_ptr<FakeDialogs> dialogs = std::make_shared<FakeDialogs>();
+    std::shared_ptr<CountingXls> xls = std::make_shared<CountingXls>();
+    RecordingCanvas canvas{300, 300}; // what every print of the window draws
+    int canvasesMade = 0;
+    std::unique_ptr<TfrmMain> window;
+
+    static QByteArray defaultSettings() { return "10,10,1\r\n10,10,1\r\n10,10,1\r\n10,10,1\r\n\r\n"; }
+
+    QString settingsPath() const { return dir.filePath(QStringLiteral("start.txt")); }
+
+    void writeSettings(const QByteArray &content) const
+    {
+        QFile f(settingsPath());
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(content);
+    }
+
+    QByteArray readSettings() const
+    {
+        QFile f(settingsPath());
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+
+    // Creates the window; with settings == nullptr no start.txt is written.
+    TfrmMain &create(const char *settings = "10,10,1\r\n10,10,1\r\n10,10,1\r\n10,10,1\r\n\r\n")
+    {
+        if (settings)
+            writeSettings(QByteArray(settings));
+        MainWindowEnvironment env;
+        env.appDir = dir.path();
+        env.dialogs = dialogs;
+        env.workbook = xls;
+        env.today = [] { return QDate(2026, 12, 7); };
+        env.canvasFactory = [this](QPrinter *) -> std::unique_ptr<PageCanvas> {
+            ++canvasesMade;
+            return std::make_unique<ForwardingCanvas>(canvas);
+        };
+        window = std::make_unique<TfrmMain>(env);
+        return *window;
+    }
+};
+
+// Selects row in a list box as a user does: a click on the item.
+inline void clickRow(TListBox *list, int row)
+{
+    QListWidgetItem *item = list->item(row);
+    QVERIFY(item);
+    list->scrollToItem(item);
+    const QRect r = list->visualItemRect(item);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, r.center());
+}
+
+} // namespace corvial
