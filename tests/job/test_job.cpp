@@ -1,0 +1,461 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "job/NumberText.h"
+#include "job/ProofLabel.h"
+#include "job/SheetTypes.h"
+#include "job/ShiftJis.h"
+#include "job/TextLimits.h"
+
+#include <QtTest>
+
+#include <functional>
+
+using namespace corvial;
+
+namespace {
+
+using Limit = std::function<QString(const QString &)>;
+
+enum class Box { Edit2, Memo8, Memo5 };
+
+int boxMaxBytes(Box box, int sheetType)
+{
+    if (box == Box::Memo5)
+        return Memo5MaxBytes;
+    const int limit = sheetTypeInfo(sheetType).memo8Limit;
+    return limit > 0 ? limit : Memo8InitialMaxBytes;
+}
+
+Limit limitFor(Box box, int sheetType, int maxBytes)
+{
+    switch (box) {
+    case Box::Edit2:
+        return [=](const QString &t) { return limitEdit2Text(t, sheetType); };
+    case Box::Memo8:
+        return [=](const QString &t) { return limitMemo8Text(t, sheetType, maxBytes); };
+    case Box::Memo5:
+        break;
+    }
+    return [=](const QString &t) { return limitMemo5Text(t, sheetType, maxBytes); };
+}
+
+// The keys a user presses to type the text: Enter for each line break (CR LF, CR or LF),
+// one key per character otherwise (a surrogate pair is one character).
+QStringList keystrokes(const QString &text)
+{
+    QStringList keys;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text.at(i) == QLatin1Char('\r') || text.at(i) == QLatin1Char('\n')) {
+            if (text.at(i) == QLatin1Char('\r') && i + 1 < text.size() &&
+                text.at(i + 1) == QLatin1Char('\n'))
+                ++i;
+            keys << QStringLiteral("\n");
+        } else if (text.at(i).isHighSurrogate() && i + 1 < text.size()) {
+            keys << text.mid(i++, 2);
+        } else {
+            keys << text.mid(i, 1);
+        }
+    }
+    return keys;
+}
+
+// A box with a native maximum length refuses a key whose result would exceed it before
+// any change handler runs; a box without one passes every key to the handler, which then
+// applies all limits itself. Both must end where a paste of the whole text ends.
+QString typeInto(const QStringList &keys, const Limit &limit, int refuseAbove)
+{
+    QString state;
+    for (const QString &key : keys) {
+        const QString candidate = state + key;
+        if (refuseAbove >= 0 && sjisLength(candidate) > refuseAbove)
+            continue;
+        state = limit(candidate);
+    }
+    return state;
+}
+
+QString repeated(const QString &piece, int times)
+{
+    return piece.repeated(times);
+}
+
+} // namespace
+
+class TestJob : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void edit2_data();
+    void edit2();
+    void memo8_data();
+    void memo8();
+    void memo8PerType_data();
+    void memo8PerType();
+    void memo5_data();
+    void memo5();
+    void typingEqualsPaste_data();
+    void typingEqualsPaste();
+    void circleProof_data();
+    void circleProof();
+    void markers_data();
+    void markers();
+    void memoFontSize_data();
+    void memoFontSize();
+    void numberFontSize_data();
+    void numberFontSize();
+    void shiftJisBytes_data();
+    void shiftJisBytes();
+    void numberTexts_data();
+    void numberTexts();
+};
+
+void TestJob::edit2_data()
+{
+    QTest::addColumn<int>("sheetType");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("ABCDEF") << 1 << QStringLiteral("ABCDEF") << QStringLiteral("ABCDE");
+    QTest::newRow("exactly 5") << 1 << QStringLiteral("ABCDE") << QStringLiteral("ABCDE");
+    QTest::newRow("empty") << 1 << QString() << QString();
+    QTest::newRow("three full-width") << 1 << QStringLiteral("あいう") << QStringLiteral("あい");
+    QTest::newRow("partial at the end") << 1 << QStringLiteral("ABCDあ") << QStringLiteral("ABCD");
+    QTest::newRow("half-width katakana")
+        << 1 << QStringLiteral("ｱｲｳｴｵｶ") << QStringLiteral("ｱｲｳｴｵ");
+    QTest::newRow("narrow after a dropped wide")
+        << 1 << QStringLiteral("あいうA") << QStringLiteral("あいA");
+    QTest::newRow("other type untouched")
+        << 2 << QStringLiteral("ABCDEFGH") << QStringLiteral("ABCDEFGH");
+    QTest::newRow("unknown type untouched")
+        << 0 << QStringLiteral("ABCDEFGH") << QStringLiteral("ABCDEFGH");
+}
+
+void TestJob::edit2()
+{
+    QFETCH(int, sheetType);
+    QFETCH(QString, text);
+    QFETCH(QString, expected);
+    QCOMPARE(limitEdit2Text(text, sheetType), expected);
+}
+
+void TestJob::memo8_data()
+{
+    QTest::addColumn<int>("sheetType");
+    QTest::addColumn<int>("maxBytes");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("type 2 long first line")
+        << 2 << 16 << QStringLiteral("12345678") << QStringLiteral("1234567");
+    QTest::newRow("type 2 third line emptied")
+        << 2 << 16 << QStringLiteral("ab\ncd\nef") << QStringLiteral("ab\ncd\n");
+    QTest::newRow("type 2 break beyond max")
+        << 2 << 16 << QStringLiteral("1234567\n1234567\n") << QStringLiteral("1234567\n1234567");
+    QTest::newRow("type 2 partial wide dropped")
+        << 2 << 16 << QStringLiteral("あいうえ") << QStringLiteral("あいう");
+    QTest::newRow("type 2 half-width katakana")
+        << 2 << 16 << QStringLiteral("ｱｲｳｴｵｶｷｸ\nｱｲｳｴｵｶｷｸ") << QStringLiteral("ｱｲｳｴｵｶｷ\nｱｲｳｴｵｶｷ");
+    QTest::newRow("type 2 CR LF input")
+        << 2 << 16 << QStringLiteral("ab\r\ncd\r\nef") << QStringLiteral("ab\ncd\n");
+    QTest::newRow("type 2 lone CR")
+        << 2 << 16 << QStringLiteral("ab\rcd") << QStringLiteral("ab\ncd");
+    QTest::newRow("type 2 emoji counts 2")
+        << 2 << 16 << QStringLiteral("ABCDE\U0001F600x") << QStringLiteral("ABCDE\U0001F600");
+    QTest::newRow("type 2 katakana after a char without a form")
+        << 2 << 16 << QStringLiteral("\U0001F600ｱｲｳｴｵｶ") << QStringLiteral("\U0001F600ｱｲｳｴｵ");
+    QTest::newRow("type 9 13-byte lines")
+        << 9 << 40 << QStringLiteral("1234567890123\n1234567890123\n1234567890123")
+        << QStringLiteral("123456789012\n123456789012\n123456789012");
+    QTest::newRow("type 9 fourth line emptied")
+        << 9 << 40 << QStringLiteral("1234567890123\n1234567890123\nabc\ndef")
+        << QStringLiteral("123456789012\n123456789012\nabc\n");
+    QTest::newRow("type 8 lines 4-6 emptied, 7 on kept")
+        << 8 << 49 << QStringLiteral("a\nb\nc\nd\ne\nf\ng\nh")
+        << QStringLiteral("a\nb\nc\n\n\n\ng\nh");
+    QTest::newRow("type 5 line 7 held by max")
+        << 5 << 26 << QStringLiteral("a\nb\nc\nd\ne\nf\n") + repeated(QStringLiteral("g"), 16)
+        << QStringLiteral("a\nb\n\n\n\n\n") + repeated(QStringLiteral("g"), 12);
+    QTest::newRow("type 1 only empties lines 3-6")
+        << 1 << 38 << QStringLiteral("12345678901234567890\nb\nc\nd")
+        << QStringLiteral("12345678901234567890\nb\n\n");
+    QTest::newRow("max never splits a wide char")
+        << 3 << 5 << QStringLiteral("ABCDあ") << QStringLiteral("ABCD");
+    QTest::newRow("max zero") << 2 << 0 << QStringLiteral("a\nb") << QString();
+    QTest::newRow("negative max") << 2 << -4 << QStringLiteral("a") << QString();
+    QTest::newRow("max before line rules would lose line 2")
+        << 8 << 49
+        << repeated(QStringLiteral("x"), 20) + QLatin1Char('\n') +
+               repeated(QStringLiteral("y"), 20) + QLatin1Char('\n') +
+               repeated(QStringLiteral("z"), 20)
+        << repeated(QStringLiteral("x"), 15) + QLatin1Char('\n') +
+               repeated(QStringLiteral("y"), 15) + QLatin1Char('\n') +
+               repeated(QStringLiteral("z"), 15);
+}
+
+void TestJob::memo8()
+{
+    QFETCH(int, sheetType);
+    QFETCH(int, maxBytes);
+    QFETCH(QString, text);
+    QFETCH(QString, expected);
+    QCOMPARE(limitMemo8Text(text, sheetType, maxBytes), expected);
+}
+
+void TestJob::memo8PerType_data()
+{
+    // Seven lines of 20 bytes, with room to spare: which lines keep how much.
+    QTest::addColumn<int>("sheetType");
+    QTest::addColumn<QList<int>>("lineBytes");
+    QTest::newRow("1") << 1 << QList<int>{20, 20, 0, 0, 0, 0, 20};
+    QTest::newRow("2") << 2 << QList<int>{7, 7, 0, 0, 0, 0, 20};
+    QTest::newRow("3") << 3 << QList<int>{20, 20, 0, 0, 0, 0, 20};
+    QTest::newRow("4") << 4 << QList<int>{20, 20, 0, 0, 0, 0, 20};
+    QTest::newRow("5") << 5 << QList<int>{12, 12, 0, 0, 0, 0, 20};
+    QTest::newRow("6") << 6 << QList<int>{10, 10, 0, 0, 0, 0, 20};
+    QTest::newRow("7") << 7 << QList<int>{12, 12, 0, 0, 0, 0, 20};
+    QTest::newRow("8") << 8 << QList<int>{15, 15, 15, 0, 0, 0, 20};
+    QTest::newRow("9") << 9 << QList<int>{12, 12, 12, 0, 0, 0, 20};
+    QTest::newRow("10") << 10 << QList<int>{15, 15, 15, 0, 0, 0, 20};
+}
+
+void TestJob::memo8PerType()
+{
+    QFETCH(int, sheetType);
+    QFETCH(QList<int>, lineBytes);
+    const QString text = QStringList(7, QString(20, QLatin1Char('x'))).join(QLatin1Char('\n'));
+    const QStringList lines = memoLines(limitMemo8Text(text, sheetType, 1000));
+    QList<int> got;
+    for (const QString &line : lines)
+        got << int(line.size());
+    QCOMPARE(got, lineBytes);
+    const int checked = lineBytes.at(2) ? 3 : (lineBytes.at(0) < 20 ? 2 : 0);
+    QCOMPARE(memo8CheckedLines(sheetType), checked);
+    QCOMPARE(memo8LineLimit(sheetType), checked ? lineBytes.at(0) : 0);
+}
+
+void TestJob::memo5_data()
+{
+    QTest::addColumn<int>("sheetType");
+    QTest::addColumn<int>("maxBytes");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("11-byte line") << 3 << 88 << QStringLiteral("12345678901")
+                                  << QStringLiteral("1234567890");
+    QTest::newRow("fifth line emptied")
+        << 3 << 88 << QStringLiteral("a\nb\nc\nd\ne") << QStringLiteral("a\nb\nc\nd\n");
+    QTest::newRow("fourth line cut") << 3 << 88 << QStringLiteral("a\nb\nc\nあいうえおか")
+                                     << QStringLiteral("a\nb\nc\nあいうえお");
+    QTest::newRow("lines 5-11 emptied, 12 kept")
+        << 3 << 88 << QStringLiteral("1\n2\n3\n4\n5\n6\n7\n8\n9\n10\n11\n12\n13")
+        << QStringLiteral("1\n2\n3\n4\n\n\n\n\n\n\n\n12\n13");
+    QTest::newRow("other type: no line cut, lines 5-11 emptied")
+        << 2 << 88 << QStringLiteral("12345678901\nb\nc\nd\ne")
+        << QStringLiteral("12345678901\nb\nc\nd\n");
+    QTest::newRow("line 12 held by max")
+        << 3 << 88
+        << QStringList(4, QString(10, QLatin1Char('m'))).join(QLatin1Char('\n')) +
+               QString(8, QLatin1Char('\n')) + QString(40, QLatin1Char('z'))
+        << QStringList(4, QString(10, QLatin1Char('m'))).join(QLatin1Char('\n')) +
+               QString(8, QLatin1Char('\n')) + QString(26, QLatin1Char('z'));
+}
+
+void TestJob::memo5()
+{
+    QFETCH(int, sheetType);
+    QFETCH(int, maxBytes);
+    QFETCH(QString, text);
+    QFETCH(QString, expected);
+    QCOMPARE(limitMemo5Text(text, sheetType, maxBytes), expected);
+}
+
+void TestJob::typingEqualsPaste_data()
+{
+    QTest::addColumn<QString>("text");
+    const QString wide = QStringLiteral("検体番号試料保存容器冷凍庫");
+    QTest::newRow("full-width lines") << wide + QLatin1Char('\n') + wide + QLatin1Char('\n') + wide;
+    QTest::newRow("half-width katakana") << QStringLiteral("ｹﾝﾀｲﾊﾞﾝｺﾞｳｼﾘｮｳ\nﾎｿﾞﾝﾖｳｷ\nﾚｲﾄｳｺ");
+    QTest::newRow("mixed widths") << QStringLiteral("あいうAえおBかCき\nｱあｲいｳうｴえ\nXYあZ");
+    QTest::newRow("wide cut, narrow fits")
+        << QStringLiteral("あいうえお1234\nかきくけこ567\nさしすせそ89");
+    QTest::newRow("long line") << QString(120, QLatin1Char('L'));
+    QTest::newRow("many lines")
+        << QStringList(15, QStringLiteral("row ｱ行")).join(QLatin1Char('\n'));
+    QTest::newRow("many empty lines then text")
+        << QString(10, QLatin1Char('\n')) + QStringLiteral("tail text here");
+    QTest::newRow("CR LF input") << QStringLiteral(
+        "line1abcdefghij\r\nline2\r\n\r\nline4\r\nline5\r\nx\r\ny\r\nz");
+    QTest::newRow("bare LF input")
+        << QStringLiteral("line1abcdefghij\nline2\n\nline4\nline5\nx\ny\nz");
+    QTest::newRow("lone CR input") << QStringLiteral("ab\rcd\ref\rgh");
+    QTest::newRow("max reached past line 6") << QStringLiteral(
+        "a\nb\nc\nd\ne\nf\nｱｲｳえおかきくけこさしすせそたちつてとなにぬねの0123456789");
+    QTest::newRow("emoji") << QStringLiteral(
+        "AB\U0001F600CD\U0001F600EF\U0001F600GH\n\U0001F600\U0001F600");
+}
+
+void TestJob::typingEqualsPaste()
+{
+    QFETCH(QString, text);
+    const QStringList keys = keystrokes(text);
+    for (Box box : {Box::Edit2, Box::Memo8, Box::Memo5}) {
+        // Edit2 is limited for the circle type only and leaves other types' text alone.
+        const int lastType = box == Box::Edit2 ? 1 : SheetTypeCount;
+        for (int type = 1; type <= lastType; ++type) {
+            const int maxBytes = boxMaxBytes(box, type);
+            const Limit limit = limitFor(box, type, maxBytes);
+            const QString pasted = limit(text);
+            const QString where = QStringLiteral("box %1, type %2").arg(int(box)).arg(type);
+            QVERIFY2(limit(pasted) == pasted, qPrintable(where));
+            QVERIFY2(typeInto(keys, limit, -1) == pasted, qPrintable(where));
+            if (box != Box::Edit2)
+                QVERIFY2(typeInto(keys, limit, maxBytes) == pasted, qPrintable(where));
+            if (box != Box::Edit2 || type == 1)
+                QVERIFY2(sjisLength(pasted) <= (box == Box::Edit2 ? Edit2MaxBytes : maxBytes),
+                         qPrintable(where));
+        }
+    }
+}
+
+void TestJob::circleProof_data()
+{
+    QTest::addColumn<QString>("entry");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("empty") << QString() << QString();
+    QTest::newRow("short") << QStringLiteral("AB") << QStringLiteral("AB");
+    QTest::newRow("long") << QStringLiteral("ABCDEFG") << QStringLiteral("ABCDE");
+    QTest::newRow("full-width") << QStringLiteral("あいう") << QStringLiteral("あい");
+    QTest::newRow("wide across the limit") << QStringLiteral("ABCDあ") << QStringLiteral("ABCD");
+}
+
+void TestJob::circleProof()
+{
+    QFETCH(QString, entry);
+    QFETCH(QString, expected);
+    QCOMPARE(circleProofText(entry), expected);
+}
+
+void TestJob::markers_data()
+{
+    QTest::addColumn<int>("item");
+    QTest::addColumn<QByteArray>("sjis");
+    QTest::newRow("-20") << 0 << QByteArray("\x81\x7c\x82\x51\x82\x4f\x81\x8e");
+    QTest::newRow("-80") << 1 << QByteArray("\x81\x7c\x82\x57\x82\x4f\x81\x8e");
+    QTest::newRow("caution") << 2 << QByteArray("\x92\x8d\x88\xd3");
+    QTest::newRow("danger") << 3 << QByteArray("\x8a\xeb\x8c\xaf");
+    QTest::newRow("below") << -1 << QByteArray();
+    QTest::newRow("above") << 4 << QByteArray();
+}
+
+void TestJob::markers()
+{
+    QFETCH(int, item);
+    QFETCH(QByteArray, sjis);
+    QCOMPARE(toSjis(markerText(item)), sjis);
+}
+
+void TestJob::memoFontSize_data()
+{
+    QTest::addColumn<QString>("memo");
+    QTest::addColumn<int>("points");
+    QTest::newRow("empty") << QString() << 12;
+    QTest::newRow("5 and 7 bytes") << QStringLiteral("ABCDE\nABCDEFG") << 10;
+    QTest::newRow("both 5 or less") << QStringLiteral("ABCDE\nABCDE") << 12;
+    QTest::newRow("6") << QStringLiteral("ABCDEF") << 10;
+    QTest::newRow("8 on line 2") << QStringLiteral("A\nABCDEFGH") << 9;
+    QTest::newRow("9") << QStringLiteral("ABCDEFGHI") << 9;
+    QTest::newRow("10") << QStringLiteral("ABCDEFGHIJ") << 8;
+    QTest::newRow("15") << QStringLiteral("ABCDEFGHIJKLMNO") << 8;
+    QTest::newRow("third line ignored") << QStringLiteral("A\nB\nCCCCCCCCCCCC") << 12;
+    QTest::newRow("full-width 6 bytes") << QStringLiteral("あいう") << 10;
+    QTest::newRow("full-width 8 bytes") << QStringLiteral("X\nあいうえ") << 9;
+    QTest::newRow("CR LF between lines") << QStringLiteral("ABCDEFGH\r\nA") << 9;
+}
+
+void TestJob::memoFontSize()
+{
+    QFETCH(QString, memo);
+    QFETCH(int, points);
+    QCOMPARE(memoFontSizeForText(memo), points);
+}
+
+void TestJob::numberFontSize_data()
+{
+    QTest::addColumn<int>("n");
+    QTest::addColumn<int>("style");
+    QTest::addColumn<int>("points");
+    QTest::newRow("7 padded") << 7 << 0 << 12;
+    QTest::newRow("7 plain") << 7 << 1 << 18;
+    QTest::newRow("0 plain") << 0 << 1 << 18;
+    QTest::newRow("9 plain") << 9 << 1 << 18;
+    QTest::newRow("10 plain") << 10 << 1 << 16;
+    QTest::newRow("99 plain") << 99 << 1 << 16;
+    QTest::newRow("100 plain") << 100 << 1 << 14;
+    QTest::newRow("999 plain") << 999 << 1 << 14;
+    QTest::newRow("999 padded") << 999 << 0 << 12;
+    QTest::newRow("1000 plain") << 1000 << 1 << 12;
+    QTest::newRow("10389 plain") << 10389 << 1 << 12;
+}
+
+void TestJob::numberFontSize()
+{
+    QFETCH(int, n);
+    QFETCH(int, style);
+    QFETCH(int, points);
+    QCOMPARE(NumberFontSize(n, style), points);
+}
+
+void TestJob::shiftJisBytes_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("bytes");
+    QTest::addColumn<QByteArray>("sjis");
+    QTest::newRow("ASCII") << QStringLiteral("AB1") << 3 << QByteArray("AB1");
+    QTest::newRow("half-width katakana")
+        << QStringLiteral("ｱﾞﾟ") << 3 << QByteArray("\xb1\xde\xdf");
+    QTest::newRow("full-width") << QStringLiteral("検体") << 4 << QByteArray("\x8c\x9f\x91\xcc");
+    QTest::newRow("wave dash") << QStringLiteral("～") << 2 << QByteArray("\x81\x60");
+    QTest::newRow("LF") << QStringLiteral("a\nb") << 4 << QByteArray("a\r\nb");
+    QTest::newRow("CR LF is one break") << QStringLiteral("a\r\nb") << 4 << QByteArray("a\r\nb");
+    // Stored as one "?" but counted as two bytes, the width the box reserves for it.
+    QTest::newRow("no Shift-JIS form") << QStringLiteral("\U0001F600") << 2 << QByteArray("?");
+    QTest::newRow("katakana after one without a form")
+        << QStringLiteral("ｱ\U0001F600ｱ") << 4 << QByteArray("\xb1?\xb1");
+    QTest::newRow("full-width after one without a form")
+        << QStringLiteral("\U0001F600検") << 4 << QByteArray("?\x8c\x9f");
+}
+
+void TestJob::shiftJisBytes()
+{
+    QFETCH(QString, text);
+    QFETCH(int, bytes);
+    QFETCH(QByteArray, sjis);
+    QCOMPARE(sjisLength(text), bytes);
+    QCOMPARE(toSjis(text), sjis);
+}
+
+void TestJob::numberTexts_data()
+{
+    QTest::addColumn<int>("value");
+    QTest::addColumn<int>("style");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("label");
+    QTest::newRow("7 padded") << 7 << 0 << QStringLiteral("0007") << QStringLiteral("0007");
+    QTest::newRow("7 plain") << 7 << 1 << QStringLiteral("7") << QStringLiteral("7");
+    QTest::newRow("9990 padded") << 9990 << 0 << QStringLiteral("9990") << QStringLiteral("9990");
+    QTest::newRow("10389 padded") << 10389 << 0 << QStringLiteral("10389")
+                                  << QStringLiteral("0389");
+    QTest::newRow("10389 plain") << 10389 << 1 << QStringLiteral("10389") << QStringLiteral("0389");
+    QTest::newRow("123456 plain") << 123456 << 1 << QStringLiteral("123456")
+                                  << QStringLiteral("123456");
+}
+
+void TestJob::numberTexts()
+{
+    QFETCH(int, value);
+    QFETCH(int, style);
+    QFETCH(QString, text);
+    QFETCH(QString, label);
+    QCOMPARE(numberText(value, style), text);
+    QCOMPARE(labelNumberText(value, style), label);
+}
+
+QTEST_GUILESS_MAIN(TestJob)
+#include "test_job.moc"
