@@ -11,25 +11,29 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QSignalBlocker>
-#include <QTextBlock>
+#include <QTextCursor>
 
 namespace corvial {
 
 namespace {
 
-// Puts a corrected text into a memo and keeps the caret where the user was typing: on the
-// same line, at the same column or at the end of the line if that was cut.
-void replaceMemoText(QPlainTextEdit *memo, const QString &text)
+// Puts the corrected text into a memo and keeps the caret where the user was typing. The
+// text before the caret, corrected by the same rule, is what the user typed up to there, so
+// its length is where the caret belongs: at the end of a cut line, or where it was before a
+// keystroke the limits refused.
+template <typename Limit>
+void limitMemo(QPlainTextEdit *memo, Limit limit)
 {
-    const QTextCursor before = memo->textCursor();
-    const int line = before.blockNumber();
-    const int column = before.positionInBlock();
-    memo->setPlainText(text);
-    QTextDocument *doc = memo->document();
-    const QTextBlock block = doc->findBlockByNumber(qMin(line, doc->blockCount() - 1));
-    QTextCursor after(block);
-    after.setPosition(block.position() + qMin(column, block.length() - 1));
-    memo->setTextCursor(after);
+    const QString text = memo->toPlainText();
+    const QString limited = limit(text);
+    if (limited == text)
+        return;
+    const int caret = memo->textCursor().position();
+    const int newCaret = int(qMin(limit(text.left(caret)).size(), limited.size()));
+    memo->setPlainText(limited);
+    QTextCursor c = memo->textCursor();
+    c.setPosition(newCaret);
+    memo->setTextCursor(c);
 }
 
 } // namespace
@@ -140,12 +144,8 @@ void TfrmMain::Memo8Change()
 {
     if (mInTextLimit)
         return;
-    const QString text = Memo8->toPlainText();
-    const QString limited = limitMemo8Text(text, sheetType, mMemo8MaxLength);
-    if (limited == text)
-        return;
     mInTextLimit = true;
-    replaceMemoText(Memo8, limited);
+    limitMemo(Memo8, [this](const QString &t) { return limitMemo8Text(t, sheetType, mMemo8MaxLength); });
     mInTextLimit = false;
 }
 
@@ -153,12 +153,8 @@ void TfrmMain::Memo5Change()
 {
     if (mInTextLimit)
         return;
-    const QString text = Memo5->toPlainText();
-    const QString limited = limitMemo5Text(text, sheetType);
-    if (limited == text)
-        return;
     mInTextLimit = true;
-    replaceMemoText(Memo5, limited);
+    limitMemo(Memo5, [this](const QString &t) { return limitMemo5Text(t, sheetType); });
     mInTextLimit = false;
 }
 

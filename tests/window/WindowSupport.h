@@ -193,6 +193,20 @@ struct WindowFixture
     }
 };
 
+// Types text key by key as a keyboard (or an input method, for Japanese) delivers it;
+// "\n" is the Return key.
+inline void typeText(QWidget *w, const QString &text)
+{
+    for (QChar c : text) {
+        if (c == QLatin1Char('\n'))
+            QTest::keyClick(w, Qt::Key_Return);
+        else if (c.unicode() < 0x80)
+            QTest::keyClick(w, char(c.unicode()));
+        else
+            QTest::sendKeyEvent(QTest::Click, w, Qt::Key_unknown, QString(c), Qt::NoModifier);
+    }
+}
+
 // Selects row in a list box as a user does: a click on the item.
 inline void clickRow(TListBox *list, int row)
 {
