@@ -24,7 +24,7 @@ struct LineRules
 {
     int checkedLines = 0; // lines 1..checkedLines hold at most lineBytes each
     int lineBytes = 0;
-    int firstEmptied = 0; // lines firstEmptied..lastEmptied keep no text (0 = none)
+    int firstEmptied = 0; // lines firstEmptied..lastEmptied keep no text; none by default
     int lastEmptied = -1;
     int maxBytes = std::numeric_limits<int>::max(); // the whole text, breaks included
 };
