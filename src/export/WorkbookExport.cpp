@@ -1,0 +1,284 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "WorkbookExport.h"
+
+#include "XlsApi.h"
+#include "job/NumberText.h"
+#include "job/SheetTypes.h"
+#include "job/ShiftJis.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLocale>
+
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <iterator>
+
+namespace corvial {
+
+namespace {
+
+constexpr int32_t kBookVersion = 2002;
+constexpr int32_t kBookSheets = 3;
+constexpr int32_t kCloseMode = 1;
+
+constexpr int32_t kGridLine = 0x01000000;
+constexpr int32_t kFrameLine = 0x02000000;
+
+constexpr int kTextColumn = 0;
+constexpr int kNumberColumn = 1;
+constexpr int kTitleColumn = 2;
+
+constexpr double kHeadingRowHeight = 25.0;
+constexpr double kCircleRowHeight = 20.0;
+constexpr double kOneLineRowHeight = 15.0;
+constexpr double kTwoLineRowHeight = 30.0;
+
+constexpr int kCircleTextWidth = 6;
+constexpr int kNumberWidth = 10;
+constexpr int kTitleWidth = 40;
+
+// Palette codes by list position. The workbook palette has no exact "Lime", so Lime and
+// Green share the pure green of code 11.
+constexpr int kTextColourCodes[] = {8, 10, 12, 11, 13, 14, 15, 11, 9};
+constexpr int kBackColourCodes[] = {9, 13, 30, 11, 22, 10, 15, 11};
+
+constexpr int kCircleType = 1;
+constexpr int kMaxDataRows = 65535;
+
+// One cell of the sheet. Every operation first asks the library for a fresh reference:
+// the library only promises that a reference is good for the call that follows it.
+class Cell
+{
+public:
+    Cell(XlsApi &api, int column, int row) : mApi(api), mColumn(column), mRow(row) {}
+
+    void text(const QByteArray &sjis)
+    {
+        const int32_t cell = ref();
+        mApi.XlsPutStr(sjis, cell);
+    }
+    void rowHeight(double height)
+    {
+        const int32_t cell = ref();
+        mApi.XlsPutRowHeight(height, cell);
+    }
+    void columnWidth(int width)
+    {
+        const int32_t cell = ref();
+        mApi.XlsPutColWidth(width, cell);
+    }
+    void fontColour(int code)
+    {
+        const int32_t cell = ref();
+        mApi.XlsPutFontColor(code, cell);
+    }
+    void fill(int code)
+    {
+        const int32_t cell = ref();
+        mApi.XlsPutBackColor(code, cell);
+    }
+    // Top, bottom, left, right. rightByPos: the right side's reference comes from POS.
+    void borders(int32_t line, bool rightByPos = false)
+    {
+        int32_t cell = ref();
+        mApi.XlsPutLineTop(line, cell);
+        cell = ref();
+        mApi.XlsPutLineBottom(line, cell);
+        cell = ref();
+        mApi.XlsPutLineLeft(line, cell);
+        cell = rightByPos ? mApi.POS(mColumn, mRow, mColumn, mRow) : ref();
+        mApi.XlsPutLineRight(line, cell);
+    }
+
+private:
+    int32_t ref() { return mApi.POS2(mColumn, mRow, mColumn, mRow); }
+
+    XlsApi &mApi;
+    int mColumn;
+    int mRow;
+};
+
+// What every data row of the job shares.
+struct RowLayout
+{
+    QByteArray headingText;
+    QByteArray headingNumber;
+    double rowHeight = 0.0;
+    int textWidth = 0;
+    QByteArray labelText;
+    int32_t textLine = kGridLine; // borders of the text and number cells
+    int textFill = 0;             // fill of the text and number cells
+    int fontColour = 0;
+    bool framed = false;
+};
+
+RowLayout layoutOf(const ExportJob &job)
+{
+    RowLayout l;
+    const int lines = memoLineCount(job.proofText);
+    const bool oneLine = lines == 1;
+    const int backCode = exportBackColourCode(job.backColourIndex);
+
+    // The circle proof shows its text above the number, whatever the number proof still
+    // holds from an earlier job of another sheet type.
+    const bool textAndNumber = job.sheetType == kCircleType || oneLine;
+    l.headingText = toSjis(textAndNumber ? QStringLiteral(u"文字") : QStringLiteral(u"上段"));
+    l.headingNumber = toSjis(textAndNumber ? QStringLiteral(u"数字") : QStringLiteral(u"下段"));
+
+    if (job.sheetType == kCircleType) {
+        l.rowHeight = kCircleRowHeight;
+        l.textWidth = kCircleTextWidth;
+        // An empty cell text would leave the library nothing to store; the circle proof
+        // shows a blank label as a space, and so does the workbook.
+        l.labelText = toSjis(job.circleText.isEmpty() ? QStringLiteral(" ") : job.circleText);
+    } else {
+        const QString first = memoLine(job.proofText, 0);
+        const QString second = memoLine(job.proofText, 1);
+        l.rowHeight = oneLine ? kOneLineRowHeight : kTwoLineRowHeight;
+        int bytes = sjisLength(first);
+        const int secondBytes = sjisLength(second);
+        if (secondBytes > bytes)
+            bytes = secondBytes;
+        l.textWidth = bytes * 3 / 2; // 1.5 characters per byte, truncated
+        // A third line does not fit a two-line label; a single line goes as it stands.
+        l.labelText = toSjis(oneLine ? job.proofText : first + QLatin1Char('\n') + second);
+    }
+
+    l.framed = job.sheetType == kCircleType && job.frame;
+    // A framed circle label is a white centre in a ring of the background colour: the
+    // ring becomes the cell border, the centre the fill.
+    l.textLine = l.framed ? (kFrameLine | backCode) : kGridLine;
+    l.textFill = l.framed ? exportBackColourCode(0) : backCode;
+    l.fontColour = exportTextColourCode(job.textColourIndex);
+    return l;
+}
+
+void writeHeadingRow(XlsApi &api, const RowLayout &l, const QByteArray &title)
+{
+    Cell(api, kTextColumn, 0).text(l.headingText);
+    Cell(api, kNumberColumn, 0).text(l.headingNumber);
+    Cell(api, kTitleColumn, 0).text(title);
+    for (int column : {kTextColumn, kNumberColumn, kTitleColumn}) {
+        Cell cell(api, column, 0);
+        cell.rowHeight(kHeadingRowHeight);
+        cell.borders(kGridLine);
+    }
+}
+
+void writeDataRow(XlsApi &api, const RowLayout &l, int row, const QByteArray &number)
+{
+    Cell text(api, kTextColumn, row);
+    text.rowHeight(l.rowHeight);
+    text.columnWidth(l.textWidth);
+    text.text(l.labelText);
+    text.borders(l.textLine);
+    text.fontColour(l.fontColour);
+    text.fill(l.textFill);
+
+    Cell num(api, kNumberColumn, row);
+    num.rowHeight(l.rowHeight);
+    num.columnWidth(kNumberWidth);
+    num.text(number);
+    num.fontColour(l.fontColour);
+    num.fill(l.textFill);
+    // The ring's right edge has always been drawn through POS; a library that tells the
+    // two references apart keeps seeing the call it was written for.
+    num.borders(l.textLine, l.framed);
+
+    Cell empty(api, kTitleColumn, row);
+    empty.rowHeight(l.rowHeight);
+    empty.columnWidth(kTitleWidth);
+    empty.borders(kGridLine);
+}
+
+} // namespace
+
+bool isExportableType(int sheetType)
+{
+    // The table is a list of samples by number, so only numbered labels have one.
+    return isNumberedType(sheetType);
+}
+
+int exportTextColourCode(int listPosition)
+{
+    if (listPosition < 0 || listPosition >= int(std::size(kTextColourCodes)))
+        return kTextColourCodes[0];
+    return kTextColourCodes[listPosition];
+}
+
+int exportBackColourCode(int listPosition)
+{
+    if (listPosition < 0 || listPosition >= int(std::size(kBackColourCodes)))
+        return kBackColourCodes[0];
+    return kBackColourCodes[listPosition];
+}
+
+QString labelSizeName(int sheetType)
+{
+    switch (sheetType) {
+    case 1:
+        return QStringLiteral(u"１１ｍφ円形");
+    case 2:
+        return QStringLiteral(u"１２ｍｍＸ２４ｍｍ");
+    case 5:
+    case 6:
+        return QStringLiteral(u"１０ｍｍＸ３０ｍｍ");
+    case 8:
+    case 9:
+        return QStringLiteral(u"１２ｍｍＸ４０ｍｍ");
+    default:
+        return QString();
+    }
+}
+
+QString exportTitle(int sheetType, const QDate &date)
+{
+    if (!isExportableType(sheetType))
+        return QString();
+    // The C locale: the title is read by people who expect 26/12/07 whatever language
+    // the desktop runs in, with ASCII digits and "/" between the parts.
+    const QString day = QLocale::c().toString(date, QStringLiteral("yy/MM/dd"));
+    return QStringLiteral(u"内容　(") + day + QLatin1Char('/') + labelSizeName(sheetType) +
+           QStringLiteral(u"ラベル)");
+}
+
+int writeWorkbook(XlsApi &api, const QString &path, const ExportJob &job, int32_t *bookHandle)
+{
+    if (!isExportableType(job.sheetType))
+        return EINVAL;
+    // A worksheet has 65536 rows, one of them the heading, and the last sample's number
+    // must not overflow. Refused before a book is started, so nothing is half written.
+    if (job.sampleCount > kMaxDataRows ||
+        (job.sampleCount > 0 && qint64(job.initialValue) + job.sampleCount - 1 > INT_MAX))
+        return EINVAL;
+
+    // File names on this system are bytes in the file system's encoding; a Shift-JIS
+    // name would create a file that nobody can find under the name they typed.
+    const int32_t created =
+        api.XlsCreateBook(QFile::encodeName(path), kBookVersion, kBookSheets, bookHandle);
+    // Without a book every later call fails too, and the library's close would only say
+    // that no book is open; the reason the book could not be started is the useful one.
+    if (created != 0)
+        return created;
+
+    const RowLayout layout = layoutOf(job);
+    writeHeadingRow(api, layout, toSjis(exportTitle(job.sheetType, job.date)));
+    for (int row = 1; row <= job.sampleCount; ++row) {
+        // Written in full: the workbook has room for a fifth digit the label has not.
+        const QString number = numberText(job.initialValue + row - 1, job.numberStyle);
+        writeDataRow(api, layout, row, toSjis(number));
+    }
+    return api.XlsCloseBook(kCloseMode);
+}
+
+QString exportErrorText(const QString &path, int status)
+{
+    if (status == 0)
+        return QString();
+    return QDir::toNativeSeparators(path) + QLatin1Char('\n') +
+           QString::fromLocal8Bit(std::strerror(status));
+}
+
+} // namespace corvial
