@@ -1,0 +1,60 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "job/SheetTypes.h"
+
+namespace corvial {
+
+// Label geometry is kept in layout units of 1/250 inch and turned into printer dots only
+// when drawn, so a sheet comes out the same size on every printer.
+constexpr int LayoutUnitsPerInch = 250;
+// Offset list index that means "no shift"; one index step moves the grid by 5 units.
+constexpr int OffsetIndexCentre = 10;
+constexpr int OffsetIndexMax = 20;
+constexpr int OffsetStepUnits = 5;
+
+// The fixed grid of one sheet family, in layout units. origin is the top-left corner of the
+// box of position 1 with both offsets at OffsetIndexCentre.
+struct FamilyGeometry
+{
+    int family; // 1..4
+    int columns;
+    int rows;
+    int positions; // columns x rows
+    int pitchX;
+    int pitchY;
+    int originX;
+    int originY;
+    int labelWidth; // box of one label
+    int labelHeight;
+    bool round; // circle labels: the box is drawn as an ellipse
+};
+
+// Grid of family 1..4; any other value gives family 1's row.
+const FamilyGeometry &familyGeometry(int family);
+
+// Box width / height in layout units of sheet type 1..10 (130, 260, 320, 420 / 130, 140,
+// 120, 140); 0 for an unknown type.
+int LabelWidth(int sheetType);
+int LabelHeight(int sheetType);
+
+// Layout units v to dots at dpi dots per inch: v * dpi / 250, truncated toward zero.
+int dotsFor(int v, int dpi);
+
+// Left and top edge of the box of each label position, layout units; index 1..150, only
+// 1..P of the family are set, the rest (and index 0) are 0.
+struct LabelPositions
+{
+    int labelX[MaxLabelsPerSheet + 1];
+    int labelY[MaxLabelsPerSheet + 1];
+};
+
+// Positions of family 1..4 with offset indices 0..20 (10 = no shift; indices outside are
+// taken as the nearest end). An unknown family gives all zeros.
+LabelPositions ComputeLabelPositions(int family, int offsetXIndex, int offsetYIndex);
+
+// Sideways shift in layout units of the texts of sheet types 6, 7, 9 and 10 for printAlign
+// 1 left, 2 centre, 3 right; 0 for every other type or alignment.
+int alignShift(int sheetType, int printAlign);
+
+} // namespace corvial

@@ -1,0 +1,206 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "PrinterCanvas.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFontMetrics>
+#include <QPrinter>
+#include <QRectF>
+
+namespace corvial {
+
+namespace {
+
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("corvial::PrinterCanvas", text);
+}
+
+QRectF boxOf(int x1, int y1, int x2, int y2)
+{
+    return QRectF(x1, y1, x2 - x1, y2 - y1);
+}
+
+} // namespace
+
+PrinterCanvas::PrinterCanvas(QPrinter *printer)
+    : mPrinter(printer), mPen(Qt::black, 1, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin)
+{
+}
+
+PrinterCanvas::~PrinterCanvas()
+{
+    // A job that failed half-way leaves the painter open; closing it here hands the printer
+    // back in a usable state instead of leaving a half-begun document behind.
+    if (mPainter.isActive())
+        mPainter.end();
+}
+
+int PrinterCanvas::resolutionX() const
+{
+    return mPrinter ? mPrinter->logicalDpiX() : 0;
+}
+
+int PrinterCanvas::resolutionY() const
+{
+    return mPrinter ? mPrinter->logicalDpiY() : 0;
+}
+
+bool PrinterCanvas::beginDocument()
+{
+    mError.clear();
+    if (!mPrinter)
+        return fail(tr("No printer was chosen"));
+    if (mPainter.isActive())
+        return fail(tr("A document is already being printed on %1").arg(targetName()));
+    // QPainter::begin only says "false" when a print file cannot be created; opening it
+    // ourselves first gets the system's reason to show to the user.
+    const QString file = mPrinter->outputFileName();
+    if (!file.isEmpty()) {
+        QFile probe(file);
+        if (!probe.open(QIODevice::WriteOnly))
+            return fail(tr("Cannot write the print file %1: %2")
+                            .arg(QDir::toNativeSeparators(file), probe.errorString()));
+    }
+    if (!mPainter.begin(mPrinter))
+        return fail(tr("Printing on %1 could not start").arg(targetName()));
+    if (printerFailed()) {
+        mPainter.end();
+        return fail(tr("The printer %1 reported an error").arg(targetName()));
+    }
+    mPainter.setRenderHint(QPainter::Antialiasing);
+    mPainter.setFont(mFont);
+    return true;
+}
+
+bool PrinterCanvas::newPage()
+{
+    if (!mPainter.isActive())
+        return fail(tr("No document is open on %1").arg(targetName()));
+    if (!mPrinter->newPage() || printerFailed())
+        return fail(tr("Cannot start a new page on %1").arg(targetName()));
+    return true;
+}
+
+bool PrinterCanvas::endDocument()
+{
+    if (!mPainter.isActive())
+        return fail(tr("No document is open on %1").arg(targetName()));
+    const bool ended = mPainter.end();
+    if (!ended || printerFailed())
+        return fail(tr("Printing on %1 did not finish").arg(targetName()));
+    return true;
+}
+
+void PrinterCanvas::setPen(int widthDots, ColourValue colour)
+{
+    mPen.setWidth(qMax(widthDots, 0));
+    mPen.setColor(toQColor(colour));
+}
+
+void PrinterCanvas::setSolidBrush(ColourValue colour)
+{
+    mBrushSolid = true;
+    mBrushColour = toQColor(colour);
+}
+
+void PrinterCanvas::clearBrush()
+{
+    mBrushSolid = false;
+}
+
+void PrinterCanvas::ellipse(int x1, int y1, int x2, int y2)
+{
+    if (!mPainter.isActive())
+        return;
+    prepareShape();
+    mPainter.drawEllipse(boxOf(x1, y1, x2, y2));
+}
+
+void PrinterCanvas::rectangle(int x1, int y1, int x2, int y2)
+{
+    if (!mPainter.isActive())
+        return;
+    prepareShape();
+    mPainter.drawRect(boxOf(x1, y1, x2, y2));
+}
+
+void PrinterCanvas::setFont(const QFont &face)
+{
+    const int points = mFont.pointSize();
+    mFont = face;
+    if (points > 0)
+        mFont.setPointSize(points);
+    if (mPainter.isActive())
+        mPainter.setFont(mFont);
+}
+
+void PrinterCanvas::setFontSize(int points)
+{
+    mFont.setPointSize(qMax(points, 1));
+    if (mPainter.isActive())
+        mPainter.setFont(mFont);
+}
+
+void PrinterCanvas::setFontColour(ColourValue colour)
+{
+    mFontColour = toQColor(colour);
+}
+
+void PrinterCanvas::textOut(int x, int y, const QString &text)
+{
+    if (!mPainter.isActive() || text.isEmpty())
+        return;
+    const QFontMetrics metrics = mPainter.fontMetrics();
+    if (mBrushSolid)
+        mPainter.fillRect(QRect(x, y, metrics.horizontalAdvance(text), metrics.height()),
+                          mBrushColour);
+    mPainter.setPen(mFontColour);
+    mPainter.drawText(QPoint(x, y + metrics.ascent()), text);
+}
+
+int PrinterCanvas::textWidth(const QString &text) const
+{
+    if (mPainter.isActive())
+        return mPainter.fontMetrics().horizontalAdvance(text);
+    return mPrinter ? QFontMetrics(mFont, mPrinter).horizontalAdvance(text) : 0;
+}
+
+QString PrinterCanvas::errorString() const
+{
+    return mError;
+}
+
+bool PrinterCanvas::fail(const QString &message)
+{
+    mError = message;
+    return false;
+}
+
+QString PrinterCanvas::targetName() const
+{
+    if (!mPrinter)
+        return tr("the printer");
+    if (!mPrinter->outputFileName().isEmpty())
+        return QDir::toNativeSeparators(mPrinter->outputFileName());
+    if (!mPrinter->printerName().isEmpty())
+        return mPrinter->printerName();
+    return tr("the printer");
+}
+
+bool PrinterCanvas::printerFailed() const
+{
+    return !mPrinter || mPrinter->printerState() == QPrinter::Error;
+}
+
+void PrinterCanvas::prepareShape()
+{
+    mPainter.setPen(mPen);
+    if (mBrushSolid)
+        mPainter.setBrush(mBrushColour);
+    else
+        mPainter.setBrush(Qt::NoBrush);
+}
+
+} // namespace corvial

@@ -1,0 +1,63 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "print/PageCanvas.h"
+
+#include <QColor>
+#include <QFont>
+#include <QPainter>
+#include <QPen>
+#include <QString>
+
+class QPrinter;
+
+namespace corvial {
+
+// The page operations on a QPrinter: drawn at the printer's own resolution, with page
+// coordinates from the top-left corner of its drawable area.
+class PrinterCanvas : public PageCanvas
+{
+public:
+    // printer: the page target, not owned; it must outlive the canvas.
+    explicit PrinterCanvas(QPrinter *printer);
+    ~PrinterCanvas() override;
+    PrinterCanvas(const PrinterCanvas &) = delete;
+    PrinterCanvas &operator=(const PrinterCanvas &) = delete;
+
+    // The page operations as PageCanvas describes them. The resolution is the printer's
+    // logical resolution; failures name the print file or the printer.
+
+    int resolutionX() const override;
+    int resolutionY() const override;
+    bool beginDocument() override;
+    bool newPage() override;
+    bool endDocument() override;
+    void setPen(int widthDots, ColourValue colour) override;
+    void setSolidBrush(ColourValue colour) override;
+    void clearBrush() override;
+    void ellipse(int x1, int y1, int x2, int y2) override;
+    void rectangle(int x1, int y1, int x2, int y2) override;
+    void setFont(const QFont &face) override;
+    void setFontSize(int points) override;
+    void setFontColour(ColourValue colour) override;
+    void textOut(int x, int y, const QString &text) override;
+    int textWidth(const QString &text) const override;
+    QString errorString() const override;
+
+private:
+    bool fail(const QString &message);
+    QString targetName() const;
+    bool printerFailed() const;
+    void prepareShape();
+
+    QPrinter *mPrinter;
+    QPainter mPainter;
+    QPen mPen;
+    bool mBrushSolid = true;
+    QColor mBrushColour = Qt::white;
+    QColor mFontColour = Qt::black;
+    QFont mFont;
+    QString mError;
+};
+
+} // namespace corvial
