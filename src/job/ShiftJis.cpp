@@ -30,11 +30,13 @@ int sjisCharBytes(char32_t cp)
         return 1;
     // The encoder is the authority on what is single-byte (half-width katakana) and what
     // has no Shift-JIS form at all; the latter is stored as a 2-byte substitute.
+    // An encoder that met an unmappable character stays in error (resetState does not clear
+    // it), so a failed one is replaced rather than reused.
     thread_local QStringEncoder enc(kCodec, QStringConverter::Flag::Stateless);
     const char32_t c32[1] = {cp};
     const QByteArray b = enc.encode(QString::fromUcs4(c32, 1));
     if (enc.hasError() || b.isEmpty()) {
-        enc.resetState();
+        enc = QStringEncoder(kCodec, QStringConverter::Flag::Stateless);
         return 2;
     }
     return int(b.size());
@@ -86,7 +88,7 @@ QByteArray toSjis(const QString &text)
         const QString one = QString::fromUcs4(c32, 1);
         QByteArray b = enc.encode(one);
         if (enc.hasError() || b.isEmpty()) {
-            enc.resetState();
+            enc = QStringEncoder(kCodec, QStringConverter::Flag::Default);
             b = QByteArray("?");
         }
         out += b;
