@@ -19,30 +19,46 @@ extern "C" {
 /* Starts a new workbook to be written to path at XlsCloseBook. version and sheets are
  * accepted as the callers pass them (2002, 3); one worksheet is written. Stores a
  * non-zero handle in *bookHandle when bookHandle is not NULL. Returns 0, or an errno
- * value (EINVAL for a NULL path, EBUSY when a book is already open). */
+ * value (EINVAL for a NULL or empty path, EBUSY when a book is already open). */
 int32_t XlsCreateBook(const char *path, int32_t version, int32_t sheets, int32_t *bookHandle);
 
 /* Reference to the cell range (firstCol, firstRow)..(lastCol, lastRow), 0-based; callers
- * pass one cell twice. POS and POS2 return the same reference for the same cell. */
+ * pass one cell twice. POS and POS2 return the same reference for the same cell:
+ * 0x01000000 | row << 8 | column, for column 0..255 and row 0..65535. A range of more
+ * than one cell, or a cell outside the sheet, gives -1, which every operation refuses. */
 int32_t POS2(int32_t firstCol, int32_t firstRow, int32_t lastCol, int32_t lastRow);
 int32_t POS(int32_t firstCol, int32_t firstRow, int32_t lastCol, int32_t lastRow);
 
-/* Cell contents and formats. Each returns 0, or EINVAL for a bad reference or when no
- * book is open. */
-int32_t XlsPutStr(const char *text, int32_t cell);          /* Shift-JIS text */
-int32_t XlsPutRowHeight(double points, int32_t cell);       /* height of the cell's row */
-int32_t XlsPutLineTop(int32_t line, int32_t cell);          /* line: kind << 24 | colour */
+/* Cell contents and formats. Each returns 0, or EINVAL for a bad reference, a value out
+ * of its range or when no book is open (nothing is changed then), or ENOMEM when memory
+ * runs out. A later call for the same cell and property replaces the earlier value. */
+
+/* Shift-JIS text of at most 32767 UTF-16 units, CR LF kept as a line break (the cell then
+ * wraps); "" leaves the cell empty. ENOTSUP when no Shift-JIS decoder is available. */
+int32_t XlsPutStr(const char *text, int32_t cell);
+/* Height of the cell's row, 0..409.5 points, kept in whole twips (at least 2). */
+int32_t XlsPutRowHeight(double points, int32_t cell);
+/* A border line on one side of the cell. The kind is in the top byte: 1 = grid line
+ * (thin, automatic colour), 2 = frame line (thin, in the palette code 8..63 held in the
+ * low 8 bits; other codes are refused). Any other kind removes the line from that side. */
+int32_t XlsPutLineTop(int32_t line, int32_t cell);
 int32_t XlsPutLineBottom(int32_t line, int32_t cell);
 int32_t XlsPutLineLeft(int32_t line, int32_t cell);
 int32_t XlsPutLineRight(int32_t line, int32_t cell);
-int32_t XlsPutColWidth(int32_t characters, int32_t cell);   /* width of the cell's column */
-int32_t XlsPutFontColor(int32_t colourCode, int32_t cell);  /* palette code 8..63 */
-int32_t XlsPutBackColor(int32_t colourCode, int32_t cell);  /* palette code 8..63, solid */
+/* Width of the cell's column, 0..255 characters (0 is kept as it is). */
+int32_t XlsPutColWidth(int32_t characters, int32_t cell);
+/* Text colour of the cell, palette code 8..63. */
+int32_t XlsPutFontColor(int32_t colourCode, int32_t cell);
+/* Solid fill of the cell, palette code 8..63 (code 30 is sky blue 166,202,240). */
+int32_t XlsPutBackColor(int32_t colourCode, int32_t cell);
 
 /* Finishes the open workbook and writes it (mode is accepted as callers pass it, 1).
  * Returns 0 when the file was written, otherwise the errno value of the failing system
- * call (the target is then left as it was), or EINVAL when no book is open. The book is
- * closed in either case. */
+ * call (the target is then left as it was and the temporary file removed), ERANGE when
+ * the cells need more than 4000 distinct formats, EFBIG when the workbook would exceed
+ * 2 GB, ENOMEM when memory runs out, or EINVAL when no book is open. The book is closed
+ * in every case. A new file gets the rights 0666 less the umask; a replaced file keeps
+ * its rights. A symbolic link at path is replaced, not followed. */
 int32_t XlsCloseBook(int32_t mode);
 
 #ifdef __cplusplus

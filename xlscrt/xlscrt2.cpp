@@ -1,0 +1,273 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "xlscrt2.h"
+
+#include "CompoundFile.h"
+#include "Workbook.h"
+
+#include <QStringDecoder>
+
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <fcntl.h>
+#include <memory>
+#include <new>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+using xlscrt::Border;
+using xlscrt::CellFormat;
+
+// A reference carries this tag in its top byte, the row in bits 8..23 and the column in
+// bits 0..7. The tag keeps 0, -1 and other stray integers from naming a cell.
+constexpr uint32_t kRefTag = 0x01000000;
+constexpr int32_t kBadRef = -1;
+
+constexpr uint32_t kGridLineKind = 1;
+constexpr uint32_t kFrameLineKind = 2;
+constexpr uint8_t kThinLine = 1;
+constexpr double kMaxRowPoints = 409.5;
+constexpr int kMaxColumnCharacters = 255;
+
+struct OpenBook
+{
+    std::string path;
+    xlscrt::Sheet sheet;
+};
+
+std::unique_ptr<OpenBook> openBook;
+int32_t lastHandle = 0;
+
+bool isPaletteCode(int32_t code)
+{
+    return code >= xlscrt::kFirstPaletteCode && code <= xlscrt::kLastPaletteCode;
+}
+
+// Runs change on the referenced cell's row and column; EINVAL without an open book or
+// for a reference POS/POS2 did not make. The library's callers are C code, so no
+// exception may leave it.
+template <typename Change> int32_t onCell(int32_t ref, Change change)
+{
+    const auto bits = uint32_t(ref);
+    if (!openBook || (bits & 0xFF000000) != kRefTag)
+        return EINVAL;
+    try {
+        return change(int((bits >> 8) & 0xFFFF), int(bits & 0xFF));
+    } catch (const std::bad_alloc &) {
+        return ENOMEM;
+    }
+}
+
+int32_t putLine(int32_t line, int32_t ref, Border CellFormat::*side)
+{
+    const auto kind = uint32_t(line) >> 24;
+    const int32_t colour = line & 0xFF;
+    Border border; // any other kind takes the line away
+    if (kind == kGridLineKind) {
+        border = {kThinLine, xlscrt::kAutomaticColour};
+    } else if (kind == kFrameLineKind) {
+        if (!isPaletteCode(colour))
+            return EINVAL;
+        border = {kThinLine, uint8_t(colour)};
+    }
+    return onCell(ref, [&](int row, int column) {
+        openBook->sheet.cells[xlscrt::cellKey(row, column)].format.*side = border;
+        return 0;
+    });
+}
+
+int32_t putColour(int32_t code, int32_t ref, uint8_t CellFormat::*what)
+{
+    if (!isPaletteCode(code))
+        return EINVAL;
+    return onCell(ref, [&](int row, int column) {
+        openBook->sheet.cells[xlscrt::cellKey(row, column)].format.*what = uint8_t(code);
+        return 0;
+    });
+}
+
+mode_t currentUmask()
+{
+    const mode_t mask = umask(0);
+    umask(mask);
+    return mask;
+}
+
+// Writes data to a temporary file beside path and renames it over path, so path holds
+// either its old contents or the whole new file. Returns 0 or the failing call's errno.
+int replaceFile(const std::string &path, const QByteArray &data)
+{
+    const std::string::size_type slash = path.rfind('/');
+    const std::string dir = slash == std::string::npos ? "."
+                            : slash == 0               ? "/"
+                                                       : path.substr(0, slash);
+    std::string temp = dir + "/.xlscrt-XXXXXX";
+    const int fd = mkostemp(temp.data(), O_CLOEXEC);
+    if (fd < 0)
+        return errno;
+    const auto fail = [&](bool open) {
+        const int err = errno;
+        if (open)
+            ::close(fd);
+        ::unlink(temp.c_str());
+        return err;
+    };
+
+    const char *p = data.constData();
+    qsizetype left = data.size();
+    while (left > 0) {
+        const ssize_t n = ::write(fd, p, size_t(left));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            if (n == 0)
+                errno = EIO;
+            return fail(true);
+        }
+        p += n;
+        left -= n;
+    }
+    // mkstemp makes the file private; the workbook gets the rights of the file it
+    // replaces, or those of any new file.
+    struct stat old;
+    const mode_t mode = ::stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode)
+                            ? old.st_mode & 07777
+                            : 0666 & ~currentUmask();
+    if (::fchmod(fd, mode) != 0 || ::fsync(fd) != 0)
+        return fail(true);
+    if (::close(fd) != 0)
+        return fail(false);
+    if (::rename(temp.c_str(), path.c_str()) != 0)
+        return fail(false);
+    return 0;
+}
+
+} // namespace
+
+extern "C" {
+
+int32_t XlsCreateBook(const char *path, int32_t version, int32_t sheets, int32_t *bookHandle)
+{
+    (void)version;
+    (void)sheets;
+    if (!path || !*path)
+        return EINVAL;
+    if (openBook)
+        return EBUSY;
+    try {
+        openBook = std::make_unique<OpenBook>();
+        openBook->path = path;
+    } catch (const std::bad_alloc &) {
+        openBook.reset();
+        return ENOMEM;
+    }
+    lastHandle = lastHandle == INT32_MAX ? 1 : lastHandle + 1;
+    if (bookHandle)
+        *bookHandle = lastHandle;
+    return 0;
+}
+
+int32_t POS2(int32_t firstCol, int32_t firstRow, int32_t lastCol, int32_t lastRow)
+{
+    // A reference names one cell; a true range cannot be encoded and is refused.
+    if (firstCol != lastCol || firstRow != lastRow || firstCol < 0 ||
+        firstCol >= xlscrt::kMaxColumns || firstRow < 0 || firstRow >= xlscrt::kMaxRows)
+        return kBadRef;
+    return int32_t(kRefTag | uint32_t(firstRow) << 8 | uint32_t(firstCol));
+}
+
+int32_t POS(int32_t firstCol, int32_t firstRow, int32_t lastCol, int32_t lastRow)
+{
+    return POS2(firstCol, firstRow, lastCol, lastRow);
+}
+
+int32_t XlsPutStr(const char *text, int32_t cell)
+{
+    if (!text)
+        return EINVAL;
+    return onCell(cell, [&](int row, int column) {
+        QStringDecoder decoder("windows-31j", QStringConverter::Flag::Stateless);
+        if (!decoder.isValid())
+            return ENOTSUP;
+        QString s = decoder.decode(QByteArrayView(text));
+        if (s.size() > xlscrt::kMaxTextUnits)
+            return EINVAL;
+        openBook->sheet.cells[xlscrt::cellKey(row, column)].text = std::move(s);
+        return 0;
+    });
+}
+
+int32_t XlsPutRowHeight(double points, int32_t cell)
+{
+    if (!(points >= 0.0 && points <= kMaxRowPoints))
+        return EINVAL;
+    return onCell(cell, [&](int row, int) {
+        // Excel keeps heights of 2 twips and more.
+        const auto twips = uint16_t(std::max(2L, std::lround(points * 20.0)));
+        openBook->sheet.rowHeights[row] = twips;
+        return 0;
+    });
+}
+
+int32_t XlsPutLineTop(int32_t line, int32_t cell)
+{
+    return putLine(line, cell, &CellFormat::top);
+}
+
+int32_t XlsPutLineBottom(int32_t line, int32_t cell)
+{
+    return putLine(line, cell, &CellFormat::bottom);
+}
+
+int32_t XlsPutLineLeft(int32_t line, int32_t cell)
+{
+    return putLine(line, cell, &CellFormat::left);
+}
+
+int32_t XlsPutLineRight(int32_t line, int32_t cell)
+{
+    return putLine(line, cell, &CellFormat::right);
+}
+
+int32_t XlsPutColWidth(int32_t characters, int32_t cell)
+{
+    if (characters < 0 || characters > kMaxColumnCharacters)
+        return EINVAL;
+    return onCell(cell, [&](int, int column) {
+        openBook->sheet.columnWidths[column] = uint16_t(characters * 256);
+        return 0;
+    });
+}
+
+int32_t XlsPutFontColor(int32_t colourCode, int32_t cell)
+{
+    return putColour(colourCode, cell, &CellFormat::fontColour);
+}
+
+int32_t XlsPutBackColor(int32_t colourCode, int32_t cell)
+{
+    return putColour(colourCode, cell, &CellFormat::fillColour);
+}
+
+int32_t XlsCloseBook(int32_t mode)
+{
+    (void)mode;
+    if (!openBook)
+        return EINVAL;
+    const std::unique_ptr<OpenBook> book = std::move(openBook);
+    try {
+        if (xlscrt::cellFormatCount(book->sheet) > xlscrt::kMaxCellFormats)
+            return ERANGE;
+        const QByteArray stream = xlscrt::workbookStream(book->sheet);
+        if (stream.size() > xlscrt::kMaxStreamSize)
+            return EFBIG;
+        return replaceFile(book->path, xlscrt::compoundFile(stream));
+    } catch (const std::bad_alloc &) {
+        return ENOMEM;
+    }
+}
+
+} // extern "C"
