@@ -68,9 +68,11 @@ public:
         questions << caption + QLatin1Char('|') + text;
         return answerYes;
     }
-    bool choosePrinter(QWidget *, QPrinter *) override
+    QList<QPrinter *> printersOffered;
+    bool choosePrinter(QWidget *, QPrinter *printer) override
     {
         ++printerAsked;
+        printersOffered << printer;
         return printerAccepted;
     }
     QString saveFileName(QWidget *, const QString &filter) override

@@ -1,0 +1,241 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Print from the window: the job handed to the page operations, and what moves on after a
+// print, a cancel or a failure.
+#include "WindowSupport.h"
+
+#include <QDir>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QToolButton>
+
+using namespace corvial;
+using P = TfrmMainProbe;
+
+namespace {
+
+void chooseType(TfrmMain &w, int type)
+{
+    QTest::mouseClick(w.findChild<QRadioButton *>(QLatin1String(sheetTypeInfo(type).radioName)),
+                      Qt::LeftButton);
+}
+
+QByteArray settingsWithStart(int family, int start)
+{
+    QByteArray out;
+    for (int f = 1; f <= 4; ++f)
+        out += "10,10," + QByteArray::number(f == family ? start : 1) + "\r\n";
+    return out + "\r\n";
+}
+
+// Opens the print screen for samples x repeat labels of the type, from start position s.
+TfrmMain &openJob(WindowFixture &fx, int type, int samples, int repeat, int s)
+{
+    const int family = FamilyOfType(type);
+    TfrmMain &w = fx.create(settingsWithStart(family, s).constData());
+    if (type != 1)
+        chooseType(w, type);
+    clickRow(w.ListBox2, samples - 1);
+    if (repeat > 1)
+        clickRow(w.ListBox1, repeat - 1);
+    QTest::mouseClick(w.cmdPrintSet, Qt::LeftButton);
+    return w;
+}
+
+void print(TfrmMain &w)
+{
+    QTest::mouseClick(w.cmdPrint, Qt::LeftButton);
+}
+
+} // namespace
+
+class TestPrintFlow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void afterPrint_data();
+    void afterPrint();
+    void firstNumberWrapsAbove9999_data();
+    void firstNumberWrapsAbove9999();
+    void cancelChangesNothing();
+    void printerFailureAdvancesNothing();
+    void markerTypeReturnsToItsEntryLayout();
+    void onePrinterForTheWholeRun();
+    void printsWhatThePrintScreenHolds();
+    void failedSaveAfterPrintIsReported();
+};
+
+void TestPrintFlow::afterPrint_data()
+{
+    QTest::addColumn<int>("type");
+    QTest::addColumn<int>("samples");
+    QTest::addColumn<int>("repeat");
+    QTest::addColumn<int>("start");
+    QTest::addColumn<int>("pages");
+    QTest::addColumn<int>("labels");
+    QTest::addColumn<int>("nextStart");
+    QTest::addColumn<int>("nextValue");
+    QTest::newRow("circle from 140") << 1 << 30 << 1 << 140 << 2 << 30 << 20 << 31;
+    QTest::newRow("rectangle from 50, repeat 2") << 2 << 30 << 2 << 50 << 2 << 60 << 50 << 31;
+    QTest::newRow("tube72 exactly one sheet") << 8 << 72 << 1 << 1 << 1 << 72 << 1 << 73;
+    QTest::newRow("one short of the sheet end") << 5 << 94 << 1 << 1 << 1 << 94 << 95 << 95;
+    QTest::newRow("tube95 from 95, 400") << 6 << 400 << 1 << 95 << 6 << 400 << 20 << 401;
+    QTest::newRow("circle from 150, 400") << 1 << 80 << 5 << 150 << 4 << 400 << 100 << 81;
+    QTest::newRow("memo type keeps the number") << 3 << 10 << 1 << 55 << 2 << 10 << 5 << 1;
+    QTest::newRow("text-only type keeps the number") << 10 << 5 << 1 << 70 << 2 << 5 << 3 << 1;
+}
+
+void TestPrintFlow::afterPrint()
+{
+    QFETCH(int, type);
+    QFETCH(int, samples);
+    QFETCH(int, repeat);
+    QFETCH(int, start);
+    QFETCH(int, pages);
+    QFETCH(int, labels);
+    QFETCH(int, nextStart);
+    QFETCH(int, nextValue);
+    WindowFixture fx;
+    TfrmMain &w = openJob(fx, type, samples, repeat, start);
+    const int family = FamilyOfType(type);
+    print(w);
+
+    QCOMPARE(fx.dialogs->errors, QStringList());
+    QCOMPARE(fx.canvas.documentsBegun, 1);
+    QCOMPARE(fx.canvas.documentsEnded, 1);
+    QCOMPARE(fx.canvas.pagesPrinted(), pages);
+    QCOMPARE(fx.canvas.misuse, 0);
+    const int boxes = fx.canvas.count(type == 1 ? CanvasCall::Ellipse : CanvasCall::Rectangle);
+    QCOMPARE(boxes, labels);
+
+    QCOMPARE(P::startPos(w, family), nextStart);
+    QCOMPARE(fx.readSettings(), settingsWithStart(family, nextStart));
+    QCOMPARE(P::initialValue(w), nextValue);
+    QCOMPARE(w.ListBox12->selectedRow(), nextValue - 1);
+    QVERIFY(!w.pnlMain->isHidden());
+    QVERIFY(w.pnlPrint->isHidden());
+    QVERIFY(w.cmdBack->isHidden());
+    QVERIFY(w.cmdExcel->isHidden());
+    QCOMPARE(w.cmdEnd->x(), 80);
+    QVERIFY(P::colorsResetPending(w));
+}
+
+void TestPrintFlow::firstNumberWrapsAbove9999_data()
+{
+    QTest::addColumn<int>("samples");
+    QTest::addColumn<int>("next");
+    QTest::newRow("9990 + 10") << 10 << 0;
+    QTest::newRow("9990 + 9") << 9 << 9999;
+    QTest::newRow("9990 + 400") << 400 << 390;
+}
+
+void TestPrintFlow::firstNumberWrapsAbove9999()
+{
+    QFETCH(int, samples);
+    QFETCH(int, next);
+    WindowFixture fx;
+    TfrmMain &w = fx.create();
+    clickRow(w.ListBox12, 9989);
+    clickRow(w.ListBox2, samples - 1);
+    QTest::mouseClick(w.cmdPrintSet, Qt::LeftButton);
+    print(w);
+    QCOMPARE(P::initialValue(w), next);
+    QCOMPARE(w.ListBox12->selectedRow(), next >= 1 && next <= 9990 ? next - 1 : -1);
+}
+
+void TestPrintFlow::cancelChangesNothing()
+{
+    WindowFixture fx;
+    TfrmMain &w = openJob(fx, 1, 30, 1, 140);
+    fx.dialogs->printerAccepted = false;
+    print(w);
+    QCOMPARE(fx.dialogs->printerAsked, 1);
+    QCOMPARE(fx.canvasesMade, 0);
+    QCOMPARE(P::startPos(w, 1), 140);
+    QCOMPARE(P::initialValue(w), 1);
+    QVERIFY(!w.pnlPrint->isHidden());
+    QVERIFY(!P::colorsResetPending(w));
+    QCOMPARE(fx.readSettings(), settingsWithStart(1, 140));
+    print(w);
+    QCOMPARE(fx.dialogs->printerAsked, 2);
+}
+
+void TestPrintFlow::printerFailureAdvancesNothing()
+{
+    WindowFixture fx;
+    TfrmMain &w = openJob(fx, 2, 30, 1, 50);
+    fx.canvas.failNewPageAt = 1;
+    fx.canvas.failureText = QStringLiteral("Printer is out of paper");
+    print(w);
+    QCOMPARE(fx.dialogs->errors.size(), 1);
+    QVERIFY(fx.dialogs->errors.first().contains(QStringLiteral("out of paper")));
+    QCOMPARE(P::startPos(w, 2), 50);
+    QCOMPARE(P::initialValue(w), 1);
+    QVERIFY(!w.pnlPrint->isHidden());
+    QCOMPARE(fx.readSettings(), settingsWithStart(2, 50));
+}
+
+void TestPrintFlow::markerTypeReturnsToItsEntryLayout()
+{
+    WindowFixture fx;
+    TfrmMain &w = openJob(fx, 4, 3, 1, 1);
+    print(w);
+    QVERIFY(!w.RadioGroup1->isHidden());
+    QVERIFY(w.ListBox12->isHidden());
+    QVERIFY(w.ListBox1->isHidden());
+    QCOMPARE(P::sheetType(w), 4);
+    QCOMPARE(P::startPos(w, 2), 4);
+    QCOMPARE(P::initialValue(w), 1);
+}
+
+void TestPrintFlow::onePrinterForTheWholeRun()
+{
+    WindowFixture fx;
+    TfrmMain &w = openJob(fx, 1, 3, 1, 1);
+    print(w);
+    QTest::mouseClick(w.cmdPrintSet, Qt::LeftButton);
+    print(w);
+    QCOMPARE(fx.dialogs->printersOffered.size(), 2);
+    QVERIFY(fx.dialogs->printersOffered.at(0));
+    QCOMPARE(fx.dialogs->printersOffered.at(0), fx.dialogs->printersOffered.at(1));
+}
+
+void TestPrintFlow::printsWhatThePrintScreenHolds()
+{
+    WindowFixture fx;
+    TfrmMain &w = fx.create();
+    chooseType(w, 5);
+    typeText(w.Memo8, QStringLiteral("ENTRY"));
+    clickRow(w.ListBox2, 1);
+    QTest::mouseClick(w.cmdPrintSet, Qt::LeftButton);
+    w.Memo3->setPlainText(QStringLiteral("EDITED"));
+    clickRow(w.ListBox19, 5);
+    print(w);
+    QStringList texts;
+    for (const CanvasCall &c : fx.canvas.callsOf(CanvasCall::TextOut))
+        texts << c.text;
+    QCOMPARE(texts, (QStringList{QStringLiteral("EDITED"), QStringLiteral("0001"),
+                                 QStringLiteral("EDITED"), QStringLiteral("0002")}));
+    for (const CanvasCall &c : fx.canvas.callsOf(CanvasCall::Rectangle))
+        QCOMPARE(c.brushColour, ColourValue(0x0000FF));
+}
+
+void TestPrintFlow::failedSaveAfterPrintIsReported()
+{
+    WindowFixture fx;
+    TfrmMain &w = openJob(fx, 1, 30, 1, 1);
+    QVERIFY(QFile::remove(fx.settingsPath()));
+    QVERIFY(QDir(fx.dir.path()).mkdir(QStringLiteral("start.txt")));
+    print(w);
+    // The labels are on paper: the job still counts, and the user learns the file is stale.
+    QCOMPARE(fx.dialogs->errors.size(), 1);
+    QCOMPARE(P::startPos(w, 1), 31);
+    QCOMPARE(P::initialValue(w), 31);
+    QVERIFY(!w.pnlMain->isHidden());
+}
+
+QTEST_MAIN(TestPrintFlow)
+#include "tst_printflow.moc"
