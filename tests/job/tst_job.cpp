@@ -458,4 +458,4 @@ void TestJob::numberTexts()
 }
 
 QTEST_GUILESS_MAIN(TestJob)
-#include "test_job.moc"
+#include "tst_job.moc"

@@ -284,4 +284,4 @@ void TestPreview::cellRects()
 }
 
 QTEST_GUILESS_MAIN(TestPreview)
-#include "test_preview.moc"
+#include "tst_previewrules.moc"

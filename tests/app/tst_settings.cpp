@@ -339,4 +339,4 @@ void TestSettings::writeFailure()
 }
 
 QTEST_GUILESS_MAIN(TestSettings)
-#include "test_settings.moc"
+#include "tst_settings.moc"
