@@ -90,6 +90,8 @@ int main(int argc, char **argv)
     std::printf("startup: process start to main window shown: median %.1f ms, min %.1f ms, "
                 "max %.1f ms over %d runs (platform %s)\n",
                 times[runs / 2], times.front(), times.back(), runs,
-                qEnvironmentVariable("QT_QPA_PLATFORM", QStringLiteral("default")).toLocal8Bit().constData());
+                qEnvironmentVariable("QT_QPA_PLATFORM", QStringLiteral("default"))
+                    .toLocal8Bit()
+                    .constData());
     return 0;
 }

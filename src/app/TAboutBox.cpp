@@ -46,8 +46,8 @@ TAboutBox::TAboutBox(QWidget *parent) : QDialog(parent)
     auto *copyright = new QLabel(QStringLiteral("Corvial Manager"), panel);
     copyright->setObjectName(QStringLiteral("Copyright"));
     copyright->move(7, 73);
-    auto *comments = new QLabel(
-        QStringLiteral("検体ラベルの印刷と採番のためのプログラムです。"), panel);
+    auto *comments =
+        new QLabel(QStringLiteral("検体ラベルの印刷と採番のためのプログラムです。"), panel);
     comments->setObjectName(QStringLiteral("Comments"));
     comments->setGeometry(7, 95, 240, 40);
     comments->setWordWrap(true);

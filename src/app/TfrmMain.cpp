@@ -22,7 +22,6 @@
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QHash>
-#include <QStyle>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -31,6 +30,7 @@
 #include <QPrinter>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyle>
 #include <QTimer>
 #include <QToolButton>
 
@@ -156,8 +156,10 @@ void TfrmMain::buildControls()
         b->setGeometry(x, 8, 65, 65);
         return b;
     };
-    cmdVersion = toolButton("cmdVersion", QStringLiteral("Version"), QStringLiteral("help-about"), 8);
-    cmdExcel = toolButton("cmdExcel", QStringLiteral("Excel"), QStringLiteral("x-office-spreadsheet"), 80);
+    cmdVersion =
+        toolButton("cmdVersion", QStringLiteral("Version"), QStringLiteral("help-about"), 8);
+    cmdExcel =
+        toolButton("cmdExcel", QStringLiteral("Excel"), QStringLiteral("x-office-spreadsheet"), 80);
     cmdBack = toolButton("cmdBack", QStringLiteral("Back"), QStringLiteral("go-previous"), 152);
     cmdEnd = toolButton("cmdEnd", QStringLiteral("End"), QStringLiteral("application-exit"), 224);
 
@@ -240,8 +242,8 @@ void TfrmMain::buildEntryScreen()
         return l;
     };
 
-    Label3 = label("Label3", QStringLiteral("印刷する文字を入力してください"), QRect(64, 40, 321, 33),
-                   false, 19);
+    Label3 = label("Label3", QStringLiteral("印刷する文字を入力してください"),
+                   QRect(64, 40, 321, 33), false, 19);
     Edit2 = new QLineEdit(pnlMain);
     Edit2->setObjectName(QStringLiteral("Edit2"));
     Edit2->setGeometry(64, 72, 193, 27);
@@ -298,10 +300,9 @@ void TfrmMain::buildEntryScreen()
     GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
     GroupBox1->setGeometry(488, 56, 289, 289);
     setTextColour(GroupBox1, kBlue);
-    QRadioButton **buttons[SheetTypeCount] = {&RadioButton10, &RadioButton2, &RadioButton5,
-                                              &RadioButton6,  &RadioButton9, &RadioButton11,
-                                              &RadioButton12, &RadioButton3, &RadioButton1,
-                                              &RadioButton13};
+    QRadioButton **buttons[SheetTypeCount] = {
+        &RadioButton10, &RadioButton2,  &RadioButton5, &RadioButton6, &RadioButton9,
+        &RadioButton11, &RadioButton12, &RadioButton3, &RadioButton1, &RadioButton13};
     for (int k = 1; k <= SheetTypeCount; ++k) {
         const SheetTypeInfo &info = sheetTypeInfo(k);
         auto *r = new QRadioButton(QString::fromUtf8(info.caption), GroupBox1);
@@ -474,7 +475,8 @@ void TfrmMain::buildPreviews()
         case 1:
             return QStringLiteral("Shape%1").arg(200 + i);
         case 2:
-            return i == 27 ? QStringLiteral("rect27") : QStringLiteral("Rect%1").arg(i, 2, 10, QLatin1Char('0'));
+            return i == 27 ? QStringLiteral("rect27")
+                           : QStringLiteral("Rect%1").arg(i, 2, 10, QLatin1Char('0'));
         case 3:
             return QStringLiteral("Shape%1").arg(97 + i);
         default:
@@ -580,8 +582,8 @@ void TfrmMain::FormCreate()
         return;
     }
 
-    LoadSettings();                                    // 4.
-    numberStyle = 0;                                   // 5.
+    LoadSettings();  // 4.
+    numberStyle = 0; // 5.
 
     // 6. Each preview ends exactly where the print screen begins.
     const int top = pnlPrint->y();
@@ -605,9 +607,9 @@ void TfrmMain::FormCreate()
     ListBox12->selectRow(0);
     sampleCount = 30;
 
-    ShowScreen(0);                                     // 10.
-    sheetType = 1;                                     // 11.
-    ArrangeToolButtons(0);                             // 12.
+    ShowScreen(0);         // 10.
+    sheetType = 1;         // 11.
+    ArrangeToolButtons(0); // 12.
 
     // 13.
     labelFont = QFont(uiFaceName());
@@ -630,11 +632,14 @@ void TfrmMain::FormCreate()
             shapes[i] = panel->findChild<TShape *>(nameOf(i), Qt::FindDirectChildrenOnly);
         return shapes;
     };
-    circleShapes = collect(pnlCircle, 150, [](int i) { return QStringLiteral("Shape%1").arg(200 + i); });
+    circleShapes =
+        collect(pnlCircle, 150, [](int i) { return QStringLiteral("Shape%1").arg(200 + i); });
     rectShapes = collect(pnlRect, 60, [](int i) {
-        return i == 27 ? QStringLiteral("rect27") : QStringLiteral("Rect%1").arg(i, 2, 10, QLatin1Char('0'));
+        return i == 27 ? QStringLiteral("rect27")
+                       : QStringLiteral("Rect%1").arg(i, 2, 10, QLatin1Char('0'));
     });
-    tube95Shapes = collect(PnlTube, 95, [](int i) { return QStringLiteral("Shape%1").arg(97 + i); });
+    tube95Shapes =
+        collect(PnlTube, 95, [](int i) { return QStringLiteral("Shape%1").arg(97 + i); });
     tube72Shapes = collect(pnlMicro, 72, [](int i) {
         return QStringLiteral("Shape%1").arg(i <= 8 ? 192 + i : 343 + i);
     });

@@ -41,11 +41,11 @@ class XlsApi;
 // replace them with fakes.
 struct MainWindowEnvironment
 {
-    QString appDir;                       // folder of start.txt; empty = the executable's
-    std::shared_ptr<Dialogs> dialogs;     // null = the platform's dialogs
+    QString appDir;                   // folder of start.txt; empty = the executable's
+    std::shared_ptr<Dialogs> dialogs; // null = the platform's dialogs
     std::function<std::unique_ptr<PageCanvas>(QPrinter *)> canvasFactory; // null = the printer
-    std::shared_ptr<XlsApi> workbook;     // null = the workbook library
-    std::function<QDate()> today;         // null = the local date
+    std::shared_ptr<XlsApi> workbook; // null = the workbook library
+    std::function<QDate()> today;     // null = the local date
 };
 
 // The main window: all state of the program, the entry screen and the print screen.

@@ -21,8 +21,7 @@ namespace {
 // text before the caret, corrected by the same rule, is what the user typed up to there, so
 // its length is where the caret belongs: at the end of a cut line, or where it was before a
 // keystroke the limits refused.
-template <typename Limit>
-void limitMemo(QPlainTextEdit *memo, Limit limit)
+template <typename Limit> void limitMemo(QPlainTextEdit *memo, Limit limit)
 {
     const QString text = memo->toPlainText();
     const QString limited = limit(text);
@@ -145,7 +144,8 @@ void TfrmMain::Memo8Change()
     if (mInTextLimit)
         return;
     mInTextLimit = true;
-    limitMemo(Memo8, [this](const QString &t) { return limitMemo8Text(t, sheetType, mMemo8MaxLength); });
+    limitMemo(Memo8,
+              [this](const QString &t) { return limitMemo8Text(t, sheetType, mMemo8MaxLength); });
     mInTextLimit = false;
 }
 

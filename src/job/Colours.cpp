@@ -12,18 +12,17 @@ struct NamedColour
 };
 
 const NamedColour kText[TextColourCount] = {
-    {"Black", 0x000000},  {"Red", 0x0000FF},     {"Blue", 0xFF0000},
-    {"Green", 0x008000},  {"Yellow", 0x00FFFF},  {"Magenta", 0xFF00FF},
-    {"Aqua", 0xFFFF00},   {"Lime", 0x00FF00},    {"White", 0xFFFFFF},
+    {"Black", 0x000000}, {"Red", 0x0000FF},    {"Blue", 0xFF0000},
+    {"Green", 0x008000}, {"Yellow", 0x00FFFF}, {"Magenta", 0xFF00FF},
+    {"Aqua", 0xFFFF00},  {"Lime", 0x00FF00},   {"White", 0xFFFFFF},
 };
 
 const NamedColour kBack[BackColourCount] = {
-    {"White", 0xFFFFFF}, {"Yellow", 0x00FFFF}, {"SkyBlue", 0xF0CAA6}, {"Green", 0x008000},
-    {"Silver", 0xC0C0C0}, {"Red", 0x0000FF},   {"Aqua", 0xFFFF00},    {"Lime", 0x00FF00},
+    {"White", 0xFFFFFF},  {"Yellow", 0x00FFFF}, {"SkyBlue", 0xF0CAA6}, {"Green", 0x008000},
+    {"Silver", 0xC0C0C0}, {"Red", 0x0000FF},    {"Aqua", 0xFFFF00},    {"Lime", 0x00FF00},
 };
 
-template <int N>
-QStringList namesOf(const NamedColour (&table)[N])
+template <int N> QStringList namesOf(const NamedColour (&table)[N])
 {
     QStringList names;
     names.reserve(N);

@@ -28,8 +28,8 @@ void installJapaneseFontSubstitutions()
         QStringLiteral("TakaoPGothic"),
     };
     const QStringList fixed = {
-        QStringLiteral("IPAGothic"),          QStringLiteral("Noto Sans Mono CJK JP"),
-        QStringLiteral("VL Gothic"),          QStringLiteral("IPAPGothic"),
+        QStringLiteral("IPAGothic"),        QStringLiteral("Noto Sans Mono CJK JP"),
+        QStringLiteral("VL Gothic"),        QStringLiteral("IPAPGothic"),
         QStringLiteral("Noto Sans CJK JP"),
     };
     const QStringList families = QFontDatabase::families();

@@ -7,7 +7,8 @@ QString numberText(int value, int numberStyle)
 {
     if (numberStyle == 0) {
         if (value < 0)
-            return QLatin1Char('-') + QString::number(-qint64(value)).rightJustified(4, QLatin1Char('0'));
+            return QLatin1Char('-') +
+                   QString::number(-qint64(value)).rightJustified(4, QLatin1Char('0'));
         return QString::number(value).rightJustified(4, QLatin1Char('0'));
     }
     return QString::number(value);

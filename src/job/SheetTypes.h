@@ -14,18 +14,18 @@ constexpr int MaxJobLabels = 400;
 // What one of the ten sheet types offers and prints.
 struct SheetTypeInfo
 {
-    int code;               // 1..10
-    const char *radioName;  // objectName of its radio button
-    const char *caption;    // UTF-8 caption of the radio button
-    int family;             // 1..4
-    bool numbered;          // prints a sample number and advances it after a print
-    int entryLayout;        // argument of ShowEntryLayout when the type is chosen
-    bool repeatShown;       // ListBox1 offered; otherwise repeatCount is forced to 1
-    int memo8Limit;         // Memo8 maximum length in bytes, 0 = keep the previous one
-    int memo8Lines;         // lines of Memo8 checked against memo8LineBytes (0 = none)
-    int memo8LineBytes;     // bytes allowed per checked Memo8 line
-    bool alignChoice;       // GroupBox2 shown on the print screen
-    int proofKind;          // argument of ShowProofPanel
+    int code;              // 1..10
+    const char *radioName; // objectName of its radio button
+    const char *caption;   // UTF-8 caption of the radio button
+    int family;            // 1..4
+    bool numbered;         // prints a sample number and advances it after a print
+    int entryLayout;       // argument of ShowEntryLayout when the type is chosen
+    bool repeatShown;      // ListBox1 offered; otherwise repeatCount is forced to 1
+    int memo8Limit;        // Memo8 maximum length in bytes, 0 = keep the previous one
+    int memo8Lines;        // lines of Memo8 checked against memo8LineBytes (0 = none)
+    int memo8LineBytes;    // bytes allowed per checked Memo8 line
+    bool alignChoice;      // GroupBox2 shown on the print screen
+    int proofKind;         // argument of ShowProofPanel
 };
 
 // Sheet type 1..10 to its row of the table; any other value gives type 1's row.

@@ -159,7 +159,10 @@ struct WindowFixture
     int canvasesMade = 0;
     std::unique_ptr<TfrmMain> window;
 
-    static QByteArray defaultSettings() { return "10,10,1\r\n10,10,1\r\n10,10,1\r\n10,10,1\r\n\r\n"; }
+    static QByteArray defaultSettings()
+    {
+        return "10,10,1\r\n10,10,1\r\n10,10,1\r\n10,10,1\r\n\r\n";
+    }
 
     QString settingsPath() const { return dir.filePath(QStringLiteral("start.txt")); }
 

@@ -52,11 +52,16 @@ void TestEntry::edit2KeepsFiveBytesOnCircleSheets_data()
 {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("kept");
-    QTest::newRow("ASCII") << "ABCDEF" << "ABCDE";
-    QTest::newRow("full-width, partial char dropped") << "あいう" << "あい";
-    QTest::newRow("half-width katakana") << "ｱｲｳｴｵｶ" << "ｱｲｳｴｵ";
-    QTest::newRow("mixed") << "Aあいう" << "Aあい";
-    QTest::newRow("short") << "AB" << "AB";
+    QTest::newRow("ASCII") << "ABCDEF"
+                           << "ABCDE";
+    QTest::newRow("full-width, partial char dropped") << "あいう"
+                                                      << "あい";
+    QTest::newRow("half-width katakana") << "ｱｲｳｴｵｶ"
+                                         << "ｱｲｳｴｵ";
+    QTest::newRow("mixed") << "Aあいう"
+                           << "Aあい";
+    QTest::newRow("short") << "AB"
+                           << "AB";
 }
 
 void TestEntry::edit2KeepsFiveBytesOnCircleSheets()
@@ -83,19 +88,24 @@ void TestEntry::memo8LinesAsTyped_data()
     QTest::addColumn<int>("type");
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("kept");
-    QTest::newRow("2: first line cut to 7") << 2 << "12345678" << "1234567";
-    QTest::newRow("2: third line loses its text, keeps its break")
-        << 2 << "1234567\nabc\nx" << "1234567\nabc\n";
-    QTest::newRow("2: second line cut") << 2 << "ab\n123456789" << "ab\n1234567";
+    QTest::newRow("2: first line cut to 7") << 2 << "12345678"
+                                            << "1234567";
+    QTest::newRow("2: third line loses its text, keeps its break") << 2 << "1234567\nabc\nx"
+                                                                   << "1234567\nabc\n";
+    QTest::newRow("2: second line cut") << 2 << "ab\n123456789"
+                                        << "ab\n1234567";
     QTest::newRow("9: three lines of 13 cut to 12")
         << 9 << "1234567890123\n1234567890123\n1234567890123"
         << "123456789012\n123456789012\n123456789012";
     QTest::newRow("9: a fourth line is refused")
         << 9 << "1234567890123\n1234567890123\n1234567890123\nX"
         << "123456789012\n123456789012\n123456789012";
-    QTest::newRow("8: fourth line emptied") << 8 << "a\nb\nc\nd" << "a\nb\nc\n";
-    QTest::newRow("5: full-width cut at 12 bytes") << 5 << "あいうえおかき" << "あいうえおか";
-    QTest::newRow("6: full-width partial dropped") << 6 << "Aあいうえおか" << "Aあいうえ";
+    QTest::newRow("8: fourth line emptied") << 8 << "a\nb\nc\nd"
+                                            << "a\nb\nc\n";
+    QTest::newRow("5: full-width cut at 12 bytes") << 5 << "あいうえおかき"
+                                                   << "あいうえおか";
+    QTest::newRow("6: full-width partial dropped") << 6 << "Aあいうえおか"
+                                                   << "Aあいうえ";
 }
 
 void TestEntry::memo8LinesAsTyped()

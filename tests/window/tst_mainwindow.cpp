@@ -146,8 +146,8 @@ void TestMainWindow::creationFillsListsAndPlacesPanels()
     QCOMPARE(w.pnlRect->geometry(), QRect(63, 128, 345, 401));
     QCOMPARE(w.pnlPrint->geometry(), QRect(408, 133, 433, 428));
     QCOMPARE(w.pnlMain->geometry(), QRect(56, 128, 793, 385));
-    for (QFrame *p : {w.pnlCircle, w.pnlMicro, w.PnlTube, w.pnlRect, w.pnlPrint, w.pnl150,
-                      w.pnlmemo, w.pnlNum})
+    for (QFrame *p :
+         {w.pnlCircle, w.pnlMicro, w.PnlTube, w.pnlRect, w.pnlPrint, w.pnl150, w.pnlmemo, w.pnlNum})
         QCOMPARE(p->frameStyle(), int(QFrame::NoFrame));
     QCOMPARE(w.pnlMain->frameShadow(), QFrame::Sunken);
     QCOMPARE(P::labelFont(w).family(), QStringLiteral("ＭＳ Ｐゴシック"));
@@ -528,9 +528,9 @@ void TestMainWindow::tailSurvivesAWriteByteForByte()
 {
     WindowFixture fx;
     const QByteArray tail = QByteArray("\x83\x89\x83\x78\x83\x8b \xff\x01 tail", 14);
-    TfrmMain &w = fx.create(QByteArray("10,10,1\r\n10,10,1\r\n10,10,1\r\n10,10,1\r\n" + tail +
-                                       "\r\nline six\r\n")
-                                .constData());
+    TfrmMain &w = fx.create(
+        QByteArray("10,10,1\r\n10,10,1\r\n10,10,1\r\n10,10,1\r\n" + tail + "\r\nline six\r\n")
+            .constData());
     QCOMPARE(P::settingsTail(w), tail);
     QTest::mouseClick(w.cmdPrintSet, Qt::LeftButton);
     clickRow(w.ListBox25, 11);

@@ -40,12 +40,18 @@ QString runs(TfrmMain &w, int family)
     QStringList out;
     const QVector<TShape *> &c = cells(w, family);
     auto letter = [](const QColor &col) {
-        return col == kGrey ? QLatin1Char('G') : col == kRed ? QLatin1Char('R') : col == kWhite ? QLatin1Char('W') : QLatin1Char('?');
+        return col == kGrey    ? QLatin1Char('G')
+               : col == kRed   ? QLatin1Char('R')
+               : col == kWhite ? QLatin1Char('W')
+                               : QLatin1Char('?');
     };
     int start = 1;
     for (int i = 2; i <= c.size(); ++i) {
         if (i == c.size() || letter(c[i]->fillColour()) != letter(c[start]->fillColour())) {
-            out << QStringLiteral("%1%2-%3").arg(letter(c[start]->fillColour())).arg(start).arg(i - 1);
+            out << QStringLiteral("%1%2-%3")
+                       .arg(letter(c[start]->fillColour()))
+                       .arg(start)
+                       .arg(i - 1);
             start = i;
         }
     }
@@ -157,14 +163,18 @@ void TestPreview::clickChoosesStartPosition_data()
     QTest::addColumn<QPoint>("at");
     QTest::addColumn<int>("position");
     QTest::addColumn<QByteArray>("file");
-    QTest::newRow("circle (30,45)") << 1 << QPoint(30, 45) << 12
-                                    << QByteArray("10,10,12\r\n10,10,1\r\n10,10,1\r\n10,10,1\r\n\r\n");
-    QTest::newRow("circle row 10 shifted") << 1 << QPoint(159, 233) << 100
-                                           << QByteArray("10,10,100\r\n10,10,1\r\n10,10,1\r\n10,10,1\r\n\r\n");
-    QTest::newRow("tube95 row 10") << 6 << QPoint(200, 152) << 50
-                                   << QByteArray("10,10,1\r\n10,10,1\r\n10,10,50\r\n10,10,1\r\n\r\n");
-    QTest::newRow("tube72 (231,302)") << 8 << QPoint(231, 302) << 72
-                                      << QByteArray("10,10,1\r\n10,10,1\r\n10,10,1\r\n10,10,72\r\n\r\n");
+    QTest::newRow("circle (30,45)")
+        << 1 << QPoint(30, 45) << 12
+        << QByteArray("10,10,12\r\n10,10,1\r\n10,10,1\r\n10,10,1\r\n\r\n");
+    QTest::newRow("circle row 10 shifted")
+        << 1 << QPoint(159, 233) << 100
+        << QByteArray("10,10,100\r\n10,10,1\r\n10,10,1\r\n10,10,1\r\n\r\n");
+    QTest::newRow("tube95 row 10")
+        << 6 << QPoint(200, 152) << 50
+        << QByteArray("10,10,1\r\n10,10,1\r\n10,10,50\r\n10,10,1\r\n\r\n");
+    QTest::newRow("tube72 (231,302)")
+        << 8 << QPoint(231, 302) << 72
+        << QByteArray("10,10,1\r\n10,10,1\r\n10,10,1\r\n10,10,72\r\n\r\n");
 }
 
 void TestPreview::clickChoosesStartPosition()

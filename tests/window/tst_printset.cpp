@@ -36,7 +36,8 @@ QColor background(const QWidget *w)
 
 QColor foreground(const QWidget *w)
 {
-    return w->palette().color(w->inherits("QPlainTextEdit") ? QPalette::Text : QPalette::WindowText);
+    return w->palette().color(w->inherits("QPlainTextEdit") ? QPalette::Text
+                                                            : QPalette::WindowText);
 }
 
 const QColor kWhite(255, 255, 255);
@@ -111,10 +112,14 @@ void TestPrintSet::circleProofShowsFiveBytes_data()
 {
     QTest::addColumn<QString>("entry");
     QTest::addColumn<QString>("proof");
-    QTest::newRow("long ASCII") << "ABCDEFGHIJ" << "ABCDE";
-    QTest::newRow("full-width") << "あいうえ" << "あい";
-    QTest::newRow("empty") << "" << "";
-    QTest::newRow("short") << "AB" << "AB";
+    QTest::newRow("long ASCII") << "ABCDEFGHIJ"
+                                << "ABCDE";
+    QTest::newRow("full-width") << "あいうえ"
+                                << "あい";
+    QTest::newRow("empty") << ""
+                           << "";
+    QTest::newRow("short") << "AB"
+                           << "AB";
 }
 
 void TestPrintSet::circleProofShowsFiveBytes()
@@ -249,10 +254,13 @@ void TestPrintSet::colourActionsPerProof_data()
     QTest::addColumn<int>("text");
     QTest::addColumn<QColor>("backColour");
     QTest::addColumn<QColor>("textColour");
-    QTest::newRow("circle skyblue/blue") << 1 << 2 << 2 << QColor(166, 202, 240) << QColor(0, 0, 255);
-    QTest::newRow("number silver/magenta") << 5 << 4 << 5 << QColor(192, 192, 192) << QColor(255, 0, 255);
+    QTest::newRow("circle skyblue/blue")
+        << 1 << 2 << 2 << QColor(166, 202, 240) << QColor(0, 0, 255);
+    QTest::newRow("number silver/magenta")
+        << 5 << 4 << 5 << QColor(192, 192, 192) << QColor(255, 0, 255);
     QTest::newRow("memo lime/green") << 3 << 7 << 3 << QColor(0, 255, 0) << QColor(0, 128, 0);
-    QTest::newRow("text-only aqua/yellow") << 7 << 6 << 4 << QColor(0, 255, 255) << QColor(255, 255, 0);
+    QTest::newRow("text-only aqua/yellow")
+        << 7 << 6 << 4 << QColor(0, 255, 255) << QColor(255, 255, 0);
 }
 
 void TestPrintSet::colourActionsPerProof()
