@@ -33,7 +33,7 @@ TAboutBox::TAboutBox(QWidget *parent) : QDialog(parent)
     auto *picture = new QToolButton(panel);
     picture->setObjectName(QStringLiteral("BitBtn1"));
     picture->setGeometry(8, 8, 65, 57);
-    picture->setIcon(QIcon(QStringLiteral(":/icons/corvial-manager.svg")));
+    picture->setIcon(QIcon(QStringLiteral(":/icons/corvial-manager.png")));
     picture->setIconSize(QSize(48, 48));
     picture->setAutoRaise(true);
 

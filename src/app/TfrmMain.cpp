@@ -124,7 +124,7 @@ void TfrmMain::buildControls()
 {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("frmMain"));
-    setWindowIcon(QIcon(QStringLiteral(":/icons/corvial-manager.svg")));
+    setWindowIcon(QIcon(QStringLiteral(":/icons/corvial-manager.png")));
     QFont base(uiFaceName());
     base.setBold(true);
     base.setPixelSize(15);
@@ -434,7 +434,7 @@ void TfrmMain::buildPrintScreen()
     cmdPrint->setObjectName(QStringLiteral("cmdPrint"));
     cmdPrint->setText(QStringLiteral("Print"));
     cmdPrint->setIcon(QIcon::fromTheme(QStringLiteral("document-print"),
-                                       QIcon(QStringLiteral(":/icons/corvial-manager.svg"))));
+                                       QIcon(QStringLiteral(":/icons/corvial-manager.png"))));
     cmdPrint->setIconSize(QSize(40, 40));
     cmdPrint->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     cmdPrint->setGeometry(256, 292, 89, 81);

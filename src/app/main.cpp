@@ -10,7 +10,7 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Corvial Manager"));
     QApplication::setApplicationVersion(QStringLiteral("2.02"));
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/corvial-manager.svg")));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/corvial-manager.png")));
     corvial::installJapaneseFontSubstitutions();
 
     // Creating the main window reads start.txt; without it the window says so and closes

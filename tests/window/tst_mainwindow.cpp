@@ -353,6 +353,9 @@ void TestMainWindow::libraryNoticeHasItsThirteenLines()
     QCOMPARE(w.frmLib->windowTitle(), QStringLiteral("ライブラリーの登録"));
     QCOMPARE(w.AboutBox->windowTitle(), QStringLiteral("バージョン情報"));
     QCOMPARE(w.AboutBox->size(), QSize(273, 195));
+    // The program's own picture is built in, whatever icon theme the desktop has.
+    QVERIFY(QFile::exists(QStringLiteral(":/icons/corvial-manager.png")));
+    QVERIFY(!w.cmdPrint->icon().pixmap(32, 32).isNull());
 }
 
 void TestMainWindow::repeatChoiceFollowsType()
