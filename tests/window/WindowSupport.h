@@ -11,6 +11,7 @@
 #include <QFont>
 #include <QListWidget>
 #include <QPrinter>
+#include <QRadioButton>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QTest>
@@ -210,6 +211,13 @@ inline void typeText(QWidget *w, const QString &text)
         else
             QTest::sendKeyEvent(QTest::Click, w, Qt::Key_unknown, QString(c), Qt::NoModifier);
     }
+}
+
+// Chooses a sheet type as a user does: a click on its radio button.
+inline void chooseType(TfrmMain &w, int type)
+{
+    QTest::mouseClick(w.findChild<QRadioButton *>(QLatin1String(sheetTypeInfo(type).radioName)),
+                      Qt::LeftButton);
 }
 
 // Selects row in a list box as a user does: a click on the item.

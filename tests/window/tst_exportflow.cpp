@@ -14,12 +14,6 @@ using P = TfrmMainProbe;
 
 namespace {
 
-void chooseType(TfrmMain &w, int type)
-{
-    QTest::mouseClick(w.findChild<QRadioButton *>(QLatin1String(sheetTypeInfo(type).radioName)),
-                      Qt::LeftButton);
-}
-
 TfrmMain &openJob(WindowFixture &fx, int type)
 {
     TfrmMain &w = fx.create();

@@ -25,16 +25,6 @@ using P = TfrmMainProbe;
 
 namespace {
 
-QRadioButton *typeButton(TfrmMain &w, int type)
-{
-    return w.findChild<QRadioButton *>(QLatin1String(sheetTypeInfo(type).radioName));
-}
-
-void chooseType(TfrmMain &w, int type)
-{
-    QTest::mouseClick(typeButton(w, type), Qt::LeftButton);
-}
-
 bool shown(const QWidget *w)
 {
     return !w->isHidden();

@@ -15,12 +15,6 @@ const QColor kGrey(128, 128, 128);
 const QColor kRed(255, 0, 0);
 const QColor kWhite(255, 255, 255);
 
-void chooseType(TfrmMain &w, int type)
-{
-    QTest::mouseClick(w.findChild<QRadioButton *>(QLatin1String(sheetTypeInfo(type).radioName)),
-                      Qt::LeftButton);
-}
-
 const QVector<TShape *> &cells(TfrmMain &w, int family)
 {
     const QVector<TShape *> *arrays[] = {&w.circleShapes, &w.rectShapes, &w.tube95Shapes,

@@ -16,12 +16,6 @@ using P = TfrmMainProbe;
 
 namespace {
 
-void chooseType(TfrmMain &w, int type)
-{
-    QTest::mouseClick(w.findChild<QRadioButton *>(QLatin1String(sheetTypeInfo(type).radioName)),
-                      Qt::LeftButton);
-}
-
 QByteArray settingsWithStart(int family, int start)
 {
     QByteArray out;

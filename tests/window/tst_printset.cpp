@@ -18,12 +18,6 @@ using P = TfrmMainProbe;
 
 namespace {
 
-void chooseType(TfrmMain &w, int type)
-{
-    QTest::mouseClick(w.findChild<QRadioButton *>(QLatin1String(sheetTypeInfo(type).radioName)),
-                      Qt::LeftButton);
-}
-
 void printSet(TfrmMain &w)
 {
     QTest::mouseClick(w.cmdPrintSet, Qt::LeftButton);
