@@ -197,6 +197,10 @@ void TfrmMain::buildControls()
     buildPrintScreen();
     buildPreviews();
 
+    // FontDialog1 starts from the proportional Gothic face at 12 pixels.
+    mFontDialogFont = QFont(uiFaceName());
+    mFontDialogFont.setPixelSize(12);
+
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(100);

@@ -375,6 +375,8 @@ void TestPrintSet::fontDialogStartsBoldAndCancelKeepsFont()
     fx.dialogs->fontToChoose = italic;
     w.Font1->trigger();
     QCOMPARE(fx.dialogs->fontAsked, 1);
+    QCOMPARE(fx.dialogs->fontOffered.family(), QStringLiteral("ＭＳ Ｐゴシック"));
+    QCOMPARE(fx.dialogs->fontOffered.pointSize(), P::labelFont(w).pointSize());
     QVERIFY(fx.dialogs->fontOffered.bold());
     QCOMPARE(P::labelFont(w), italic);
 
