@@ -373,10 +373,11 @@ void TestPrintSet::fontDialogStartsBoldAndCancelKeepsFont()
     italic.setItalic(true);
     italic.setPointSize(14);
     fx.dialogs->fontToChoose = italic;
+    const int startSize = P::labelFont(w).pointSize();
     w.Font1->trigger();
     QCOMPARE(fx.dialogs->fontAsked, 1);
     QCOMPARE(fx.dialogs->fontOffered.family(), QStringLiteral("ＭＳ Ｐゴシック"));
-    QCOMPARE(fx.dialogs->fontOffered.pointSize(), P::labelFont(w).pointSize());
+    QCOMPARE(fx.dialogs->fontOffered.pointSize(), startSize);
     QVERIFY(fx.dialogs->fontOffered.bold());
     QCOMPARE(P::labelFont(w), italic);
 
