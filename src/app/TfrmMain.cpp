@@ -71,6 +71,23 @@ QStringList numberItems(int last)
     return items;
 }
 
+// Name of the preview cell of label position i of family f, as the sheet pictures have
+// always named them.
+QString previewCellName(int f, int i)
+{
+    switch (f) {
+    case 1:
+        return QStringLiteral("Shape%1").arg(200 + i);
+    case 2:
+        return i == 27 ? QStringLiteral("rect27")
+                       : QStringLiteral("Rect%1").arg(i, 2, 10, QLatin1Char('0'));
+    case 3:
+        return QStringLiteral("Shape%1").arg(97 + i);
+    default:
+        return QStringLiteral("Shape%1").arg(i <= 8 ? 192 + i : 343 + i);
+    }
+}
+
 QStringList offsetItems()
 {
     QStringList items;
@@ -474,24 +491,11 @@ void TfrmMain::buildPreviews()
         {PnlTube, &Image4, "Image4", QRect(40, 48, 249, 321), TShape::Kind::Rectangle},
         {pnlMicro, &Image6, "Image6", QRect(16, 56, 313, 321), TShape::Kind::Rectangle},
     };
-    auto cellName = [](int f, int i) {
-        switch (f) {
-        case 1:
-            return QStringLiteral("Shape%1").arg(200 + i);
-        case 2:
-            return i == 27 ? QStringLiteral("rect27")
-                           : QStringLiteral("Rect%1").arg(i, 2, 10, QLatin1Char('0'));
-        case 3:
-            return QStringLiteral("Shape%1").arg(97 + i);
-        default:
-            return QStringLiteral("Shape%1").arg(i <= 8 ? 192 + i : 343 + i);
-        }
-    };
     for (int f = 1; f <= FamilyCount; ++f) {
         const Preview &p = previews[f - 1];
         for (int i = 1; i <= labelsInFamily(f); ++i) {
             auto *s = new TShape(p.kind, p.panel);
-            s->setObjectName(cellName(f, i));
+            s->setObjectName(previewCellName(f, i));
             s->setGeometry(previewCellRect(f, i));
         }
         auto *image = new TImage(p.panel);
@@ -630,23 +634,16 @@ void TfrmMain::FormCreate()
     ListBox23->selectRow(offsetY[1]);
 
     // 16.
-    auto collect = [](QFrame *panel, int count, auto nameOf) {
-        QVector<TShape *> shapes(count + 1, nullptr);
-        for (int i = 1; i <= count; ++i)
-            shapes[i] = panel->findChild<TShape *>(nameOf(i), Qt::FindDirectChildrenOnly);
-        return shapes;
-    };
-    circleShapes =
-        collect(pnlCircle, 150, [](int i) { return QStringLiteral("Shape%1").arg(200 + i); });
-    rectShapes = collect(pnlRect, 60, [](int i) {
-        return i == 27 ? QStringLiteral("rect27")
-                       : QStringLiteral("Rect%1").arg(i, 2, 10, QLatin1Char('0'));
-    });
-    tube95Shapes =
-        collect(PnlTube, 95, [](int i) { return QStringLiteral("Shape%1").arg(97 + i); });
-    tube72Shapes = collect(pnlMicro, 72, [](int i) {
-        return QStringLiteral("Shape%1").arg(i <= 8 ? 192 + i : 343 + i);
-    });
+    QFrame *const panels[FamilyCount] = {pnlCircle, pnlRect, PnlTube, pnlMicro};
+    QVector<TShape *> *const arrays[FamilyCount] = {&circleShapes, &rectShapes, &tube95Shapes,
+                                                    &tube72Shapes};
+    for (int f = 1; f <= FamilyCount; ++f) {
+        QVector<TShape *> &shapes = *arrays[f - 1];
+        shapes = QVector<TShape *>(labelsInFamily(f) + 1, nullptr);
+        for (int i = 1; i <= labelsInFamily(f); ++i)
+            shapes[i] = panels[f - 1]->findChild<TShape *>(previewCellName(f, i),
+                                                           Qt::FindDirectChildrenOnly);
+    }
 
     // 17.
     sampleCount = 30;

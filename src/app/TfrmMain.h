@@ -163,7 +163,7 @@ private:
 
     // Print setup and proof label.
     void cmdPrintSetClick();
-    void buildProofLabel(int family);
+    void buildProofLabel();
     void ListBox19Click();
     void ListBox21Click();
     void CheckBox1Click();

@@ -57,7 +57,6 @@ void TfrmMain::chooseSheetType(int k)
 void TfrmMain::setMemo8MaxLength(int bytes)
 {
     mMemo8MaxLength = bytes;
-    Memo8->setProperty("maxLength", bytes);
 }
 
 void TfrmMain::ShowEntryLayout(int layout)

@@ -69,7 +69,7 @@ void TfrmMain::cmdPrintSetClick()
     ShowScreen(sheetType);
     SetUpPreview(f);
     ListBox20->selectRow(0);
-    buildProofLabel(f);
+    buildProofLabel();
     ArrangeToolButtons(1);
     ListBox25->selectRow(offsetX[f]);
     ListBox23->selectRow(offsetY[f]);
@@ -82,7 +82,7 @@ void TfrmMain::cmdPrintSetClick()
     }
 }
 
-void TfrmMain::buildProofLabel(int)
+void TfrmMain::buildProofLabel()
 {
     const QString number = numberText(initialValue, numberStyle);
     const SheetTypeInfo &info = sheetTypeInfo(sheetType);
