@@ -32,9 +32,9 @@ struct Result
     QString error;
 };
 
-PrintSnapshot largestJob(int sheetType, int startPos)
+LabelJob largestJob(int sheetType, int startPos)
 {
-    PrintSnapshot job;
+    LabelJob job;
     job.sheetType = sheetType;
     job.sampleCount = MaxJobLabels / 2;
     job.repeatCount = 2;
@@ -50,7 +50,7 @@ PrintSnapshot largestJob(int sheetType, int startPos)
     return job;
 }
 
-Result render(const PrintSnapshot &job, const QString &file)
+Result render(const LabelJob &job, const QString &file)
 {
     QPrinter printer(QPrinter::HighResolution);
     printer.setOutputFormat(QPrinter::PdfFormat);

@@ -88,11 +88,19 @@ QString previewCellName(int f, int i)
     }
 }
 
+TListBox *newListBox(QWidget *parent, const char *name, const QRect &r)
+{
+    auto *l = new TListBox(parent);
+    l->setObjectName(QLatin1String(name));
+    l->setGeometry(r);
+    return l;
+}
+
 QStringList offsetItems()
 {
     QStringList items;
-    for (int i = 0; i <= 20; ++i)
-        items << QString::number((i - 10) * 0.5);
+    for (int i = OffsetIndexMin; i <= OffsetIndexMax; ++i)
+        items << QString::number((i - OffsetIndexCentre) * 0.5);
     return items;
 }
 
@@ -256,12 +264,6 @@ void TfrmMain::buildEntryScreen()
             setTextColour(l, kBlue);
         return l;
     };
-    auto listBox = [](QWidget *parent, const char *name, const QRect &r) {
-        auto *l = new TListBox(parent);
-        l->setObjectName(QLatin1String(name));
-        l->setGeometry(r);
-        return l;
-    };
 
     Label3 = label("Label3", QStringLiteral("印刷する文字を入力してください"),
                    QRect(64, 40, 321, 33), false, 19);
@@ -299,12 +301,12 @@ void TfrmMain::buildEntryScreen()
     RadioGroup1Items[0]->setChecked(true);
 
     Label14 = label("Label14", QStringLiteral("初期値"), QRect(352, 56, 48, 15), true, 0);
-    ListBox12 = listBox(pnlMain, "ListBox12", QRect(336, 80, 73, 73));
+    ListBox12 = newListBox(pnlMain, "ListBox12", QRect(336, 80, 73, 73));
     Label1 = label("Label1", QStringLiteral("サンプル数"), QRect(96, 184, 105, 19), true, 0);
-    ListBox2 = listBox(pnlMain, "ListBox2", QRect(200, 176, 89, 81));
+    ListBox2 = newListBox(pnlMain, "ListBox2", QRect(200, 176, 89, 81));
     ListBox2->setFont(pixelFont(base, 19));
     Label5 = label("Label5", QStringLiteral("リピート面数"), QRect(96, 280, 84, 15), true, 0);
-    ListBox1 = listBox(pnlMain, "ListBox1", QRect(200, 272, 97, 57));
+    ListBox1 = newListBox(pnlMain, "ListBox1", QRect(200, 272, 97, 57));
     ListBox1->setFont(pixelFont(base, 19));
 
     cmdPrintSet = new QPushButton(QStringLiteral("PrintSet"), pnlMain);
@@ -348,12 +350,6 @@ void TfrmMain::buildPrintScreen()
         setTextColour(l, kBlue);
         return l;
     };
-    auto listBox = [](QWidget *parent, const char *name, const QRect &r) {
-        auto *l = new TListBox(parent);
-        l->setObjectName(QLatin1String(name));
-        l->setGeometry(r);
-        return l;
-    };
     auto proofPanel = [this](const char *name, const QRect &r) {
         auto *p = new QFrame(pnlPrint);
         p->setObjectName(QLatin1String(name));
@@ -363,7 +359,7 @@ void TfrmMain::buildPrintScreen()
         return p;
     };
 
-    ListBox20 = listBox(pnlPrint, "ListBox20", QRect(0, 40, 49, 33));
+    ListBox20 = newListBox(pnlPrint, "ListBox20", QRect(0, 40, 49, 33));
     ListBox20->setFont(pixelFont(base, 19));
     Label8 = label(pnlPrint, "Label8", QStringLiteral("枚目"), QRect(56, 48, 40, 19), 19);
 
@@ -372,10 +368,10 @@ void TfrmMain::buildPrintScreen()
     GroupBox14->setGeometry(112, 32, 297, 73);
     Label26 = label(GroupBox14, "Label26", QStringLiteral("縦方向（＋は下）に移動"),
                     QRect(3, 16, 141, 13), 13);
-    ListBox23 = listBox(GroupBox14, "ListBox23", QRect(24, 32, 73, 25));
+    ListBox23 = newListBox(GroupBox14, "ListBox23", QRect(24, 32, 73, 25));
     Label38 = label(GroupBox14, "Label38", QStringLiteral("横方向（＋は右）に移動"),
                     QRect(147, 16, 141, 13), 13);
-    ListBox25 = listBox(GroupBox14, "ListBox25", QRect(168, 32, 81, 25));
+    ListBox25 = newListBox(GroupBox14, "ListBox25", QRect(168, 32, 81, 25));
     for (TListBox *l : {ListBox23, ListBox25}) {
         l->addItems(offsetItems());
         l->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -447,9 +443,9 @@ void TfrmMain::buildPrintScreen()
     }
 
     Label29 = label(pnlPrint, "Label29", QStringLiteral("文字の色"), QRect(237, 144, 68, 16), 0);
-    ListBox21 = listBox(pnlPrint, "ListBox21", QRect(232, 168, 89, 97));
+    ListBox21 = newListBox(pnlPrint, "ListBox21", QRect(232, 168, 89, 97));
     Label25 = label(pnlPrint, "Label25", QStringLiteral("背景の色"), QRect(333, 144, 68, 16), 0);
-    ListBox19 = listBox(pnlPrint, "ListBox19", QRect(328, 168, 81, 97));
+    ListBox19 = newListBox(pnlPrint, "ListBox19", QRect(328, 168, 81, 97));
 
     cmdPrint = new QToolButton(pnlPrint);
     cmdPrint->setObjectName(QStringLiteral("cmdPrint"));

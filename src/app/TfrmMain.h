@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "job/LabelJob.h"
+#include "job/ProofLabel.h"
 #include "job/SheetTypes.h"
 
 #include <QByteArray>
@@ -163,7 +165,10 @@ private:
 
     // Print setup and proof label.
     void cmdPrintSetClick();
+    ProofInput proofInput() const;
     void buildProofLabel();
+    void writeCircleProof();
+    QList<QWidget *> proofTextControls() const;
     void ListBox19Click();
     void ListBox21Click();
     void CheckBox1Click();
@@ -182,12 +187,9 @@ private:
     const QVector<TShape *> &shapesOf(int family) const;
 
     // Printing.
+    LabelJob jobFromControls() const;
     void cmdPrintClick();
-    bool PrintCircleJob();
-    bool PrintRectJob(int type);
-    bool PrintTube95Job(int type);
-    bool PrintTube72Job(int type);
-    bool runPrintJob(int type);
+    bool printOnPrinter(const LabelJob &job);
     void resetProofColoursAfterPrint();
 
     // Workbook export.

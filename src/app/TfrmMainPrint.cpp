@@ -82,67 +82,59 @@ void TfrmMain::cmdPrintSetClick()
     }
 }
 
+ProofInput TfrmMain::proofInput() const
+{
+    ProofInput in;
+    in.sheetType = sheetType;
+    in.entryText = Edit2->text();
+    in.memo8 = Memo8->toPlainText();
+    in.memo5 = Memo5->toPlainText();
+    in.memo7 = Memo7->toPlainText();
+    for (int i = 0; i < MarkerCount; ++i) {
+        if (RadioGroup1Items[i]->isChecked())
+            in.marker = i;
+    }
+    in.initialValue = initialValue;
+    in.numberStyle = numberStyle;
+    return in;
+}
+
+void TfrmMain::writeCircleProof()
+{
+    const ProofLabelContent p = circleProof(Edit2->text(), initialValue, numberStyle);
+    Label7->setText(p.circleText);
+    Label6->setText(p.circleNumber);
+}
+
 void TfrmMain::buildProofLabel()
 {
-    const QString number = numberText(initialValue, numberStyle);
-    const SheetTypeInfo &info = sheetTypeInfo(sheetType);
-    ShowProofPanel(info.proofKind);
-    switch (sheetType) {
-    case 1:
-        Label7->setText(circleProofText(Edit2->text()));
-        Label6->setText(number);
-        break;
-    case 3: {
-        const QStringList entry = memoLines(Memo5->toPlainText());
-        if (entry.size() >= 5 && !entry.at(4).isEmpty()) {
-            // Only the four lines a memo label holds are carried over, line by line.
-            QStringList proof = memoLines(Memo7->toPlainText());
-            for (int i = 0; i < 4 && i < proof.size(); ++i)
-                proof[i] = entry.at(i);
-            Memo7->setPlainText(proof.join(QLatin1Char('\n')));
-        } else {
-            Memo7->setPlainText(Memo5->toPlainText());
+    const ProofLabelContent p = proofLabelFor(proofInput());
+    ShowProofPanel(int(p.kind));
+    switch (p.kind) {
+    case ProofKind::Circle:
+        Label7->setText(p.circleText);
+        Label6->setText(p.circleNumber);
+        return;
+    case ProofKind::Memo:
+        Memo7->setPlainText(p.memoText);
+        setPointSize(Memo7, p.memoPoints);
+        if (p.fixedColours) {
+            setBackground(Memo7, toQColor(BackColorOf(p.backColourIndex)));
+            setForeground(Memo7, toQColor(TextColorOf(p.textColourIndex)));
+            // The lists show the colours this label prints with.
+            ListBox19->selectRow(p.backColourIndex);
+            ListBox21->selectRow(p.textColourIndex);
         }
-        // The size follows the text the proof shows.
-        setPointSize(Memo7, memoFontSizeForText(Memo5->toPlainText()));
-        break;
-    }
-    case 4: {
-        int marker = 0;
-        for (int i = 0; i < 4; ++i) {
-            if (RadioGroup1Items[i]->isChecked())
-                marker = i;
-        }
-        Memo7->setPlainText(markerText(marker));
-        setPointSize(Memo7, 24);
-        setBackground(Memo7, toQColor(0x0000FF));
-        setForeground(Memo7, toQColor(0xFFFFFF));
-        // The lists show the colours this label prints with.
-        ListBox19->selectRow(5);
-        ListBox21->selectRow(8);
-        break;
-    }
-    case 2:
-        Memo3->setPlainText(Memo8->toPlainText());
-        Panel5->setText(number);
-        setPointSize(Memo3, memoFontSizeForText(Memo8->toPlainText()));
-        break;
-    case 5:
-    case 6:
-    case 8:
-    case 9:
-        Memo3->setPlainText(Memo8->toPlainText());
-        Panel5->setText(number);
-        setPointSize(Panel5, NumberFontSize(initialValue, numberStyle));
-        setPointSize(Memo3, memoFontSizeForText(Memo8->toPlainText()));
-        break;
-    case 7:
-    case 10:
-        Memo3->setPlainText(Memo8->toPlainText());
-        setPointSize(Memo3, memoFontSizeForText(Memo8->toPlainText()));
-        break;
-    default:
-        break;
+        return;
+    case ProofKind::Number:
+    case ProofKind::TextOnly:
+        Memo3->setPlainText(p.memoText);
+        if (!p.number.isEmpty())
+            Panel5->setText(p.number);
+        if (p.numberPoints > 0)
+            setPointSize(Panel5, p.numberPoints);
+        setPointSize(Memo3, p.memoPoints);
+        return;
     }
 }
 
@@ -155,32 +147,39 @@ void TfrmMain::setCircleProofColours(const QColor &c)
     setBackground(Label6, inner);
 }
 
+QList<QWidget *> TfrmMain::proofTextControls() const
+{
+    // The colour actions follow the proof of the current sheet type, whichever screen is
+    // shown (Back recolours the proof on its way out).
+    switch (proofKindOf(sheetType)) {
+    case ProofKind::Circle:
+        return {Label7, Label6};
+    case ProofKind::Number:
+    case ProofKind::TextOnly:
+        return {Memo3, Panel5};
+    case ProofKind::Memo:
+        break;
+    }
+    return {Memo7};
+}
+
 void TfrmMain::ListBox19Click()
 {
     const QColor c = toQColor(BackColorOf(ListBox19->selectedRow()));
-    if (!pnl150->isHidden()) {
+    if (proofKindOf(sheetType) == ProofKind::Circle) {
         Shape1->setFillColour(c);
         setCircleProofColours(c);
-    } else if (!pnlNum->isHidden()) {
-        setBackground(Panel5, c);
-        setBackground(Memo3, c);
-    } else if (!pnlmemo->isHidden()) {
-        setBackground(Memo7, c);
+        return;
     }
+    for (QWidget *w : proofTextControls())
+        setBackground(w, c);
 }
 
 void TfrmMain::ListBox21Click()
 {
     const QColor t = toQColor(TextColorOf(ListBox21->selectedRow()));
-    if (!pnl150->isHidden()) {
-        setForeground(Label7, t);
-        setForeground(Label6, t);
-    } else if (!pnlNum->isHidden()) {
-        setForeground(Memo3, t);
-        setForeground(Panel5, t);
-    } else if (!pnlmemo->isHidden()) {
-        setForeground(Memo7, t);
-    }
+    for (QWidget *w : proofTextControls())
+        setForeground(w, t);
 }
 
 void TfrmMain::CheckBox1Click()
@@ -238,10 +237,8 @@ void TfrmMain::SetUpPreview(int f)
 {
     if (f < 1 || f > FamilyCount)
         return;
-    if (f == 1) {
-        Label7->setText(circleProofText(Edit2->text()));
-        Label6->setText(numberText(initialValue, numberStyle));
-    }
+    if (f == 1)
+        writeCircleProof();
     sheetCount = sheetCountFor(f, sampleCount * repeatCount, startPos[f]);
     ListBox20->clear();
     QStringList sheets;
@@ -303,31 +300,38 @@ void TfrmMain::ListBox20Click()
         PaintPreviewSheet(family(), row + 1);
 }
 
+LabelJob TfrmMain::jobFromControls() const
+{
+    const int f = family();
+    LabelJob job;
+    job.sheetType = sheetType;
+    job.sampleCount = sampleCount;
+    job.repeatCount = repeatCount;
+    job.initialValue = initialValue;
+    job.numberStyle = numberStyle;
+    job.printAlign = printAlign;
+    job.startPos = startPos[f];
+    job.offsetX = offsetX[f];
+    job.offsetY = offsetY[f];
+    job.entryText = Edit2->text();
+    job.circleText = Label7->text();
+    job.memo3 = Memo3->toPlainText();
+    job.memo7 = Memo7->toPlainText();
+    job.textColourIndex = ListBox21->selectedRow();
+    job.backColourIndex = ListBox19->selectedRow();
+    job.frame = CheckBox1->isChecked();
+    job.labelFont = labelFont;
+    return job;
+}
+
 void TfrmMain::cmdPrintClick()
 {
-    const int s = startPos[family()];
-    bool printed = false;
-    switch (family()) {
-    case 1:
-        printed = PrintCircleJob();
-        break;
-    case 2:
-        printed = PrintRectJob(sheetType);
-        break;
-    case 3:
-        printed = PrintTube95Job(sheetType);
-        break;
-    case 4:
-        printed = PrintTube72Job(sheetType);
-        break;
-    default:
-        break;
-    }
-    if (!printed)
+    const LabelJob job = jobFromControls();
+    if (!printOnPrinter(job))
         return;
 
     const int f = family();
-    startPos[f] = nextStartPos(sampleCount * repeatCount, s, LabelsPerSheet(sheetType));
+    startPos[f] = nextStartPos(jobLabelCount(job), job.startPos, LabelsPerSheet(sheetType));
     resetProofColoursAfterPrint();
     colorsResetPending = true;
     SaveSettings();
@@ -341,51 +345,12 @@ void TfrmMain::cmdPrintClick()
     }
 }
 
-bool TfrmMain::PrintCircleJob()
-{
-    return runPrintJob(1);
-}
-
-bool TfrmMain::PrintRectJob(int type)
-{
-    return runPrintJob(type);
-}
-
-bool TfrmMain::PrintTube95Job(int type)
-{
-    return runPrintJob(type);
-}
-
-bool TfrmMain::PrintTube72Job(int type)
-{
-    return runPrintJob(type);
-}
-
-bool TfrmMain::runPrintJob(int type)
+bool TfrmMain::printOnPrinter(const LabelJob &job)
 {
     if (!mPrinter)
         mPrinter = std::make_unique<QPrinter>(QPrinter::HighResolution);
     if (!mEnv.dialogs->choosePrinter(this, mPrinter.get()))
         return false;
-
-    const int f = FamilyOfType(type);
-    PrintSnapshot job;
-    job.sheetType = type;
-    job.sampleCount = sampleCount;
-    job.repeatCount = repeatCount;
-    job.initialValue = initialValue;
-    job.numberStyle = numberStyle;
-    job.printAlign = printAlign;
-    job.startPos = startPos[f];
-    job.offsetX = offsetX[f];
-    job.offsetY = offsetY[f];
-    job.entryText = Edit2->text();
-    job.memo3 = Memo3->toPlainText();
-    job.memo7 = Memo7->toPlainText();
-    job.textColourIndex = ListBox21->selectedRow();
-    job.backColourIndex = ListBox19->selectedRow();
-    job.frame = CheckBox1->isChecked();
-    job.labelFont = labelFont;
 
     const std::unique_ptr<PageCanvas> canvas = mEnv.canvasFactory(mPrinter.get());
     QString error;
@@ -426,19 +391,9 @@ void TfrmMain::cmdExcelClick()
                                 QStringLiteral("同名のファイルがあります。重ねがきしますか？")))
         return;
 
-    if (sheetType == 1 && Label7->text().isEmpty())
-        Label7->setText(QStringLiteral(" "));
-    ExportJob job;
-    job.sheetType = sheetType;
-    job.sampleCount = sampleCount;
-    job.initialValue = initialValue;
-    job.numberStyle = numberStyle;
-    job.circleText = Label7->text();
-    job.proofText = Memo3->toPlainText();
-    job.textColourIndex = ListBox21->selectedRow();
-    job.backColourIndex = ListBox19->selectedRow();
-    job.frame = CheckBox1->isChecked();
-    job.date = mEnv.today();
+    if (isCircleType(sheetType))
+        Label7->setText(circleExportText(Label7->text()));
+    const ExportJob job = exportJobOf(jobFromControls(), mEnv.today());
     const int status = writeWorkbook(*mEnv.workbook, path, job, &bookHandle);
     if (status != 0)
         mEnv.dialogs->error(this, exportErrorText(path, status));

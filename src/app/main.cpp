@@ -9,7 +9,7 @@ int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Corvial Manager"));
-    QApplication::setApplicationVersion(QStringLiteral("2.02"));
+    QApplication::setApplicationVersion(QStringLiteral(CORVIAL_VERSION));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/corvial-manager.png")));
     corvial::installJapaneseFontSubstitutions();
 

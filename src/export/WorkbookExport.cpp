@@ -44,7 +44,6 @@ constexpr int kTitleWidth = 40;
 constexpr int kTextColourCodes[] = {8, 10, 12, 11, 13, 14, 15, 11, 9};
 constexpr int kBackColourCodes[] = {9, 13, 30, 11, 22, 10, 15, 11};
 
-constexpr int kCircleType = 1;
 constexpr int kMaxDataRows = 65535;
 
 // One cell of the sheet. Every operation first asks the library for a fresh reference:
@@ -123,16 +122,14 @@ RowLayout layoutOf(const ExportJob &job)
 
     // The circle proof shows its text above the number, whatever the number proof still
     // holds from an earlier job of another sheet type.
-    const bool textAndNumber = job.sheetType == kCircleType || oneLine;
+    const bool textAndNumber = isCircleType(job.sheetType) || oneLine;
     l.headingText = toSjis(textAndNumber ? QStringLiteral(u"文字") : QStringLiteral(u"上段"));
     l.headingNumber = toSjis(textAndNumber ? QStringLiteral(u"数字") : QStringLiteral(u"下段"));
 
-    if (job.sheetType == kCircleType) {
+    if (isCircleType(job.sheetType)) {
         l.rowHeight = kCircleRowHeight;
         l.textWidth = kCircleTextWidth;
-        // An empty cell text would leave the library nothing to store; the circle proof
-        // shows a blank label as a space, and so does the workbook.
-        l.labelText = toSjis(job.circleText.isEmpty() ? QStringLiteral(" ") : job.circleText);
+        l.labelText = toSjis(circleExportText(job.circleText));
     } else {
         const QString first = memoLine(job.proofText, 0);
         const QString second = memoLine(job.proofText, 1);
@@ -146,7 +143,7 @@ RowLayout layoutOf(const ExportJob &job)
         l.labelText = toSjis(oneLine ? job.proofText : first + QLatin1Char('\n') + second);
     }
 
-    l.framed = job.sheetType == kCircleType && job.frame;
+    l.framed = isCircleType(job.sheetType) && job.frame;
     // A framed circle label is a white centre in a ring of the background colour: the
     // ring becomes the cell border, the centre the fill.
     l.textLine = l.framed ? (kFrameLine | backCode) : kGridLine;
@@ -195,6 +192,22 @@ void writeDataRow(XlsApi &api, const RowLayout &l, int row, const QByteArray &nu
 
 } // namespace
 
+ExportJob exportJobOf(const LabelJob &job, const QDate &date)
+{
+    ExportJob e;
+    e.sheetType = job.sheetType;
+    e.sampleCount = job.sampleCount;
+    e.initialValue = job.initialValue;
+    e.numberStyle = job.numberStyle;
+    e.circleText = job.circleText;
+    e.proofText = job.memo3;
+    e.textColourIndex = job.textColourIndex;
+    e.backColourIndex = job.backColourIndex;
+    e.frame = job.frame;
+    e.date = date;
+    return e;
+}
+
 bool isExportableType(int sheetType)
 {
     // The table is a list of samples by number, so only numbered labels have one.
@@ -217,20 +230,9 @@ int exportBackColourCode(int listPosition)
 
 QString labelSizeName(int sheetType)
 {
-    switch (sheetType) {
-    case 1:
-        return QStringLiteral(u"１１ｍφ円形");
-    case 2:
-        return QStringLiteral(u"１２ｍｍＸ２４ｍｍ");
-    case 5:
-    case 6:
-        return QStringLiteral(u"１０ｍｍＸ３０ｍｍ");
-    case 8:
-    case 9:
-        return QStringLiteral(u"１２ｍｍＸ４０ｍｍ");
-    default:
+    if (!isExportableType(sheetType))
         return QString();
-    }
+    return QString::fromUtf8(sheetTypeInfo(sheetType).exportSizeName);
 }
 
 QString exportTitle(int sheetType, const QDate &date)

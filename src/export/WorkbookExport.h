@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "job/LabelJob.h"
+
 #include <QDate>
 #include <QString>
 #include <cstdint>
@@ -23,6 +25,9 @@ struct ExportJob
     bool frame = false;      // CheckBox1
     QDate date;              // today
 };
+
+// The export's view of a job read from the print screen, dated date.
+ExportJob exportJobOf(const LabelJob &job, const QDate &date);
 
 // Sheet type 1..10; true for the numbered types 1, 2, 5, 6, 8, 9 that can be exported.
 bool isExportableType(int sheetType);

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "job/ProofLabel.h"
 
+#include "job/Colours.h"
+#include "job/NumberText.h"
 #include "job/ShiftJis.h"
 #include "job/TextLimits.h"
 
@@ -21,6 +23,24 @@ constexpr int kLongMemoPoints = 8;
 
 const FontStep kPlainNumberSizes[] = {{10, 18}, {100, 16}, {1000, 14}};
 constexpr int kNumberPoints = 12;
+
+// The markers are printed large, white on red, whatever the lists said before.
+constexpr int kMarkerPoints = 24;
+const QLatin1String kMarkerBack("Red");
+const QLatin1String kMarkerText("White");
+
+// Only the four lines a memo label holds are carried over, line by line, when the entry
+// memo somehow has a fifth line; otherwise the whole text.
+QString memoProofText(const QString &memo5, const QString &memo7)
+{
+    const QStringList entry = memoLines(memo5);
+    if (entry.size() < 5 || entry.at(4).isEmpty())
+        return memo5;
+    QStringList proof = memoLines(memo7);
+    for (int i = 0; i < 4 && i < proof.size(); ++i)
+        proof[i] = entry.at(i);
+    return proof.join(QLatin1Char('\n'));
+}
 
 } // namespace
 
@@ -66,6 +86,50 @@ int NumberFontSize(int n, int numberStyle)
             return step.points;
     }
     return kNumberPoints;
+}
+
+ProofLabelContent circleProof(const QString &entryText, int initialValue, int numberStyle)
+{
+    ProofLabelContent p;
+    p.kind = ProofKind::Circle;
+    p.circleText = circleProofText(entryText);
+    p.circleNumber = numberText(initialValue, numberStyle);
+    return p;
+}
+
+ProofLabelContent proofLabelFor(const ProofInput &in)
+{
+    const SheetTypeInfo &info = sheetTypeInfo(in.sheetType);
+    if (info.proofKind == ProofKind::Circle)
+        return circleProof(in.entryText, in.initialValue, in.numberStyle);
+
+    ProofLabelContent p;
+    p.kind = info.proofKind;
+    switch (info.source) {
+    case EntrySource::Marker:
+        p.memoText = markerText(in.marker);
+        p.memoPoints = kMarkerPoints;
+        p.fixedColours = true;
+        p.backColourIndex = int(backColourNames().indexOf(kMarkerBack));
+        p.textColourIndex = int(textColourNames().indexOf(kMarkerText));
+        return p;
+    case EntrySource::Memo5:
+        p.memoText = memoProofText(in.memo5, in.memo7);
+        // The size follows the text the proof shows.
+        p.memoPoints = memoFontSizeForText(in.memo5);
+        break;
+    case EntrySource::Memo8:
+    case EntrySource::Edit2:
+        p.memoText = in.memo8;
+        p.memoPoints = memoFontSizeForText(in.memo8);
+        break;
+    }
+    if (info.proofKind == ProofKind::Number) {
+        p.number = numberText(in.initialValue, in.numberStyle);
+        if (info.proofNumberSized)
+            p.numberPoints = NumberFontSize(in.initialValue, in.numberStyle);
+    }
+    return p;
 }
 
 } // namespace corvial

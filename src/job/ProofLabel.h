@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "job/SheetTypes.h"
+
 #include <QString>
 
 namespace corvial {
@@ -18,5 +20,38 @@ int memoFontSizeForText(const QString &memoText);
 // Point size of sample number n: 12 with zero-padded numbers (numberStyle 0); with plain
 // numbers (any other style) 18 below 10, 16 below 100, 14 below 1000, else 12.
 int NumberFontSize(int n, int numberStyle);
+
+// What PrintSet reads from the entry screen to build the proof label.
+struct ProofInput
+{
+    int sheetType = 1;
+    QString entryText; // Edit2
+    QString memo8;     // Memo8, "\n" between lines
+    QString memo5;     // Memo5
+    QString memo7;     // what the memo proof Memo7 holds now
+    int marker = 0;    // checked item 0..3 of RadioGroup1
+    int initialValue = 1;
+    int numberStyle = 0;
+};
+
+// What the proof label shows for a job; the window only applies it.
+struct ProofLabelContent
+{
+    ProofKind kind = ProofKind::Circle; // the proof panel to show
+    QString circleText;                 // Label7 (circle proof)
+    QString circleNumber;               // Label6 (circle proof)
+    QString memoText;                   // Memo3 (number and text-only proofs) or Memo7 (memo proof)
+    int memoPoints = 0;                 // size of that text; 0 = leave it
+    QString number;                     // Panel5 (number proof); empty = leave it
+    int numberPoints = 0;               // size of Panel5's number; 0 = leave it
+    bool fixedColours = false;          // the type prints in colours of its own:
+    int backColourIndex = 0;            //   ListBox19 row to select (without its action)
+    int textColourIndex = 0;            //   ListBox21 row to select (without its action)
+};
+
+// The circle proof's text line and number line for the entry text, first number and style.
+ProofLabelContent circleProof(const QString &entryText, int initialValue, int numberStyle);
+// The proof label of the sheet type in.sheetType (1..10) for what the entry screen holds.
+ProofLabelContent proofLabelFor(const ProofInput &in);
 
 } // namespace corvial

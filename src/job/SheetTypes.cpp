@@ -1,31 +1,73 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "SheetTypes.h"
 
+#include "TextLimits.h"
+
+#include <QtGlobal>
+
 namespace corvial {
 
 namespace {
 
-const SheetTypeInfo kTypes[SheetTypeCount] = {
-    {1, "RadioButton10", "円形シート番号（１５０）", 1, true, 1, true, 0, 0, 0, false, 1},
-    {2, "RadioButton2", "長方形シート番号（６０）", 2, true, 2, true, 16, 2, 7, false, 2},
-    {3, "RadioButton5", "長方形シートメモ（６０）", 2, false, 3, false, 0, 0, 0, false, 3},
-    {4, "RadioButton6", "長方形特殊（６０）", 2, false, 4, false, 0, 0, 0, false, 3},
-    {5, "RadioButton9", "長方形チューブ番号（９５）", 3, true, 5, true, 26, 2, 12, false, 2},
-    {6, "RadioButton11", "長方形チューブ番号短（９５）", 3, true, 6, true, 22, 2, 10, true, 2},
-    {7, "RadioButton12", "長方形チューブメモ短（９５）", 3, false, 7, false, 26, 2, 12, true, 4},
-    {8, "RadioButton3", "長方形チューブ番号（７２）", 4, true, 2, true, 49, 3, 15, false, 2},
-    {9, "RadioButton1", "長方形チューブ番号短（７２）", 4, true, 2, true, 40, 3, 12, true, 2},
-    {10, "RadioButton13", "長方形チューブメモ短（７２）", 4, false, 2, false, 49, 3, 15, true, 4},
-};
+// Click bands of the previews. They follow the drawn cells only roughly, and the circle and
+// tube-95 rows shift by a pixel or two from row 10 on; clicks are resolved by these bands as
+// users know them.
+const BandRun kCircleColumns[] = {{10, 10, 15, 15}};
+const BandRun kCircleRows[] = {{9, 16, 14, 24}, {6, 233, 14, 24}};
+const BandRun kRectColumns[] = {{6, 8, 31, 40}};
+const BandRun kRectRows[] = {{10, 8, 15, 24}};
+const BandRun kTube95Columns[] = {{5, 8, 41, 48}};
+const BandRun kTube95Rows[] = {{9, 8, 13, 16}, {1, 152, 15, 16}, {9, 170, 13, 16}};
+const BandRun kTube72Columns[] = {{3, 15, 67, 72}, {1, 231, 69, 72}};
+const BandRun kTube72Rows[] = {{18, 15, 16, 16}};
 
-struct FamilyGrid
+template <int N> constexpr BandTable bands(const BandRun (&runs)[N])
 {
-    int labels;
-    int columns;
-    int rows;
+    return {runs, N};
+}
+
+// clang-format off
+const FamilyInfo kFamilies[FamilyCount] = {
+    // family, grid,        pitch,     origin,    label box,  shape,
+    //   preview cells,          click bands,                                sheet limits,  line
+    {1, 10, 15, 150, 167, 168, 195, 206, 130, 130, LabelShape::Ellipse,
+        {56, 32, 16, 24, 17, 17}, bands(kCircleColumns), bands(kCircleRows), {152, 302, 452}, 1},
+    {2, 6, 10, 60,   286, 217, 170, 395, 260, 140, LabelShape::Rectangle,
+        {56, 80, 40, 24, 30, 15}, bands(kRectColumns),   bands(kRectRows),   {0, 0, 0},       2},
+    {3, 5, 19, 95,   345, 138, 165, 135, 320, 120, LabelShape::Rectangle,
+        {48, 56, 48, 16, 41, 12}, bands(kTube95Columns), bands(kTube95Rows), {0, 0, 0},       3},
+    {4, 4, 18, 72,   445, 148, 140, 120, 420, 140, LabelShape::Rectangle,
+        {32, 72, 72, 16, 65, 14}, bands(kTube72Columns), bands(kTube72Rows), {0, 0, 0},       4},
 };
 
-const FamilyGrid kFamilies[FamilyCount] = {{150, 10, 15}, {60, 6, 10}, {95, 5, 19}, {72, 4, 18}};
+using E = EntrySource;
+using P = ProofKind;
+const SheetTypeInfo kTypes[SheetTypeCount] = {
+    // code, radio, caption, family, numbered, layout, source, repeat,
+    //   edit2, memo8 limit/lines/bytes/kept, memo5, align choice/centre/right,
+    //   proof kind, proof number sized, export size name
+    {1, "RadioButton10", "円形シート番号（１５０）", 1, true, 1, E::Edit2, true,
+        Edit2MaxBytes, 0, 0, 0, 2, 0, false, 0, 0, P::Circle, false, "１１ｍφ円形"},
+    {2, "RadioButton2", "長方形シート番号（６０）", 2, true, 2, E::Memo8, true,
+        0, 16, 2, 7, 2, 0, false, 0, 0, P::Number, false, "１２ｍｍＸ２４ｍｍ"},
+    {3, "RadioButton5", "長方形シートメモ（６０）", 2, false, 3, E::Memo5, false,
+        0, 0, 0, 0, 2, Memo5LineBytes, false, 0, 0, P::Memo, false, ""},
+    {4, "RadioButton6", "長方形特殊（６０）", 2, false, 4, E::Marker, false,
+        0, 0, 0, 0, 2, 0, false, 0, 0, P::Memo, false, ""},
+    {5, "RadioButton9", "長方形チューブ番号（９５）", 3, true, 5, E::Memo8, true,
+        0, 26, 2, 12, 2, 0, false, 0, 0, P::Number, true, "１０ｍｍＸ３０ｍｍ"},
+    {6, "RadioButton11", "長方形チューブ番号短（９５）", 3, true, 6, E::Memo8, true,
+        0, 22, 2, 10, 2, 0, true, 40, 75, P::Number, true, "１０ｍｍＸ３０ｍｍ"},
+    {7, "RadioButton12", "長方形チューブメモ短（９５）", 3, false, 7, E::Memo8, false,
+        0, 26, 2, 12, 2, 0, true, 40, 80, P::TextOnly, false, ""},
+    {8, "RadioButton3", "長方形チューブ番号（７２）", 4, true, 2, E::Memo8, true,
+        0, 49, 3, 15, 3, 0, false, 0, 0, P::Number, true, "１２ｍｍＸ４０ｍｍ"},
+    {9, "RadioButton1", "長方形チューブ番号短（７２）", 4, true, 2, E::Memo8, true,
+        0, 40, 3, 12, 3, 0, true, 60, 120, P::Number, true, "１２ｍｍＸ４０ｍｍ"},
+    {10, "RadioButton13", "長方形チューブメモ短（７２）", 4, false, 2, E::Memo8, false,
+        0, 49, 3, 15, 3, 0, true, 60, 120, P::TextOnly, false, ""},
+};
+// clang-format on
 
 } // namespace
 
@@ -34,9 +76,19 @@ bool isValidSheetType(int sheetType)
     return sheetType >= 1 && sheetType <= SheetTypeCount;
 }
 
+bool isValidFamily(int family)
+{
+    return family >= 1 && family <= FamilyCount;
+}
+
 const SheetTypeInfo &sheetTypeInfo(int sheetType)
 {
     return kTypes[isValidSheetType(sheetType) ? sheetType - 1 : 0];
+}
+
+const FamilyInfo &familyInfo(int family)
+{
+    return kFamilies[isValidFamily(family) ? family - 1 : 0];
 }
 
 int FamilyOfType(int sheetType)
@@ -51,22 +103,38 @@ int LabelsPerSheet(int sheetType)
 
 int labelsInFamily(int family)
 {
-    return family >= 1 && family <= FamilyCount ? kFamilies[family - 1].labels : 0;
+    return isValidFamily(family) ? kFamilies[family - 1].labels : 0;
 }
 
 int columnsInFamily(int family)
 {
-    return family >= 1 && family <= FamilyCount ? kFamilies[family - 1].columns : 0;
+    return isValidFamily(family) ? kFamilies[family - 1].columns : 0;
 }
 
 int rowsInFamily(int family)
 {
-    return family >= 1 && family <= FamilyCount ? kFamilies[family - 1].rows : 0;
+    return isValidFamily(family) ? kFamilies[family - 1].rows : 0;
 }
 
 bool isNumberedType(int sheetType)
 {
     return isValidSheetType(sheetType) && kTypes[sheetType - 1].numbered;
+}
+
+bool isCircleType(int sheetType)
+{
+    return isValidSheetType(sheetType) &&
+           familyInfo(FamilyOfType(sheetType)).shape == LabelShape::Ellipse;
+}
+
+ProofKind proofKindOf(int sheetType)
+{
+    return sheetTypeInfo(sheetType).proofKind;
+}
+
+int boundedOffsetIndex(int index)
+{
+    return qBound(OffsetIndexMin, index, OffsetIndexMax);
 }
 
 } // namespace corvial

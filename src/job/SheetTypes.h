@@ -5,32 +5,113 @@
 
 namespace corvial {
 
+// The one place that knows the label sheets. Everything else (entry limits, proof label,
+// preview, printing, export, the settings file) looks its facts up here.
+
 // Sheet families: 1 circle 150, 2 rectangle 60, 3 tube 95, 4 tube 72.
 constexpr int FamilyCount = 4;
 constexpr int SheetTypeCount = 10;
 constexpr int MaxLabelsPerSheet = 150;
 constexpr int MaxJobLabels = 400;
 
+// Printer offsets are indices into the offset lists: 0..20 for -5 mm .. +5 mm in 0.5 mm
+// steps, 10 = no shift; one step moves the grid by 5 layout units.
+constexpr int OffsetIndexMin = 0;
+constexpr int OffsetIndexCentre = 10;
+constexpr int OffsetIndexMax = 20;
+constexpr int OffsetStepUnits = 5;
+
+enum class LabelShape { Ellipse, Rectangle };
+
+// Which proof panel shows a label (the argument of ShowProofPanel).
+enum class ProofKind { Circle = 1, Number = 2, Memo = 3, TextOnly = 4 };
+
+// Where the entry screen takes a label's text from.
+enum class EntrySource { Edit2, Memo8, Memo5, Marker };
+
+// A run of `count` equally spaced bands of a preview's click surface, in pixels: band k
+// (0-based) covers first + k * step .. first + k * step + width - 1.
+struct BandRun
+{
+    int count;
+    int first;
+    int width;
+    int step;
+};
+
+struct BandTable
+{
+    const BandRun *runs;
+    int runCount;
+};
+
+// Preview cells on the preview panel, in pixels: cell (c, r), 0-based, has its top-left
+// corner at left + c * dx, top + r * dy and the size width x height.
+struct PreviewCellGrid
+{
+    int left;
+    int top;
+    int dx;
+    int dy;
+    int width;
+    int height;
+};
+
+// One physical label sheet. Geometry is in layout units of 1/250 inch; origin is the
+// top-left corner of the box of position 1 with both offsets at OffsetIndexCentre.
+struct FamilyInfo
+{
+    int family; // 1..4
+    int columns;
+    int rows;
+    int labels; // columns x rows = positions on one sheet
+    int pitchX;
+    int pitchY;
+    int originX;
+    int originY;
+    int labelWidth; // box of one label
+    int labelHeight;
+    LabelShape shape;
+    PreviewCellGrid previewCells;
+    BandTable columnBands; // click surface of the preview
+    BandTable rowBands;
+    // The circle preview counts its sheets by fixed limits of N + S (1 sheet below the
+    // first, 2 below the second, ...); 0 entries for the families that use the formula.
+    int sheetLimits[3];
+    int settingsLine; // record line of start.txt
+};
+
 // What one of the ten sheet types offers and prints.
 struct SheetTypeInfo
 {
-    int code;              // 1..10
-    const char *radioName; // objectName of its radio button
-    const char *caption;   // UTF-8 caption of the radio button
-    int family;            // 1..4
-    bool numbered;         // prints a sample number and advances it after a print
-    int entryLayout;       // argument of ShowEntryLayout when the type is chosen
-    bool repeatShown;      // ListBox1 offered; otherwise repeatCount is forced to 1
-    int memo8Limit;        // Memo8 maximum length in bytes, 0 = keep the previous one
-    int memo8Lines;        // lines of Memo8 checked against memo8LineBytes (0 = none)
-    int memo8LineBytes;    // bytes allowed per checked Memo8 line
-    bool alignChoice;      // GroupBox2 shown on the print screen
-    int proofKind;         // argument of ShowProofPanel
+    int code;                   // 1..10
+    const char *radioName;      // objectName of its radio button
+    const char *caption;        // UTF-8 caption of the radio button
+    int family;                 // 1..4
+    bool numbered;              // prints a sample number, advances it after a print, exports
+    int entryLayout;            // argument of ShowEntryLayout when the type is chosen
+    EntrySource source;         // the entry control its label text comes from
+    bool repeatShown;           // ListBox1 offered; otherwise repeatCount is forced to 1
+    int edit2Limit;             // Edit2 bytes, 0 = not limited
+    int memo8Limit;             // Memo8 maximum length in bytes, 0 = keep the previous one
+    int memo8Lines;             // leading Memo8 lines checked against memo8LineBytes (0 = none)
+    int memo8LineBytes;         // bytes allowed per checked Memo8 line
+    int memo8KeptLines;         // lines after these (up to the sixth) are emptied
+    int memo5LineBytes;         // bytes per each of the first four Memo5 lines, 0 = not checked
+    bool alignChoice;           // GroupBox2 shown on the print screen
+    int alignCentre;            // sideways shift of the texts, layout units, for centre
+    int alignRight;             // ... and for right alignment
+    ProofKind proofKind;        // proof panel
+    bool proofNumberSized;      // PrintSet sizes the proof number by NumberFontSize
+    const char *exportSizeName; // label-size name of the workbook title, UTF-8; "" = none
 };
 
 // Sheet type 1..10 to its row of the table; any other value gives type 1's row.
 const SheetTypeInfo &sheetTypeInfo(int sheetType);
 bool isValidSheetType(int sheetType);
+// Family 1..4 to its row; any other value gives family 1's row.
+const FamilyInfo &familyInfo(int family);
+bool isValidFamily(int family);
 
 // Family 1..4 of a sheet type 1..10; 0 for anything else.
 int FamilyOfType(int sheetType);
@@ -46,5 +127,11 @@ int rowsInFamily(int family);
 
 // True for the types that print a sample number: 1, 2, 5, 6, 8, 9.
 bool isNumberedType(int sheetType);
+// True for the types whose labels are round (type 1).
+bool isCircleType(int sheetType);
+// Proof panel kind of sheet type 1..10; ProofKind::Circle for an unknown type.
+ProofKind proofKindOf(int sheetType);
+// Offset index brought into 0..20.
+int boundedOffsetIndex(int index);
 
 } // namespace corvial

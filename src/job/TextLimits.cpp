@@ -15,9 +15,6 @@ constexpr int kLastEmptiedMemo8Line = 6;
 constexpr int kFirstEmptiedMemo5Line = 5;
 constexpr int kLastEmptiedMemo5Line = 11;
 constexpr int kMemo5CheckedLines = 4;
-constexpr int kMemoSheetType = 3;
-constexpr int kCircleSheetType = 1;
-constexpr int kThreeLineFamily = 4;
 
 // What a box allows, line by line (lines counted from 1).
 struct LineRules
@@ -92,10 +89,11 @@ int memo8CheckedLines(int sheetType)
 
 QString limitEdit2Text(const QString &text, int sheetType)
 {
-    if (sheetType != kCircleSheetType)
+    const int limit = isValidSheetType(sheetType) ? sheetTypeInfo(sheetType).edit2Limit : 0;
+    if (limit == 0)
         return text;
     LineRules rules;
-    rules.maxBytes = Edit2MaxBytes;
+    rules.maxBytes = limit;
     return applyRules(text, rules);
 }
 
@@ -104,9 +102,8 @@ QString limitMemo8Text(const QString &text, int sheetType, int maxBytes)
     LineRules rules;
     rules.checkedLines = memo8CheckedLines(sheetType);
     rules.lineBytes = memo8LineLimit(sheetType);
-    // The 72-label tube types keep three lines; every other type, even those whose screens
-    // hide Memo8, keeps two.
-    rules.firstEmptied = FamilyOfType(sheetType) == kThreeLineFamily ? 4 : 3;
+    // Every type, even those whose screens hide Memo8, empties the lines it does not print.
+    rules.firstEmptied = sheetTypeInfo(sheetType).memo8KeptLines + 1;
     rules.lastEmptied = kLastEmptiedMemo8Line;
     rules.maxBytes = maxBytes;
     return applyRules(text, rules);
@@ -115,9 +112,10 @@ QString limitMemo8Text(const QString &text, int sheetType, int maxBytes)
 QString limitMemo5Text(const QString &text, int sheetType, int maxBytes)
 {
     LineRules rules;
-    if (sheetType == kMemoSheetType) {
+    const int lineBytes = isValidSheetType(sheetType) ? sheetTypeInfo(sheetType).memo5LineBytes : 0;
+    if (lineBytes > 0) {
         rules.checkedLines = kMemo5CheckedLines;
-        rules.lineBytes = Memo5LineBytes;
+        rules.lineBytes = lineBytes;
     }
     rules.firstEmptied = kFirstEmptiedMemo5Line;
     rules.lastEmptied = kLastEmptiedMemo5Line;

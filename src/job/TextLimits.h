@@ -14,10 +14,10 @@ namespace corvial {
 // so a pasted text ends exactly as the same text typed key by key, and a double-byte
 // character is never split.
 
-constexpr int Edit2MaxBytes = 5;         // the circle labels' text
+constexpr int Edit2MaxBytes = 5;         // the circle labels' text (sheet type 1)
 constexpr int Memo8InitialMaxBytes = 38; // Memo8's maximum length before a sheet type sets one
 constexpr int Memo5MaxBytes = 88;        // Memo5's maximum length
-constexpr int Memo5LineBytes = 10;       // bytes per line of the first four memo lines
+constexpr int Memo5LineBytes = 10;       // first four Memo5 lines of the memo type (3)
 
 // Edit2's text for sheet type 1..10: at most 5 bytes for type 1, unchanged for the others.
 QString limitEdit2Text(const QString &text, int sheetType);

@@ -3,78 +3,13 @@
 
 #include "job/SheetTypes.h"
 
-#include <iterator>
-
 namespace corvial {
 
 namespace {
 
-// A run of `count` equally spaced bands of the click surface: band k (0-based) covers
-// first + k * step .. first + k * step + width - 1.
-struct BandRun
-{
-    int count;
-    int first;
-    int width;
-    int step;
-};
-
-struct BandTable
-{
-    const BandRun *runs;
-    int runCount;
-};
-
-// The bands follow the drawn cells only roughly, and the circle and tube-95 rows shift by
-// a pixel or two from row 10 on; clicks are resolved by these bands as users know them.
-const BandRun kCircleColumns[] = {{10, 10, 15, 15}};
-const BandRun kCircleRows[] = {{9, 16, 14, 24}, {6, 233, 14, 24}};
-const BandRun kRectColumns[] = {{6, 8, 31, 40}};
-const BandRun kRectRows[] = {{10, 8, 15, 24}};
-const BandRun kTube95Columns[] = {{5, 8, 41, 48}};
-const BandRun kTube95Rows[] = {{9, 8, 13, 16}, {1, 152, 15, 16}, {9, 170, 13, 16}};
-const BandRun kTube72Columns[] = {{3, 15, 67, 72}, {1, 231, 69, 72}};
-const BandRun kTube72Rows[] = {{18, 15, 16, 16}};
-
-template <int N> constexpr BandTable table(const BandRun (&runs)[N])
-{
-    return {runs, N};
-}
-
-const BandTable kColumnBands[FamilyCount] = {table(kCircleColumns), table(kRectColumns),
-                                             table(kTube95Columns), table(kTube72Columns)};
-const BandTable kRowBands[FamilyCount] = {table(kCircleRows), table(kRectRows), table(kTube95Rows),
-                                          table(kTube72Rows)};
-
-// Cell grid on the preview panel: cell (c, r), 0-based, at left + c * dx, top + r * dy.
-struct CellGrid
-{
-    int left;
-    int top;
-    int dx;
-    int dy;
-    int width;
-    int height;
-};
-
-const CellGrid kCells[FamilyCount] = {
-    {56, 32, 16, 24, 17, 17},
-    {56, 80, 40, 24, 30, 15},
-    {48, 56, 48, 16, 41, 12},
-    {32, 72, 72, 16, 65, 14},
-};
-
-// The fixed sheet limits of the circle preview, for N + S.
-const int kCircleSheetLimits[] = {152, 302, 452};
-
 constexpr ColourValue kGrey = 0x00808080;
 constexpr ColourValue kRed = 0x000000FF;
 constexpr ColourValue kWhite = 0x00FFFFFF;
-
-bool isFamily(int family)
-{
-    return family >= 1 && family <= FamilyCount;
-}
 
 int bandAt(const BandTable &bands, int pixel)
 {
@@ -112,13 +47,13 @@ int sheetCountByFormula(int labels, int startPos, int perSheet)
 
 int sheetCountFor(int family, int labels, int startPos)
 {
-    if (!isFamily(family))
+    if (!isValidFamily(family))
         return 0;
-    if (family != 1)
+    if (familyInfo(family).sheetLimits[0] == 0)
         return sheetCountByFormula(labels, startPos, labelsInFamily(family));
     const qint64 end = qint64(labels) + startPos;
     int sheets = 1;
-    for (int limit : kCircleSheetLimits) {
+    for (int limit : familyInfo(family).sheetLimits) {
         if (end < limit)
             return sheets;
         ++sheets;
@@ -160,12 +95,12 @@ QVector<CellColour> previewCells(int family, int labels, int startPos, int sheet
 
 int hitColumn(int family, int x)
 {
-    return isFamily(family) ? bandAt(kColumnBands[family - 1], x) : 0;
+    return isValidFamily(family) ? bandAt(familyInfo(family).columnBands, x) : 0;
 }
 
 int hitRow(int family, int y)
 {
-    return isFamily(family) ? bandAt(kRowBands[family - 1], y) : 0;
+    return isValidFamily(family) ? bandAt(familyInfo(family).rowBands, y) : 0;
 }
 
 int hitPosition(int family, int x, int y)
@@ -179,10 +114,10 @@ int hitPosition(int family, int x, int y)
 
 QRect previewCellRect(int family, int position)
 {
-    if (!isFamily(family) || position < 1 || position > labelsInFamily(family))
+    if (!isValidFamily(family) || position < 1 || position > labelsInFamily(family))
         return QRect();
-    const CellGrid &g = kCells[family - 1];
-    const int columns = columnsInFamily(family);
+    const PreviewCellGrid &g = familyInfo(family).previewCells;
+    const int columns = familyInfo(family).columns;
     const int c = (position - 1) % columns;
     const int r = (position - 1) / columns;
     return QRect(g.left + c * g.dx, g.top + r * g.dy, g.width, g.height);

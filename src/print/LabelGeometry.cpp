@@ -5,41 +5,16 @@
 
 namespace corvial {
 
-namespace {
-
-const FamilyGeometry kFamilies[FamilyCount] = {
-    {1, 10, 15, 150, 167, 168, 195, 206, 130, 130, true},
-    {2, 6, 10, 60, 286, 217, 170, 395, 260, 140, false},
-    {3, 5, 19, 95, 345, 138, 165, 135, 320, 120, false},
-    {4, 4, 18, 72, 445, 148, 140, 120, 420, 140, false},
-};
-
-struct AlignRow
-{
-    int sheetType;
-    int centre;
-    int right;
-};
-
-const AlignRow kAlign[] = {{6, 40, 75}, {7, 40, 80}, {9, 60, 120}, {10, 60, 120}};
-
-} // namespace
-
-const FamilyGeometry &familyGeometry(int family)
-{
-    return kFamilies[family >= 1 && family <= FamilyCount ? family - 1 : 0];
-}
-
 int LabelWidth(int sheetType)
 {
     const int family = FamilyOfType(sheetType);
-    return family == 0 ? 0 : familyGeometry(family).labelWidth;
+    return family == 0 ? 0 : familyInfo(family).labelWidth;
 }
 
 int LabelHeight(int sheetType)
 {
     const int family = FamilyOfType(sheetType);
-    return family == 0 ? 0 : familyGeometry(family).labelHeight;
+    return family == 0 ? 0 : familyInfo(family).labelHeight;
 }
 
 int dotsFor(int v, int dpi)
@@ -52,14 +27,14 @@ int dotsFor(int v, int dpi)
 LabelPositions ComputeLabelPositions(int family, int offsetXIndex, int offsetYIndex)
 {
     LabelPositions pos = {};
-    if (family < 1 || family > FamilyCount)
+    if (!isValidFamily(family))
         return pos;
-    const FamilyGeometry &g = familyGeometry(family);
+    const FamilyInfo &g = familyInfo(family);
     const int ox =
-        g.originX + OffsetStepUnits * (qBound(0, offsetXIndex, OffsetIndexMax) - OffsetIndexCentre);
+        g.originX + OffsetStepUnits * (boundedOffsetIndex(offsetXIndex) - OffsetIndexCentre);
     const int oy =
-        g.originY + OffsetStepUnits * (qBound(0, offsetYIndex, OffsetIndexMax) - OffsetIndexCentre);
-    for (int i = 1; i <= g.positions; ++i) {
+        g.originY + OffsetStepUnits * (boundedOffsetIndex(offsetYIndex) - OffsetIndexCentre);
+    for (int i = 1; i <= g.labels; ++i) {
         pos.labelX[i] = ox + g.pitchX * ((i - 1) % g.columns);
         pos.labelY[i] = oy + g.pitchY * ((i - 1) / g.columns);
     }
@@ -68,15 +43,13 @@ LabelPositions ComputeLabelPositions(int family, int offsetXIndex, int offsetYIn
 
 int alignShift(int sheetType, int printAlign)
 {
-    for (const AlignRow &row : kAlign) {
-        if (row.sheetType != sheetType)
-            continue;
-        if (printAlign == 2)
-            return row.centre;
-        if (printAlign == 3)
-            return row.right;
+    if (!isValidSheetType(sheetType))
         return 0;
-    }
+    const SheetTypeInfo &info = sheetTypeInfo(sheetType);
+    if (printAlign == 2)
+        return info.alignCentre;
+    if (printAlign == 3)
+        return info.alignRight;
     return 0;
 }
 

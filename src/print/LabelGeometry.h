@@ -6,32 +6,9 @@
 namespace corvial {
 
 // Label geometry is kept in layout units of 1/250 inch and turned into printer dots only
-// when drawn, so a sheet comes out the same size on every printer.
+// when drawn, so a sheet comes out the same size on every printer. The grids themselves are
+// the sheet facts of job/SheetTypes.h.
 constexpr int LayoutUnitsPerInch = 250;
-// Offset list index that means "no shift"; one index step moves the grid by 5 units.
-constexpr int OffsetIndexCentre = 10;
-constexpr int OffsetIndexMax = 20;
-constexpr int OffsetStepUnits = 5;
-
-// The fixed grid of one sheet family, in layout units. origin is the top-left corner of the
-// box of position 1 with both offsets at OffsetIndexCentre.
-struct FamilyGeometry
-{
-    int family; // 1..4
-    int columns;
-    int rows;
-    int positions; // columns x rows
-    int pitchX;
-    int pitchY;
-    int originX;
-    int originY;
-    int labelWidth; // box of one label
-    int labelHeight;
-    bool round; // circle labels: the box is drawn as an ellipse
-};
-
-// Grid of family 1..4; any other value gives family 1's row.
-const FamilyGeometry &familyGeometry(int family);
 
 // Box width / height in layout units of sheet type 1..10 (130, 260, 320, 420 / 130, 140,
 // 120, 140); 0 for an unknown type.

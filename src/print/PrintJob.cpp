@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "PrintJob.h"
 
-#include "job/ShiftJis.h"
+#include "job/LabelLayout.h"
 
 #include <QCoreApplication>
 #include <QtGlobal>
@@ -48,8 +48,8 @@ int advancedInitialValue(int initialValue, int sampleCount)
     return next > NumberWrap - 1 ? next - NumberWrap : next;
 }
 
-bool PrintSheet(PageCanvas &canvas, const PrintSnapshot &job, int sheetNo, int firstPos,
-                int lastPos, bool isLastSheet)
+bool PrintSheet(PageCanvas &canvas, const LabelJob &job, int sheetNo, int firstPos, int lastPos,
+                bool isLastSheet)
 {
     const int family = FamilyOfType(job.sheetType);
     const LabelPositions pos = ComputeLabelPositions(family, job.offsetX, job.offsetY);
@@ -63,7 +63,7 @@ bool PrintSheet(PageCanvas &canvas, const PrintSnapshot &job, int sheetNo, int f
     const ColourValue back = BackColorOf(job.backColourIndex);
     const ColourValue text = TextColorOf(job.textColourIndex);
     const int baseSize = baseFontSize(job.entryText);
-    const bool round = job.sheetType == 1;
+    const bool round = familyInfo(family).shape == LabelShape::Ellipse;
     const bool ring = round && job.frame;
     canvas.setFont(job.labelFont);
 
@@ -103,7 +103,7 @@ bool PrintSheet(PageCanvas &canvas, const PrintSnapshot &job, int sheetNo, int f
     return isLastSheet ? canvas.endDocument() : canvas.newPage();
 }
 
-bool printJob(PageCanvas &canvas, const PrintSnapshot &job, QString *error)
+bool printJob(PageCanvas &canvas, const LabelJob &job, QString *error)
 {
     const int perSheet = LabelsPerSheet(job.sheetType);
     if (perSheet == 0) {
@@ -112,8 +112,7 @@ bool printJob(PageCanvas &canvas, const PrintSnapshot &job, QString *error)
                          .arg(job.sheetType);
         return false;
     }
-    const QVector<SheetRun> runs =
-        splitJob(job.sampleCount * job.repeatCount, job.startPos, perSheet);
+    const QVector<SheetRun> runs = splitJob(jobLabelCount(job), job.startPos, perSheet);
     for (const SheetRun &run : runs) {
         if (!PrintSheet(canvas, job, run.sheetNo, run.firstPos, run.lastPos, run.isLastSheet)) {
             if (error) {

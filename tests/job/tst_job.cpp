@@ -1,4 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "job/Colours.h"
+#include "job/LabelLayout.h"
 #include "job/NumberText.h"
 #include "job/ProofLabel.h"
 #include "job/SheetTypes.h"
@@ -107,6 +109,10 @@ private slots:
     void shiftJisBytes();
     void numberTexts_data();
     void numberTexts();
+    void proofLabel_data();
+    void proofLabel();
+    void placedLines_data();
+    void placedLines();
 };
 
 void TestJob::edit2_data()
@@ -455,6 +461,80 @@ void TestJob::numberTexts()
     QFETCH(QString, label);
     QCOMPARE(numberText(value, style), text);
     QCOMPARE(labelNumberText(value, style), label);
+}
+
+void TestJob::proofLabel_data()
+{
+    QTest::addColumn<int>("type");
+    QTest::addColumn<int>("style");
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("memoText");
+    QTest::addColumn<int>("memoPoints");
+    QTest::addColumn<QString>("number");
+    QTest::addColumn<int>("numberPoints");
+    QTest::addColumn<bool>("fixedColours");
+
+    const QString memo8 = QStringLiteral("ABCDEFG\nAB");
+    const QString memo5 = QStringLiteral("AB\nCD\nEF");
+    // Type 2 shows the number but leaves its size; types 5, 6, 8, 9 size it.
+    QTest::newRow("2 padded") << 2 << 0 << 2 << memo8 << 10 << "0007" << 0 << false;
+    QTest::newRow("5 plain") << 5 << 1 << 2 << memo8 << 10 << "7" << 18 << false;
+    QTest::newRow("9 padded") << 9 << 0 << 2 << memo8 << 10 << "0007" << 12 << false;
+    QTest::newRow("7 text only") << 7 << 0 << 4 << memo8 << 10 << "" << 0 << false;
+    QTest::newRow("10 text only") << 10 << 1 << 4 << memo8 << 10 << "" << 0 << false;
+    // The memo type sizes by the text it shows, Memo5.
+    QTest::newRow("3 memo") << 3 << 0 << 3 << memo5 << 12 << "" << 0 << false;
+    QTest::newRow("4 marker") << 4 << 0 << 3 << QStringLiteral(u"注意") << 24 << "" << 0 << true;
+}
+
+void TestJob::proofLabel()
+{
+    QFETCH(int, type);
+    QFETCH(int, style);
+    ProofInput in;
+    in.sheetType = type;
+    in.entryText = QStringLiteral("XYZ");
+    in.memo8 = QStringLiteral("ABCDEFG\nAB");
+    in.memo5 = QStringLiteral("AB\nCD\nEF");
+    in.marker = 2;
+    in.initialValue = 7;
+    in.numberStyle = style;
+    const ProofLabelContent p = proofLabelFor(in);
+    QTEST(int(p.kind), "kind");
+    QTEST(p.memoText, "memoText");
+    QTEST(p.memoPoints, "memoPoints");
+    QTEST(p.number, "number");
+    QTEST(p.numberPoints, "numberPoints");
+    QTEST(p.fixedColours, "fixedColours");
+    if (p.fixedColours) {
+        // Red behind white: the rows the lists must show for what is printed.
+        QCOMPARE(BackColorOf(p.backColourIndex), ColourValue(0x0000FF));
+        QCOMPARE(TextColorOf(p.textColourIndex), ColourValue(0xFFFFFF));
+    }
+}
+
+void TestJob::placedLines_data()
+{
+    QTest::addColumn<int>("type");
+    QTest::addColumn<QString>("memo");
+    QTest::addColumn<int>("lines");
+    QTest::newRow("2 always two") << 2 << QStringLiteral("A") << 2;
+    QTest::newRow("3 one") << 3 << QStringLiteral("A\n") << 1;
+    QTest::newRow("3 two") << 3 << QStringLiteral("A\nB") << 2;
+    QTest::newRow("3 three gives four") << 3 << QStringLiteral("A\nB\nC") << 4;
+    QTest::newRow("4 marker") << 4 << QStringLiteral("A\nB") << 1;
+    QTest::newRow("5 second empty") << 5 << QStringLiteral("A\n") << 1;
+    QTest::newRow("6 two") << 6 << QStringLiteral("A\nB") << 2;
+    QTest::newRow("8 third without second") << 8 << QStringLiteral("A\n\nC") << 3;
+    QTest::newRow("10 two") << 10 << QStringLiteral("A\nB\n") << 2;
+    QTest::newRow("9 empty") << 9 << QString() << 1;
+}
+
+void TestJob::placedLines()
+{
+    QFETCH(int, type);
+    QFETCH(QString, memo);
+    QTEST(placedLineCount(labelLayout(type), memo), "lines");
 }
 
 QTEST_GUILESS_MAIN(TestJob)

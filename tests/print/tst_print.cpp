@@ -23,9 +23,9 @@ constexpr int RedIndex = 5;   // ListBox19 "Red"
 constexpr int WhiteIndex = 8; // ListBox21 "White"
 constexpr int PdfDpi = 300;
 
-PrintSnapshot jobOf(int sheetType, int samples = 1)
+LabelJob jobOf(int sheetType, int samples = 1)
 {
-    PrintSnapshot job;
+    LabelJob job;
     job.sheetType = sheetType;
     job.sampleCount = samples;
     // Red labels: a white ring is then told apart from the box by its colour alone.
@@ -70,7 +70,7 @@ QString runsText(const QVector<SheetRun> &runs)
 
 // The texts of one label at 250 dpi (dots = layout units) relative to its box corner:
 // "text@a,b/points" in drawing order.
-QString labelTexts(const PrintSnapshot &job)
+QString labelTexts(const LabelJob &job)
 {
     RecordingCanvas canvas(LayoutUnitsPerInch, LayoutUnitsPerInch);
     PrintSheet(canvas, job, 1, 1, 1, true);
@@ -194,14 +194,13 @@ private slots:
 
 void TestPrint::gridTable()
 {
-    // The renderer's grid and the sheet-type rules the preview and the window use must agree.
+    // A mistyped grid would print labels off the sheet or leave positions without a box.
     for (int type = 1; type <= SheetTypeCount; ++type) {
-        const FamilyGeometry &g = familyGeometry(FamilyOfType(type));
+        const FamilyInfo &g = familyInfo(FamilyOfType(type));
         QCOMPARE(g.family, FamilyOfType(type));
-        QCOMPARE(g.columns, columnsInFamily(g.family));
-        QCOMPARE(g.rows, rowsInFamily(g.family));
-        QCOMPARE(g.positions, LabelsPerSheet(type));
-        QCOMPARE(g.columns * g.rows, g.positions);
+        QCOMPARE(g.columns * g.rows, g.labels);
+        QVERIFY(g.pitchX >= g.labelWidth);
+        QVERIFY(g.pitchY >= g.labelHeight);
     }
 }
 
@@ -263,7 +262,7 @@ void TestPrint::labelBox()
     QFETCH(int, position);
     QFETCH(QString, box);
     RecordingCanvas canvas(dpiX, dpiY);
-    PrintSnapshot job = jobOf(type);
+    LabelJob job = jobOf(type);
     job.offsetX = offX;
     job.offsetY = offY;
     job.backColourIndex = RedIndex;
@@ -296,7 +295,7 @@ void TestPrint::frameRing()
     QFETCH(bool, frame);
     QFETCH(QString, ring);
     RecordingCanvas canvas(600, 600);
-    PrintSnapshot job = jobOf(type);
+    LabelJob job = jobOf(type);
     job.frame = frame;
     job.backColourIndex = RedIndex;
     QVERIFY(PrintSheet(canvas, job, 1, 1, 1, true));
@@ -328,7 +327,7 @@ void TestPrint::textBackground()
     QFETCH(int, type);
     QFETCH(bool, frame);
     RecordingCanvas canvas;
-    PrintSnapshot job = jobOf(type, 2);
+    LabelJob job = jobOf(type, 2);
     job.frame = frame;
     job.entryText = QStringLiteral("AB");
     job.memo3 = job.memo7 = QStringLiteral("AB\nCD");
@@ -367,7 +366,7 @@ void TestPrint::documentOrder()
     QFETCH(int, labels);
     QFETCH(QString, labelsPerPage);
     RecordingCanvas canvas;
-    PrintSnapshot job = jobOf(type, labels);
+    LabelJob job = jobOf(type, labels);
     job.startPos = startPos;
     QVERIFY(printJob(canvas, job, nullptr));
     const int pages = int(labelsPerPage.count(QLatin1Char(' '))) + 1;
@@ -394,7 +393,7 @@ void TestPrint::documentOrder()
 void TestPrint::emptyRangeStillEndsPage()
 {
     RecordingCanvas canvas;
-    const PrintSnapshot job = jobOf(2);
+    const LabelJob job = jobOf(2);
     QVERIFY(PrintSheet(canvas, job, 1, 5, 4, false));
     QVERIFY(PrintSheet(canvas, job, 2, 1, 0, true));
     QCOMPARE(boxes(canvas).size(), 0);
@@ -593,7 +592,7 @@ void TestPrint::layouts()
     QFETCH(int, value);
     QFETCH(int, align);
     QFETCH(QString, texts);
-    PrintSnapshot job = jobOf(type);
+    LabelJob job = jobOf(type);
     job.entryText = entry;
     // The memo a type does not read holds a decoy, so reading the wrong one shows.
     const bool memo7 = type == 3 || type == 4;
@@ -634,7 +633,7 @@ void TestPrint::textInDots()
     QFETCH(QString, places);
     RecordingCanvas canvas(dpiX, dpiY);
     canvas.charWidth = charWidth;
-    PrintSnapshot job = jobOf(type);
+    LabelJob job = jobOf(type);
     job.initialValue = value;
     job.numberStyle = style;
     job.memo3 = style == 0 ? QStringLiteral("AB") : QString();
@@ -681,7 +680,7 @@ void TestPrint::numberRule()
     QFETCH(int, value);
     QFETCH(int, style);
     QFETCH(QString, text);
-    PrintSnapshot job = jobOf(type);
+    LabelJob job = jobOf(type);
     job.startPos = startPos;
     job.repeatCount = repeat;
     job.initialValue = value;
@@ -719,7 +718,7 @@ void TestPrint::numberSequence()
     QFETCH(int, samples);
     QFETCH(int, repeat);
     QFETCH(QString, numbers);
-    PrintSnapshot job = jobOf(type, samples);
+    LabelJob job = jobOf(type, samples);
     job.startPos = startPos;
     job.repeatCount = repeat;
     RecordingCanvas canvas;
@@ -764,7 +763,7 @@ void TestPrint::canvasFailure()
     canvas.failNewPageAt = failNewPage;
     canvas.failEndAt = failEnd;
     canvas.failureText = failureText;
-    const PrintSnapshot job = jobOf(1, 301); // three sheets
+    const LabelJob job = jobOf(1, 301); // three sheets
     QString got = QStringLiteral("untouched");
     QCOMPARE(printJob(canvas, job, &got), error.isEmpty());
     QCOMPARE(got, error.isEmpty() ? QStringLiteral("untouched") : error);
@@ -800,7 +799,7 @@ void TestPrint::pdfSheets()
     QPrinter printer(QPrinter::HighResolution);
     setUpPdf(printer, pdf);
     const int perSheet = LabelsPerSheet(type);
-    PrintSnapshot job = jobOf(type, 3); // positions P-1, P, then 1 on sheet 2
+    LabelJob job = jobOf(type, 3); // positions P-1, P, then 1 on sheet 2
     job.startPos = perSheet - 1;
     job.backColourIndex = RedIndex;
     job.textColourIndex = WhiteIndex;
