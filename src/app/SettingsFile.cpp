@@ -3,11 +3,17 @@
 
 #include "job/SheetTypes.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QStringList>
 
+#include <cerrno>
+#include <fcntl.h>
 #include <limits>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace corvial {
 
@@ -84,6 +90,89 @@ FamilySettings normalised(FamilySettings r, int family)
     return r;
 }
 
+constexpr int kMaxLinkDepth = 128; // as deep as QSaveFile follows links
+
+QString displayPath(const QString &path)
+{
+    return QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
+}
+
+QString notRegularReason(mode_t mode)
+{
+    QString kind;
+    if (S_ISDIR(mode))
+        kind = QStringLiteral("フォルダー");
+    else if (S_ISFIFO(mode))
+        kind = QStringLiteral("名前付きパイプ");
+    else if (S_ISCHR(mode) || S_ISBLK(mode))
+        kind = QStringLiteral("デバイス");
+    else if (S_ISSOCK(mode))
+        kind = QStringLiteral("ソケット");
+    else
+        kind = QStringLiteral("特殊なファイル");
+    return QStringLiteral("通常のファイルではなく%1です。").arg(kind);
+}
+
+struct FdCloser
+{
+    int fd;
+    ~FdCloser() { ::close(fd); }
+};
+
+// 0 when all of data reached fd, else the errno of the write that failed.
+int writeAll(int fd, const QByteArray &data)
+{
+    if (fd < 0)
+        return EBADF;
+    qsizetype done = 0;
+    while (done < data.size()) {
+        const ssize_t n = ::write(fd, data.constData() + done, size_t(data.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return errno;
+        if (n == 0)
+            return EIO;
+        done += n;
+    }
+    return 0;
+}
+
+// 0, or the errno of a failed fsync; a file system that cannot sync at all is not a failure.
+int syncToDisk(int fd)
+{
+    if (fd < 0)
+        return EBADF;
+    while (::fsync(fd) != 0) {
+        if (errno == EINTR)
+            continue;
+        if (errno == EINVAL || errno == EROFS)
+            return 0;
+        return errno;
+    }
+    return 0;
+}
+
+// QSaveFile's temporary files are named after the file plus "." and six random letters of
+// both cases. A word a person would give a copy (backup, BACKUP, Backup) has one case or a
+// capital only in front; such names are never taken for one, and the rare temporary file
+// named that way is merely left behind.
+bool isTemporarySuffix(const QString &suffix)
+{
+    if (suffix.size() != 6)
+        return false;
+    int upper = 0;
+    for (QChar c : suffix) {
+        const char16_t u = c.unicode();
+        if (u >= 'A' && u <= 'Z')
+            ++upper;
+        else if (u < 'a' || u > 'z')
+            return false;
+    }
+    const bool capitalisedWord = upper == 1 && suffix.at(0).isUpper();
+    return upper > 0 && upper < 6 && !capitalisedWord;
+}
+
 } // namespace
 
 SettingsLoad parseSettings(const QByteArray &content)
@@ -119,19 +208,63 @@ QByteArray formatSettings(const Settings &settings)
     return out;
 }
 
+QString settingsFilePath(const QString &folder)
+{
+    return QDir(folder).filePath(QStringLiteral("start.txt"));
+}
+
 bool readSettingsFile(const QString &path, SettingsLoad *out, QString *error)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    const auto fail = [&](const QString &reason) {
         if (error)
-            *error = file.errorString();
+            *error = QStringLiteral("設定ファイルを読み込めませんでした: %1\n%2")
+                         .arg(displayPath(path), reason);
         return false;
+    };
+    const QByteArray name = QFile::encodeName(path);
+    // Opening a FIFO blocks until someone writes, opening a device may act on the device:
+    // look at what the name stands for before opening it.
+    struct stat st;
+    if (::stat(name.constData(), &st) != 0)
+        return fail(qt_error_string(errno));
+    if (!S_ISREG(st.st_mode))
+        return fail(notRegularReason(st.st_mode));
+    // The name may have been given to something else since; O_NONBLOCK keeps even that from
+    // blocking, and the opened descriptor is checked once more.
+    int fd;
+    do {
+        fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0)
+        return fail(qt_error_string(errno));
+    const FdCloser closer{fd};
+    if (::fstat(fd, &st) != 0)
+        return fail(qt_error_string(errno));
+    if (!S_ISREG(st.st_mode))
+        return fail(notRegularReason(st.st_mode));
+
+    // One byte more than the limit tells whether the file goes on beyond it.
+    QByteArray content(MaxSettingsBytes + 1, Qt::Uninitialized);
+    qsizetype got = 0;
+    while (got < content.size()) {
+        const ssize_t n = ::read(fd, content.data() + got, size_t(content.size() - got));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return fail(qt_error_string(errno));
+        if (n == 0)
+            break;
+        got += n;
     }
-    const QByteArray content = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        if (error)
-            *error = file.errorString();
-        return false;
+    content.truncate(got);
+    if (content.size() > MaxSettingsBytes) {
+        content.truncate(MaxSettingsBytes);
+        // Only the first five lines are used; whatever follows them may go unread, but a
+        // line cut short would be taken for something it is not.
+        if (content.count('\n') < kTailLine)
+            return fail(QStringLiteral("先頭の %1 行が %2 バイトに収まっていません。")
+                            .arg(kTailLine)
+                            .arg(MaxSettingsBytes));
     }
     if (out)
         *out = parseSettings(content);
@@ -140,25 +273,77 @@ bool readSettingsFile(const QString &path, SettingsLoad *out, QString *error)
 
 bool writeSettingsFile(const QString &path, const Settings &settings, QString *error)
 {
-    QSaveFile file(path);
+    const QByteArray name = QFile::encodeName(path);
+    struct stat st;
+    const bool exists = ::stat(name.constData(), &st) == 0;
+    const auto fail = [&](const QString &reason) {
+        if (error) {
+            *error = QStringLiteral("設定ファイルを保存できませんでした: %1\n%2")
+                         .arg(displayPath(path), reason);
+            if (exists)
+                *error += QStringLiteral("\n元の設定ファイルは変更していません。");
+        }
+        return false;
+    };
+    if (!exists && errno != ENOENT)
+        return fail(qt_error_string(errno));
+    // A save replaces the file by renaming a new one over it: done to a FIFO or a device
+    // (or a link to one), that would put an ordinary file in its place.
+    if (exists && !S_ISREG(st.st_mode))
+        return fail(notRegularReason(st.st_mode));
+    if (exists && ::access(name.constData(), W_OK) != 0)
+        return fail(qt_error_string(errno));
+
     const QByteArray content = formatSettings(settings);
-    if (!file.open(QIODevice::WriteOnly)) {
-        if (error)
-            *error = file.errorString();
-        return false;
-    }
-    if (file.write(content) != content.size()) {
-        if (error)
-            *error = file.errorString();
-        file.cancelWriting();
-        return false;
-    }
-    if (!file.commit()) {
-        if (error)
-            *error = file.errorString();
-        return false;
-    }
+    QSaveFile file(path);
+    // The bytes go straight to the descriptor so that every failing write(2) is seen here
+    // with its own reason: commit() does not notice a buffered tail that its flush fails to
+    // write, nor does QIODevice report why a write stopped short, and the cut-off file would
+    // take the old one's place. Returning without commit() discards the new file.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return fail(file.errorString());
+    const int writeError = writeAll(file.handle(), content);
+    if (writeError != 0)
+        return fail(qt_error_string(writeError));
+    // commit() syncs too but ignores the result; a file system that reports a failed
+    // write-back only here must stop the save before the rename.
+    const int syncError = syncToDisk(file.handle());
+    if (syncError != 0)
+        return fail(qt_error_string(syncError));
+    if (!file.commit())
+        return fail(file.errorString());
     return true;
+}
+
+int removeStaleSettingsTemporaries(const QString &settingsPath)
+{
+    QStringList names{QFileInfo(settingsPath).absoluteFilePath()};
+    // A write through a link happens beside the file the link points to, so an interrupted
+    // one leaves its temporary file there.
+    QFileInfo target(settingsPath);
+    for (int depth = 0; depth < kMaxLinkDepth && target.isSymLink(); ++depth)
+        target.setFile(target.symLinkTarget());
+    if (!target.isSymLink() && target.isFile() && !names.contains(target.absoluteFilePath()))
+        names << target.absoluteFilePath();
+
+    int removed = 0;
+    for (const QString &file : names) {
+        const QFileInfo info(file);
+        const QDir dir = info.absoluteDir();
+        const QString prefix = info.fileName() + QLatin1Char('.');
+        const QStringList entries = dir.entryList(QDir::Files | QDir::Hidden | QDir::System);
+        for (const QString &entry : entries) {
+            if (!entry.startsWith(prefix) || !isTemporarySuffix(entry.mid(prefix.size())))
+                continue;
+            const QString candidate = dir.filePath(entry);
+            struct stat st;
+            if (::lstat(QFile::encodeName(candidate).constData(), &st) != 0 || !S_ISREG(st.st_mode))
+                continue;
+            if (QFile::remove(candidate))
+                ++removed;
+        }
+    }
+    return removed;
 }
 
 QString settingsWarningText(const QList<int> &malformedLines)

@@ -40,12 +40,30 @@ SettingsLoad parseSettings(const QByteArray &content);
 // The five CR LF terminated lines that store the settings; the tail is written up to its
 // first line break, so the file always has exactly five lines.
 QByteArray formatSettings(const Settings &settings);
-// Reads and parses the file at path into *out; false with the system's error text in *error
-// when it cannot be read (*out is then left alone). out and error may be null.
+// Most bytes of start.txt that are ever read: its five lines are far shorter, and a larger
+// file (or one that never ends) must neither stall the start nor fill the memory.
+constexpr qint64 MaxSettingsBytes = 64 * 1024;
+
+// Path of start.txt in folder (a folder path, with or without a trailing separator).
+QString settingsFilePath(const QString &folder);
+// Reads and parses the regular file at path (a link to one is followed), reading at most
+// MaxSettingsBytes; beyond those only lines after the fifth may lie. False with a Japanese
+// message naming the file and giving the reason in *error when it is missing, unreadable,
+// not a regular file (FIFO, device, folder: never opened in a way that could block) or its
+// five lines do not fit; *out is then left alone. out and error may be null.
 bool readSettingsFile(const QString &path, SettingsLoad *out, QString *error);
-// Replaces the file at path atomically with formatSettings(settings); false with the
-// system's error text in *error when it fails, the old file then being untouched.
+// Replaces the file at path (or the regular file a link there points to, keeping the link)
+// with formatSettings(settings), all or nothing: the new content is written, flushed and
+// synced before it takes the old file's place. Refuses to replace anything that is not a
+// regular file. False with a Japanese message naming the file, the reason and that the old
+// file is unchanged in *error; the old file is then byte for byte as it was. error may be
+// null.
 bool writeSettingsFile(const QString &path, const Settings &settings, QString *error);
+// Removes the temporary files an interrupted write of settingsPath left beside it (and beside
+// the regular file it links to): regular files named after it plus "." and six letters of
+// mixed case, the names such a write uses; any other name is kept. Only call while holding
+// the SettingsLock of settingsPath. Returns how many files were removed.
+int removeStaleSettingsTemporaries(const QString &settingsPath);
 // Japanese warning naming the malformed record lines (in the given order); empty if none.
 QString settingsWarningText(const QList<int> &malformedLines);
 

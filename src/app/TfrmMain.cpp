@@ -779,7 +779,8 @@ void TfrmMain::LoadSettings()
     QString error;
     if (!readSettingsFile(settingsPath(appDir), &load, &error)) {
         // The file exists but cannot be read: go on with the defaults and say why.
-        mStartupWarning = error;
+        mStartupWarning = error + QStringLiteral("\nすべてのシートをオフセット -5、開始位置 1 の"
+                                                 "初期値で始めます。");
         return;
     }
     for (int f = 1; f <= FamilyCount; ++f) {
@@ -802,7 +803,8 @@ void TfrmMain::SaveSettings()
     s.tail = settingsTail;
     QString error;
     if (!writeSettingsFile(settingsPath(appDir), s, &error))
-        mEnv.dialogs->error(this, error);
+        mEnv.dialogs->error(this, error + QStringLiteral("\n変更した値は、次に保存できるまで"
+                                                         "このまま使われます。"));
 }
 
 void TfrmMain::ListBox23Click()

@@ -1,4 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "Dialogs.h"
+#include "SettingsFile.h"
+#include "SettingsLock.h"
 #include "TfrmMain.h"
 #include "job/Fonts.h"
 
@@ -12,6 +15,18 @@ int main(int argc, char **argv)
     QApplication::setApplicationVersion(QStringLiteral(CORVIAL_VERSION));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/corvial-manager.png")));
     corvial::installJapaneseFontSubstitutions();
+
+    // One copy per start.txt, decided before anything reads it: two copies would silently
+    // undo each other's saves. A second copy leaves the file alone and ends.
+    const QString settings = corvial::settingsFilePath(QCoreApplication::applicationDirPath());
+    corvial::SettingsLock lock(settings);
+    QString lockError;
+    if (!lock.tryLock(&lockError)) {
+        corvial::QtDialogs().error(nullptr, lockError);
+        return 1;
+    }
+    // With the lock held no save is under way, so such files are leftovers of a crash.
+    corvial::removeStaleSettingsTemporaries(settings);
 
     // Creating the main window reads start.txt; without it the window says so and closes
     // itself at the first tick of its timer, never showing a usable screen.

@@ -1,12 +1,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/SettingsFile.h"
+#include "app/SettingsLock.h"
 #include "job/ShiftJis.h"
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <csignal>
+#include <optional>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace corvial;
@@ -14,6 +20,7 @@ using namespace corvial;
 namespace {
 
 const QByteArray kExample = "10,10,1\r\n12,8,41\r\n10,10,1\r\n9,11,70\r\nabc\r\n";
+const QByteArray kNewContent = "20,20,150\r\n1,2,3\r\n4,5,6\r\n7,8,9\r\nnew tail\r\n";
 
 // offsetX, offsetY, startPos of families 1..4, twelve numbers in file order.
 QList<int> values(const Settings &s)
@@ -53,6 +60,95 @@ private:
     bool mDropped;
 };
 
+// What a run of the helper program left: whether it returned at all, its exit code and
+// what it printed.
+struct HelperRun
+{
+    bool finished = false;
+    int exitCode = -1;
+    QString output;
+};
+
+// Runs the helper; fileSizeLimit >= 0 limits the size of files it may write, in bytes,
+// with the signal for exceeding it ignored so that the write itself fails (EFBIG).
+HelperRun runHelper(const QStringList &args, qint64 fileSizeLimit = -1)
+{
+    QProcess process;
+    if (fileSizeLimit >= 0) {
+        process.setChildProcessModifier([fileSizeLimit] {
+            ::signal(SIGXFSZ, SIG_IGN);
+            const rlimit limit{rlim_t(fileSizeLimit), rlim_t(fileSizeLimit)};
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+        });
+    }
+    process.start(QStringLiteral(SETTINGS_HELPER), args);
+    HelperRun run;
+    // A generous bound that only a read that never returns can reach.
+    run.finished = process.waitForFinished(120000);
+    if (!run.finished) {
+        process.kill();
+        process.waitForFinished();
+    }
+    if (process.exitStatus() == QProcess::NormalExit)
+        run.exitCode = process.exitCode();
+    run.output = QString::fromUtf8(process.readAllStandardOutput());
+    return run;
+}
+
+// The file type lstat() reports for path (S_IFREG, S_IFIFO, ...), 0 when there is none.
+mode_t typeOf(const QString &path)
+{
+    struct stat st;
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 ? (st.st_mode & S_IFMT) : 0;
+}
+
+bool makeFifo(const QString &path)
+{
+    return ::mkfifo(QFile::encodeName(path).constData(), 0644) == 0;
+}
+
+// Puts at path one of the things a start.txt must not be; false when that failed.
+bool makeSpecial(const QString &kind, const QString &path, const QString &scratch)
+{
+    if (kind == QLatin1String("FIFO"))
+        return makeFifo(path);
+    if (kind == QLatin1String("folder"))
+        return QDir().mkdir(path);
+    if (kind == QLatin1String("link to a FIFO"))
+        return makeFifo(scratch) && QFile::link(scratch, path);
+    if (kind == QLatin1String("link to a folder"))
+        return QDir().mkdir(scratch) && QFile::link(scratch, path);
+    if (kind == QLatin1String("link to /dev/zero"))
+        return QFile::link(QStringLiteral("/dev/zero"), path);
+    if (kind == QLatin1String("link to /dev/null"))
+        return QFile::link(QStringLiteral("/dev/null"), path);
+    return false;
+}
+
+// A process holding the lock of a start.txt, as a second running copy would.
+struct LockHolder
+{
+    QProcess process;
+
+    // True once the helper says it holds the lock of settingsPath.
+    bool start(const QString &settingsPath)
+    {
+        process.start(QStringLiteral(SETTINGS_HELPER), {QStringLiteral("lock"), settingsPath});
+        while (!process.canReadLine()) {
+            if (!process.waitForReadyRead(120000))
+                return false;
+        }
+        return process.readLine() == "locked\n";
+    }
+    ~LockHolder()
+    {
+        if (process.state() != QProcess::NotRunning) {
+            process.kill();
+            process.waitForFinished();
+        }
+    }
+};
+
 } // namespace
 
 class TestSettings : public QObject
@@ -75,6 +171,21 @@ private slots:
     void missingFile();
     void writeFailure_data();
     void writeFailure();
+    void failedWriteKeepsTheOldFile_data();
+    void failedWriteKeepsTheOldFile();
+    void readRefusesWhatIsNotARegularFile_data();
+    void readRefusesWhatIsNotARegularFile();
+    void readIsBounded_data();
+    void readIsBounded();
+    void linkToARegularFileIsFollowed();
+    void writeRefusesWhatIsNotARegularFile_data();
+    void writeRefusesWhatIsNotARegularFile();
+    void staleTemporaries_data();
+    void staleTemporaries();
+    void staleTemporariesBesideTheLinkTarget();
+    void lockHeldByAnotherCopy();
+    void lockOfACrashedCopyIsTakenOver();
+    void lockFileCannotBeMade();
 };
 
 void TestSettings::parse_data()
@@ -336,6 +447,383 @@ void TestSettings::writeFailure()
         QCOMPARE(QDir(folder).entryList(QDir::Files), QStringList{QStringLiteral("start.txt")});
         QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
+}
+
+void TestSettings::failedWriteKeepsTheOldFile_data()
+{
+    QTest::addColumn<qint64>("fileSizeLimit");
+    QTest::addColumn<bool>("written");
+    const qint64 size = formatSettings(parseSettings(kNewContent).settings).size();
+    QTest::newRow("no limit writes") << qint64(-1) << true;
+    QTest::newRow("not one byte fits") << qint64(0) << false;
+    QTest::newRow("first line fits") << qint64(11) << false;
+    QTest::newRow("all but the last byte fit") << size - 1 << false;
+}
+
+void TestSettings::failedWriteKeepsTheOldFile()
+{
+    QFETCH(qint64, fileSizeLimit);
+    QFETCH(bool, written);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("start.txt"));
+    QVERIFY(writeFile(path, kExample));
+    const HelperRun run =
+        runHelper({QStringLiteral("write"), path, QString::fromLatin1(kNewContent)}, fileSizeLimit);
+    QVERIFY(run.finished);
+    if (written) {
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(readAll(path), kNewContent);
+        return;
+    }
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY2(run.output.contains(QStringLiteral("設定ファイルを保存できませんでした: ") + path),
+             qPrintable(run.output));
+    QVERIFY2(run.output.contains(qt_error_string(EFBIG)), qPrintable(run.output));
+    QVERIFY(run.output.contains(QStringLiteral("元の設定ファイルは変更していません。")));
+    QCOMPARE(readAll(path), kExample);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+             QStringList{QStringLiteral("start.txt")});
+}
+
+void TestSettings::readRefusesWhatIsNotARegularFile_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("FIFO") << "FIFO" << QStringLiteral("名前付きパイプ");
+    QTest::newRow("folder") << "folder" << QStringLiteral("フォルダー");
+    QTest::newRow("link to a FIFO") << "link to a FIFO" << QStringLiteral("名前付きパイプ");
+    QTest::newRow("link to a folder") << "link to a folder" << QStringLiteral("フォルダー");
+    QTest::newRow("link to /dev/zero") << "link to /dev/zero" << QStringLiteral("デバイス");
+    QTest::newRow("link to /dev/null") << "link to /dev/null" << QStringLiteral("デバイス");
+}
+
+void TestSettings::readRefusesWhatIsNotARegularFile()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, reason);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("start.txt"));
+    const QString scratch = dir.filePath(QStringLiteral("elsewhere"));
+    QVERIFY(makeSpecial(kind, path, scratch));
+    const mode_t before = typeOf(path);
+    // In a process of its own: a read that blocks or never ends shows as a failure here
+    // instead of a test that hangs.
+    const HelperRun run = runHelper({QStringLiteral("read"), path});
+    QVERIFY2(run.finished, "reading start.txt did not return");
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY2(run.output.startsWith(QStringLiteral("error\n設定ファイルを読み込めませんでした: ") +
+                                   path + '\n'),
+             qPrintable(run.output));
+    QVERIFY2(run.output.contains(reason), qPrintable(run.output));
+    QCOMPARE(typeOf(path), before);
+}
+
+void TestSettings::readIsBounded_data()
+{
+    QTest::addColumn<QByteArray>("head");
+    QTest::addColumn<qint64>("size"); // of the whole file; beyond head it is a hole of zeros
+    QTest::addColumn<bool>("readable");
+    QTest::addColumn<QByteArray>("tail");
+
+    const QByteArray records = "10,10,1\r\n12,8,41\r\n10,10,1\r\n9,11,70\r\n";
+    const qint64 cap = MaxSettingsBytes;
+    QTest::newRow("five lines, then 5 GiB of nothing")
+        << kExample << (qint64(5) << 30) << true << QByteArray("abc");
+    const QByteArray longTail(cap - records.size() - 2, 't');
+    QTest::newRow("fifth line ends at the last byte read") << records + longTail + "\r\n"
+                                                           << cap + 4096 << true << longTail;
+    QTest::newRow("fifth line ends one byte later") << records + longTail + "t\r\n"
+                                                    << cap + 4096 << false << QByteArray();
+    const QByteArray fullTail(cap - records.size(), 'u');
+    QTest::newRow("exactly the limit, last line without an ending")
+        << records + fullTail << cap << true << fullTail;
+    QTest::newRow("no line break at all")
+        << QByteArray(cap + 1, 'x') << cap + 1 << false << QByteArray();
+}
+
+void TestSettings::readIsBounded()
+{
+    QFETCH(QByteArray, head);
+    QFETCH(qint64, size);
+    QFETCH(bool, readable);
+    QFETCH(QByteArray, tail);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("start.txt"));
+    {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        QCOMPARE(f.write(head), head.size());
+        QVERIFY(f.resize(size));
+    }
+    const HelperRun run = runHelper({QStringLiteral("read"), path});
+    QVERIFY(run.finished);
+    if (!readable) {
+        QCOMPARE(run.exitCode, 1);
+        QVERIFY2(run.output.contains(QStringLiteral("設定ファイルを読み込めませんでした: ") + path),
+                 qPrintable(run.output));
+        QVERIFY(run.output.contains(QString::number(MaxSettingsBytes)));
+        return;
+    }
+    QCOMPARE(run.exitCode, 0);
+    const QStringList lines = run.output.split(QLatin1Char('\n'));
+    QCOMPARE(lines.size(), 4); // three lines and the empty text after the last break
+    QCOMPARE(lines.at(1), QStringLiteral("10,10,1,12,8,41,10,10,1,9,11,70"));
+    QCOMPARE(QByteArray::fromHex(lines.at(2).toLatin1()), tail);
+}
+
+void TestSettings::linkToARegularFileIsFollowed()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("app")));
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("kept")));
+    const QString target = dir.filePath(QStringLiteral("kept/settings.txt"));
+    const QString link = dir.filePath(QStringLiteral("app/start.txt"));
+    QVERIFY(writeFile(target, kExample));
+    QVERIFY(QFile::link(target, link));
+
+    SettingsLoad load;
+    QString error;
+    QVERIFY2(readSettingsFile(link, &load, &error), qPrintable(error));
+    QCOMPARE(load.settings.tail, QByteArray("abc"));
+    const Settings changed = parseSettings(kNewContent).settings;
+    QVERIFY2(writeSettingsFile(link, changed, &error), qPrintable(error));
+
+    QCOMPARE(typeOf(link), mode_t(S_IFLNK));
+    QCOMPARE(QFileInfo(link).symLinkTarget(), target);
+    QCOMPARE(readAll(target), kNewContent);
+    QCOMPARE(QDir(dir.filePath(QStringLiteral("app")))
+                 .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
+             QStringList{QStringLiteral("start.txt")});
+    QCOMPARE(QDir(dir.filePath(QStringLiteral("kept"))).entryList(QDir::Files | QDir::Hidden),
+             QStringList{QStringLiteral("settings.txt")});
+}
+
+void TestSettings::writeRefusesWhatIsNotARegularFile_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("FIFO") << "FIFO" << QStringLiteral("名前付きパイプ");
+    QTest::newRow("folder") << "folder" << QStringLiteral("フォルダー");
+    QTest::newRow("link to a FIFO") << "link to a FIFO" << QStringLiteral("名前付きパイプ");
+    QTest::newRow("link to a folder") << "link to a folder" << QStringLiteral("フォルダー");
+    QTest::newRow("link to /dev/null") << "link to /dev/null" << QStringLiteral("デバイス");
+}
+
+void TestSettings::writeRefusesWhatIsNotARegularFile()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, reason);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("start.txt"));
+    const QString scratch = dir.filePath(QStringLiteral("elsewhere"));
+    QVERIFY(makeSpecial(kind, path, scratch));
+    const QStringList entries = QDir(dir.path()).entryList(QDir::AllEntries | QDir::System);
+    const bool device = kind.contains(QLatin1String("/dev/"));
+    // A faulty write would put an ordinary file in place of the device node: try it only
+    // as a user that may not create files in /dev, so that a fault is seen without harm.
+    if (device)
+        QVERIFY(QFile::setPermissions(
+            dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup |
+                            QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther));
+    QString error;
+    bool written = true;
+    {
+        std::optional<UnprivilegedScope> scope;
+        if (device) {
+            scope.emplace();
+            if (!scope->permissionsApply())
+                QSKIP("cannot act as a user that may not write to /dev");
+            QVERIFY(!writeFile(QStringLiteral("/dev/corvial-probe"), "x"));
+        }
+        written = writeSettingsFile(path, parseSettings(kNewContent).settings, &error);
+    }
+    QVERIFY(!written);
+    QVERIFY2(error.startsWith(QStringLiteral("設定ファイルを保存できませんでした: ") + path + '\n'),
+             qPrintable(error));
+    QVERIFY2(error.contains(reason), qPrintable(error));
+    QVERIFY(error.endsWith(QStringLiteral("元の設定ファイルは変更していません。")));
+    QCOMPARE(typeOf(path), kind.startsWith(QLatin1String("link")) ? mode_t(S_IFLNK)
+                           : kind == QLatin1String("FIFO")        ? mode_t(S_IFIFO)
+                                                                  : mode_t(S_IFDIR));
+    if (kind == QLatin1String("link to a FIFO"))
+        QCOMPARE(typeOf(scratch), mode_t(S_IFIFO));
+    if (device)
+        QCOMPARE(typeOf(QStringLiteral("/dev/null")), mode_t(S_IFCHR));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::System), entries);
+}
+
+void TestSettings::staleTemporaries_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<bool>("removed");
+    QTest::newRow("left by a save") << "start.txt.AbCdEf"
+                                    << "file" << true;
+    QTest::newRow("left by a save, capitals behind") << "start.txt.qwertY"
+                                                     << "file" << true;
+    QTest::newRow("left by a save, capitals in front") << "start.txt.XyZabc"
+                                                       << "file" << true;
+    QTest::newRow("a word: backup") << "start.txt.backup"
+                                    << "file" << false;
+    QTest::newRow("a word: BACKUP") << "start.txt.BACKUP"
+                                    << "file" << false;
+    QTest::newRow("a word: Backup") << "start.txt.Backup"
+                                    << "file" << false;
+    QTest::newRow("five letters") << "start.txt.AbCdE"
+                                  << "file" << false;
+    QTest::newRow("seven letters") << "start.txt.AbCdEfG"
+                                   << "file" << false;
+    QTest::newRow("a digit") << "start.txt.AbC1Ef"
+                             << "file" << false;
+    QTest::newRow("no dot") << "start.txtAbCdEf"
+                            << "file" << false;
+    QTest::newRow("another dot") << "start.txt.AbCdEf.txt"
+                                 << "file" << false;
+    QTest::newRow("capital name") << "Start.txt.AbCdEf"
+                                  << "file" << false;
+    QTest::newRow("another file's") << "other.txt.AbCdEf"
+                                    << "file" << false;
+    QTest::newRow("the lock file") << "start.txt.lock"
+                                   << "file" << false;
+    QTest::newRow("a folder") << "start.txt.AbCdEf"
+                              << "folder" << false;
+    QTest::newRow("a link") << "start.txt.AbCdEf"
+                            << "link" << false;
+    QTest::newRow("a FIFO") << "start.txt.AbCdEf"
+                            << "FIFO" << false;
+}
+
+void TestSettings::staleTemporaries()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, kind);
+    QFETCH(bool, removed);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("start.txt"));
+    const QString other = dir.filePath(name);
+    const QString linked = dir.filePath(QStringLiteral("linked"));
+    QVERIFY(writeFile(path, kExample));
+    QVERIFY(writeFile(linked, "10,10,1\r\n"));
+    if (kind == QLatin1String("file"))
+        QVERIFY(writeFile(other, "10,10,1\r\n"));
+    else if (kind == QLatin1String("folder"))
+        QVERIFY(QDir().mkdir(other));
+    else if (kind == QLatin1String("link"))
+        QVERIFY(QFile::link(linked, other));
+    else
+        QVERIFY(makeFifo(other));
+
+    QCOMPARE(removeStaleSettingsTemporaries(path), removed ? 1 : 0);
+    QCOMPARE(typeOf(other) == 0, removed);
+    QCOMPARE(readAll(path), kExample);
+    QCOMPARE(readAll(linked), QByteArray("10,10,1\r\n"));
+}
+
+void TestSettings::staleTemporariesBesideTheLinkTarget()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("app")));
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("kept")));
+    const QString target = dir.filePath(QStringLiteral("kept/settings.txt"));
+    const QString link = dir.filePath(QStringLiteral("app/start.txt"));
+    QVERIFY(writeFile(target, kExample));
+    QVERIFY(QFile::link(target, link));
+    const QStringList stale = {dir.filePath(QStringLiteral("kept/settings.txt.PqRsTu")),
+                               dir.filePath(QStringLiteral("app/start.txt.PqRsTu"))};
+    const QStringList kept = {dir.filePath(QStringLiteral("kept/start.txt.PqRsTu")),
+                              dir.filePath(QStringLiteral("app/settings.txt.PqRsTu"))};
+    for (const QString &f : stale + kept)
+        QVERIFY(writeFile(f, "x"));
+
+    QCOMPARE(removeStaleSettingsTemporaries(link), 2);
+    for (const QString &f : stale)
+        QVERIFY2(!QFile::exists(f), qPrintable(f));
+    for (const QString &f : kept)
+        QVERIFY2(QFile::exists(f), qPrintable(f));
+    QCOMPARE(typeOf(link), mode_t(S_IFLNK));
+    QCOMPARE(readAll(target), kExample);
+}
+
+void TestSettings::lockHeldByAnotherCopy()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("start.txt"));
+    QVERIFY(writeFile(path, kExample));
+    LockHolder other;
+    QVERIFY(other.start(path));
+
+    SettingsLock lock(path);
+    QString error;
+    QVERIFY(!lock.tryLock(&error));
+    QVERIFY(!lock.isLocked());
+    QVERIFY2(error.startsWith(QStringLiteral("設定ファイルは別の Corvial Manager が使用中です: ") +
+                              path + '\n'),
+             qPrintable(error));
+    QVERIFY(error.contains(QStringLiteral("既に起動しています")));
+    QVERIFY(error.contains(QString::number(other.process.processId())));
+    QCOMPARE(readAll(path), kExample);
+
+    // Once the other copy ends, the lock is free again.
+    other.process.closeWriteChannel();
+    QVERIFY(other.process.waitForFinished(120000));
+    QCOMPARE(other.process.exitCode(), 0);
+    QVERIFY(!QFile::exists(settingsLockPath(path)));
+    QVERIFY2(lock.tryLock(&error), qPrintable(error));
+    QVERIFY(lock.isLocked());
+    QVERIFY(lock.tryLock(&error));
+}
+
+void TestSettings::lockOfACrashedCopyIsTakenOver()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("start.txt"));
+    QVERIFY(writeFile(path, kExample));
+    {
+        LockHolder crashed;
+        QVERIFY(crashed.start(path));
+        crashed.process.kill();
+        QVERIFY(crashed.process.waitForFinished(120000));
+    }
+    // The lock file names a process that no longer runs.
+    QVERIFY(QFile::exists(settingsLockPath(path)));
+
+    QString error;
+    {
+        SettingsLock lock(path);
+        QVERIFY2(lock.tryLock(&error), qPrintable(error));
+        QVERIFY(lock.isLocked());
+        // Taken over, not merely ignored: it now keeps others out in turn.
+        SettingsLock second(path);
+        QVERIFY(!second.tryLock(&error));
+        QVERIFY2(error.contains(QString::number(QCoreApplication::applicationPid())),
+                 qPrintable(error));
+    }
+    QVERIFY(!QFile::exists(settingsLockPath(path)));
+    QCOMPARE(readAll(path), kExample);
+}
+
+void TestSettings::lockFileCannotBeMade()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("gone/start.txt"));
+    SettingsLock lock(path);
+    QString error;
+    QVERIFY(!lock.tryLock(&error));
+    QVERIFY(!lock.isLocked());
+    QVERIFY2(error.startsWith(QStringLiteral("設定ファイルのロックファイルを作れませんでした: ") +
+                              settingsLockPath(path) + '\n'),
+             qPrintable(error));
+    QVERIFY2(error.contains(qt_error_string(ENOENT)), qPrintable(error));
 }
 
 QTEST_GUILESS_MAIN(TestSettings)

@@ -20,6 +20,8 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include <sys/stat.h>
+
 using namespace corvial;
 using P = TfrmMainProbe;
 
@@ -68,6 +70,7 @@ private slots:
     void outOfRangeValuesAreBroughtIntoRange();
     void failedSaveKeepsValuesAndReports();
     void tailSurvivesAWriteByteForByte();
+    void fifoInPlaceOfStartTxtIsNeitherReadNorReplaced();
 };
 
 void TestMainWindow::validFileOpensEntryScreen()
@@ -532,6 +535,41 @@ void TestMainWindow::tailSurvivesAWriteByteForByte()
     QCOMPARE(lines.at(0), QByteArray("11,10,1\r"));
     QCOMPARE(lines.at(4), tail + '\r');
     QVERIFY(lines.at(5).isEmpty());
+}
+
+void TestMainWindow::fifoInPlaceOfStartTxtIsNeitherReadNorReplaced()
+{
+    WindowFixture fx;
+    const QByteArray fifo = QFile::encodeName(fx.settingsPath());
+    QCOMPARE(::mkfifo(fifo.constData(), 0644), 0);
+    // Opening the FIFO for reading would wait for a writer that never comes.
+    TfrmMain &w = fx.create(nullptr);
+    QVERIFY(!w.closesAtFirstTick());
+    QCOMPARE(P::offsetX(w, 1), 0);
+    QCOMPARE(P::offsetY(w, 1), 0);
+    QCOMPARE(P::startPos(w, 1), 1);
+    QVERIFY(fx.dialogs->messages.isEmpty());
+    w.showStartupWarnings();
+    QCOMPARE(fx.dialogs->messages.size(), 1);
+    const QString warning = fx.dialogs->messages.first();
+    QVERIFY2(warning.startsWith(QStringLiteral("設定ファイルを読み込めませんでした: ") +
+                                fx.settingsPath() + '\n'),
+             qPrintable(warning));
+    QVERIFY(warning.contains(QStringLiteral("名前付きパイプ")));
+    QVERIFY(warning.contains(QStringLiteral("初期値で始めます")));
+
+    QTest::mouseClick(w.cmdPrintSet, Qt::LeftButton);
+    clickRow(w.ListBox25, 13);
+    QCOMPARE(P::offsetX(w, 1), 13);
+    QCOMPARE(fx.dialogs->errors.size(), 1);
+    const QString error = fx.dialogs->errors.first();
+    QVERIFY2(error.startsWith(QStringLiteral("設定ファイルを保存できませんでした: ") +
+                              fx.settingsPath() + '\n'),
+             qPrintable(error));
+    QVERIFY(error.contains(QStringLiteral("次に保存できるまで")));
+    struct stat st;
+    QCOMPARE(::lstat(fifo.constData(), &st), 0);
+    QVERIFY(S_ISFIFO(st.st_mode));
 }
 
 QTEST_MAIN(TestMainWindow)

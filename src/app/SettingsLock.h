@@ -1,0 +1,40 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QString>
+
+#include <memory>
+
+class QLockFile;
+
+namespace corvial {
+
+// Keeps a second copy of the program (or anything else that takes it) away from one
+// start.txt: two copies saving in turn would silently undo each other's changes. The lock
+// is a file beside start.txt; a lock left by a copy that crashed is taken over.
+class SettingsLock
+{
+public:
+    // settingsPath: the start.txt to guard; nothing is locked until tryLock().
+    explicit SettingsLock(const QString &settingsPath);
+    // Releases the lock (and removes its file) if this object holds it.
+    ~SettingsLock();
+    SettingsLock(const SettingsLock &) = delete;
+    SettingsLock &operator=(const SettingsLock &) = delete;
+
+    // True when this process now holds the lock for that start.txt (also when it already
+    // did); false with a Japanese message naming the file in *error (may be null) when
+    // another running copy holds it or the lock file cannot be made.
+    bool tryLock(QString *error);
+    // True while this object holds the lock.
+    bool isLocked() const;
+
+private:
+    QString mSettingsPath;
+    std::unique_ptr<QLockFile> mLock;
+};
+
+// The lock file that SettingsLock uses for settingsPath: beside it, its name plus ".lock".
+QString settingsLockPath(const QString &settingsPath);
+
+} // namespace corvial
