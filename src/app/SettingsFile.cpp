@@ -83,8 +83,8 @@ bool parseRecord(const QByteArray &line, FamilySettings *record)
 // positions, so a value from an edited file is brought back to something they can show.
 FamilySettings normalised(FamilySettings r, int family)
 {
-    r.offsetX = qBound(MinOffsetIndex, r.offsetX, MaxOffsetIndex);
-    r.offsetY = qBound(MinOffsetIndex, r.offsetY, MaxOffsetIndex);
+    r.offsetX = boundedOffsetIndex(r.offsetX);
+    r.offsetY = boundedOffsetIndex(r.offsetY);
     if (r.startPos < 1 || r.startPos > labelsInFamily(family))
         r.startPos = 1;
     return r;

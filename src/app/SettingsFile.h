@@ -1,15 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "job/SheetTypes.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
 
 namespace corvial {
 
-// Offset indexes run 0..20 (-5 mm .. +5 mm in 0.5 mm steps, 10 = no shift).
-constexpr int MinOffsetIndex = 0;
-constexpr int MaxOffsetIndex = 20;
 // Record lines of start.txt, one per sheet family; the fifth line is the free tail.
 constexpr int SettingsRecordLines = 4;
 

@@ -82,4 +82,9 @@ bool SettingsLock::isLocked() const
     return mLock->isLocked();
 }
 
+bool SettingsLock::isHeldElsewhere() const
+{
+    return !mLock->isLocked() && mLock->error() == QLockFile::LockFailedError;
+}
+
 } // namespace corvial

@@ -28,6 +28,9 @@ public:
     bool tryLock(QString *error);
     // True while this object holds the lock.
     bool isLocked() const;
+    // True when the last tryLock() failed because another running copy holds the lock
+    // (rather than because the lock file could not be made).
+    bool isHeldElsewhere() const;
 
 private:
     QString mSettingsPath;

@@ -21,10 +21,12 @@ int main(int argc, char **argv)
     const QString settings = corvial::settingsFilePath(QCoreApplication::applicationDirPath());
     corvial::SettingsLock lock(settings);
     QString lockError;
-    if (!lock.tryLock(&lockError)) {
+    if (!lock.tryLock(&lockError) && lock.isHeldElsewhere()) {
         corvial::QtDialogs().error(nullptr, lockError);
         return 1;
     }
+    // A folder where not even the lock file can be made cannot take a save either; the
+    // program still prints, and every save there reports its own failure.
     // With the lock held no save is under way, so such files are leftovers of a crash.
     corvial::removeStaleSettingsTemporaries(settings);
 

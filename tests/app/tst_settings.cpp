@@ -764,6 +764,7 @@ void TestSettings::lockHeldByAnotherCopy()
     QString error;
     QVERIFY(!lock.tryLock(&error));
     QVERIFY(!lock.isLocked());
+    QVERIFY(lock.isHeldElsewhere());
     QVERIFY2(error.startsWith(QStringLiteral("設定ファイルは別の Corvial Manager が使用中です: ") +
                               path + '\n'),
              qPrintable(error));
@@ -820,6 +821,8 @@ void TestSettings::lockFileCannotBeMade()
     QString error;
     QVERIFY(!lock.tryLock(&error));
     QVERIFY(!lock.isLocked());
+    // The program then goes on without the lock: only another copy holding it stops it.
+    QVERIFY(!lock.isHeldElsewhere());
     QVERIFY2(error.startsWith(QStringLiteral("設定ファイルのロックファイルを作れませんでした: ") +
                               settingsLockPath(path) + '\n'),
              qPrintable(error));
