@@ -167,7 +167,7 @@ private:
     void cmdPrintSetClick();
     ProofInput proofInput() const;
     void buildProofLabel();
-    void writeCircleProof();
+    void writeCircleProof(const ProofLabelContent &proof);
     QList<QWidget *> proofTextControls() const;
     void ListBox19Click();
     void ListBox21Click();

@@ -73,7 +73,8 @@ void TfrmMain::cmdPrintSetClick()
     ArrangeToolButtons(1);
     ListBox25->selectRow(offsetX[f]);
     ListBox23->selectRow(offsetY[f]);
-    if (colorsResetPending && sheetType != 4) {
+    // A marker label keeps the colours its proof just set; the reset waits for another type.
+    if (colorsResetPending && !isMarkerType(sheetType)) {
         ListBox19->selectRow(0);
         ListBox19Click();
         ListBox21->selectRow(0);
@@ -99,9 +100,8 @@ ProofInput TfrmMain::proofInput() const
     return in;
 }
 
-void TfrmMain::writeCircleProof()
+void TfrmMain::writeCircleProof(const ProofLabelContent &p)
 {
-    const ProofLabelContent p = circleProof(Edit2->text(), initialValue, numberStyle);
     Label7->setText(p.circleText);
     Label6->setText(p.circleNumber);
 }
@@ -112,8 +112,7 @@ void TfrmMain::buildProofLabel()
     ShowProofPanel(int(p.kind));
     switch (p.kind) {
     case ProofKind::Circle:
-        Label7->setText(p.circleText);
-        Label6->setText(p.circleNumber);
+        writeCircleProof(p);
         return;
     case ProofKind::Memo:
         Memo7->setPlainText(p.memoText);
@@ -237,8 +236,8 @@ void TfrmMain::SetUpPreview(int f)
 {
     if (f < 1 || f > FamilyCount)
         return;
-    if (f == 1)
-        writeCircleProof();
+    if (isCircleFamily(f))
+        writeCircleProof(circleProof(Edit2->text(), initialValue, numberStyle));
     sheetCount = sheetCountFor(f, sampleCount * repeatCount, startPos[f]);
     ListBox20->clear();
     QStringList sheets;
@@ -246,7 +245,7 @@ void TfrmMain::SetUpPreview(int f)
         sheets << QString::number(k);
     ListBox20->addItems(sheets);
     // A one-sheet circle job leaves the selector without a selection.
-    if (f != 1 || sheetCount >= 2)
+    if (!isCircleFamily(f) || sheetCount >= 2)
         ListBox20->selectRow(0);
     PaintPreviewSheet(f, 1);
 }
@@ -277,20 +276,12 @@ void TfrmMain::previewClick(int f)
     if (position == 0)
         return;
     startPos[f] = position;
-    switch (f) {
-    case 1:
+    const StartClickSave save = familyInfo(f).startClickSave;
+    if (save == StartClickSave::BeforeRepaint)
         SaveSettings();
-        SetUpPreview(1);
-        break;
-    case 2:
-        // The rectangle sheet's choice reaches start.txt with the next save for any reason.
-        SetUpPreview(2);
-        break;
-    default:
-        SetUpPreview(f);
+    SetUpPreview(f);
+    if (save == StartClickSave::AfterRepaint)
         SaveSettings();
-        break;
-    }
 }
 
 void TfrmMain::ListBox20Click()
@@ -336,8 +327,8 @@ void TfrmMain::cmdPrintClick()
     colorsResetPending = true;
     SaveSettings();
     ShowScreen(0);
-    if (sheetType == 4)
-        chooseSheetType(4);
+    if (isMarkerType(sheetType))
+        chooseSheetType(sheetType);
     ArrangeToolButtons(0);
     if (isNumberedType(sheetType)) {
         initialValue = advancedInitialValue(initialValue, sampleCount);

@@ -29,15 +29,20 @@ template <int N> constexpr BandTable bands(const BandRun (&runs)[N])
 // clang-format off
 const FamilyInfo kFamilies[FamilyCount] = {
     // family, grid,        pitch,     origin,    label box,  shape,
-    //   preview cells,          click bands,                                sheet limits,  line
+    //   preview cells,          click bands,                                sheet limits,  line,
+    //   start click
     {1, 10, 15, 150, 167, 168, 195, 206, 130, 130, LabelShape::Ellipse,
-        {56, 32, 16, 24, 17, 17}, bands(kCircleColumns), bands(kCircleRows), {152, 302, 452}, 1},
+        {56, 32, 16, 24, 17, 17}, bands(kCircleColumns), bands(kCircleRows), {152, 302, 452}, 1,
+        StartClickSave::BeforeRepaint},
     {2, 6, 10, 60,   286, 217, 170, 395, 260, 140, LabelShape::Rectangle,
-        {56, 80, 40, 24, 30, 15}, bands(kRectColumns),   bands(kRectRows),   {0, 0, 0},       2},
+        {56, 80, 40, 24, 30, 15}, bands(kRectColumns),   bands(kRectRows),   {0, 0, 0},       2,
+        StartClickSave::Deferred},
     {3, 5, 19, 95,   345, 138, 165, 135, 320, 120, LabelShape::Rectangle,
-        {48, 56, 48, 16, 41, 12}, bands(kTube95Columns), bands(kTube95Rows), {0, 0, 0},       3},
+        {48, 56, 48, 16, 41, 12}, bands(kTube95Columns), bands(kTube95Rows), {0, 0, 0},       3,
+        StartClickSave::AfterRepaint},
     {4, 4, 18, 72,   445, 148, 140, 120, 420, 140, LabelShape::Rectangle,
-        {32, 72, 72, 16, 65, 14}, bands(kTube72Columns), bands(kTube72Rows), {0, 0, 0},       4},
+        {32, 72, 72, 16, 65, 14}, bands(kTube72Columns), bands(kTube72Rows), {0, 0, 0},       4,
+        StartClickSave::AfterRepaint},
 };
 
 using E = EntrySource;
@@ -121,10 +126,19 @@ bool isNumberedType(int sheetType)
     return isValidSheetType(sheetType) && kTypes[sheetType - 1].numbered;
 }
 
+bool isCircleFamily(int family)
+{
+    return isValidFamily(family) && kFamilies[family - 1].shape == LabelShape::Ellipse;
+}
+
 bool isCircleType(int sheetType)
 {
-    return isValidSheetType(sheetType) &&
-           familyInfo(FamilyOfType(sheetType)).shape == LabelShape::Ellipse;
+    return isCircleFamily(FamilyOfType(sheetType));
+}
+
+bool isMarkerType(int sheetType)
+{
+    return isValidSheetType(sheetType) && kTypes[sheetType - 1].source == EntrySource::Marker;
 }
 
 ProofKind proofKindOf(int sheetType)

@@ -57,6 +57,13 @@ struct PreviewCellGrid
     int height;
 };
 
+// What a click that chooses the start position on a family's preview does with start.txt.
+enum class StartClickSave {
+    BeforeRepaint, // save, then repaint the preview
+    AfterRepaint,  // repaint, then save
+    Deferred,      // repaint only; the choice reaches the file with the next save
+};
+
 // One physical label sheet. Geometry is in layout units of 1/250 inch; origin is the
 // top-left corner of the box of position 1 with both offsets at OffsetIndexCentre.
 struct FamilyInfo
@@ -79,6 +86,7 @@ struct FamilyInfo
     // first, 2 below the second, ...); 0 entries for the families that use the formula.
     int sheetLimits[3];
     int settingsLine; // record line of start.txt
+    StartClickSave startClickSave;
 };
 
 // What one of the ten sheet types offers and prints.
@@ -127,8 +135,12 @@ int rowsInFamily(int family);
 
 // True for the types that print a sample number: 1, 2, 5, 6, 8, 9.
 bool isNumberedType(int sheetType);
+// True for family 1..4 when its labels are round (the circle sheet).
+bool isCircleFamily(int family);
 // True for the types whose labels are round (type 1).
 bool isCircleType(int sheetType);
+// True for the type whose label is a fixed marker in colours of its own (type 4).
+bool isMarkerType(int sheetType);
 // Proof panel kind of sheet type 1..10; ProofKind::Circle for an unknown type.
 ProofKind proofKindOf(int sheetType);
 // Offset index brought into 0..20.
