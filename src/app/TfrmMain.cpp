@@ -365,6 +365,9 @@ void TfrmMain::buildPrintScreen()
 
     ListBox20 = listBox(pnlPrint, "ListBox20", QRect(0, 40, 49, 33));
     ListBox20->setFont(pixelFont(base, 19));
+    // Printing and the preview read the selected sheet; the user may choose another
+    // one but never none.
+    ListBox20->setKeepSelection(true);
     Label8 = label(pnlPrint, "Label8", QStringLiteral("枚目"), QRect(56, 48, 40, 19), 19);
 
     GroupBox14 = new QGroupBox(QStringLiteral("オフセット"), pnlPrint);
@@ -429,6 +432,12 @@ void TfrmMain::buildPrintScreen()
     Panel5->setAlignment(Qt::AlignCenter);
     Panel5->setFont(small);
     Panel5->setAutoFillBackground(true);
+    // White like the other proof texts until a colour is chosen; the style's window grey
+    // would show a colour the labels never get.
+    QPalette panel5Colours = Panel5->palette();
+    panel5Colours.setColor(QPalette::Window, Qt::white);
+    panel5Colours.setColor(QPalette::WindowText, Qt::black);
+    Panel5->setPalette(panel5Colours);
 
     // Memo proof.
     pnlmemo = proofPanel("pnlmemo", QRect(0, 160, 177, 121));
@@ -450,6 +459,10 @@ void TfrmMain::buildPrintScreen()
     ListBox21 = listBox(pnlPrint, "ListBox21", QRect(232, 168, 89, 97));
     Label25 = label(pnlPrint, "Label25", QStringLiteral("背景の色"), QRect(333, 144, 68, 16), 0);
     ListBox19 = listBox(pnlPrint, "ListBox19", QRect(328, 168, 81, 97));
+    // Printing and export read the selected colours: a list without one would print
+    // white or black while showing no choice at all.
+    ListBox21->setKeepSelection(true);
+    ListBox19->setKeepSelection(true);
 
     cmdPrint = new QToolButton(pnlPrint);
     cmdPrint->setObjectName(QStringLiteral("cmdPrint"));

@@ -439,9 +439,9 @@ void TfrmMain::cmdExcelClick()
     job.backColourIndex = ListBox19->selectedRow();
     job.frame = CheckBox1->isChecked();
     job.date = mEnv.today();
-    const int status = writeWorkbook(*mEnv.workbook, path, job, &bookHandle);
-    if (status != 0)
-        mEnv.dialogs->error(this, exportErrorText(path, status));
+    const ExportResult result = writeWorkbook(*mEnv.workbook, path, job, &bookHandle);
+    if (!result.written())
+        mEnv.dialogs->error(this, exportErrorText(path, result));
 }
 
 } // namespace corvial
