@@ -6,6 +6,7 @@
 
 #include <QStringDecoder>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -40,6 +41,31 @@ struct OpenBook
 
 std::unique_ptr<OpenBook> openBook;
 int32_t lastHandle = 0;
+
+// The first put the current (or last closed) book refused. A caller that ignores the
+// puts' results must still learn that its workbook is not what it asked for, so the book
+// is then not written and the caller can ask which put it was.
+struct Refusal
+{
+    int32_t status = 0;
+    int32_t operation = 0;
+    int32_t column = -1;
+    int32_t row = -1;
+};
+Refusal firstRefusal;
+
+// Remembers status as the book's first refusal when it is one; returns status.
+int32_t noted(int32_t operation, int32_t ref, int32_t status)
+{
+    // Without an open book there is nothing to spoil, and the last book's record stays.
+    if (status == 0 || !openBook || firstRefusal.status != 0)
+        return status;
+    const auto bits = uint32_t(ref);
+    const bool named = (bits & 0xFF000000) == kRefTag;
+    firstRefusal = {status, operation, named ? int32_t(bits & 0xFF) : -1,
+                    named ? int32_t((bits >> 8) & 0xFFFF) : -1};
+    return status;
+}
 
 bool isPaletteCode(int32_t code)
 {
@@ -164,6 +190,7 @@ int32_t XlsCreateBook(const char *path, int32_t version, int32_t sheets, int32_t
         openBook.reset();
         return ENOMEM;
     }
+    firstRefusal = Refusal();
     lastHandle = lastHandle == INT32_MAX ? 1 : lastHandle + 1;
     if (bookHandle)
         *bookHandle = lastHandle;
@@ -187,69 +214,76 @@ int32_t POS(int32_t firstCol, int32_t firstRow, int32_t lastCol, int32_t lastRow
 int32_t XlsPutStr(const char *text, int32_t cell)
 {
     if (!text)
-        return EINVAL;
-    return onCell(cell, [&](int row, int column) {
+        return noted(XLS_OP_PUT_STR, cell, EINVAL);
+    const int32_t status = onCell(cell, [&](int row, int column) {
         QStringDecoder decoder("windows-31j", QStringConverter::Flag::Stateless);
         if (!decoder.isValid())
             return ENOTSUP;
         QString s = decoder.decode(QByteArrayView(text));
+        // Cutting the text would lose what the caller wrote without a word.
         if (s.size() > xlscrt::kMaxTextUnits)
-            return EINVAL;
+            return EMSGSIZE;
         openBook->sheet.cells[xlscrt::cellKey(row, column)].text = std::move(s);
         return 0;
     });
+    return noted(XLS_OP_PUT_STR, cell, status);
 }
 
 int32_t XlsPutRowHeight(double points, int32_t cell)
 {
     if (!(points >= 0.0 && points <= kMaxRowPoints))
-        return EINVAL;
-    return onCell(cell, [&](int row, int) {
+        return noted(XLS_OP_PUT_ROW_HEIGHT, cell, EINVAL);
+    const int32_t status = onCell(cell, [&](int row, int) {
         // Excel keeps heights of 2 twips and more.
         const auto twips = uint16_t(std::max(2L, std::lround(points * 20.0)));
         openBook->sheet.rowHeights[row] = twips;
         return 0;
     });
+    return noted(XLS_OP_PUT_ROW_HEIGHT, cell, status);
 }
 
 int32_t XlsPutLineTop(int32_t line, int32_t cell)
 {
-    return putLine(line, cell, &CellFormat::top);
+    return noted(XLS_OP_PUT_LINE_TOP, cell, putLine(line, cell, &CellFormat::top));
 }
 
 int32_t XlsPutLineBottom(int32_t line, int32_t cell)
 {
-    return putLine(line, cell, &CellFormat::bottom);
+    return noted(XLS_OP_PUT_LINE_BOTTOM, cell, putLine(line, cell, &CellFormat::bottom));
 }
 
 int32_t XlsPutLineLeft(int32_t line, int32_t cell)
 {
-    return putLine(line, cell, &CellFormat::left);
+    return noted(XLS_OP_PUT_LINE_LEFT, cell, putLine(line, cell, &CellFormat::left));
 }
 
 int32_t XlsPutLineRight(int32_t line, int32_t cell)
 {
-    return putLine(line, cell, &CellFormat::right);
+    return noted(XLS_OP_PUT_LINE_RIGHT, cell, putLine(line, cell, &CellFormat::right));
 }
 
 int32_t XlsPutColWidth(int32_t characters, int32_t cell)
 {
-    if (characters < 0 || characters > kMaxColumnCharacters)
-        return EINVAL;
-    return onCell(cell, [&](int, int column) {
-        openBook->sheet.columnWidths[column] = uint16_t(characters * 256);
+    if (characters < 0)
+        return noted(XLS_OP_PUT_COL_WIDTH, cell, EINVAL);
+    // Callers size a column by the text it holds; a text wider than any column still
+    // wants the widest one, not the default.
+    const int32_t kept = std::min(characters, int32_t(kMaxColumnCharacters));
+    const int32_t status = onCell(cell, [&](int, int column) {
+        openBook->sheet.columnWidths[column] = uint16_t(kept * 256);
         return 0;
     });
+    return noted(XLS_OP_PUT_COL_WIDTH, cell, status);
 }
 
 int32_t XlsPutFontColor(int32_t colourCode, int32_t cell)
 {
-    return putColour(colourCode, cell, &CellFormat::fontColour);
+    return noted(XLS_OP_PUT_FONT_COLOR, cell, putColour(colourCode, cell, &CellFormat::fontColour));
 }
 
 int32_t XlsPutBackColor(int32_t colourCode, int32_t cell)
 {
-    return putColour(colourCode, cell, &CellFormat::fillColour);
+    return noted(XLS_OP_PUT_BACK_COLOR, cell, putColour(colourCode, cell, &CellFormat::fillColour));
 }
 
 int32_t XlsCloseBook(int32_t mode)
@@ -258,6 +292,8 @@ int32_t XlsCloseBook(int32_t mode)
     if (!openBook)
         return EINVAL;
     const std::unique_ptr<OpenBook> book = std::move(openBook);
+    if (firstRefusal.status != 0)
+        return firstRefusal.status;
     try {
         if (xlscrt::cellFormatCount(book->sheet) > xlscrt::kMaxCellFormats)
             return ERANGE;
@@ -268,6 +304,17 @@ int32_t XlsCloseBook(int32_t mode)
     } catch (const std::bad_alloc &) {
         return ENOMEM;
     }
+}
+
+int32_t XlsFirstRefusal(int32_t *operation, int32_t *column, int32_t *row)
+{
+    if (operation)
+        *operation = firstRefusal.operation;
+    if (column)
+        *column = firstRefusal.column;
+    if (row)
+        *row = firstRefusal.row;
+    return firstRefusal.status;
 }
 
 } // extern "C"

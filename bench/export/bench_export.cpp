@@ -44,11 +44,12 @@ int main(int argc, char **argv)
     for (int run = 0; run < kRuns; ++run) {
         QElapsedTimer timer;
         timer.start();
-        const int status = corvial::writeWorkbook(library, path, job, &bookHandle);
+        const corvial::ExportResult result =
+            corvial::writeWorkbook(library, path, job, &bookHandle);
         ms.push_back(double(timer.nsecsElapsed()) / 1e6);
-        if (status != 0) {
+        if (!result.written()) {
             std::fprintf(stderr, "bench_export: %s\n",
-                         qPrintable(corvial::exportErrorText(path, status)));
+                         qPrintable(corvial::exportErrorText(path, result)));
             return 1;
         }
     }

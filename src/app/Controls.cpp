@@ -102,6 +102,24 @@ void TListBox::mouseReleaseEvent(QMouseEvent *event)
         emit userClicked();
 }
 
+QItemSelectionModel::SelectionFlags TListBox::selectionCommand(const QModelIndex &index,
+                                                               const QEvent *event) const
+{
+    const QItemSelectionModel::SelectionFlags command = QListWidget::selectionCommand(index, event);
+    // The view answers the user's gestures through here; the program's selectRow and
+    // clear go around it. Whatever would leave the list with nothing selected is dropped.
+    if (!mKeepSelection || selectedItems().isEmpty())
+        return command;
+    const bool deselects =
+        command.testAnyFlags(QItemSelectionModel::Deselect | QItemSelectionModel::Toggle) &&
+        selectionModel()->isSelected(index);
+    const bool clearsOnly = command.testFlag(QItemSelectionModel::Clear) &&
+                            (!command.testFlag(QItemSelectionModel::Select) || !index.isValid());
+    if (deselects || clearsOnly)
+        return QItemSelectionModel::NoUpdate;
+    return command;
+}
+
 void TListBox::keyPressEvent(QKeyEvent *event)
 {
     const int before = currentRow();

@@ -71,6 +71,10 @@ public:
     // Selects row (or none for -1) without running the click action.
     void selectRow(int row);
     int selectedRow() const;
+    // keep = true: the user can choose another item but never leave the list without one
+    // (Ctrl+click or Ctrl+Space on the selected item keeps it); the program still can.
+    void setKeepSelection(bool keep) { mKeepSelection = keep; }
+    bool keepsSelection() const { return mKeepSelection; }
 
 signals:
     void userClicked();
@@ -78,6 +82,11 @@ signals:
 protected:
     void mouseReleaseEvent(QMouseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+    QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex &index,
+                                                         const QEvent *event) const override;
+
+private:
+    bool mKeepSelection = false;
 };
 
 } // namespace corvial

@@ -93,6 +93,9 @@ TListBox *newListBox(QWidget *parent, const char *name, const QRect &r)
     auto *l = new TListBox(parent);
     l->setObjectName(QLatin1String(name));
     l->setGeometry(r);
+    // Every list of the program is a choice that handlers, printing and export read: a
+    // list the user has emptied would go on using a value while showing none.
+    l->setKeepSelection(true);
     return l;
 }
 
@@ -425,6 +428,12 @@ void TfrmMain::buildPrintScreen()
     Panel5->setAlignment(Qt::AlignCenter);
     Panel5->setFont(small);
     Panel5->setAutoFillBackground(true);
+    // White like the other proof texts until a colour is chosen; the style's window grey
+    // would show a colour the labels never get.
+    QPalette panel5Colours = Panel5->palette();
+    panel5Colours.setColor(QPalette::Window, Qt::white);
+    panel5Colours.setColor(QPalette::WindowText, Qt::black);
+    Panel5->setPalette(panel5Colours);
 
     // Memo proof.
     pnlmemo = proofPanel("pnlmemo", QRect(0, 160, 177, 121));

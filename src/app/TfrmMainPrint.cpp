@@ -385,9 +385,9 @@ void TfrmMain::cmdExcelClick()
     if (isCircleType(sheetType))
         Label7->setText(circleExportText(Label7->text()));
     const ExportJob job = exportJobOf(jobFromControls(), mEnv.today());
-    const int status = writeWorkbook(*mEnv.workbook, path, job, &bookHandle);
-    if (status != 0)
-        mEnv.dialogs->error(this, exportErrorText(path, status));
+    const ExportResult result = writeWorkbook(*mEnv.workbook, path, job, &bookHandle);
+    if (!result.written())
+        mEnv.dialogs->error(this, exportErrorText(path, result));
 }
 
 } // namespace corvial

@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QLocale>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstring>
@@ -138,7 +139,9 @@ RowLayout layoutOf(const ExportJob &job)
         const int secondBytes = sjisLength(second);
         if (secondBytes > bytes)
             bytes = secondBytes;
-        l.textWidth = bytes * 3 / 2; // 1.5 characters per byte, truncated
+        // 1.5 characters per byte, truncated; a width past any column's is the library's
+        // to bring to its widest.
+        l.textWidth = int(std::min<qint64>(qint64(bytes) * 3 / 2, INT_MAX));
         // A third line does not fit a two-line label; a single line goes as it stands.
         l.labelText = toSjis(oneLine ? job.proofText : first + QLatin1Char('\n') + second);
     }
@@ -188,6 +191,31 @@ void writeDataRow(XlsApi &api, const RowLayout &l, int row, const QByteArray &nu
     empty.rowHeight(l.rowHeight);
     empty.columnWidth(kTitleWidth);
     empty.borders(kGridLine);
+}
+
+// What the refused put was to set, as the message names it.
+QString refusedValueName(XlsOperation operation)
+{
+    switch (operation) {
+    case XlsOperation::PutStr:
+        return QStringLiteral(u"文字");
+    case XlsOperation::PutRowHeight:
+        return QStringLiteral(u"行の高さ");
+    case XlsOperation::PutLineTop:
+    case XlsOperation::PutLineBottom:
+    case XlsOperation::PutLineLeft:
+    case XlsOperation::PutLineRight:
+        return QStringLiteral(u"罫線");
+    case XlsOperation::PutColWidth:
+        return QStringLiteral(u"列の幅");
+    case XlsOperation::PutFontColor:
+        return QStringLiteral(u"文字の色");
+    case XlsOperation::PutBackColor:
+        return QStringLiteral(u"背景の色");
+    case XlsOperation::None:
+        break;
+    }
+    return QStringLiteral(u"値");
 }
 
 } // namespace
@@ -246,41 +274,109 @@ QString exportTitle(int sheetType, const QDate &date)
            QStringLiteral(u"ラベル)");
 }
 
-int writeWorkbook(XlsApi &api, const QString &path, const ExportJob &job, int32_t *bookHandle)
+ExportResult writeWorkbook(XlsApi &api, const QString &path, const ExportJob &job,
+                           int32_t *bookHandle)
 {
+    ExportResult result;
+    result.outcome = ExportResult::Outcome::NotStarted;
+    result.status = EINVAL;
     if (!isExportableType(job.sheetType))
-        return EINVAL;
+        return result;
     // A worksheet has 65536 rows, one of them the heading, and the last sample's number
     // must not overflow. Refused before a book is started, so nothing is half written.
     if (job.sampleCount > kMaxDataRows ||
         (job.sampleCount > 0 && qint64(job.initialValue) + job.sampleCount - 1 > INT_MAX))
-        return EINVAL;
+        return result;
+
+    const RowLayout layout = layoutOf(job);
+    // The library would refuse the text too, but only after the book had been filled; the
+    // units are counted on the very bytes it would decode. Every data row holds the same
+    // text, so the first one names the cell.
+    if (job.sampleCount > 0 && fromSjis(layout.labelText).size() > kMaxCellTextUnits) {
+        result.outcome = ExportResult::Outcome::CellRefused;
+        result.status = EMSGSIZE;
+        result.operation = XlsOperation::PutStr;
+        result.column = kTextColumn;
+        result.row = 1;
+        return result;
+    }
 
     // File names on this system are bytes in the file system's encoding; a Shift-JIS
     // name would create a file that nobody can find under the name they typed.
-    const int32_t created =
+    result.status =
         api.XlsCreateBook(QFile::encodeName(path), kBookVersion, kBookSheets, bookHandle);
     // Without a book every later call fails too, and the library's close would only say
     // that no book is open; the reason the book could not be started is the useful one.
-    if (created != 0)
-        return created;
+    if (result.status != 0)
+        return result;
 
-    const RowLayout layout = layoutOf(job);
     writeHeadingRow(api, layout, toSjis(exportTitle(job.sheetType, job.date)));
     for (int row = 1; row <= job.sampleCount; ++row) {
         // Written in full: the workbook has room for a fifth digit the label has not.
         const QString number = numberText(job.initialValue + row - 1, job.numberStyle);
         writeDataRow(api, layout, row, toSjis(number));
     }
-    return api.XlsCloseBook(kCloseMode);
+    result.status = api.XlsCloseBook(kCloseMode);
+    if (result.status == 0) {
+        result.outcome = ExportResult::Outcome::Written;
+        return result;
+    }
+    int32_t operation = 0;
+    int32_t column = -1;
+    int32_t row = -1;
+    const int32_t refused = api.XlsFirstRefusal(&operation, &column, &row);
+    if (refused == 0) {
+        result.outcome = ExportResult::Outcome::NotWritten;
+        return result;
+    }
+    result.outcome = ExportResult::Outcome::CellRefused;
+    result.status = refused;
+    result.operation = XlsOperation(operation);
+    result.column = column;
+    result.row = row;
+    return result;
 }
 
-QString exportErrorText(const QString &path, int status)
+QString spreadsheetCellName(int column, int row)
 {
-    if (status == 0)
+    QString letters;
+    for (int c = column + 1; c > 0; c = (c - 1) / 26)
+        letters.prepend(QChar(u'A' + (c - 1) % 26));
+    return letters + QString::number(row + 1);
+}
+
+QString exportErrorText(const QString &path, const ExportResult &result)
+{
+    const QString file = QDir::toNativeSeparators(path);
+    const QString reason = QString::fromLocal8Bit(std::strerror(result.status));
+    QString what;
+    switch (result.outcome) {
+    case ExportResult::Outcome::Written:
         return QString();
-    return QDir::toNativeSeparators(path) + QLatin1Char('\n') +
-           QString::fromLocal8Bit(std::strerror(status));
+    case ExportResult::Outcome::NotStarted:
+        what = QStringLiteral(u"Excel ファイルを作成できませんでした: %1").arg(file);
+        break;
+    case ExportResult::Outcome::NotWritten:
+        what = QStringLiteral(u"Excel ファイルを書き込めませんでした: %1").arg(file);
+        break;
+    case ExportResult::Outcome::CellRefused: {
+        // The user knows the workbook from a spreadsheet program, where the heading is
+        // row 1, so the cell is named the way it would show there.
+        const QString cell =
+            result.column >= 0 && result.row >= 0
+                ? QStringLiteral(u"セル %1 の").arg(spreadsheetCellName(result.column, result.row))
+                : QString();
+        if (result.operation == XlsOperation::PutStr && result.status == EMSGSIZE)
+            what = QStringLiteral(u"%1文字が長すぎるため、Excel ファイルを作成しませんでした: %2")
+                       .arg(cell, file);
+        else
+            what = QStringLiteral(
+                       u"%1%2を設定できなかったため、Excel ファイルを作成しませんでした: %3")
+                       .arg(cell, refusedValueName(result.operation), file);
+        break;
+    }
+    }
+    return what + QLatin1Char('\n') + reason;
 }
 
 } // namespace corvial

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "XlsApi.h"
 #include "job/LabelJob.h"
 
 #include <QDate>
@@ -8,8 +9,6 @@
 #include <cstdint>
 
 namespace corvial {
-
-class XlsApi;
 
 // A numbered job as the print screen shows it when Excel is pressed.
 struct ExportJob
@@ -42,15 +41,43 @@ QString labelSizeName(int sheetType);
 // ASCII digits. Empty when not exportable.
 QString exportTitle(int sheetType, const QDate &date);
 
-// Writes the whole workbook of the job to path through api and returns the status:
-// 0 when the file was written, otherwise an errno value (XlsCreateBook's when the book could
-// not be started, XlsCloseBook's when it could not be written; EINVAL without any call for a
-// sheet type that is not exported, more than 65535 samples or a last number beyond INT_MAX).
-// bookHandle goes to XlsCreateBook unread. No rows but the heading when sampleCount <= 0.
-int writeWorkbook(XlsApi &api, const QString &path, const ExportJob &job, int32_t *bookHandle);
+// How an export ended.
+struct ExportResult
+{
+    enum class Outcome {
+        Written,     // the file holds the whole workbook
+        NotStarted,  // refused before or by XlsCreateBook; nothing was written
+        CellRefused, // a cell value the workbook cannot hold; nothing was written
+        NotWritten,  // XlsCloseBook could not write the file; an old file is unchanged
+    };
+    Outcome outcome = Outcome::Written;
+    int status = 0;                              // errno value, 0 when written
+    XlsOperation operation = XlsOperation::None; // CellRefused: the put refused
+    int column = -1;                             // CellRefused: the cell, 0-based, -1 unknown
+    int row = -1;
 
-// Message for an export that returned status (an errno value): the path, then the system's
-// error text for the status on the next line. Empty for status 0.
-QString exportErrorText(const QString &path, int status);
+    bool written() const { return outcome == Outcome::Written; }
+};
+
+// Longest text a workbook cell holds, in UTF-16 code units.
+inline constexpr int kMaxCellTextUnits = 32767;
+
+// Writes the whole workbook of the job to path through api. NotStarted with EINVAL and no
+// call for a sheet type that is not exported, more than 65535 samples or a last number
+// beyond INT_MAX; CellRefused with EMSGSIZE and no call when the label text is longer than
+// a cell holds; NotStarted with XlsCreateBook's status; CellRefused with the library's first
+// refusal, or NotWritten with XlsCloseBook's status, when the close fails. bookHandle goes
+// to XlsCreateBook unread. No rows but the heading when sampleCount <= 0.
+ExportResult writeWorkbook(XlsApi &api, const QString &path, const ExportJob &job,
+                           int32_t *bookHandle);
+
+// Cell name as a spreadsheet shows it, for column 0..255 and row 0..65535 (0-based): "A1"
+// for (0, 0), "B2" for (1, 1), "AA10" for (26, 9).
+QString spreadsheetCellName(int column, int row);
+
+// Message for an export that did not write its file: a Japanese sentence that says what
+// failed and names the file (and the cell), then the system's text for the status on the
+// next line. Empty for a written file.
+QString exportErrorText(const QString &path, const ExportResult &result);
 
 } // namespace corvial

@@ -6,9 +6,23 @@
 
 namespace corvial {
 
-// The workbook library's operations, in its own names and argument orders, as one
-// interface: the export talks only to this, so a test can record every call the program
-// makes. Columns and rows are 0-based; a cell reference is what POS2 or POS returned.
+// The put operations as the workbook library numbers them when it names a refused one.
+enum class XlsOperation : int32_t {
+    None = 0,
+    PutStr = 1,
+    PutRowHeight = 2,
+    PutLineTop = 3,
+    PutLineBottom = 4,
+    PutLineLeft = 5,
+    PutLineRight = 6,
+    PutColWidth = 7,
+    PutFontColor = 8,
+    PutBackColor = 9,
+};
+
+// The workbook library's thirteen operations and its refusal query, in its own names and
+// argument orders, as one interface: the export talks only to this, so a test can record every call
+// the program makes. Columns and rows are 0-based; a cell reference is what POS2 or POS returned.
 class XlsApi
 {
 public:
@@ -36,8 +50,13 @@ public:
     virtual void XlsPutFontColor(int32_t code, int32_t cell) = 0;
     // Palette code (8..63) of the cell's solid fill.
     virtual void XlsPutBackColor(int32_t code, int32_t cell) = 0;
-    // Finishes and writes the book (mode 1); returns 0 when written, otherwise an errno value.
+    // Finishes and writes the book (mode 1); returns 0 when written, otherwise an errno value
+    // (a book with a refused put is not written).
     virtual int32_t XlsCloseBook(int32_t mode) = 0;
+    // The first refused put of the open or last closed book: returns its errno value (0 when
+    // none) and stores its XlsOperation code and the cell's 0-based column and row (-1 when
+    // unknown) where the pointers are not null.
+    virtual int32_t XlsFirstRefusal(int32_t *operation, int32_t *column, int32_t *row) = 0;
 };
 
 // The real library: every operation forwards to the C function of the same name.
@@ -58,6 +77,7 @@ public:
     void XlsPutFontColor(int32_t code, int32_t cell) override;
     void XlsPutBackColor(int32_t code, int32_t cell) override;
     int32_t XlsCloseBook(int32_t mode) override;
+    int32_t XlsFirstRefusal(int32_t *operation, int32_t *column, int32_t *row) override;
 };
 
 } // namespace corvial

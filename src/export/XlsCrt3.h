@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-// The workbook library's thirteen operations as this program imports them. The program
+// The workbook library's thirteen operations, and the query that names a refused put, as
+// this program imports them. The program
 // keeps its own copy of the declarations so that it depends on the calls it makes, not on
 // whatever else the library's header may grow; XlsCrtLibrary.cpp includes both headers so
 // the compiler refuses a build in which the two disagree.
@@ -28,5 +29,7 @@ int32_t XlsPutFontColor(int32_t colourCode, int32_t cell);
 int32_t XlsPutBackColor(int32_t colourCode, int32_t cell);
 // Writes the open book; returns 0 or an errno value.
 int32_t XlsCloseBook(int32_t mode);
+// The first refused put: returns its errno value or 0; stores operation, column and row.
+int32_t XlsFirstRefusal(int32_t *operation, int32_t *column, int32_t *row);
 
 } // extern "C"

@@ -8,8 +8,19 @@
 
 namespace corvial {
 
-// The put operations' results are not read: the library reports a bad reference or a
-// missing book again from XlsCloseBook, which is where the export takes its status.
+// The put operations' results are not read: the library remembers the first put it
+// refused, fails XlsCloseBook for it and names it through XlsFirstRefusal, so one status
+// at the end covers the whole book.
+
+static_assert(int32_t(XlsOperation::PutStr) == XLS_OP_PUT_STR);
+static_assert(int32_t(XlsOperation::PutRowHeight) == XLS_OP_PUT_ROW_HEIGHT);
+static_assert(int32_t(XlsOperation::PutLineTop) == XLS_OP_PUT_LINE_TOP);
+static_assert(int32_t(XlsOperation::PutLineBottom) == XLS_OP_PUT_LINE_BOTTOM);
+static_assert(int32_t(XlsOperation::PutLineLeft) == XLS_OP_PUT_LINE_LEFT);
+static_assert(int32_t(XlsOperation::PutLineRight) == XLS_OP_PUT_LINE_RIGHT);
+static_assert(int32_t(XlsOperation::PutColWidth) == XLS_OP_PUT_COL_WIDTH);
+static_assert(int32_t(XlsOperation::PutFontColor) == XLS_OP_PUT_FONT_COLOR);
+static_assert(int32_t(XlsOperation::PutBackColor) == XLS_OP_PUT_BACK_COLOR);
 
 int32_t XlsCrtLibrary::XlsCreateBook(const QByteArray &path, int32_t version, int32_t sheets,
                                      int32_t *bookHandle)
@@ -75,6 +86,11 @@ void XlsCrtLibrary::XlsPutBackColor(int32_t code, int32_t cell)
 int32_t XlsCrtLibrary::XlsCloseBook(int32_t mode)
 {
     return ::XlsCloseBook(mode);
+}
+
+int32_t XlsCrtLibrary::XlsFirstRefusal(int32_t *operation, int32_t *column, int32_t *row)
+{
+    return ::XlsFirstRefusal(operation, column, row);
 }
 
 } // namespace corvial

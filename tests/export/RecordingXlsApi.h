@@ -25,6 +25,12 @@ public:
 
     int32_t createStatus = 0;
     int32_t closeStatus = 0;
+    // What XlsFirstRefusal answers; status 0: no put was refused.
+    int32_t refusalStatus = 0;
+    int32_t refusalOperation = 0;
+    int32_t refusalColumn = -1;
+    int32_t refusalRow = -1;
+    int refusalQueries = 0;
 
     QByteArray path;
     int32_t version = 0;
@@ -104,6 +110,17 @@ public:
         closeMode = mode;
         mOpen = false;
         return closeStatus;
+    }
+    int32_t XlsFirstRefusal(int32_t *operation, int32_t *column, int32_t *row) override
+    {
+        // Asked once the book is closed, so it never stands between a reference and its put.
+        if (mOpen || closes == 0)
+            faults << QStringLiteral("XlsFirstRefusal before XlsCloseBook");
+        ++refusalQueries;
+        *operation = refusalOperation;
+        *column = refusalColumn;
+        *row = refusalRow;
+        return refusalStatus;
     }
 
     // Operations on one cell in call order, "op arg|op arg|..."; a POS reference shows as op@POS.

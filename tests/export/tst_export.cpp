@@ -59,9 +59,10 @@ RecordingXlsApi record(const ExportJob &job, int *status = nullptr)
 {
     RecordingXlsApi api;
     int32_t handle = 0;
-    const int rc = corvial::writeWorkbook(api, QStringLiteral("/tmp/out.xls"), job, &handle);
+    const corvial::ExportResult rc =
+        corvial::writeWorkbook(api, QStringLiteral("/tmp/out.xls"), job, &handle);
     if (status)
-        *status = rc;
+        *status = rc.status;
     return api;
 }
 
@@ -91,6 +92,14 @@ private slots:
     void refused();
     void libraryStatus_data();
     void libraryStatus();
+    void longTexts_data();
+    void longTexts();
+    void libraryTakesTheLongestText();
+    void libraryRefusalReachesTheMessage();
+    void refusalNamesTheCell_data();
+    void refusalNamesTheCell();
+    void cellNames_data();
+    void cellNames();
     void pathAndHandle();
     void libraryReplacesFile();
     void unwritable_data();
@@ -260,6 +269,10 @@ void TestExport::layout_data()
     QTest::newRow("full-width counts 2")
         << makeJob(8, QStringLiteral(u"血清\nAB")) << up << low << "30"
         << "6" << QStringLiteral(u"血清\\r\\nAB");
+    // The library brings a width past its widest column down; the program asks for the
+    // width the text needs.
+    QTest::newRow("wider than any column") << makeJob(2, QString(171, u'X')) << t << n << "15"
+                                           << "256" << QString(171, u'X');
     QTest::newRow("longer than 50 bytes kept whole")
         << makeJob(2, QString(60, u'X')) << t << n << "15"
         << "90" << QString(60, u'X');
@@ -451,9 +464,14 @@ void TestExport::libraryStatus_data()
     QTest::addColumn<int>("closeStatus");
     QTest::addColumn<int>("status");
     QTest::addColumn<int>("puts");
-    QTest::newRow("written") << 0 << 0 << 0 << 90;
-    QTest::newRow("write fails") << 0 << ENOSPC << ENOSPC << 90;
-    QTest::newRow("book not started") << EBUSY << 0 << EBUSY << 0;
+    QTest::addColumn<QString>("message");
+    QTest::newRow("written") << 0 << 0 << 0 << 90 << QString();
+    QTest::newRow("write fails") << 0 << ENOSPC << ENOSPC << 90
+                                 << QStringLiteral(
+                                        u"Excel ファイルを書き込めませんでした: /tmp/x.xls");
+    QTest::newRow("book not started")
+        << EBUSY << 0 << EBUSY << 0
+        << QStringLiteral(u"Excel ファイルを作成できませんでした: /tmp/x.xls");
 }
 
 void TestExport::libraryStatus()
@@ -462,14 +480,193 @@ void TestExport::libraryStatus()
     QFETCH(int, closeStatus);
     QFETCH(int, status);
     QFETCH(int, puts);
+    QFETCH(QString, message);
     RecordingXlsApi api;
     api.createStatus = createStatus;
     api.closeStatus = closeStatus;
     int32_t handle = 0;
-    QCOMPARE(corvial::writeWorkbook(api, "/tmp/x.xls", makeJob(2, "A"), &handle), status);
+    const corvial::ExportResult result =
+        corvial::writeWorkbook(api, "/tmp/x.xls", makeJob(2, "A"), &handle);
+    QCOMPARE(result.status, status);
+    QCOMPARE(result.written(), status == 0);
     QCOMPARE(api.calls.size(), puts);
     QCOMPARE(api.closes, puts > 0 ? 1 : 0);
+    // Only a failed close makes the program ask which put was refused.
+    QCOMPARE(api.refusalQueries, closeStatus != 0 ? 1 : 0);
     QCOMPARE(api.faults, QStringList());
+    if (!message.isEmpty())
+        message += QLatin1Char('\n') + QString::fromLocal8Bit(std::strerror(status));
+    QCOMPARE(corvial::exportErrorText(QStringLiteral("/tmp/x.xls"), result), message);
+}
+
+// A label text longer than a cell holds is found before the book is started.
+void TestExport::longTexts_data()
+{
+    QTest::addColumn<ExportJob>("job");
+    QTest::addColumn<bool>("refused");
+    const QString x = QStringLiteral("X");
+    QTest::newRow("one line at the limit") << makeJob(2, x.repeated(32767)) << false;
+    QTest::newRow("one line over") << makeJob(2, x.repeated(32768)) << true;
+    // Units, not bytes: a full-width character is two bytes but one unit.
+    QTest::newRow("full-width at the limit") << makeJob(2, QString(32767, QChar(u'血'))) << false;
+    // The break between two lines goes as CR LF, two units.
+    QTest::newRow("two lines at the limit") << makeJob(5, x.repeated(32764) + "\nY") << false;
+    QTest::newRow("two lines over") << makeJob(5, x.repeated(32765) + "\nY") << true;
+    QTest::newRow("final break over") << makeJob(6, x.repeated(32766) + "\n") << true;
+    QTest::newRow("long third line is not written")
+        << makeJob(8, "A\nB\n" + x.repeated(40000)) << false;
+    QTest::newRow("circle text over") << makeJob(1, QString(), x.repeated(32768)) << true;
+    QTest::newRow("no row holds it") << makeJob(9, x.repeated(40000), QString(), 0) << false;
+}
+
+void TestExport::longTexts()
+{
+    QFETCH(ExportJob, job);
+    QFETCH(bool, refused);
+    RecordingXlsApi api;
+    int32_t handle = 0;
+    const corvial::ExportResult result =
+        corvial::writeWorkbook(api, QStringLiteral("/tmp/out.xls"), job, &handle);
+    QCOMPARE(api.faults, QStringList());
+    if (!refused) {
+        QVERIFY(result.written());
+        QCOMPARE(api.creates, 1);
+        if (const RecordingXlsApi::Call *text = api.find(0, 1, "str"))
+            QVERIFY(corvial::fromSjis(text->raw).size() <= corvial::kMaxCellTextUnits);
+        return;
+    }
+    QVERIFY(result.outcome == corvial::ExportResult::Outcome::CellRefused);
+    QCOMPARE(result.status, EMSGSIZE);
+    QCOMPARE(api.creates, 0);
+    QCOMPARE(api.calls.size(), 0);
+    QCOMPARE(corvial::exportErrorText(QStringLiteral("/tmp/out.xls"), result),
+             QStringLiteral(u"セル A2 の文字が長すぎるため、Excel ファイルを作成しませんでした: "
+                            u"/tmp/out.xls\n") +
+                 QString::fromLocal8Bit(std::strerror(EMSGSIZE)));
+}
+
+// The longest text the program lets through is one the library takes.
+void TestExport::libraryTakesTheLongestText()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    corvial::XlsCrtLibrary library;
+    int32_t handle = 0;
+    const ExportJob job = makeJob(5, QStringLiteral("X").repeated(32764) + "\nY");
+    QVERIFY(corvial::writeWorkbook(library, dir.filePath("book.xls"), job, &handle).written());
+}
+
+// The real library refuses a value the program passed: the refusal comes back through the
+// binding with its cell, and an existing file stays as it was.
+void TestExport::libraryRefusalReachesTheMessage()
+{
+    // Hands the library a width it cannot take for the number column.
+    class SpoilingLibrary : public corvial::XlsCrtLibrary
+    {
+    public:
+        void XlsPutColWidth(int32_t width, int32_t cell) override
+        {
+            XlsCrtLibrary::XlsPutColWidth(width == 10 ? -1 : width, cell);
+        }
+    };
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("book.xls"));
+    QFile old(path);
+    QVERIFY(old.open(QIODevice::WriteOnly) && old.write("old book") == 8);
+    old.close();
+
+    SpoilingLibrary library;
+    int32_t handle = 0;
+    const corvial::ExportResult result =
+        corvial::writeWorkbook(library, path, makeJob(2, QStringLiteral("AB")), &handle);
+    QVERIFY(result.outcome == corvial::ExportResult::Outcome::CellRefused);
+    QCOMPARE(result.status, EINVAL);
+    QVERIFY(result.operation == corvial::XlsOperation::PutColWidth);
+    QCOMPARE(result.column, 1);
+    QCOMPARE(result.row, 1);
+    QVERIFY(old.open(QIODevice::ReadOnly));
+    QCOMPARE(old.readAll(), QByteArray("old book"));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+             QStringList{QStringLiteral("book.xls")});
+    QVERIFY(corvial::exportErrorText(path, result)
+                .startsWith(QStringLiteral(u"セル B2 の列の幅を設定できなかったため")));
+
+    // The next book starts clean.
+    QVERIFY(corvial::writeWorkbook(library, path, makeJob(1, QString(), QStringLiteral("A"), 0),
+                                   &handle)
+                .written());
+}
+
+// A put the library refused fails the close; the program asks which one and names its cell,
+// and the calls it made are those of a book that was written.
+void TestExport::refusalNamesTheCell_data()
+{
+    QTest::addColumn<int>("operation");
+    QTest::addColumn<int>("column");
+    QTest::addColumn<int>("row");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("sentence");
+    const QString tail = QStringLiteral(u"、Excel ファイルを作成しませんでした: /tmp/x.xls");
+    QTest::newRow("width") << int(corvial::XlsOperation::PutColWidth) << 0 << 1 << EINVAL
+                           << QStringLiteral(u"セル A2 の列の幅を設定できなかったため") + tail;
+    QTest::newRow("text too long") << int(corvial::XlsOperation::PutStr) << 0 << 5 << EMSGSIZE
+                                   << QStringLiteral(u"セル A6 の文字が長すぎるため") + tail;
+    QTest::newRow("frame line") << int(corvial::XlsOperation::PutLineRight) << 1 << 3 << EINVAL
+                                << QStringLiteral(u"セル B4 の罫線を設定できなかったため") + tail;
+    QTest::newRow("fill, no cell") << int(corvial::XlsOperation::PutBackColor) << -1 << -1 << EINVAL
+                                   << QStringLiteral(u"背景の色を設定できなかったため") + tail;
+}
+
+void TestExport::refusalNamesTheCell()
+{
+    QFETCH(int, operation);
+    QFETCH(int, column);
+    QFETCH(int, row);
+    QFETCH(int, status);
+    QFETCH(QString, sentence);
+    const ExportJob job = makeJob(2, QStringLiteral("AB"));
+    const RecordingXlsApi plain = record(job);
+
+    RecordingXlsApi api;
+    api.closeStatus = status;
+    api.refusalStatus = status;
+    api.refusalOperation = operation;
+    api.refusalColumn = column;
+    api.refusalRow = row;
+    int32_t handle = 0;
+    const corvial::ExportResult result =
+        corvial::writeWorkbook(api, QStringLiteral("/tmp/x.xls"), job, &handle);
+    QCOMPARE(api.faults, QStringList());
+    QCOMPARE(api.calls.size(), plain.calls.size());
+    QCOMPARE(api.cellOrder(), plain.cellOrder());
+    QCOMPARE(api.refusalQueries, 1);
+    QVERIFY(result.outcome == corvial::ExportResult::Outcome::CellRefused);
+    QCOMPARE(result.status, status);
+    QCOMPARE(corvial::exportErrorText(QStringLiteral("/tmp/x.xls"), result),
+             sentence + QLatin1Char('\n') + QString::fromLocal8Bit(std::strerror(status)));
+}
+
+void TestExport::cellNames_data()
+{
+    QTest::addColumn<int>("column");
+    QTest::addColumn<int>("row");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("heading") << 0 << 0 << "A1";
+    QTest::newRow("first sample") << 0 << 1 << "A2";
+    QTest::newRow("last single letter") << 25 << 9 << "Z10";
+    QTest::newRow("first double letter") << 26 << 0 << "AA1";
+    QTest::newRow("AZ") << 51 << 0 << "AZ1";
+    QTest::newRow("BA") << 52 << 0 << "BA1";
+    QTest::newRow("last cell") << 255 << 65535 << "IV65536";
+}
+
+void TestExport::cellNames()
+{
+    QFETCH(int, column);
+    QFETCH(int, row);
+    QFETCH(QString, name);
+    QCOMPARE(corvial::spreadsheetCellName(column, row), name);
 }
 
 void TestExport::pathAndHandle()
@@ -478,7 +675,7 @@ void TestExport::pathAndHandle()
     const QString path = QStringLiteral(u"/tmp/") + QString(300, u'x') + QStringLiteral(u"/検体 1");
     RecordingXlsApi api;
     int32_t handle = 0;
-    QCOMPARE(corvial::writeWorkbook(api, path, makeJob(2, "A"), &handle), 0);
+    QVERIFY(corvial::writeWorkbook(api, path, makeJob(2, "A"), &handle).written());
     QCOMPARE(api.path, "/tmp/" + QByteArray(300, 'x') + "/\xe6\xa4\x9c\xe4\xbd\x93 1");
     QCOMPARE(api.version, 2002);
     QCOMPARE(api.sheets, 3);
@@ -499,7 +696,7 @@ void TestExport::libraryReplacesFile()
     corvial::XlsCrtLibrary library;
     int32_t handle = 0;
     const ExportJob job = withColours(makeJob(1, QString(), QStringLiteral(u"血清A")), 1, 2, true);
-    QCOMPARE(corvial::writeWorkbook(library, path, job, &handle), 0);
+    QVERIFY(corvial::writeWorkbook(library, path, job, &handle).written());
     QVERIFY(old.open(QIODevice::ReadOnly));
     QCOMPARE(old.read(8), QByteArray("\xd0\xcf\x11\xe0\xa1\xb1\x1a\xe1"));
     QVERIFY(old.size() >= 4096);
@@ -534,15 +731,17 @@ void TestExport::unwritable()
     const QString path = dir.filePath(where);
     corvial::XlsCrtLibrary library;
     int32_t handle = 0;
-    const int rc = corvial::writeWorkbook(library, path, makeJob(2, QStringLiteral("AB")), &handle);
+    const corvial::ExportResult rc =
+        corvial::writeWorkbook(library, path, makeJob(2, QStringLiteral("AB")), &handle);
     QFile::setPermissions(dir.filePath(QStringLiteral("locked")),
                           QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    QCOMPARE(rc, status);
+    QCOMPARE(rc.status, status);
+    QVERIFY(rc.outcome == corvial::ExportResult::Outcome::NotWritten);
     QVERIFY(!QFile::exists(path));
-    const QString text = corvial::exportErrorText(path, rc);
-    QVERIFY2(text.contains(path), qPrintable(text));
-    QVERIFY2(text.contains(QString::fromLocal8Bit(std::strerror(status))), qPrintable(text));
-    QCOMPARE(corvial::exportErrorText(path, 0), QString());
+    QCOMPARE(corvial::exportErrorText(path, rc),
+             QStringLiteral(u"Excel ファイルを書き込めませんでした: ") + path + QLatin1Char('\n') +
+                 QString::fromLocal8Bit(std::strerror(status)));
+    QCOMPARE(corvial::exportErrorText(path, corvial::ExportResult()), QString());
 }
 
 QTEST_GUILESS_MAIN(TestExport)

@@ -51,9 +51,10 @@ int main(int argc, char **argv)
         {QStringLiteral("circle.xls"), &circle}, {QStringLiteral("tube.xls"), &tube}};
     for (const auto &[name, job] : books) {
         const QString path = out.filePath(name);
-        const int status = corvial::writeWorkbook(library, path, *job, &bookHandle);
-        if (status != 0) {
-            std::fprintf(stderr, "%s\n", qPrintable(corvial::exportErrorText(path, status)));
+        const corvial::ExportResult result =
+            corvial::writeWorkbook(library, path, *job, &bookHandle);
+        if (!result.written()) {
+            std::fprintf(stderr, "%s\n", qPrintable(corvial::exportErrorText(path, result)));
             return 1;
         }
     }

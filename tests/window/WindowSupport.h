@@ -121,6 +121,12 @@ public:
     void XlsPutFontColor(int32_t, int32_t) override {}
     void XlsPutBackColor(int32_t, int32_t) override {}
     int32_t XlsCloseBook(int32_t) override { return closeStatus; }
+    int32_t XlsFirstRefusal(int32_t *operation, int32_t *column, int32_t *row) override
+    {
+        *operation = 0;
+        *column = *row = -1;
+        return 0;
+    }
 };
 
 // Hands the window a canvas that draws into one the test keeps, so the recording outlives
@@ -156,6 +162,7 @@ struct WindowFixture
     QTemporaryDir dir;
     std::shared_ptr<FakeDialogs> dialogs = std::make_shared<FakeDialogs>();
     std::shared_ptr<CountingXls> xls = std::make_shared<CountingXls>();
+    std::shared_ptr<XlsApi> library;  // when set, the window exports through this instead
     RecordingCanvas canvas{300, 300}; // what every print of the window draws
     int canvasesMade = 0;
     std::unique_ptr<TfrmMain> window;
@@ -188,7 +195,7 @@ struct WindowFixture
         MainWindowEnvironment env;
         env.appDir = dir.path();
         env.dialogs = dialogs;
-        env.workbook = xls;
+        env.workbook = library ? library : std::shared_ptr<XlsApi>(xls);
         env.today = [] { return QDate(2026, 12, 7); };
         env.canvasFactory = [this](QPrinter *) -> std::unique_ptr<PageCanvas> {
             ++canvasesMade;

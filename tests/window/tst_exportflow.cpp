@@ -3,8 +3,10 @@
 // report of a failed write.
 #include "WindowSupport.h"
 
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QToolButton>
@@ -42,6 +44,8 @@ private slots:
     void existingFileAsksOnce();
     void emptyCircleTextBecomesASpace();
     void failedWriteIsReported();
+    void overlongProofTextIsRefused_data();
+    void overlongProofTextIsRefused();
 };
 
 void TestExportFlow::onlyNumberedTypesExport_data()
@@ -127,8 +131,53 @@ void TestExportFlow::failedWriteIsReported()
     fx.xls->closeStatus = ENOSPC;
     excel(w);
     QCOMPARE(fx.dialogs->errors.size(), 1);
-    QVERIFY(fx.dialogs->errors.first().contains(QStringLiteral("t.xls")));
-    QVERIFY(fx.dialogs->errors.first().contains(QString::fromLocal8Bit(strerror(ENOSPC))));
+    QCOMPARE(fx.dialogs->errors.first(), QStringLiteral(u"Excel ファイルを書き込めませんでした: ") +
+                                             fx.dialogs->saveName + QLatin1Char('\n') +
+                                             QString::fromLocal8Bit(strerror(ENOSPC)));
+}
+
+void TestExportFlow::overlongProofTextIsRefused_data()
+{
+    QTest::addColumn<bool>("realLibrary");
+    QTest::addColumn<bool>("existing");
+    QTest::newRow("recorded calls") << false << false;
+    QTest::newRow("new file") << true << false;
+    QTest::newRow("existing file") << true << true;
+}
+
+// A proof text edited on the print screen past what a cell holds: one message that names
+// the cell, and no workbook, not even an empty one.
+void TestExportFlow::overlongProofTextIsRefused()
+{
+    QFETCH(bool, realLibrary);
+    QFETCH(bool, existing);
+    WindowFixture fx;
+    if (realLibrary)
+        fx.library = std::make_shared<XlsCrtLibrary>();
+    TfrmMain &w = openJob(fx, 2);
+    const QString path = fx.dir.filePath(QStringLiteral("long.xls"));
+    if (existing) {
+        QFile old(path);
+        QVERIFY(old.open(QIODevice::WriteOnly) && old.write("old") == 3);
+    }
+    fx.dialogs->saveName = path;
+    w.Memo3->setPlainText(QString(32768, QLatin1Char('X')));
+    excel(w);
+    QCOMPARE(fx.dialogs->errors.size(), 1);
+    QVERIFY(fx.dialogs->messages.isEmpty());
+    QCOMPARE(fx.dialogs->errors.first(),
+             QStringLiteral(u"セル A2 の文字が長すぎるため、Excel ファイルを作成しませんでした: ") +
+                 path + QLatin1Char('\n') + QString::fromLocal8Bit(strerror(EMSGSIZE)));
+    QCOMPARE(fx.xls->created, 0);
+    QFile f(path);
+    if (existing) {
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), QByteArray("old"));
+    } else {
+        QVERIFY(!f.exists());
+    }
+    QCOMPARE(QDir(fx.dir.path()).entryList(QDir::Files | QDir::Hidden).size(),
+             existing ? 2 : 1); // start.txt (and the old book)
 }
 
 QTEST_MAIN(TestExportFlow)

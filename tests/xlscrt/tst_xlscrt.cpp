@@ -547,35 +547,43 @@ private slots:
         QTest::addColumn<int>("op");
         QTest::addColumn<int32_t>("value");
         QTest::addColumn<int32_t>("ref");
+        QTest::addColumn<int>("column"); // of the refusal; -1 when the reference names no cell
+        QTest::addColumn<int>("row");
         const int32_t ok = at(1, 1);
         // op: 0 text, 1 height, 2 width, 3 font colour, 4 back colour, 5..8 lines
-        QTest::newRow("column -1") << 0 << 0 << POS2(-1, 0, -1, 0);
-        QTest::newRow("column 256") << 3 << 8 << POS2(256, 0, 256, 0);
-        QTest::newRow("row -1") << 1 << 15 << POS(0, -1, 0, -1);
-        QTest::newRow("row 65536") << 2 << 10 << POS2(0, 65536, 0, 65536);
-        QTest::newRow("range") << 0 << 0 << POS2(0, 0, 1, 1);
-        QTest::newRow("reference 0") << 5 << kGrid << 0;
-        QTest::newRow("reference -1") << 6 << kGrid << -1;
-        QTest::newRow("reference INT_MAX") << 4 << 9 << INT32_MAX;
-        QTest::newRow("reference INT_MIN") << 7 << kGrid << INT32_MIN;
-        QTest::newRow("NULL text") << 0 << 1 << ok;
-        QTest::newRow("height -1") << 1 << -1 << ok;
-        QTest::newRow("height 410") << 1 << 410 << ok;
-        QTest::newRow("width -1") << 2 << -1 << ok;
-        QTest::newRow("width 256") << 2 << 256 << ok;
-        QTest::newRow("font colour 7") << 3 << 7 << ok;
-        QTest::newRow("font colour 64") << 3 << 64 << ok;
-        QTest::newRow("back colour -1") << 4 << -1 << ok;
-        QTest::newRow("back colour 64") << 4 << 64 << ok;
-        QTest::newRow("frame colour 7") << 8 << (kFrame | 7) << ok;
-        QTest::newRow("frame colour 64") << 5 << (kFrame | 64) << ok;
+        QTest::newRow("column -1") << 0 << 0 << POS2(-1, 0, -1, 0) << -1 << -1;
+        QTest::newRow("column 256") << 3 << 8 << POS2(256, 0, 256, 0) << -1 << -1;
+        QTest::newRow("row -1") << 1 << 15 << POS(0, -1, 0, -1) << -1 << -1;
+        QTest::newRow("row 65536") << 2 << 10 << POS2(0, 65536, 0, 65536) << -1 << -1;
+        QTest::newRow("range") << 0 << 0 << POS2(0, 0, 1, 1) << -1 << -1;
+        QTest::newRow("reference 0") << 5 << kGrid << 0 << -1 << -1;
+        QTest::newRow("reference -1") << 6 << kGrid << -1 << -1 << -1;
+        QTest::newRow("reference INT_MAX") << 4 << 9 << INT32_MAX << -1 << -1;
+        QTest::newRow("reference INT_MIN") << 7 << kGrid << INT32_MIN << -1 << -1;
+        QTest::newRow("NULL text") << 0 << 1 << ok << 1 << 1;
+        QTest::newRow("height -1") << 1 << -1 << ok << 1 << 1;
+        QTest::newRow("height 410") << 1 << 410 << ok << 1 << 1;
+        QTest::newRow("width -1") << 2 << -1 << ok << 1 << 1;
+        QTest::newRow("font colour 7") << 3 << 7 << ok << 1 << 1;
+        QTest::newRow("font colour 64") << 3 << 64 << ok << 1 << 1;
+        QTest::newRow("back colour -1") << 4 << -1 << at(2, 300) << 2 << 300;
+        QTest::newRow("back colour 64") << 4 << 64 << ok << 1 << 1;
+        QTest::newRow("frame colour 7") << 8 << (kFrame | 7) << ok << 1 << 1;
+        QTest::newRow("frame colour 64") << 5 << (kFrame | 64) << at(255, 65535) << 255 << 65535;
     }
 
+    // A refused put changes nothing, is remembered as the book's first refusal, and keeps
+    // the whole book off the disk.
     void rejected()
     {
         QFETCH(int, op);
         QFETCH(int32_t, value);
         QFETCH(int32_t, ref);
+        QFETCH(int, column);
+        QFETCH(int, row);
+        const int codes[] = {XLS_OP_PUT_STR,         XLS_OP_PUT_ROW_HEIGHT, XLS_OP_PUT_COL_WIDTH,
+                             XLS_OP_PUT_FONT_COLOR,  XLS_OP_PUT_BACK_COLOR, XLS_OP_PUT_LINE_TOP,
+                             XLS_OP_PUT_LINE_BOTTOM, XLS_OP_PUT_LINE_LEFT,  XLS_OP_PUT_LINE_RIGHT};
         const auto call = [&] {
             switch (op) {
             case 0:
@@ -599,12 +607,46 @@ private slots:
             }
         };
         QCOMPARE(call(), EINVAL); // no book open
-        const QByteArray file = written([&] { QCOMPARE(call(), EINVAL); });
-        const Book book = parse(file);
+        {
+            QFile f(target());
+            QVERIFY(f.open(QIODevice::WriteOnly) && f.write("old") == 3);
+        }
+        int32_t gotOp = -2, gotColumn = -2, gotRow = -2;
+        QCOMPARE(XlsCreateBook(QFile::encodeName(target()).constData(), 2002, 3, nullptr), 0);
+        QCOMPARE(XlsFirstRefusal(&gotOp, &gotColumn, &gotRow), 0);
+        QCOMPARE(gotOp, 0);
+        QCOMPARE(XlsPutStr("before", at(0, 0)), 0);
+        QCOMPARE(call(), EINVAL);
+        // Only the first refusal is kept; later puts are still taken.
+        QCOMPARE(XlsPutColWidth(-5, at(7, 7)), EINVAL);
+        QCOMPARE(XlsPutStr("after", at(0, 1)), 0);
+        QCOMPARE(XlsFirstRefusal(&gotOp, &gotColumn, &gotRow), EINVAL);
+        QCOMPARE(gotOp, codes[op]);
+        QCOMPARE(gotColumn, column);
+        QCOMPARE(gotRow, row);
+
+        QCOMPARE(XlsCloseBook(1), EINVAL);
+        QFile f(target());
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), QByteArray("old"));
+        QCOMPARE(leftovers(), QStringList{"book.xls"});
+        // Still there to be asked after the close, and a put without a book does not
+        // replace it.
+        QCOMPARE(call(), EINVAL);
+        gotOp = gotColumn = gotRow = -2;
+        QCOMPARE(XlsFirstRefusal(&gotOp, &gotColumn, &gotRow), EINVAL);
+        QCOMPARE(gotOp, codes[op]);
+        QCOMPARE(gotColumn, column);
+        QCOMPARE(gotRow, row);
+        QCOMPARE(XlsFirstRefusal(nullptr, nullptr, nullptr), EINVAL);
+
+        // The next book starts without it.
+        const Book book = parse(written([] { XlsPutStr("new", at(0, 0)); }));
         QVERIFY2(book.error.isEmpty(), qPrintable(book.error));
-        QVERIFY(only(book.sheet, 0x0208).isEmpty()); // nothing reached the sheet
-        QVERIFY(only(book.sheet, 0x007D).isEmpty());
-        QVERIFY(only(book.sheet, 0x0201).isEmpty() && only(book.sheet, 0x00FD).isEmpty());
+        QCOMPARE(XlsFirstRefusal(&gotOp, &gotColumn, &gotRow), 0);
+        QCOMPARE(gotOp, 0);
+        QCOMPARE(gotColumn, -1);
+        QCOMPARE(gotRow, -1);
     }
 
     void nonFiniteHeightsAreRejected()
@@ -612,8 +654,82 @@ private slots:
         QVERIFY(XlsCreateBook(QFile::encodeName(target()).constData(), 2002, 3, nullptr) == 0);
         QCOMPARE(XlsPutRowHeight(std::nan(""), at(0, 0)), EINVAL);
         QCOMPARE(XlsPutRowHeight(INFINITY, at(0, 0)), EINVAL);
-        QCOMPARE(XlsPutStr(QByteArray(32768, 'a').constData(), at(0, 0)), EINVAL);
+        QCOMPARE(XlsCloseBook(1), EINVAL);
+        QVERIFY(!QFile::exists(target()));
+    }
+
+    // A cell holds 32767 UTF-16 units; a longer text is refused whole, never cut.
+    void longTexts_data()
+    {
+        QTest::addColumn<QByteArray>("sjis");
+        QTest::addColumn<int>("units");     // 0: refused
+        const QByteArray kanji("\x8C\x8C"); // 血: two bytes, one unit
+        QTest::newRow("ASCII at the limit") << QByteArray(32767, 'a') << 32767;
+        QTest::newRow("ASCII over") << QByteArray(32768, 'a') << 0;
+        QTest::newRow("two-byte at the limit") << kanji.repeated(32767) << 32767;
+        QTest::newRow("two-byte over") << kanji.repeated(32768) << 0;
+        QTest::newRow("half-width kana over") << QByteArray(32768, '\xB1') << 0;
+        QTest::newRow("CR LF at the limit") << QByteArray(32765, 'a') + "\r\n" << 32767;
+        QTest::newRow("CR LF over") << QByteArray(32766, 'a') + "\r\n" << 0;
+    }
+
+    void longTexts()
+    {
+        QFETCH(QByteArray, sjis);
+        QFETCH(int, units);
+        QFile::remove(target());
+        QCOMPARE(XlsCreateBook(QFile::encodeName(target()).constData(), 2002, 3, nullptr), 0);
+        QCOMPARE(XlsPutStr(sjis.constData(), at(0, 4)), units ? 0 : EMSGSIZE);
+        int32_t op = 0, column = 0, row = 0;
+        QCOMPARE(XlsFirstRefusal(&op, &column, &row), units ? 0 : EMSGSIZE);
+        if (!units) {
+            QCOMPARE(op, XLS_OP_PUT_STR);
+            QCOMPARE(column, 0);
+            QCOMPARE(row, 4);
+            QCOMPARE(XlsCloseBook(1), EMSGSIZE);
+            QVERIFY(!QFile::exists(target()));
+            return;
+        }
         QCOMPARE(XlsCloseBook(1), 0);
+        QFile f(target());
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const Book book = parse(f.readAll());
+        QVERIFY2(book.error.isEmpty(), qPrintable(book.error));
+        const auto first = std::find_if(book.globals.begin(), book.globals.end(),
+                                        [](const Record &r) { return r.id == 0x00FC; }) -
+                           book.globals.begin();
+        const QStringList strings = readSharedStrings(book.globals, first).strings;
+        QCOMPARE(strings.size(), 1);
+        QCOMPARE(strings.first().size(), units);
+    }
+
+    // Widths past the widest column are kept as the widest, not refused.
+    void wideColumns_data()
+    {
+        QTest::addColumn<int32_t>("characters");
+        QTest::addColumn<uint32_t>("stored"); // 1/256 of a character
+        QTest::newRow("widest") << 255 << 255u * 256;
+        QTest::newRow("one over") << 256 << 255u * 256;
+        QTest::newRow("longest cell text") << 98301 << 255u * 256;
+        QTest::newRow("far over") << INT32_MAX << 255u * 256;
+    }
+
+    void wideColumns()
+    {
+        QFETCH(int32_t, characters);
+        QFETCH(uint32_t, stored);
+        const Book book = parse(written([&] {
+            QCOMPARE(XlsPutColWidth(characters, at(0, 1)), 0);
+            XlsPutStr("x", at(0, 1));
+        }));
+        QVERIFY2(book.error.isEmpty(), qPrintable(book.error));
+        int32_t op = -2;
+        QCOMPARE(XlsFirstRefusal(&op, nullptr, nullptr), 0);
+        QCOMPARE(op, 0);
+        const QList<Record> cols = only(book.sheet, 0x007D);
+        QCOMPARE(cols.size(), 1);
+        QCOMPARE(u16(cols[0].data, 0), 0u);
+        QCOMPARE(u16(cols[0].data, 4), stored);
     }
 
     void bookLifecycle()
