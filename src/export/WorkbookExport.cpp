@@ -54,46 +54,30 @@ class Cell
 public:
     Cell(XlsApi &api, int column, int row) : mApi(api), mColumn(column), mRow(row) {}
 
-    void text(const QByteArray &sjis)
-    {
-        const int32_t cell = ref();
-        mApi.XlsPutStr(sjis, cell);
-    }
-    void rowHeight(double height)
-    {
-        const int32_t cell = ref();
-        mApi.XlsPutRowHeight(height, cell);
-    }
-    void columnWidth(int width)
-    {
-        const int32_t cell = ref();
-        mApi.XlsPutColWidth(width, cell);
-    }
-    void fontColour(int code)
-    {
-        const int32_t cell = ref();
-        mApi.XlsPutFontColor(code, cell);
-    }
-    void fill(int code)
-    {
-        const int32_t cell = ref();
-        mApi.XlsPutBackColor(code, cell);
-    }
+    void text(const QByteArray &sjis) { put(&XlsApi::XlsPutStr, sjis); }
+    void rowHeight(double height) { put(&XlsApi::XlsPutRowHeight, height); }
+    void columnWidth(int width) { put(&XlsApi::XlsPutColWidth, int32_t(width)); }
+    void fontColour(int code) { put(&XlsApi::XlsPutFontColor, int32_t(code)); }
+    void fill(int code) { put(&XlsApi::XlsPutBackColor, int32_t(code)); }
     // Top, bottom, left, right. rightByPos: the right side's reference comes from POS.
     void borders(int32_t line, bool rightByPos = false)
     {
-        int32_t cell = ref();
-        mApi.XlsPutLineTop(line, cell);
-        cell = ref();
-        mApi.XlsPutLineBottom(line, cell);
-        cell = ref();
-        mApi.XlsPutLineLeft(line, cell);
-        cell = rightByPos ? mApi.POS(mColumn, mRow, mColumn, mRow) : ref();
+        put(&XlsApi::XlsPutLineTop, line);
+        put(&XlsApi::XlsPutLineBottom, line);
+        put(&XlsApi::XlsPutLineLeft, line);
+        const int32_t cell = rightByPos ? mApi.POS(mColumn, mRow, mColumn, mRow) : ref();
         mApi.XlsPutLineRight(line, cell);
     }
 
 private:
     int32_t ref() { return mApi.POS2(mColumn, mRow, mColumn, mRow); }
+
+    // The reference is asked for first, then the value is put, as the library expects.
+    template <typename Value, typename Arg> void put(void (XlsApi::*op)(Value, int32_t), Arg v)
+    {
+        const int32_t cell = ref();
+        (mApi.*op)(v, cell);
+    }
 
     XlsApi &mApi;
     int mColumn;

@@ -14,28 +14,17 @@ using S = TextSizeRule;
 
 // clang-format off
 const LabelLayout kLayouts[SheetTypeCount] = {
-    // type, lines,        n, x,  lone x/y,  text size,      sizes,        3 lines,
-    //   number (padded x/y, centre x, y),  number sizes
-    {1,  L::CircleEntry,   0, 0,  0,   30, S::Keep,        {0, 0, 0, 0},   0,
-        {30, 60, 65, 65},    {0, 0, 0}},
-    {2,  L::Fixed,         2, 30, 30,  45, S::ByLineCount, {12, 9, 8, 6},  0,
-        {180, 55, 210, 55},  {10, 8, 8}},
-    {3,  L::ByLineCount,   4, 30, 30,  45, S::ByLineCount, {12, 10, 9, 8}, 0,
-        {0, 0, 0, 0},        {0, 0, 0}},
-    {4,  L::Fixed,         1, 30, 30,  30, S::Fixed,       {16, 0, 0, 0},  0,
-        {0, 0, 0, 0},        {0, 0, 0}},
-    {5,  L::ByFilledLines, 2, 30, 30,  45, S::ByFirstLine, {10, 8, 8, 0},  0,
-        {230, 45, 260, 45},  {10, 8, 8}},
-    {6,  L::ByFilledLines, 2, 30, 30,  45, S::ByFirstLine, {10, 8, 6, 0},  0,
-        {170, 45, 200, 45},  {10, 8, 6}},
-    {7,  L::ByFilledLines, 2, 30, 170, 45, S::ByFirstLine, {9, 8, 8, 0},   0,
-        {0, 0, 0, 0},        {0, 0, 0}},
-    {8,  L::ByFilledLines, 3, 30, 30,  45, S::ByFirstLine, {9, 8, 6, 0},   8,
-        {300, 50, 340, 50},  {0, 0, 0}},
-    {9,  L::ByFilledLines, 3, 30, 30,  45, S::ByFirstLine, {9, 8, 8, 0},   8,
-        {215, 45, 245, 45},  {10, 8, 6}},
-    {10, L::ByFilledLines, 3, 30, 320, 45, S::ByFirstLine, {9, 8, 8, 0},   8,
-        {0, 0, 0, 0},        {0, 0, 0}},
+    // type, lines,     n, x, lone x, lone y, text size,       sizes,    3 lines, number (padded x, y, centre x, y), number sizes
+    {1,  L::CircleEntry,   0, 0,  0,   30, S::Keep,        {0, 0, 0, 0},   0, {30, 60, 65, 65},   {0, 0, 0}},
+    {2,  L::Fixed,         2, 30, 30,  45, S::ByLineCount, {12, 9, 8, 6},  0, {180, 55, 210, 55}, {10, 8, 8}},
+    {3,  L::ByLineCount,   4, 30, 30,  45, S::ByLineCount, {12, 10, 9, 8}, 0, {0, 0, 0, 0},       {0, 0, 0}},
+    {4,  L::Fixed,         1, 30, 30,  30, S::Fixed,       {16, 0, 0, 0},  0, {0, 0, 0, 0},       {0, 0, 0}},
+    {5,  L::ByFilledLines, 2, 30, 30,  45, S::ByFirstLine, {10, 8, 8, 0},  0, {230, 45, 260, 45}, {10, 8, 8}},
+    {6,  L::ByFilledLines, 2, 30, 30,  45, S::ByFirstLine, {10, 8, 6, 0},  0, {170, 45, 200, 45}, {10, 8, 6}},
+    {7,  L::ByFilledLines, 2, 30, 170, 45, S::ByFirstLine, {9, 8, 8, 0},   0, {0, 0, 0, 0},       {0, 0, 0}},
+    {8,  L::ByFilledLines, 3, 30, 30,  45, S::ByFirstLine, {9, 8, 6, 0},   8, {300, 50, 340, 50}, {0, 0, 0}},
+    {9,  L::ByFilledLines, 3, 30, 30,  45, S::ByFirstLine, {9, 8, 8, 0},   8, {215, 45, 245, 45}, {10, 8, 6}},
+    {10, L::ByFilledLines, 3, 30, 320, 45, S::ByFirstLine, {9, 8, 8, 0},   8, {0, 0, 0, 0},       {0, 0, 0}},
 };
 // clang-format on
 

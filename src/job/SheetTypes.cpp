@@ -27,50 +27,33 @@ template <int N> constexpr BandTable bands(const BandRun (&runs)[N])
 }
 
 // clang-format off
+// One row per sheet: grid, pitch and origin (layout units), label box and shape, preview cells
+// (left, top, dx, dy, width, height in pixels), click bands, the circle preview's sheet limits,
+// the start.txt line, and what a start-position click does with the file.
 const FamilyInfo kFamilies[FamilyCount] = {
-    // family, grid,        pitch,     origin,    label box,  shape,
-    //   preview cells,          click bands,                                sheet limits,  line,
-    //   start click
-    {1, 10, 15, 150, 167, 168, 195, 206, 130, 130, LabelShape::Ellipse,
-        {56, 32, 16, 24, 17, 17}, bands(kCircleColumns), bands(kCircleRows), {152, 302, 452}, 1,
-        StartClickSave::BeforeRepaint},
-    {2, 6, 10, 60,   286, 217, 170, 395, 260, 140, LabelShape::Rectangle,
-        {56, 80, 40, 24, 30, 15}, bands(kRectColumns),   bands(kRectRows),   {0, 0, 0},       2,
-        StartClickSave::Deferred},
-    {3, 5, 19, 95,   345, 138, 165, 135, 320, 120, LabelShape::Rectangle,
-        {48, 56, 48, 16, 41, 12}, bands(kTube95Columns), bands(kTube95Rows), {0, 0, 0},       3,
-        StartClickSave::AfterRepaint},
-    {4, 4, 18, 72,   445, 148, 140, 120, 420, 140, LabelShape::Rectangle,
-        {32, 72, 72, 16, 65, 14}, bands(kTube72Columns), bands(kTube72Rows), {0, 0, 0},       4,
-        StartClickSave::AfterRepaint},
+    {1, 10, 15, 150, 167, 168, 195, 206, 130, 130, LabelShape::Ellipse,   {56, 32, 16, 24, 17, 17}, bands(kCircleColumns), bands(kCircleRows), {152, 302, 452}, 1, StartClickSave::BeforeRepaint},
+    {2, 6,  10, 60,  286, 217, 170, 395, 260, 140, LabelShape::Rectangle, {56, 80, 40, 24, 30, 15}, bands(kRectColumns),   bands(kRectRows),   {0, 0, 0},       2, StartClickSave::Deferred},
+    {3, 5,  19, 95,  345, 138, 165, 135, 320, 120, LabelShape::Rectangle, {48, 56, 48, 16, 41, 12}, bands(kTube95Columns), bands(kTube95Rows), {0, 0, 0},       3, StartClickSave::AfterRepaint},
+    {4, 4,  18, 72,  445, 148, 140, 120, 420, 140, LabelShape::Rectangle, {32, 72, 72, 16, 65, 14}, bands(kTube72Columns), bands(kTube72Rows), {0, 0, 0},       4, StartClickSave::AfterRepaint},
 };
 
 using E = EntrySource;
 using P = ProofKind;
+// One row per sheet type: code, radio button, caption, family, numbered, entry layout, text
+// source, repeat shown; Edit2 bytes, Memo8 limit / checked lines / bytes per line / kept
+// lines, Memo5 bytes per line; alignment choice and its centre / right shifts; proof kind,
+// proof number sized; the label-size name of the workbook title.
 const SheetTypeInfo kTypes[SheetTypeCount] = {
-    // code, radio, caption, family, numbered, layout, source, repeat,
-    //   edit2, memo8 limit/lines/bytes/kept, memo5, align choice/centre/right,
-    //   proof kind, proof number sized, export size name
-    {1, "RadioButton10", "円形シート番号（１５０）", 1, true, 1, E::Edit2, true,
-        Edit2MaxBytes, 0, 0, 0, 2, 0, false, 0, 0, P::Circle, false, "１１ｍφ円形"},
-    {2, "RadioButton2", "長方形シート番号（６０）", 2, true, 2, E::Memo8, true,
-        0, 16, 2, 7, 2, 0, false, 0, 0, P::Number, false, "１２ｍｍＸ２４ｍｍ"},
-    {3, "RadioButton5", "長方形シートメモ（６０）", 2, false, 3, E::Memo5, false,
-        0, 0, 0, 0, 2, Memo5LineBytes, false, 0, 0, P::Memo, false, ""},
-    {4, "RadioButton6", "長方形特殊（６０）", 2, false, 4, E::Marker, false,
-        0, 0, 0, 0, 2, 0, false, 0, 0, P::Memo, false, ""},
-    {5, "RadioButton9", "長方形チューブ番号（９５）", 3, true, 5, E::Memo8, true,
-        0, 26, 2, 12, 2, 0, false, 0, 0, P::Number, true, "１０ｍｍＸ３０ｍｍ"},
-    {6, "RadioButton11", "長方形チューブ番号短（９５）", 3, true, 6, E::Memo8, true,
-        0, 22, 2, 10, 2, 0, true, 40, 75, P::Number, true, "１０ｍｍＸ３０ｍｍ"},
-    {7, "RadioButton12", "長方形チューブメモ短（９５）", 3, false, 7, E::Memo8, false,
-        0, 26, 2, 12, 2, 0, true, 40, 80, P::TextOnly, false, ""},
-    {8, "RadioButton3", "長方形チューブ番号（７２）", 4, true, 2, E::Memo8, true,
-        0, 49, 3, 15, 3, 0, false, 0, 0, P::Number, true, "１２ｍｍＸ４０ｍｍ"},
-    {9, "RadioButton1", "長方形チューブ番号短（７２）", 4, true, 2, E::Memo8, true,
-        0, 40, 3, 12, 3, 0, true, 60, 120, P::Number, true, "１２ｍｍＸ４０ｍｍ"},
-    {10, "RadioButton13", "長方形チューブメモ短（７２）", 4, false, 2, E::Memo8, false,
-        0, 49, 3, 15, 3, 0, true, 60, 120, P::TextOnly, false, ""},
+    {1,  "RadioButton10", "円形シート番号（１５０）",         1, true,  1, E::Edit2,  true,  Edit2MaxBytes, 0,  0, 0,  2, 0,              false, 0,  0,   P::Circle,   false, "１１ｍφ円形"},
+    {2,  "RadioButton2",  "長方形シート番号（６０）",         2, true,  2, E::Memo8,  true,  0,             16, 2, 7,  2, 0,              false, 0,  0,   P::Number,   false, "１２ｍｍＸ２４ｍｍ"},
+    {3,  "RadioButton5",  "長方形シートメモ（６０）",         2, false, 3, E::Memo5,  false, 0,             0,  0, 0,  2, Memo5LineBytes, false, 0,  0,   P::Memo,     false, ""},
+    {4,  "RadioButton6",  "長方形特殊（６０）",               2, false, 4, E::Marker, false, 0,             0,  0, 0,  2, 0,              false, 0,  0,   P::Memo,     false, ""},
+    {5,  "RadioButton9",  "長方形チューブ番号（９５）",       3, true,  5, E::Memo8,  true,  0,             26, 2, 12, 2, 0,              false, 0,  0,   P::Number,   true,  "１０ｍｍＸ３０ｍｍ"},
+    {6,  "RadioButton11", "長方形チューブ番号短（９５）",     3, true,  6, E::Memo8,  true,  0,             22, 2, 10, 2, 0,              true,  40, 75,  P::Number,   true,  "１０ｍｍＸ３０ｍｍ"},
+    {7,  "RadioButton12", "長方形チューブメモ短（９５）",     3, false, 7, E::Memo8,  false, 0,             26, 2, 12, 2, 0,              true,  40, 80,  P::TextOnly, false, ""},
+    {8,  "RadioButton3",  "長方形チューブ番号（７２）",       4, true,  2, E::Memo8,  true,  0,             49, 3, 15, 3, 0,              false, 0,  0,   P::Number,   true,  "１２ｍｍＸ４０ｍｍ"},
+    {9,  "RadioButton1",  "長方形チューブ番号短（７２）",     4, true,  2, E::Memo8,  true,  0,             40, 3, 12, 3, 0,              true,  60, 120, P::Number,   true,  "１２ｍｍＸ４０ｍｍ"},
+    {10, "RadioButton13", "長方形チューブメモ短（７２）",     4, false, 2, E::Memo8,  false, 0,             49, 3, 15, 3, 0,              true,  60, 120, P::TextOnly, false, ""},
 };
 // clang-format on
 
