@@ -347,7 +347,7 @@ bool TfrmMain::printOnPrinter(const LabelJob &job)
     QString error;
     if (!printJob(*canvas, job, &error)) {
         // Nothing moves on for a job that did not print.
-        mEnv.dialogs->error(this, error);
+        mEnv.dialogs->error(this, error + QStringLiteral("\n開始位置と番号は変わっていません。"));
         return false;
     }
     return true;

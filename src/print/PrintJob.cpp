@@ -108,7 +108,7 @@ bool printJob(PageCanvas &canvas, const LabelJob &job, QString *error)
     const int perSheet = LabelsPerSheet(job.sheetType);
     if (perSheet == 0) {
         if (error)
-            *error = QCoreApplication::translate("corvial::printJob", "Unknown sheet type %1")
+            *error = QStringLiteral("印刷できませんでした。シートタイプ %1 はありません。")
                          .arg(job.sheetType);
         return false;
     }
@@ -118,9 +118,8 @@ bool printJob(PageCanvas &canvas, const LabelJob &job, QString *error)
             if (error) {
                 *error = canvas.errorString();
                 if (error->isEmpty())
-                    *error = QCoreApplication::translate("corvial::printJob",
-                                                         "Printing failed on sheet %1")
-                                 .arg(run.sheetNo);
+                    *error =
+                        QStringLiteral("%1 枚目のシートを印刷できませんでした。").arg(run.sheetNo);
             }
             return false;
         }

@@ -12,11 +12,6 @@ namespace corvial {
 
 namespace {
 
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("corvial::PrinterCanvas", text);
-}
-
 QRectF boxOf(int x1, int y1, int x2, int y2)
 {
     return QRectF(x1, y1, x2 - x1, y2 - y1);
@@ -51,23 +46,29 @@ bool PrinterCanvas::beginDocument()
 {
     mError.clear();
     if (!mPrinter)
-        return fail(tr("No printer was chosen"));
+        return fail(QStringLiteral("印刷できませんでした。プリンターが選ばれていません。"));
     if (mPainter.isActive())
-        return fail(tr("A document is already being printed on %1").arg(targetName()));
+        return fail(
+            QStringLiteral("印刷を始められませんでした: %1\n別の印刷がまだ終わっていません。")
+                .arg(targetName()));
     // QPainter::begin only says "false" when a print file cannot be created; opening it
     // ourselves first gets the system's reason to show to the user.
     const QString file = mPrinter->outputFileName();
     if (!file.isEmpty()) {
         QFile probe(file);
         if (!probe.open(QIODevice::WriteOnly))
-            return fail(tr("Cannot write the print file %1: %2")
+            return fail(QStringLiteral("印刷ファイルを書き込めませんでした: %1\n%2")
                             .arg(QDir::toNativeSeparators(file), probe.errorString()));
     }
     if (!mPainter.begin(mPrinter))
-        return fail(tr("Printing on %1 could not start").arg(targetName()));
+        return fail(QStringLiteral(
+                        "印刷を始められませんでした: %1\nプリンターが印刷を受け付けませんでした。")
+                        .arg(targetName()));
     if (printerFailed()) {
         mPainter.end();
-        return fail(tr("The printer %1 reported an error").arg(targetName()));
+        return fail(
+            QStringLiteral("印刷を始められませんでした: %1\nプリンターがエラーを報告しました。")
+                .arg(targetName()));
     }
     mPainter.setRenderHint(QPainter::Antialiasing);
     mPainter.setFont(mFont);
@@ -77,19 +78,25 @@ bool PrinterCanvas::beginDocument()
 bool PrinterCanvas::newPage()
 {
     if (!mPainter.isActive())
-        return fail(tr("No document is open on %1").arg(targetName()));
+        return fail(QStringLiteral("印刷できませんでした: %1\n印刷中の文書がありません。")
+                        .arg(targetName()));
     if (!mPrinter->newPage() || printerFailed())
-        return fail(tr("Cannot start a new page on %1").arg(targetName()));
+        return fail(QStringLiteral(
+                        "次のシートを始められませんでした: %1\nプリンターがエラーを報告しました。")
+                        .arg(targetName()));
     return true;
 }
 
 bool PrinterCanvas::endDocument()
 {
     if (!mPainter.isActive())
-        return fail(tr("No document is open on %1").arg(targetName()));
+        return fail(QStringLiteral("印刷できませんでした: %1\n印刷中の文書がありません。")
+                        .arg(targetName()));
     const bool ended = mPainter.end();
     if (!ended || printerFailed())
-        return fail(tr("Printing on %1 did not finish").arg(targetName()));
+        return fail(
+            QStringLiteral("印刷を終えられませんでした: %1\nプリンターがエラーを報告しました。")
+                .arg(targetName()));
     return true;
 }
 
@@ -181,12 +188,12 @@ bool PrinterCanvas::fail(const QString &message)
 QString PrinterCanvas::targetName() const
 {
     if (!mPrinter)
-        return tr("the printer");
+        return QStringLiteral("プリンター");
     if (!mPrinter->outputFileName().isEmpty())
         return QDir::toNativeSeparators(mPrinter->outputFileName());
     if (!mPrinter->printerName().isEmpty())
         return mPrinter->printerName();
-    return tr("the printer");
+    return QStringLiteral("プリンター");
 }
 
 bool PrinterCanvas::printerFailed() const

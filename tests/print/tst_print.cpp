@@ -746,8 +746,8 @@ void TestPrint::canvasFailure_data()
     QTest::newRow("begin fails") << 1 << 0 << 0 << text << 0 << text;
     QTest::newRow("second new page fails") << 0 << 2 << 0 << text << 300 << text;
     QTest::newRow("end fails") << 0 << 0 << 1 << text << 301 << text;
-    QTest::newRow("silent canvas")
-        << 0 << 1 << 0 << QString() << 150 << "Printing failed on sheet 1";
+    QTest::newRow("silent canvas") << 0 << 1 << 0 << QString() << 150
+                                   << QStringLiteral("1 枚目のシートを印刷できませんでした。");
 }
 
 void TestPrint::canvasFailure()
