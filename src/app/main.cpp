@@ -3,9 +3,11 @@
 #include "SettingsFile.h"
 #include "SettingsLock.h"
 #include "TfrmMain.h"
+#include "Translations.h"
 #include "job/Fonts.h"
 
 #include <QApplication>
+#include <QDebug>
 #include <QTimer>
 
 int main(int argc, char **argv)
@@ -14,6 +16,13 @@ int main(int argc, char **argv)
     QApplication::setApplicationName(QStringLiteral("Corvial Manager"));
     QApplication::setApplicationVersion(QStringLiteral(CORVIAL_VERSION));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/corvial-manager.png")));
+    // Lets the desktop match the window to its menu entry and icon (Wayland's app id).
+    QGuiApplication::setDesktopFileName(QStringLiteral(CORVIAL_APP_ID));
+    // Before the first dialog, so that even the lock message has Japanese buttons. Without
+    // the catalogue the program works the same, only Qt's own buttons stay English.
+    QString translationError;
+    if (!corvial::installQtTranslations(app, &translationError))
+        qWarning().noquote() << translationError;
     corvial::installJapaneseFontSubstitutions();
 
     // One copy per start.txt, decided before anything reads it: two copies would silently
