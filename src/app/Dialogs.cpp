@@ -1,10 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "Dialogs.h"
 
+#include <QAction>
+#include <QCoreApplication>
 #include <QFileDialog>
 #include <QFontDialog>
 #include <QMessageBox>
 #include <QPrintDialog>
+#include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QPushButton>
 
@@ -58,6 +61,29 @@ bool QtDialogs::chooseFont(QWidget *parent, QFont *font)
     if (ok)
         *font = chosen;
     return ok;
+}
+
+bool QtDialogs::previewPages(QWidget *parent, QPrinter *printer,
+                             const std::function<void(QPrinter *)> &paint)
+{
+    QPrintPreviewDialog dialog(printer, parent);
+    QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog,
+                     [&paint](QPrinter *target) { paint(target); });
+    // The preview's own print button would print behind the program's back: no start
+    // position or number would move on. It only closes the preview and asks for Print.
+    bool printWanted = false;
+    const QString printText = QCoreApplication::translate("QPrintPreviewDialog", "Print");
+    for (QAction *action : dialog.findChildren<QAction *>()) {
+        if (action->text() != printText)
+            continue;
+        QObject::disconnect(action, nullptr, &dialog, nullptr);
+        QObject::connect(action, &QAction::triggered, &dialog, [&dialog, &printWanted] {
+            printWanted = true;
+            dialog.accept();
+        });
+    }
+    dialog.exec();
+    return printWanted;
 }
 
 } // namespace corvial

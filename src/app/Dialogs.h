@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 
 class QFont;
 class QPrinter;
@@ -29,6 +30,12 @@ public:
     virtual QString saveFileName(QWidget *parent, const QString &filter) = 0;
     // The font choice, starting from *font; true and *font replaced when confirmed.
     virtual bool chooseFont(QWidget *parent, QFont *font) = 0;
+    // A zoomable preview of the pages that paint draws on the printer it is handed (the
+    // preview's stand-in for *printer, with the same settings); paint may be called again
+    // whenever the preview needs the pages anew. Nothing is printed from it: true when the
+    // user asked to print, false when the preview was closed.
+    virtual bool previewPages(QWidget *parent, QPrinter *printer,
+                              const std::function<void(QPrinter *)> &paint) = 0;
 };
 
 // The platform's own dialogs.
@@ -41,6 +48,8 @@ public:
     bool choosePrinter(QWidget *parent, QPrinter *printer) override;
     QString saveFileName(QWidget *parent, const QString &filter) override;
     bool chooseFont(QWidget *parent, QFont *font) override;
+    bool previewPages(QWidget *parent, QPrinter *printer,
+                      const std::function<void(QPrinter *)> &paint) override;
 };
 
 } // namespace corvial

@@ -247,6 +247,13 @@ void TfrmMain::buildMenus()
     N3->setCheckable(true);
     N4 = menuBar()->addAction(QStringLiteral("ライブラリーの登録"));
     N4->setObjectName(QStringLiteral("N4"));
+    // Both work on the job and the sheet of the print screen; ShowScreen enables them there.
+    N5 = menuBar()->addAction(QStringLiteral("印刷プレビュー"));
+    N5->setObjectName(QStringLiteral("N5"));
+    N5->setEnabled(false);
+    N6 = menuBar()->addAction(QStringLiteral("位置合わせシート印刷"));
+    N6->setObjectName(QStringLiteral("N6"));
+    N6->setEnabled(false);
 
     PopupMenu1 = new QMenu(this);
     PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
@@ -522,6 +529,8 @@ void TfrmMain::connectHandlers()
     connect(N2, &QAction::triggered, this, &TfrmMain::N2Click);
     connect(N3, &QAction::triggered, this, &TfrmMain::N3Click);
     connect(N4, &QAction::triggered, this, &TfrmMain::N4Click);
+    connect(N5, &QAction::triggered, this, &TfrmMain::N5Click);
+    connect(N6, &QAction::triggered, this, &TfrmMain::N6Click);
     connect(Font1, &QAction::triggered, this, &TfrmMain::Font1Click);
     connect(Timer1, &QTimer::timeout, this, &TfrmMain::Timer1Timer);
 
@@ -672,12 +681,16 @@ void TfrmMain::ShowScreen(int mode)
         for (QWidget *w : std::initializer_list<QWidget *>{pnlPrint, pnlCircle, pnlRect, PnlTube,
                                                            pnlMicro, GroupBox2, RadioGroup1})
             w->hide();
+        N5->setEnabled(false);
+        N6->setEnabled(false);
         return;
     }
     if (!isValidSheetType(mode))
         return;
     pnlMain->hide();
     pnlPrint->show();
+    N5->setEnabled(true);
+    N6->setEnabled(true);
     QFrame *previews[FamilyCount] = {pnlCircle, pnlRect, PnlTube, pnlMicro};
     const int f = FamilyOfType(mode);
     for (int i = 1; i <= FamilyCount; ++i)

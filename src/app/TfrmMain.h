@@ -74,6 +74,8 @@ public:
     QTimer *Timer1 = nullptr;
     QMenu *N1 = nullptr;
     QAction *N2 = nullptr, *N3 = nullptr, *N4 = nullptr, *Font1 = nullptr;
+    QAction *N5 = nullptr; // "印刷プレビュー", print screen only
+    QAction *N6 = nullptr; // "位置合わせシート印刷", print screen only
     QMenu *PopupMenu1 = nullptr;
 
     // Entry screen.
@@ -191,6 +193,9 @@ private:
     void cmdPrintClick();
     bool printOnPrinter(const LabelJob &job);
     void resetProofColoursAfterPrint();
+    QPrinter *keptPrinter();
+    void N5Click();
+    void N6Click();
 
     // Workbook export.
     void cmdExcelClick();

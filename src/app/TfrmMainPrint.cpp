@@ -338,9 +338,7 @@ void TfrmMain::cmdPrintClick()
 
 bool TfrmMain::printOnPrinter(const LabelJob &job)
 {
-    if (!mPrinter)
-        mPrinter = std::make_unique<QPrinter>(QPrinter::HighResolution);
-    if (!mEnv.dialogs->choosePrinter(this, mPrinter.get()))
+    if (!mEnv.dialogs->choosePrinter(this, keptPrinter()))
         return false;
 
     const std::unique_ptr<PageCanvas> canvas = mEnv.canvasFactory(mPrinter.get());

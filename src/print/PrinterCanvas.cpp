@@ -5,6 +5,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFontMetrics>
+#include <QLineF>
+#include <QPaintEngine>
 #include <QPrinter>
 #include <QRectF>
 
@@ -52,9 +54,10 @@ bool PrinterCanvas::beginDocument()
             QStringLiteral("印刷を始められませんでした: %1\n別の印刷がまだ終わっていません。")
                 .arg(targetName()));
     // QPainter::begin only says "false" when a print file cannot be created; opening it
-    // ourselves first gets the system's reason to show to the user.
+    // ourselves first gets the system's reason to show to the user. A preview draws into
+    // pictures and never writes the file, and opening it would empty a file printed earlier.
     const QString file = mPrinter->outputFileName();
-    if (!file.isEmpty()) {
+    if (!file.isEmpty() && !drawsPreview()) {
         QFile probe(file);
         if (!probe.open(QIODevice::WriteOnly))
             return fail(QStringLiteral("印刷ファイルを書き込めませんでした: %1\n%2")
@@ -133,6 +136,14 @@ void PrinterCanvas::rectangle(int x1, int y1, int x2, int y2)
     mPainter.drawRect(boxOf(x1, y1, x2, y2));
 }
 
+void PrinterCanvas::line(int x1, int y1, int x2, int y2)
+{
+    if (!mPainter.isActive())
+        return;
+    mPainter.setPen(mPen);
+    mPainter.drawLine(QLineF(x1, y1, x2, y2));
+}
+
 void PrinterCanvas::setFont(const QFont &face)
 {
     const int points = mFont.pointSize();
@@ -199,6 +210,13 @@ QString PrinterCanvas::targetName() const
 bool PrinterCanvas::printerFailed() const
 {
     return !mPrinter || mPrinter->printerState() == QPrinter::Error;
+}
+
+bool PrinterCanvas::drawsPreview() const
+{
+    // QPrintPreviewWidget swaps in its own engine, which records pages as pictures.
+    const QPaintEngine *engine = mPrinter ? mPrinter->paintEngine() : nullptr;
+    return engine && engine->type() == QPaintEngine::Picture;
 }
 
 void PrinterCanvas::prepareShape()

@@ -37,6 +37,7 @@ public:
     void clearBrush() override;
     void ellipse(int x1, int y1, int x2, int y2) override;
     void rectangle(int x1, int y1, int x2, int y2) override;
+    void line(int x1, int y1, int x2, int y2) override;
     void setFont(const QFont &face) override;
     void setFontSize(int points) override;
     void setFontColour(ColourValue colour) override;
@@ -48,6 +49,7 @@ private:
     bool fail(const QString &message);
     QString targetName() const;
     bool printerFailed() const;
+    bool drawsPreview() const;
     void prepareShape();
 
     QPrinter *mPrinter;

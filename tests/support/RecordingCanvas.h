@@ -26,10 +26,11 @@ struct CanvasCall
         SetFontSize,
         SetFontColour,
         TextOut,
+        Line,
     };
 
     Kind kind = BeginDocument;
-    // Box of Ellipse/Rectangle (x1, y1)-(x2, y2); TextOut uses (x1, y1).
+    // Box of Ellipse/Rectangle and ends of Line (x1, y1)-(x2, y2); TextOut uses (x1, y1).
     int x1 = 0;
     int y1 = 0;
     int x2 = 0;
@@ -156,6 +157,8 @@ public:
     {
         shape(CanvasCall::Rectangle, x1, y1, x2, y2);
     }
+
+    void line(int x1, int y1, int x2, int y2) override { shape(CanvasCall::Line, x1, y1, x2, y2); }
 
     void setFont(const QFont &face) override { record(CanvasCall::SetFont).font = face; }
 

@@ -90,6 +90,19 @@ public:
             *font = fontToChoose;
         return fontAccepted;
     }
+    // The preview draws its pages previewPaints times (a real one redraws after a page
+    // set-up change), then closes, asking for Print when previewPrintWanted.
+    QList<QPrinter *> previewPrinters;
+    int previewPaints = 1;
+    bool previewPrintWanted = false;
+    bool previewPages(QWidget *, QPrinter *printer,
+                      const std::function<void(QPrinter *)> &paint) override
+    {
+        previewPrinters << printer;
+        for (int i = 0; i < previewPaints; ++i)
+            paint(printer);
+        return previewPrintWanted;
+    }
 };
 
 // A workbook library that only counts what it is asked, for window-level export tests.
@@ -145,6 +158,7 @@ public:
     void clearBrush() override { mTarget.clearBrush(); }
     void ellipse(int a, int b, int c, int d) override { mTarget.ellipse(a, b, c, d); }
     void rectangle(int a, int b, int c, int d) override { mTarget.rectangle(a, b, c, d); }
+    void line(int a, int b, int c, int d) override { mTarget.line(a, b, c, d); }
     void setFont(const QFont &f) override { mTarget.setFont(f); }
     void setFontSize(int p) override { mTarget.setFontSize(p); }
     void setFontColour(ColourValue c) override { mTarget.setFontColour(c); }

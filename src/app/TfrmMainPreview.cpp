@@ -1,0 +1,71 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Seeing before printing: the page preview of the job and the calibration sheet.
+#include "TfrmMain.h"
+
+#include "Dialogs.h"
+#include "print/CalibrationSheet.h"
+#include "print/PageCanvas.h"
+#include "print/PrintJob.h"
+
+#include <QApplication>
+#include <QFrame>
+#include <QMetaObject>
+#include <QPrinter>
+
+namespace corvial {
+
+namespace {
+
+const QString kPreviewFailed = QStringLiteral("印刷プレビューを作成できませんでした。\n");
+const QString kCalibrationFailed = QStringLiteral("位置合わせシートを印刷できませんでした。\n");
+
+} // namespace
+
+QPrinter *TfrmMain::keptPrinter()
+{
+    if (!mPrinter)
+        mPrinter = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    return mPrinter.get();
+}
+
+void TfrmMain::N5Click()
+{
+    if (pnlPrint->isHidden())
+        return;
+    // The pages Print would send: the same job, renderer and printer settings. Nothing of the
+    // window's state is touched, so previewing moves no start position or number.
+    const LabelJob job = jobFromControls();
+    const auto paint = [this, job](QPrinter *printer) {
+        const std::unique_ptr<PageCanvas> canvas = mEnv.canvasFactory(printer);
+        QString error;
+        if (printJob(*canvas, job, &error))
+            return;
+        // The preview is being built while this runs and must not be re-entered: the message
+        // follows as soon as control is back in the preview's event loop.
+        QMetaObject::invokeMethod(
+            this,
+            [this, error] {
+                QWidget *modal = QApplication::activeModalWidget();
+                mEnv.dialogs->error(modal ? modal : this, kPreviewFailed + error);
+            },
+            Qt::QueuedConnection);
+    };
+    if (mEnv.dialogs->previewPages(this, keptPrinter(), paint))
+        cmdPrintClick();
+}
+
+void TfrmMain::N6Click()
+{
+    if (pnlPrint->isHidden())
+        return;
+    QPrinter *printer = keptPrinter();
+    if (!mEnv.dialogs->choosePrinter(this, printer))
+        return;
+    const int f = family();
+    const std::unique_ptr<PageCanvas> canvas = mEnv.canvasFactory(printer);
+    QString error;
+    if (!printCalibrationSheet(*canvas, sheetType, offsetX[f], offsetY[f], &error))
+        mEnv.dialogs->error(this, kCalibrationFailed + error);
+}
+
+} // namespace corvial

@@ -1,0 +1,230 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "CalibrationSheet.h"
+
+#include "job/Fonts.h"
+#include "print/LabelGeometry.h"
+
+#include <QCoreApplication>
+#include <QFont>
+#include <QtGlobal>
+
+namespace corvial {
+
+namespace {
+
+constexpr ColourValue Black = 0x000000;
+constexpr ColourValue White = 0xFFFFFF;
+
+// About 0.1 mm: thin enough to see a fraction of a millimetre of shift against a die-cut edge.
+constexpr int OutlineUnits = 1;
+// Arms of the centre cross as a fraction of the label's smaller side.
+constexpr int CrossDivisor = 8;
+// The position number hangs from just below and right of the label's centre, which lies
+// inside the label for round labels too.
+constexpr int NumberGapUnits = 5;
+constexpr int NumberPoints = 7;
+
+// The scales are drawn in tenths of a millimetre; 254 tenths make an inch.
+constexpr int TenthsPerInch = 254;
+constexpr int TickTenths = 10;
+constexpr int HalfCentimetreTickTenths = 20;
+constexpr int CentimetreTickTenths = 30;
+constexpr int ScaleNumberEveryTenths = 100;
+// The scale numbers and ticks stay inside this band along each edge.
+constexpr int ScaleBandTenths = 40;
+constexpr int ScalePoints = 6;
+// Scales run a centimetre past the far edge of the grid.
+constexpr int ScaleOverrunTenths = 100;
+
+constexpr int CaptionPoints = 7;
+constexpr int CaptionLineUnits = 32;
+constexpr int CaptionGapUnits = 8;
+
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("corvial::CalibrationSheet", text);
+}
+
+int tenthsToDots(int tenths, int dpi)
+{
+    return int(qint64(tenths) * dpi / TenthsPerInch);
+}
+
+// Layout units to tenths of a millimetre, rounded up so a scale always reaches past v.
+int unitsToTenthsUp(int v)
+{
+    return int((qint64(v) * TenthsPerInch + LayoutUnitsPerInch - 1) / LayoutUnitsPerInch);
+}
+
+int tenthsToUnitsUp(int tenths)
+{
+    return int((qint64(tenths) * LayoutUnitsPerInch + TenthsPerInch - 1) / TenthsPerInch);
+}
+
+// Scale end in tenths: whole centimetres, at least ScaleOverrunTenths past `reachUnits`.
+int scaleEndTenths(int reachUnits)
+{
+    const int past = unitsToTenthsUp(reachUnits) + ScaleOverrunTenths;
+    return (past + ScaleNumberEveryTenths - 1) / ScaleNumberEveryTenths * ScaleNumberEveryTenths;
+}
+
+int tickLengthTenths(int atTenths)
+{
+    if (atTenths % ScaleNumberEveryTenths == 0)
+        return CentimetreTickTenths;
+    if (atTenths % (ScaleNumberEveryTenths / 2) == 0)
+        return HalfCentimetreTickTenths;
+    return TickTenths;
+}
+
+void drawScales(PageCanvas &canvas, int rightUnits, int bottomUnits)
+{
+    const int dpiX = canvas.resolutionX();
+    const int dpiY = canvas.resolutionY();
+    const int endX = scaleEndTenths(rightUnits);
+    const int endY = scaleEndTenths(bottomUnits);
+    canvas.line(0, 0, tenthsToDots(endX, dpiX), 0);
+    canvas.line(0, 0, 0, tenthsToDots(endY, dpiY));
+    canvas.setFontSize(ScalePoints);
+    for (int t = 0; t <= endX; t += TickTenths) {
+        const int x = tenthsToDots(t, dpiX);
+        canvas.line(x, 0, x, tenthsToDots(tickLengthTenths(t), dpiY));
+        // Below the millimetre ticks and clear of the next half-centimetre tick.
+        if (t > 0 && t % ScaleNumberEveryTenths == 0)
+            canvas.textOut(x + tenthsToDots(5, dpiX), tenthsToDots(12, dpiY),
+                           QString::number(t / 10));
+    }
+    for (int t = 0; t <= endY; t += TickTenths) {
+        const int y = tenthsToDots(t, dpiY);
+        canvas.line(0, y, tenthsToDots(tickLengthTenths(t), dpiX), y);
+        if (t > 0 && t % ScaleNumberEveryTenths == 0)
+            canvas.textOut(tenthsToDots(CentimetreTickTenths + 5, dpiX), y + tenthsToDots(3, dpiY),
+                           QString::number(t / 10));
+    }
+}
+
+} // namespace
+
+QString offsetMillimetreText(int offsetIndex)
+{
+    const int halfMillimetres = boundedOffsetIndex(offsetIndex) - OffsetIndexCentre;
+    const QString number = QString::number(halfMillimetres * 0.5);
+    return (halfMillimetres > 0 ? QStringLiteral("+") : QString()) + number + QStringLiteral(" mm");
+}
+
+QStringList calibrationCaption(int sheetType, int offsetXIndex, int offsetYIndex)
+{
+    if (!isValidSheetType(sheetType))
+        return {};
+    const FamilyInfo &g = familyInfo(FamilyOfType(sheetType));
+    return {
+        QStringLiteral("位置合わせシート　%1 面（%2 列 × %3 行）　シートタイプ：%4")
+            .arg(g.labels)
+            .arg(g.columns)
+            .arg(g.rows)
+            .arg(QString::fromUtf8(sheetTypeInfo(sheetType).caption)),
+        QStringLiteral("現在のオフセット　横 %1（＋は右）　縦 %2（＋は下）")
+            .arg(offsetMillimetreText(offsetXIndex), offsetMillimetreText(offsetYIndex)),
+        QStringLiteral("この紙をラベルシートに重ねて光に透かし、枠とラベルのずれを読み取って、"
+                       "オフセットの一覧に設定してください。"),
+    };
+}
+
+void DrawCalibrationPage(PageCanvas &canvas, int sheetType, int offsetXIndex, int offsetYIndex)
+{
+    if (!isValidSheetType(sheetType))
+        return;
+    const int family = FamilyOfType(sheetType);
+    const FamilyInfo &g = familyInfo(family);
+    const LabelPositions pos = ComputeLabelPositions(family, offsetXIndex, offsetYIndex);
+    const int w = LabelWidth(sheetType);
+    const int h = LabelHeight(sheetType);
+    const int dpiX = canvas.resolutionX();
+    const int dpiY = canvas.resolutionY();
+    const int gridLeft = pos.labelX[1];
+    const int gridRight = pos.labelX[g.labels] + w;
+    const int gridBottom = pos.labelY[g.labels] + h;
+
+    canvas.setFont(QFont(uiFaceName()));
+    canvas.setFontColour(Black);
+    canvas.setPen(qMax(1, dotsFor(OutlineUnits, dpiX)), Black);
+    canvas.clearBrush();
+    drawScales(canvas, gridRight, gridBottom);
+
+    const int arm = qMin(w, h) / CrossDivisor;
+    canvas.setFontSize(NumberPoints);
+    for (int i = 1; i <= g.labels; ++i) {
+        const int x = pos.labelX[i];
+        const int y = pos.labelY[i];
+        if (g.shape == LabelShape::Ellipse)
+            canvas.ellipse(dotsFor(x, dpiX), dotsFor(y, dpiY), dotsFor(x + w, dpiX),
+                           dotsFor(y + h, dpiY));
+        else
+            canvas.rectangle(dotsFor(x, dpiX), dotsFor(y, dpiY), dotsFor(x + w, dpiX),
+                             dotsFor(y + h, dpiY));
+        const int cx = x + w / 2;
+        const int cy = y + h / 2;
+        canvas.line(dotsFor(cx - arm, dpiX), dotsFor(cy, dpiY), dotsFor(cx + arm, dpiX),
+                    dotsFor(cy, dpiY));
+        canvas.line(dotsFor(cx, dpiX), dotsFor(cy - arm, dpiY), dotsFor(cx, dpiX),
+                    dotsFor(cy + arm, dpiY));
+        canvas.textOut(dotsFor(cx + NumberGapUnits, dpiX), dotsFor(cy + NumberGapUnits, dpiY),
+                       QString::number(i));
+    }
+
+    // Above the grid where the family leaves room at every offset. Otherwise over whole
+    // labels of the middle row, blanked out first, so that the caption crosses no outline
+    // and every other label stays as it is.
+    const QStringList caption = calibrationCaption(sheetType, offsetXIndex, offsetYIndex);
+    canvas.setFontSize(CaptionPoints);
+    const int height = int(caption.size()) * CaptionLineUnits;
+    const int bandBottom = tenthsToUnitsUp(ScaleBandTenths) + CaptionGapUnits;
+    const int lowestGridTop = g.originY + OffsetStepUnits * (OffsetIndexMin - OffsetIndexCentre);
+    int captionLeft = gridLeft;
+    int captionTop = bandBottom;
+    if (bandBottom + height + CaptionGapUnits > lowestGridTop) {
+        int widest = 0;
+        for (const QString &line : caption)
+            widest = qMax(widest, canvas.textWidth(line));
+        const int widestUnits = int((qint64(widest) * LayoutUnitsPerInch + dpiX - 1) / dpiX);
+        const int gapX = g.pitchX - w;
+        const int gapY = g.pitchY - h;
+        const int covered = qBound(1, (widestUnits + gapX + g.pitchX - 1) / g.pitchX, g.columns);
+        const int first = g.rows / 2 * g.columns + 1;
+        const int left = pos.labelX[first] - gapX / 2;
+        const int top = pos.labelY[first] - gapY / 2;
+        const int right = pos.labelX[first + covered - 1] + w + gapX / 2;
+        const int bottom = pos.labelY[first] + h + gapY / 2;
+        canvas.setPen(1, White);
+        canvas.setSolidBrush(White);
+        canvas.rectangle(dotsFor(left, dpiX), dotsFor(top, dpiY), dotsFor(right, dpiX),
+                         dotsFor(bottom, dpiY));
+        captionLeft = pos.labelX[first];
+        captionTop = pos.labelY[first] + (h - height) / 2;
+    }
+    canvas.setSolidBrush(White);
+    for (int k = 0; k < caption.size(); ++k)
+        canvas.textOut(dotsFor(captionLeft, dpiX), dotsFor(captionTop + k * CaptionLineUnits, dpiY),
+                       caption.at(k));
+    canvas.clearBrush();
+}
+
+bool printCalibrationSheet(PageCanvas &canvas, int sheetType, int offsetXIndex, int offsetYIndex,
+                           QString *error)
+{
+    auto fail = [&](const QString &why) {
+        if (error)
+            *error = why.isEmpty() ? tr("The calibration sheet could not be printed") : why;
+        return false;
+    };
+    if (!isValidSheetType(sheetType))
+        return fail(tr("Unknown sheet type %1").arg(sheetType));
+    if (!canvas.beginDocument())
+        return fail(canvas.errorString());
+    DrawCalibrationPage(canvas, sheetType, offsetXIndex, offsetYIndex);
+    if (!canvas.endDocument())
+        return fail(canvas.errorString());
+    return true;
+}
+
+} // namespace corvial
