@@ -15,6 +15,7 @@
 #include <QFile>
 #include <QFont>
 #include <QFontDatabase>
+#include <QFontInfo>
 #include <QStringDecoder>
 #include <QStringEncoder>
 
@@ -426,6 +427,7 @@ int colourIndex(const QCommandLineOption &option, const QString &value, const QS
                                .arg(value, names.join(QStringLiteral(", "))));
 }
 
+// The face itself is installed, or is one the program maps onto an installed face.
 bool fontInstalled(const QString &face)
 {
     if (QFontDatabase::hasFamily(face))
@@ -436,6 +438,14 @@ bool fontInstalled(const QString &face)
             return true;
     }
     return false;
+}
+
+// The font the system really draws the face with has Japanese glyphs. Asked of the font
+// that is resolved, because the names the font database lists follow the locale.
+bool printsJapanese(const QString &face)
+{
+    const QFontInfo resolved{QFont(face)};
+    return QFontDatabase::writingSystems(resolved.family()).contains(QFontDatabase::Japanese);
 }
 
 // An option that would change nothing on this sheet type is a mistake in the command, not
@@ -595,15 +605,16 @@ BatchRequest requestOf(const QCommandLineParser &parser, const Options &o)
     }
 
     const QString face = parser.isSet(o.font) ? parser.value(o.font) : uiFaceName();
-    if (!fontInstalled(face)) {
-        if (parser.isSet(o.font))
-            refuse(nameOf(o.font), QStringLiteral("フォント「%1」がありません。").arg(face));
-        // The window prints with whatever face the system substitutes too; say so at least.
+    // The program's own face is a Windows name that only stands for an installed one.
+    const bool ownFace = face == uiFaceName();
+    if (!ownFace && !fontInstalled(face))
+        refuse(nameOf(o.font), QStringLiteral("フォント「%1」がありません。").arg(face));
+    // The window prints with whatever face the system puts in its place too; say so at least.
+    if (ownFace && !printsJapanese(face))
         r.warnings << QStringLiteral("「%1」の代わりになる日本語フォントが見つかりません。"
                                      "日本語の文字は正しく印刷されないことがあります"
                                      "（fonts-ipafont-gothic を入れてください）。")
                           .arg(face);
-    }
     job.labelFont = QFont(face);
     job.labelFont.setBold(true);
 

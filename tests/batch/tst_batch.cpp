@@ -304,6 +304,7 @@ private slots:
     void settingsMissing();
     void unknownPrinter();
     void runsWithoutDisplay();
+    void warnsWithoutJapaneseFont();
     void helpListsTheOptions();
 };
 
@@ -860,6 +861,33 @@ void TestBatch::runsWithoutDisplay()
                            QByteArray(), env);
     QVERIFY2(r.status == 0, qPrintable(describe(r)));
     QCOMPARE(pdfPages(pdf), 2);
+}
+
+void TestBatch::warnsWithoutJapaneseFont()
+{
+    // A machine whose font configuration knows no fonts at all: the job still prints, and
+    // the user is told why the Japanese text will not look right.
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("fonts")));
+    const QString config = dir.filePath(QStringLiteral("fonts.conf"));
+    QVERIFY(writeFile(config, QStringLiteral("<?xml version=\"1.0\"?>\n<fontconfig>\n"
+                                             "<dir>%1</dir>\n<cachedir>%2</cachedir>\n"
+                                             "</fontconfig>\n")
+                                  .arg(dir.filePath(QStringLiteral("fonts")),
+                                       dir.filePath(QStringLiteral("cache")))
+                                  .toUtf8()));
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("FONTCONFIG_FILE"), config);
+    const QString pdf = dir.filePath(QStringLiteral("out.pdf"));
+    const Run r = runBatch({QStringLiteral("-t"), QStringLiteral("2"), QStringLiteral("-n"),
+                            QStringLiteral("1"), QStringLiteral("--text"), QStringLiteral("検体"),
+                            QStringLiteral("--pdf"), pdf},
+                           QByteArray(), env);
+    QVERIFY2(r.status == 0, qPrintable(describe(r)));
+    QVERIFY2(r.err.contains(QStringLiteral("日本語フォントが見つかりません")),
+             qPrintable(describe(r)));
+    QCOMPARE(pdfPages(pdf), 1);
 }
 
 void TestBatch::helpListsTheOptions()
