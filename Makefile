@@ -30,7 +30,7 @@ check: build
 
 bench: build
 	@for b in $(BUILD_DIR)/bench/*/bench_*; do \
-		[ -x "$$b" ] || continue; QT_QPA_PLATFORM=offscreen "$$b" || exit 1; \
+		[ -f "$$b" ] && [ -x "$$b" ] || continue; QT_QPA_PLATFORM=offscreen "$$b" || exit 1; \
 	done
 
 clean:
