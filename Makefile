@@ -29,7 +29,9 @@ check: build
 	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 
 bench: build
-	@for b in $(BUILD_DIR)/bench/bench_*; do [ -x "$$b" ] && QT_QPA_PLATFORM=offscreen "$$b"; done
+	@for b in $(BUILD_DIR)/bench/*/bench_*; do \
+		[ -f "$$b" ] && [ -x "$$b" ] || continue; QT_QPA_PLATFORM=offscreen "$$b" || exit 1; \
+	done
 
 clean:
 	rm -rf $(BUILD_DIR)

@@ -1,0 +1,56 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "job/LabelJob.h"
+
+#include <QDate>
+#include <QString>
+#include <QStringList>
+
+namespace corvial {
+
+// Exit statuses of corvial-batch.
+constexpr int BatchSucceeded = 0; // printed (and exported, and saved)
+constexpr int BatchFailed = 1;    // a printer, file or lock failure; the system's reason given
+constexpr int BatchRefused = 2;   // the command line asks for something the window would not do
+
+constexpr int DefaultPdfDpi = 600;
+constexpr int MinPdfDpi = 72;
+constexpr int MaxPdfDpi = 2400;
+// Numbers a job can start from: the first-number list offers 1..9990, and a numbering
+// continued after a print reaches 0 and 9991..9999.
+constexpr int MinFirstNumber = 0;
+constexpr int MaxFirstNumber = 9999;
+constexpr int MaxRepeatCount = 5;
+
+// One batch job as read from the command line.
+struct BatchRequest
+{
+    // The job as the print screen would hold it after PrintSet: texts already turned into
+    // the proof texts; start position and offsets as given (or the defaults) until a
+    // settings file supplies them.
+    LabelJob job;
+    QString pdfPath; // PDF output, or empty
+    int pdfDpi = DefaultPdfDpi;
+    QString printerName;  // CUPS printer, or empty
+    QString xlsPath;      // workbook export, or empty
+    QDate exportDate;     // date of the workbook title; invalid = today
+    QString settingsPath; // start.txt to take the start position from and advance, or empty
+    QStringList warnings; // to show before the job runs
+};
+
+// What the command line asks for.
+struct BatchCommand
+{
+    enum Action { Run, ShowText, Refuse };
+    Action action = Refuse;
+    BatchRequest request; // for Run
+    QString text;         // for ShowText: help or version, for stdout
+    QString error;        // for Refuse: a message naming the option, for stderr
+};
+
+// Reads the arguments (arguments[0] is the program) into a request, checking every value
+// against the limits the window enforces. Never prints and never exits.
+BatchCommand parseBatchCommand(const QStringList &arguments);
+
+} // namespace corvial

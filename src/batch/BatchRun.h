@@ -1,0 +1,19 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "BatchOptions.h"
+
+#include <QString>
+
+class QTextStream;
+
+namespace corvial {
+
+// Carries out a checked request as the window's Print (and Excel) would: with a settings
+// file, locks it against a running window, takes the sheet's start position and offsets from
+// it and saves the advanced start position after a successful print; writes the workbook
+// before printing. One summary line goes to out, warnings and the reason of a failure to
+// err. Returns BatchSucceeded or BatchFailed. Needs a QGuiApplication.
+int runBatch(const BatchRequest &request, QTextStream &out, QTextStream &err);
+
+} // namespace corvial

@@ -1,0 +1,55 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// corvial-batch: prints one label job from a script, without a window.
+#include "BatchOptions.h"
+#include "BatchRun.h"
+#include "job/Fonts.h"
+
+#include <QGuiApplication>
+#include <QTextStream>
+
+#include <cstring>
+
+namespace {
+
+bool platformChosen(int argc, char **argv)
+{
+    if (!qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        return true;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "-platform") == 0 || std::strcmp(argv[i], "--platform") == 0)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    // Scripts and lab systems run this without a desktop; the window system would refuse
+    // to start there, and a printer page needs none.
+    if (!platformChosen(argc, argv) && qEnvironmentVariableIsEmpty("DISPLAY") &&
+        qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+
+    QGuiApplication app(argc, argv);
+    QGuiApplication::setApplicationName(QStringLiteral("corvial-batch"));
+    QGuiApplication::setApplicationVersion(QStringLiteral(CORVIAL_VERSION));
+    corvial::installJapaneseFontSubstitutions();
+
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    const corvial::BatchCommand command = corvial::parseBatchCommand(QGuiApplication::arguments());
+    switch (command.action) {
+    case corvial::BatchCommand::ShowText:
+        out << command.text;
+        return corvial::BatchSucceeded;
+    case corvial::BatchCommand::Refuse:
+        err << "corvial-batch: " << command.error << '\n'
+            << "corvial-batch --help でオプションの一覧を表示します。\n";
+        return corvial::BatchRefused;
+    case corvial::BatchCommand::Run:
+        break;
+    }
+    return corvial::runBatch(command.request, out, err);
+}
