@@ -2,7 +2,6 @@
 #include "Fonts.h"
 
 #include <QFont>
-#include <QFontDatabase>
 #include <QStringList>
 
 namespace corvial {
@@ -32,17 +31,12 @@ void installJapaneseFontSubstitutions()
         QStringLiteral("VL Gothic"),        QStringLiteral("IPAPGothic"),
         QStringLiteral("Noto Sans CJK JP"),
     };
-    const QStringList families = QFontDatabase::families();
-    auto installed = [&families](const QStringList &wanted) {
-        QStringList found;
-        for (const QString &f : wanted) {
-            if (families.contains(f, Qt::CaseInsensitive))
-                found << f;
-        }
-        return found;
-    };
-    const QStringList p = installed(proportional);
-    const QStringList f = installed(fixed);
+    // The whole lists go in, in order: Qt takes the first one that is installed. Filtering
+    // them by QFontDatabase::families() would miss every one of them in a Japanese locale,
+    // where fontconfig lists the localised names ("IPA Pゴシック"), and leave the fixed-pitch
+    // default face for the proportional one.
+    const QStringList &p = proportional;
+    const QStringList &f = fixed;
     QFont::insertSubstitutions(uiFaceName(), p);
     QFont::insertSubstitutions(QStringLiteral("ＭＳ ゴシック"), f);
     QFont::insertSubstitutions(verticalFaceName(), f);

@@ -153,6 +153,7 @@ private slots:
     void initTestCase() { installJapaneseFontSubstitutions(); }
 
     void gridTable();
+    void japaneseFaces();
     void conversion_data();
     void conversion();
     void labelBox_data();
@@ -202,6 +203,17 @@ void TestPrint::gridTable()
         QVERIFY(g.pitchX >= g.labelWidth);
         QVERIFY(g.pitchY >= g.labelHeight);
     }
+}
+
+void TestPrint::japaneseFaces()
+{
+    // The labels are drawn in the proportional Gothic face, the fixed one stays fixed; in a
+    // Japanese locale the installed faces are listed under their Japanese names.
+    const QString proportional = QFontInfo(QFont(QStringLiteral("IPAPGothic"))).family();
+    const QString fixed = QFontInfo(QFont(QStringLiteral("IPAGothic"))).family();
+    QVERIFY2(proportional != fixed, qPrintable(proportional));
+    QCOMPARE(QFontInfo(QFont(uiFaceName())).family(), proportional);
+    QCOMPARE(QFontInfo(QFont(QStringLiteral("ＭＳ ゴシック"))).family(), fixed);
 }
 
 void TestPrint::conversion_data()
