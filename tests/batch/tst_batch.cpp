@@ -11,6 +11,7 @@
 #include "job/Fonts.h"
 #include "print/LabelGeometry.h"
 #include "print/PrintJob.h"
+#include "support/PdfProbe.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -80,18 +81,6 @@ bool writeFile(const QString &path, const QByteArray &content)
 {
     QFile f(path);
     return f.open(QIODevice::WriteOnly) && f.write(content) == content.size();
-}
-
-QString runTool(const QString &tool, const QStringList &args)
-{
-    const QString exe = QStandardPaths::findExecutable(tool);
-    if (exe.isEmpty())
-        return QStringLiteral("MISSING ") + tool;
-    QProcess p;
-    p.start(exe, args);
-    if (!p.waitForFinished(120000) || p.exitCode() != 0)
-        return QStringLiteral("FAILED ") + tool + QLatin1Char(' ') + p.readAllStandardError();
-    return QString::fromLocal8Bit(p.readAllStandardOutput());
 }
 
 int pdfPages(const QString &pdf)

@@ -4,6 +4,7 @@
 #include "print/LabelGeometry.h"
 #include "print/PrintJob.h"
 #include "print/PrinterCanvas.h"
+#include "support/PdfProbe.h"
 
 #include <QDir>
 #include <QFile>
@@ -36,21 +37,6 @@ constexpr int RedIndex = 5;   // ListBox19 "Red"
 constexpr int WhiteIndex = 8; // ListBox21 "White"
 constexpr int QueueTimeoutMs = 120000;
 
-QString runTool(const QString &tool, const QStringList &args, bool *ok)
-{
-    *ok = false;
-    const QString exe = QStandardPaths::findExecutable(tool);
-    if (exe.isEmpty())
-        return QStringLiteral("MISSING ") + tool;
-    QProcess p;
-    p.start(exe, args);
-    if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
-        return QStringLiteral("FAILED ") + tool + QLatin1Char(' ') +
-               QString::fromLocal8Bit(p.readAllStandardError());
-    *ok = true;
-    return QString::fromLocal8Bit(p.readAllStandardOutput());
-}
-
 // The queue's PDF for the job titled `token` once the queue has finished writing it (a PDF
 // ends with its %%EOF marker); empty until then.
 QString finishedPdf(const QString &folder, const QString &token)
@@ -68,28 +54,6 @@ QString finishedPdf(const QString &folder, const QString &token)
             return info.filePath();
     }
     return QString();
-}
-
-bool isRed(QRgb p)
-{
-    return qRed(p) > 200 && qGreen(p) < 100 && qBlue(p) < 100;
-}
-
-bool isWhite(QRgb p)
-{
-    return qRed(p) > 240 && qGreen(p) > 240 && qBlue(p) > 240;
-}
-
-// Coordinate along the walk of the first red pixel met from `from` in steps (dx, dy) within
-// `limit` pixels, or -1.
-int firstRed(const QImage &img, QPoint from, int dx, int dy, int limit)
-{
-    for (int i = 0; i < limit; ++i) {
-        const QPoint p = from + QPoint(dx * i, dy * i);
-        if (img.valid(p) && isRed(img.pixel(p)))
-            return dx != 0 ? p.x() : p.y();
-    }
-    return -1;
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include "print/CalibrationSheet.h"
 #include "print/LabelGeometry.h"
 #include "print/PrinterCanvas.h"
+#include "support/PdfProbe.h"
 #include "support/RecordingCanvas.h"
 
 #include <QImage>
@@ -61,35 +62,6 @@ RecordingCanvas drawn(int type, int ox, int oy, int dpiX = 600, int dpiY = 600)
     if (!printCalibrationSheet(canvas, type, ox, oy, &error))
         qWarning("calibration sheet failed: %s", qPrintable(error));
     return canvas;
-}
-
-QString runTool(const QString &tool, const QStringList &args)
-{
-    const QString exe = QStandardPaths::findExecutable(tool);
-    if (exe.isEmpty())
-        return QStringLiteral("MISSING ") + tool;
-    QProcess p;
-    p.start(exe, args);
-    if (!p.waitForFinished(60000) || p.exitCode() != 0)
-        return QStringLiteral("FAILED ") + tool + QLatin1Char(' ') + p.readAllStandardError();
-    return QString::fromLocal8Bit(p.readAllStandardOutput());
-}
-
-bool isInk(QRgb p)
-{
-    return qGray(p) < 160;
-}
-
-// First ink met walking from `from` in steps (dx, dy) for at most `limit` pixels; the
-// coordinate along the walk, or -1.
-int firstInk(const QImage &img, QPoint from, int dx, int dy, int limit)
-{
-    for (int i = 0; i < limit; ++i) {
-        const QPoint p = from + QPoint(dx * i, dy * i);
-        if (img.valid(p) && isInk(img.pixel(p)))
-            return dx ? p.x() : p.y();
-    }
-    return -1;
 }
 
 } // namespace

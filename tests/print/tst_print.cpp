@@ -4,6 +4,7 @@
 #include "print/LabelGeometry.h"
 #include "print/PrintJob.h"
 #include "print/PrinterCanvas.h"
+#include "support/PdfProbe.h"
 #include "support/RecordingCanvas.h"
 
 #include <QImage>
@@ -87,18 +88,6 @@ QString labelTexts(const LabelJob &job)
     return out.join(QLatin1Char(' '));
 }
 
-QString runTool(const QString &tool, const QStringList &args)
-{
-    const QString exe = QStandardPaths::findExecutable(tool);
-    if (exe.isEmpty())
-        return QStringLiteral("MISSING ") + tool;
-    QProcess p;
-    p.start(exe, args);
-    if (!p.waitForFinished(60000) || p.exitCode() != 0)
-        return QStringLiteral("FAILED ") + tool + QLatin1Char(' ') + p.readAllStandardError();
-    return QString::fromLocal8Bit(p.readAllStandardOutput());
-}
-
 void setUpPdf(QPrinter &printer, const QString &file)
 {
     printer.setOutputFormat(QPrinter::PdfFormat);
@@ -119,28 +108,6 @@ QImage rasterise(const QString &pdf, int page, QString *message)
                         QStringLiteral("-l"), n, QStringLiteral("-png"),
                         QStringLiteral("-singlefile"), pdf, prefix});
     return QImage(prefix + QStringLiteral(".png")).convertToFormat(QImage::Format_RGB32);
-}
-
-bool isRed(QRgb p)
-{
-    return qRed(p) > 200 && qGreen(p) < 100 && qBlue(p) < 100;
-}
-
-bool isWhite(QRgb p)
-{
-    return qRed(p) > 240 && qGreen(p) > 240 && qBlue(p) > 240;
-}
-
-// First red pixel met walking from `from` in steps (dx, dy) for at most `limit` pixels;
-// the coordinate along the walk, or -1.
-int firstRed(const QImage &img, QPoint from, int dx, int dy, int limit)
-{
-    for (int i = 0; i < limit; ++i) {
-        const QPoint p = from + QPoint(dx * i, dy * i);
-        if (img.valid(p) && isRed(img.pixel(p)))
-            return dx != 0 ? p.x() : p.y();
-    }
-    return -1;
 }
 
 } // namespace

@@ -1,0 +1,72 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+// Reading our PDFs back in the tests: running the command-line tools (pdfinfo, pdftoppm,
+// lpstat) and finding ink on a rasterised page.
+
+#include <QImage>
+#include <QPoint>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QString>
+#include <QStringList>
+
+// Standard output of `tool args`; when the tool is missing, fails or times out, a text that
+// starts with "MISSING" or "FAILED" (with the tool's error output) for the check to show,
+// and *ok (if given) false.
+inline QString runTool(const QString &tool, const QStringList &args, bool *ok = nullptr)
+{
+    if (ok)
+        *ok = false;
+    const QString exe = QStandardPaths::findExecutable(tool);
+    if (exe.isEmpty())
+        return QStringLiteral("MISSING ") + tool;
+    QProcess p;
+    p.start(exe, args);
+    if (!p.waitForFinished(120000) || p.exitStatus() != QProcess::NormalExit ||
+        p.exitCode() != 0)
+        return QStringLiteral("FAILED ") + tool + QLatin1Char(' ') +
+               QString::fromLocal8Bit(p.readAllStandardError());
+    if (ok)
+        *ok = true;
+    return QString::fromLocal8Bit(p.readAllStandardOutput());
+}
+
+inline bool isRed(QRgb p)
+{
+    return qRed(p) > 200 && qGreen(p) < 100 && qBlue(p) < 100;
+}
+
+inline bool isWhite(QRgb p)
+{
+    return qRed(p) > 240 && qGreen(p) > 240 && qBlue(p) > 240;
+}
+
+// Any dark ink, whatever its colour.
+inline bool isInk(QRgb p)
+{
+    return qGray(p) < 160;
+}
+
+// First pixel that `matches` met walking from `from` in steps (dx, dy) for at most `limit`
+// pixels: its coordinate along the walk, or -1.
+template <typename Match>
+int firstPixel(const QImage &img, QPoint from, int dx, int dy, int limit, Match matches)
+{
+    for (int i = 0; i < limit; ++i) {
+        const QPoint p = from + QPoint(dx * i, dy * i);
+        if (img.valid(p) && matches(img.pixel(p)))
+            return dx != 0 ? p.x() : p.y();
+    }
+    return -1;
+}
+
+inline int firstRed(const QImage &img, QPoint from, int dx, int dy, int limit)
+{
+    return firstPixel(img, from, dx, dy, limit, isRed);
+}
+
+inline int firstInk(const QImage &img, QPoint from, int dx, int dy, int limit)
+{
+    return firstPixel(img, from, dx, dy, limit, isInk);
+}
