@@ -9,6 +9,7 @@
 
 #include <QFile>
 #include <QFont>
+#include <QPushButton>
 #include <QListWidget>
 #include <QPrinter>
 #include <QRadioButton>
@@ -249,6 +250,30 @@ inline void clickRow(TListBox *list, int row)
     list->scrollToItem(item);
     const QRect r = list->visualItemRect(item);
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, r.center());
+}
+
+// start.txt with every family at no offset and position 1, but `family` at `start`; lineEnd
+// LF instead of the program's CR LF makes any rewrite of the file show.
+inline QByteArray settingsWithStart(int family, int start, const char *lineEnd = "\r\n")
+{
+    QByteArray out;
+    for (int f = 1; f <= 4; ++f)
+        out += "10,10," + QByteArray::number(f == family ? start : 1) + lineEnd;
+    return out + lineEnd;
+}
+
+// A window whose print screen shows samples x repeat labels of the type from position s.
+inline TfrmMain &openJob(WindowFixture &fx, int type, int samples, int repeat, int s,
+                         const char *lineEnd = "\r\n")
+{
+    TfrmMain &w = fx.create(settingsWithStart(FamilyOfType(type), s, lineEnd).constData());
+    if (type != 1)
+        chooseType(w, type);
+    clickRow(w.ListBox2, samples - 1);
+    if (repeat > 1)
+        clickRow(w.ListBox1, repeat - 1);
+    QTest::mouseClick(w.cmdPrintSet, Qt::LeftButton);
+    return w;
 }
 
 } // namespace corvial

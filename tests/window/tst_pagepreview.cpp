@@ -22,27 +22,6 @@ using P = TfrmMainProbe;
 
 namespace {
 
-// LF line ends: a rewrite of the file would turn them into CR LF, so any write shows.
-QByteArray settingsWithStart(int family, int start)
-{
-    QByteArray out;
-    for (int f = 1; f <= 4; ++f)
-        out += "10,10," + QByteArray::number(f == family ? start : 1) + "\n";
-    return out + "\n";
-}
-
-TfrmMain &openJob(WindowFixture &fx, int type, int samples, int repeat, int s)
-{
-    TfrmMain &w = fx.create(settingsWithStart(FamilyOfType(type), s).constData());
-    if (type != 1)
-        chooseType(w, type);
-    clickRow(w.ListBox2, samples - 1);
-    if (repeat > 1)
-        clickRow(w.ListBox1, repeat - 1);
-    QTest::mouseClick(w.cmdPrintSet, Qt::LeftButton);
-    return w;
-}
-
 // Every recorded call with every argument and the drawing state it was made in.
 QStringList dump(const RecordingCanvas &canvas)
 {
@@ -205,7 +184,7 @@ void TestPagePreview::previewShowsWhatPrintSends()
     QFETCH(int, start);
     QFETCH(int, pages);
     WindowFixture fx;
-    TfrmMain &w = openJob(fx, type, samples, repeat, start);
+    TfrmMain &w = openJob(fx, type, samples, repeat, start, "\n");
     w.Memo3->setPlainText(QStringLiteral("AB\nCD"));
     clickRow(w.ListBox19, 2);
     clickRow(w.ListBox21, 1);
@@ -239,7 +218,7 @@ void TestPagePreview::previewShowsWhatPrintSends()
 void TestPagePreview::previewUsesTheKeptPrinter()
 {
     WindowFixture fx;
-    TfrmMain &w = openJob(fx, 2, 3, 1, 1);
+    TfrmMain &w = openJob(fx, 2, 3, 1, 1, "\n");
     QAction *preview = w.findChild<QAction *>(QStringLiteral("N5"));
     // Before any print the preview sets the printer up, and Print then offers that one.
     preview->trigger();
@@ -272,7 +251,7 @@ void TestPagePreview::printFromThePreviewIsPrint()
 {
     QFETCH(bool, printerAccepted);
     WindowFixture fx;
-    TfrmMain &w = openJob(fx, 1, 30, 1, 140);
+    TfrmMain &w = openJob(fx, 1, 30, 1, 140, "\n");
     fx.dialogs->previewPrintWanted = true;
     fx.dialogs->printerAccepted = printerAccepted;
     const Snapshot before = Snapshot::of(w, fx);
@@ -297,7 +276,7 @@ void TestPagePreview::printFromThePreviewIsPrint()
 void TestPagePreview::previewFailureIsReported()
 {
     WindowFixture fx;
-    TfrmMain &w = openJob(fx, 5, 100, 1, 1);
+    TfrmMain &w = openJob(fx, 5, 100, 1, 1, "\n");
     fx.canvas.failNewPageAt = 1;
     fx.canvas.failureText = QStringLiteral("The preview ran out of memory");
     const Snapshot before = Snapshot::of(w, fx);
@@ -331,7 +310,7 @@ void TestPagePreview::calibrationSheet()
     QFETCH(int, oy);
     QFETCH(QString, offsets);
     WindowFixture fx;
-    TfrmMain &w = openJob(fx, type, 30, 1, 7);
+    TfrmMain &w = openJob(fx, type, 30, 1, 7, "\n");
     const int family = FamilyOfType(type);
     if (ox != 10)
         clickRow(w.ListBox25, ox);
@@ -374,7 +353,7 @@ void TestPagePreview::calibrationSheet()
 void TestPagePreview::calibrationSheetCancelOrFailure()
 {
     WindowFixture fx;
-    TfrmMain &w = openJob(fx, 2, 30, 1, 12);
+    TfrmMain &w = openJob(fx, 2, 30, 1, 12, "\n");
     QAction *calibration = w.findChild<QAction *>(QStringLiteral("N6"));
     const Snapshot before = Snapshot::of(w, fx);
     fx.dialogs->printerAccepted = false;

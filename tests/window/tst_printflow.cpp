@@ -16,28 +16,6 @@ using P = TfrmMainProbe;
 
 namespace {
 
-QByteArray settingsWithStart(int family, int start)
-{
-    QByteArray out;
-    for (int f = 1; f <= 4; ++f)
-        out += "10,10," + QByteArray::number(f == family ? start : 1) + "\r\n";
-    return out + "\r\n";
-}
-
-// Opens the print screen for samples x repeat labels of the type, from start position s.
-TfrmMain &openJob(WindowFixture &fx, int type, int samples, int repeat, int s)
-{
-    const int family = FamilyOfType(type);
-    TfrmMain &w = fx.create(settingsWithStart(family, s).constData());
-    if (type != 1)
-        chooseType(w, type);
-    clickRow(w.ListBox2, samples - 1);
-    if (repeat > 1)
-        clickRow(w.ListBox1, repeat - 1);
-    QTest::mouseClick(w.cmdPrintSet, Qt::LeftButton);
-    return w;
-}
-
 void print(TfrmMain &w)
 {
     QTest::mouseClick(w.cmdPrint, Qt::LeftButton);
