@@ -149,6 +149,21 @@ struct LockHolder
     }
 };
 
+// Rows of things that are not a regular file standing where start.txt should be, with the
+// word the message uses for each; /dev/zero only for reading (a save must never reach it).
+void addSpecialKinds(bool withZeroDevice)
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("FIFO") << "FIFO" << QStringLiteral("名前付きパイプ");
+    QTest::newRow("folder") << "folder" << QStringLiteral("フォルダー");
+    QTest::newRow("link to a FIFO") << "link to a FIFO" << QStringLiteral("名前付きパイプ");
+    QTest::newRow("link to a folder") << "link to a folder" << QStringLiteral("フォルダー");
+    if (withZeroDevice)
+        QTest::newRow("link to /dev/zero") << "link to /dev/zero" << QStringLiteral("デバイス");
+    QTest::newRow("link to /dev/null") << "link to /dev/null" << QStringLiteral("デバイス");
+}
+
 } // namespace
 
 class TestSettings : public QObject
@@ -488,14 +503,7 @@ void TestSettings::failedWriteKeepsTheOldFile()
 
 void TestSettings::readRefusesWhatIsNotARegularFile_data()
 {
-    QTest::addColumn<QString>("kind");
-    QTest::addColumn<QString>("reason");
-    QTest::newRow("FIFO") << "FIFO" << QStringLiteral("名前付きパイプ");
-    QTest::newRow("folder") << "folder" << QStringLiteral("フォルダー");
-    QTest::newRow("link to a FIFO") << "link to a FIFO" << QStringLiteral("名前付きパイプ");
-    QTest::newRow("link to a folder") << "link to a folder" << QStringLiteral("フォルダー");
-    QTest::newRow("link to /dev/zero") << "link to /dev/zero" << QStringLiteral("デバイス");
-    QTest::newRow("link to /dev/null") << "link to /dev/null" << QStringLiteral("デバイス");
+    addSpecialKinds(true);
 }
 
 void TestSettings::readRefusesWhatIsNotARegularFile()
@@ -604,13 +612,7 @@ void TestSettings::linkToARegularFileIsFollowed()
 
 void TestSettings::writeRefusesWhatIsNotARegularFile_data()
 {
-    QTest::addColumn<QString>("kind");
-    QTest::addColumn<QString>("reason");
-    QTest::newRow("FIFO") << "FIFO" << QStringLiteral("名前付きパイプ");
-    QTest::newRow("folder") << "folder" << QStringLiteral("フォルダー");
-    QTest::newRow("link to a FIFO") << "link to a FIFO" << QStringLiteral("名前付きパイプ");
-    QTest::newRow("link to a folder") << "link to a folder" << QStringLiteral("フォルダー");
-    QTest::newRow("link to /dev/null") << "link to /dev/null" << QStringLiteral("デバイス");
+    addSpecialKinds(false);
 }
 
 void TestSettings::writeRefusesWhatIsNotARegularFile()
