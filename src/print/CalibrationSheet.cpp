@@ -4,7 +4,6 @@
 #include "job/Fonts.h"
 #include "print/LabelGeometry.h"
 
-#include <QCoreApplication>
 #include <QFont>
 #include <QtGlobal>
 
@@ -39,11 +38,6 @@ constexpr int ScaleOverrunTenths = 100;
 constexpr int CaptionPoints = 7;
 constexpr int CaptionLineUnits = 32;
 constexpr int CaptionGapUnits = 8;
-
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("corvial::CalibrationSheet", text);
-}
 
 int tenthsToDots(int tenths, int dpi)
 {
@@ -214,11 +208,12 @@ bool printCalibrationSheet(PageCanvas &canvas, int sheetType, int offsetXIndex, 
 {
     auto fail = [&](const QString &why) {
         if (error)
-            *error = why.isEmpty() ? tr("The calibration sheet could not be printed") : why;
+            *error =
+                why.isEmpty() ? QStringLiteral("プリンターは理由を返しませんでした。") : why;
         return false;
     };
     if (!isValidSheetType(sheetType))
-        return fail(tr("Unknown sheet type %1").arg(sheetType));
+        return fail(QStringLiteral("シートタイプ %1 はありません。").arg(sheetType));
     if (!canvas.beginDocument())
         return fail(canvas.errorString());
     DrawCalibrationPage(canvas, sheetType, offsetXIndex, offsetYIndex);
