@@ -149,6 +149,13 @@ struct LockHolder
     }
 };
 
+// start.txt in app/ as a link to the example settings kept elsewhere, at target.
+bool makeLinkedSettings(const QString &target, const QString &link)
+{
+    return QDir().mkpath(QFileInfo(target).path()) && QDir().mkpath(QFileInfo(link).path()) &&
+           writeFile(target, kExample) && QFile::link(target, link);
+}
+
 // Rows of things that are not a regular file standing where start.txt should be, with the
 // word the message uses for each; /dev/zero only for reading (a save must never reach it).
 void addSpecialKinds(bool withZeroDevice)
@@ -586,12 +593,9 @@ void TestSettings::linkToARegularFileIsFollowed()
 {
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
-    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("app")));
-    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("kept")));
     const QString target = dir.filePath(QStringLiteral("kept/settings.txt"));
     const QString link = dir.filePath(QStringLiteral("app/start.txt"));
-    QVERIFY(writeFile(target, kExample));
-    QVERIFY(QFile::link(target, link));
+    QVERIFY(makeLinkedSettings(target, link));
 
     SettingsLoad load;
     QString error;
@@ -731,12 +735,9 @@ void TestSettings::staleTemporariesBesideTheLinkTarget()
 {
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
-    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("app")));
-    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("kept")));
     const QString target = dir.filePath(QStringLiteral("kept/settings.txt"));
     const QString link = dir.filePath(QStringLiteral("app/start.txt"));
-    QVERIFY(writeFile(target, kExample));
-    QVERIFY(QFile::link(target, link));
+    QVERIFY(makeLinkedSettings(target, link));
     const QStringList stale = {dir.filePath(QStringLiteral("kept/settings.txt.PqRsTu")),
                                dir.filePath(QStringLiteral("app/start.txt.PqRsTu"))};
     const QStringList kept = {dir.filePath(QStringLiteral("kept/start.txt.PqRsTu")),
