@@ -26,6 +26,8 @@ struct LabelJob
     int backColourIndex = 0; // ListBox19 position, 0..7
     bool frame = false;      // CheckBox1: circle labels get a white centre
     QFont labelFont;
+    bool code = false;  // each numbered label carries a 2-D code of its sample's ID
+    QString codePrefix; // printed in the code before the number (ASCII)
 };
 
 // Labels of the job: sampleCount x repeatCount.

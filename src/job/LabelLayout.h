@@ -51,6 +51,26 @@ struct LabelLayout
 // Row of sheet type 1..10; type 1's row for anything else.
 const LabelLayout &labelLayout(int sheetType);
 
+// Where a label's 2-D code goes: a square of `side` layout units whose left edge lies `left`
+// units right of the label's left edge, centred on the label's height. It holds the symbol
+// and its quiet zone; no text of the label reaches into it.
+struct CodePlace
+{
+    int left;
+    int side;
+};
+
+// A label with a 2-D code: the code's square and the layout of the texts and the number in
+// the box that remains to its right.
+struct CodeLayout
+{
+    CodePlace code;
+    LabelLayout texts;
+};
+
+// The code row of sheet type 1..10, or nullptr for a type whose labels carry no code.
+const CodeLayout *codeLayout(int sheetType);
+
 // One thing DrawLabelContent does, in order.
 struct LabelStep
 {
@@ -76,6 +96,8 @@ struct LabelTexts
 // without text are skipped, sizes still set, so every label of a sheet ends in the same
 // page state.
 QVector<LabelStep> labelSteps(int sheetType, const LabelTexts &texts);
+// The drawing steps of one label laid out by a row of the layout data.
+QVector<LabelStep> labelSteps(const LabelLayout &layout, const LabelTexts &texts);
 
 // Point size by the Shift-JIS byte length of text: shortSize below 4 bytes, middleSize for
 // 4 to 6 bytes, longSize from 7 bytes on.

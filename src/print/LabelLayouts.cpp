@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "PrintJob.h"
 
+#include "barcode/CodeRules.h"
 #include "job/LabelLayout.h"
 #include "job/NumberText.h"
 
@@ -18,11 +19,37 @@ int labelNumberValue(const LabelJob &job, int sheetNo, int S, int firstPos)
     return job.initialValue + ordinal / qMax(job.repeatCount, 1);
 }
 
-void DrawLabelContent(PageCanvas &canvas, const LabelJob &job, const LabelPositions &pos,
+namespace {
+
+constexpr ColourValue CodeLight = 0xFFFFFF;
+constexpr ColourValue CodeDark = 0x000000;
+
+// The label's code in its square: a white quiet zone and black modules, whatever the
+// label's colours, because scanners need dark modules on a light ground.
+bool drawLabelCode(PageCanvas &canvas, const CodePlace &place, const QString &prefix,
+                   const QString &number, int x, int y, int labelHeight)
+{
+    const int dpiX = canvas.resolutionX();
+    const int dpiY = canvas.resolutionY();
+    const PlacedCode code =
+        placeCode(encodeDataMatrix(codeData(prefix, number)), dotsFor(x + place.left, dpiX),
+                  dotsFor(x + place.left + place.side, dpiX), dotsFor(y, dpiY),
+                  dotsFor(y + labelHeight, dpiY), dpiX, dpiY);
+    if (!code.error.isEmpty())
+        return false;
+    canvas.fillRectangle(code.quiet.x1, code.quiet.y1, code.quiet.x2, code.quiet.y2, CodeLight);
+    for (const DotRect &r : code.dark)
+        canvas.fillRectangle(r.x1, r.y1, r.x2, r.y2, CodeDark);
+    return true;
+}
+
+} // namespace
+
+bool DrawLabelContent(PageCanvas &canvas, const LabelJob &job, const LabelPositions &pos,
                       int sheetNo, int S, int firstPos)
 {
     if (S < 1 || S > LabelsPerSheet(job.sheetType))
-        return;
+        return true;
     LabelTexts texts;
     texts.entryText = job.entryText;
     texts.memo = printedProofText(job);
@@ -36,7 +63,11 @@ void DrawLabelContent(PageCanvas &canvas, const LabelJob &job, const LabelPositi
     const int dpiY = canvas.resolutionY();
     const int x = pos.labelX[S];
     const int y = pos.labelY[S];
-    for (const LabelStep &step : labelSteps(job.sheetType, texts)) {
+    const CodeLayout *codeRow =
+        job.code && isNumberedType(job.sheetType) ? codeLayout(job.sheetType) : nullptr;
+    const QVector<LabelStep> steps =
+        codeRow ? labelSteps(codeRow->texts, texts) : labelSteps(job.sheetType, texts);
+    for (const LabelStep &step : steps) {
         if (step.points > 0)
             canvas.setFontSize(step.points);
         if (step.clearBrush)
@@ -52,6 +83,8 @@ void DrawLabelContent(PageCanvas &canvas, const LabelJob &job, const LabelPositi
         else
             canvas.textOut(dotsFor(x + step.x, dpiX), top, step.text);
     }
+    return !codeRow || drawLabelCode(canvas, codeRow->code, job.codePrefix, texts.number, x, y,
+                                     LabelHeight(job.sheetType));
 }
 
 } // namespace corvial

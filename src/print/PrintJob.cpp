@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "PrintJob.h"
 
+#include "barcode/CodeRules.h"
 #include "job/LabelLayout.h"
 
 #include <QCoreApplication>
@@ -97,7 +98,8 @@ bool PrintSheet(PageCanvas &canvas, const LabelJob &job, int sheetNo, int firstP
         canvas.setPen(BoxPenDots, back);
         if (!job.frame)
             canvas.setSolidBrush(back);
-        DrawLabelContent(canvas, job, pos, sheetNo, s, first);
+        if (!DrawLabelContent(canvas, job, pos, sheetNo, s, first))
+            return false;
     }
 
     return isLastSheet ? canvas.endDocument() : canvas.newPage();
@@ -111,6 +113,17 @@ bool printJob(PageCanvas &canvas, const LabelJob &job, QString *error)
             *error = QStringLiteral("印刷できませんでした。シートタイプ %1 はありません。")
                          .arg(job.sheetType);
         return false;
+    }
+    if (job.code) {
+        QString problem = prefixProblem(job.codePrefix, job.sheetType);
+        if (problem.isEmpty())
+            problem =
+                codeResolutionProblem(job.sheetType, canvas.resolutionX(), canvas.resolutionY());
+        if (!problem.isEmpty()) {
+            if (error)
+                *error = QStringLiteral("印刷できませんでした。") + problem;
+            return false;
+        }
     }
     const QVector<SheetRun> runs = splitJob(jobLabelCount(job), job.startPos, perSheet);
     for (const SheetRun &run : runs) {

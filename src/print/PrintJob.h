@@ -36,12 +36,15 @@ bool PrintSheet(PageCanvas &canvas, const LabelJob &job, int sheetNo, int firstP
                 bool isLastSheet);
 // Draws the texts and the number of the label at position S (1..P; anything else draws
 // nothing) of sheet sheetNo whose first printed position is firstPos, using the page state
-// PrintSheet set up for the label.
-void DrawLabelContent(PageCanvas &canvas, const LabelJob &job, const LabelPositions &pos,
+// PrintSheet set up for the label; with job.code on a type that has a code row, the label is
+// laid out by that row and gets its code. False when the code cannot be drawn (printJob
+// refuses such a job before it prints anything).
+bool DrawLabelContent(PageCanvas &canvas, const LabelJob &job, const LabelPositions &pos,
                       int sheetNo, int S, int firstPos);
 // Prints the whole job as one document, one page per sheet. A job of no labels prints
-// nothing and succeeds. False with *error set (if error is given) when the canvas fails or
-// the sheet type is unknown.
+// nothing and succeeds. False with *error set (if error is given) when the canvas fails, the
+// sheet type is unknown, or the job asks for codes that its type, prefix or the canvas's
+// resolution cannot print (refused before anything is drawn).
 bool printJob(PageCanvas &canvas, const LabelJob &job, QString *error);
 
 // Sample number printed on label S of sheet sheetNo (number rule, before formatting).

@@ -136,6 +136,13 @@ void PrinterCanvas::rectangle(int x1, int y1, int x2, int y2)
     mPainter.drawRect(boxOf(x1, y1, x2, y2));
 }
 
+void PrinterCanvas::fillRectangle(int x1, int y1, int x2, int y2, ColourValue colour)
+{
+    if (!mPainter.isActive())
+        return;
+    mPainter.fillRect(QRect(x1, y1, x2 - x1, y2 - y1), toQColor(colour));
+}
+
 void PrinterCanvas::line(int x1, int y1, int x2, int y2)
 {
     if (!mPainter.isActive())

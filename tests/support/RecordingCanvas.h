@@ -27,6 +27,7 @@ struct CanvasCall
         SetFontColour,
         TextOut,
         Line,
+        FillRectangle,
     };
 
     Kind kind = BeginDocument;
@@ -37,7 +38,7 @@ struct CanvasCall
     int y2 = 0;
     // Pen width of SetPen, points of SetFontSize.
     int value = 0;
-    // Colour argument of SetPen, SetSolidBrush, SetFontColour.
+    // Colour argument of SetPen, SetSolidBrush, SetFontColour, FillRectangle.
     ColourValue colour = 0;
     QString text;   // TextOut
     QFont font;     // SetFont
@@ -159,6 +160,11 @@ public:
     }
 
     void line(int x1, int y1, int x2, int y2) override { shape(CanvasCall::Line, x1, y1, x2, y2); }
+    void fillRectangle(int x1, int y1, int x2, int y2, ColourValue colour) override
+    {
+        shape(CanvasCall::FillRectangle, x1, y1, x2, y2);
+        calls.last().colour = colour;
+    }
 
     void setFont(const QFont &face) override { record(CanvasCall::SetFont).font = face; }
 

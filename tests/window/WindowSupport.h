@@ -9,9 +9,9 @@
 
 #include <QFile>
 #include <QFont>
-#include <QPushButton>
 #include <QListWidget>
 #include <QPrinter>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -160,6 +160,10 @@ public:
     void ellipse(int a, int b, int c, int d) override { mTarget.ellipse(a, b, c, d); }
     void rectangle(int a, int b, int c, int d) override { mTarget.rectangle(a, b, c, d); }
     void line(int a, int b, int c, int d) override { mTarget.line(a, b, c, d); }
+    void fillRectangle(int a, int b, int c, int d, ColourValue colour) override
+    {
+        mTarget.fillRectangle(a, b, c, d, colour);
+    }
     void setFont(const QFont &f) override { mTarget.setFont(f); }
     void setFontSize(int p) override { mTarget.setFontSize(p); }
     void setFontColour(ColourValue c) override { mTarget.setFontColour(c); }
