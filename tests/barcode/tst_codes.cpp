@@ -1,0 +1,487 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "barcode/CodeRules.h"
+#include "job/Fonts.h"
+#include "job/LabelLayout.h"
+#include "print/LabelGeometry.h"
+#include "print/PrintJob.h"
+#include "print/PrinterCanvas.h"
+#include "support/PdfProbe.h"
+#include "support/RecordingCanvas.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QImage>
+#include <QImageReader>
+#include <QPageLayout>
+#include <QPrinter>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace corvial;
+
+namespace {
+
+constexpr int RedIndex = 5; // ListBox19 "Red"
+constexpr int UnitsPerInch = 250;
+
+// A prefix whose every character costs a whole data codeword, whatever encodation the
+// encoder picks: lower case and punctuation alternate, so no mode packs them tighter.
+QString costlyPrefix(int chars)
+{
+    QString s;
+    for (int i = 0; i < chars; ++i)
+        s.append(i % 2 ? QLatin1Char('!') : QLatin1Char('a'));
+    return s;
+}
+
+LabelJob codeJob(int type, int samples)
+{
+    LabelJob job;
+    job.sheetType = type;
+    job.sampleCount = samples;
+    job.memo3 = QStringLiteral("Tube\nAB-12");
+    job.entryText = QStringLiteral("AB");
+    job.labelFont = QFont(uiFaceName());
+    job.labelFont.setBold(true);
+    job.code = true;
+    return job;
+}
+
+// What the reader sees: the number as the label prints it, with the prefix before it.
+QString expectedId(const QString &prefix, int value, int style)
+{
+    const QString digits = QString::number(value);
+    QString shown = style == 0 ? digits.rightJustified(4, QLatin1Char('0')) : digits;
+    if (shown.size() == 5)
+        shown = shown.mid(1);
+    return prefix + shown;
+}
+
+// Every code of a printed PDF read back: each page rasterised at the printer's resolution,
+// each label's code square cut out (in the order the labels were printed) and all of them
+// decoded by one dmtxread run, one line per symbol found.
+QStringList decodeJob(const QString &pdf, const QPrinter &printer, const LabelJob &job, int dpi,
+                      QString *problem)
+{
+    const int perSheet = LabelsPerSheet(job.sheetType);
+    const CodeLayout *row = codeLayout(job.sheetType);
+    const LabelPositions pos =
+        ComputeLabelPositions(FamilyOfType(job.sheetType), job.offsetX, job.offsetY);
+    const QPoint origin = printer.pageLayout().paintRectPixels(dpi).topLeft();
+    const int margin = moduleDots(dpi);
+    const int h = LabelHeight(job.sheetType);
+    QStringList crops;
+    const QVector<SheetRun> runs = splitJob(jobLabelCount(job), job.startPos, perSheet);
+    for (const SheetRun &run : runs) {
+        const QString prefix = pdf + QStringLiteral("-p") + QString::number(run.sheetNo);
+        const QString n = QString::number(run.sheetNo);
+        bool ok = false;
+        *problem = runTool(QStringLiteral("pdftoppm"),
+                           {QStringLiteral("-r"), QString::number(dpi), QStringLiteral("-f"), n,
+                            QStringLiteral("-l"), n, QStringLiteral("-gray"),
+                            QStringLiteral("-png"), QStringLiteral("-singlefile"), pdf, prefix},
+                           &ok);
+        if (!ok)
+            return {};
+        const QImage page(prefix + QStringLiteral(".png"));
+        for (int s = run.firstPos; s <= run.lastPos; ++s) {
+            const int x = pos.labelX[s] + row->code.left;
+            const int mid = pos.labelY[s] + h / 2;
+            const QRect square(
+                QPoint(dotsFor(x, dpi) - margin, dotsFor(mid - row->code.side / 2, dpi) - margin),
+                QPoint(dotsFor(x + row->code.side, dpi) + margin,
+                       dotsFor(mid + row->code.side / 2, dpi) + margin));
+            const QString file =
+                QStringLiteral("%1-%2.png").arg(prefix).arg(s, 3, 10, QLatin1Char('0'));
+            if (!page.copy(square.translated(origin)).save(file)) {
+                *problem = QStringLiteral("cannot write ") + file;
+                return {};
+            }
+            crops << file;
+        }
+    }
+    bool ok = false;
+    // One symbol per picture, square symbols only: the reader stops looking once it has it.
+    const QString out = runTool(
+        QStringLiteral("dmtxread"),
+        QStringList{QStringLiteral("-n"), QStringLiteral("-N1"), QStringLiteral("-ss")} + crops,
+        &ok);
+    if (!ok)
+        *problem = out;
+    return out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+// Every call of a recording as one line, so that two recordings compare as text.
+QString callsText(const RecordingCanvas &canvas)
+{
+    QStringList lines;
+    for (const CanvasCall &c : canvas.calls)
+        lines << QStringLiteral(
+                     "%1 %2,%3,%4,%5 v%6 c%7 '%8' f%9 p%10 pen%11/%12 b%13/%14 fs%15 fc%16")
+                     .arg(c.kind)
+                     .arg(c.x1)
+                     .arg(c.y1)
+                     .arg(c.x2)
+                     .arg(c.y2)
+                     .arg(c.value)
+                     .arg(c.colour)
+                     .arg(c.text, c.font.family())
+                     .arg(c.page)
+                     .arg(c.penWidth)
+                     .arg(c.penColour)
+                     .arg(c.brushSolid)
+                     .arg(c.brushColour)
+                     .arg(c.fontSize)
+                     .arg(c.fontColour);
+    return lines.join(QLatin1Char('\n'));
+}
+
+} // namespace
+
+class TestCodes : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        installJapaneseFontSubstitutions();
+        // A grey A4 page at 600 dpi is about 35 million pixels.
+        QImageReader::setAllocationLimit(512);
+    }
+
+    void moduleSize_data();
+    void moduleSize();
+    void prefixTyping_data();
+    void prefixTyping();
+    void longestPrefixFitsTheSquare();
+    void textsStayBesideTheCode();
+    void placement();
+    void refusedJobs_data();
+    void refusedJobs();
+    void codesReadBack_data();
+    void codesReadBack();
+    void labelsWithoutCodeUnchanged();
+};
+
+void TestCodes::moduleSize_data()
+{
+    QTest::addColumn<int>("dpi");
+    QTest::addColumn<int>("dots"); // 0: only the rule's bounds are checked
+    QTest::newRow("600 dpi") << 600 << 8;
+    QTest::newRow("300 dpi") << 300 << 4;
+    for (const int dpi : {72, 96, 150, 200, 203, 220, 240, 360, 406, 720, 1200, 2400})
+        QTest::newRow(qPrintable(QStringLiteral("%1 dpi").arg(dpi))) << dpi << 0;
+}
+
+void TestCodes::moduleSize()
+{
+    QFETCH(int, dpi);
+    QFETCH(int, dots);
+    const int m = moduleDots(dpi);
+    if (dots > 0)
+        QCOMPARE(m, dots);
+    QVERIFY(m >= 2);
+    QVERIFY2(qint64(m) * 25400 >= qint64(250) * dpi, "module under 0.25 mm");
+    // Never above 1/75 inch unless the floors of 2 dots and 0.25 mm force it.
+    if (qint64(m) * 75 > dpi)
+        QVERIFY(m == 2 || qint64(m - 1) * 25400 < qint64(250) * dpi);
+    // And no smaller than it need be: one dot more would still stay within 1/75 inch only
+    // when the rule took too few.
+    QVERIFY(qint64(m + 1) * 75 > dpi);
+}
+
+void TestCodes::prefixTyping_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("kept");
+    QTest::newRow("ascii") << QStringLiteral("LAB-") << QStringLiteral("LAB-");
+    QTest::newRow("punctuation") << QStringLiteral("a!~#") << QStringLiteral("a!~#");
+    QTest::newRow("japanese") << QStringLiteral("ラボA-") << QStringLiteral("A-");
+    QTest::newRow("full-width letter") << QStringLiteral("ＬＡＢ1") << QStringLiteral("1");
+    QTest::newRow("space and tab") << QStringLiteral("A B\tC") << QStringLiteral("ABC");
+    QTest::newRow("latin-1") << QStringLiteral("Ä1é") << QStringLiteral("1");
+}
+
+void TestCodes::prefixTyping()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, kept);
+    QCOMPARE(prefixCharactersOnly(typed), kept);
+    // A prefix that still holds a refused character is refused as a whole.
+    if (typed != kept)
+        QVERIFY(!prefixProblem(typed, 5).isEmpty());
+}
+
+void TestCodes::longestPrefixFitsTheSquare()
+{
+    // The types whose labels have room for a code; the round labels do not.
+    for (const int type : {2, 5, 6, 8, 9})
+        QVERIFY2(hasCodeRoom(type), qPrintable(QString::number(type)));
+    const QString widest(widestNumberChars(), QLatin1Char('8'));
+    QCOMPARE(widestNumberChars(), 4);
+    for (int type = 1; type <= SheetTypeCount; ++type) {
+        const CodeLayout *row = codeLayout(type);
+        const int longest = longestPrefix(type);
+        QCOMPARE(hasCodeRoom(type), row != nullptr && isNumberedType(type));
+        if (!row) {
+            QCOMPARE(longest, -1);
+            QVERIFY(!prefixProblem(QString(), type).isEmpty());
+            continue;
+        }
+        // Symbol and quiet zone at 1/75 inch a module, within the square and the label.
+        const int room = qMin(row->code.side, LabelHeight(type)) * 75 / UnitsPerInch;
+        const DataMatrixSymbol fits = encodeDataMatrix(codeData(costlyPrefix(longest), widest));
+        QVERIFY2(fits.isValid(), qPrintable(fits.error));
+        QVERIFY2(fits.modules + 2 * QuietZoneModules <= room,
+                 qPrintable(QStringLiteral("type %1: %2 modules").arg(type).arg(fits.modules)));
+        QVERIFY(prefixProblem(costlyPrefix(longest), type).isEmpty());
+        QVERIFY(longest <= PrefixMaxChars);
+        const QString tooLong = costlyPrefix(longest + 1);
+        const QString refusal = prefixProblem(tooLong, type);
+        QVERIFY(refusal.contains(QString::number(longest)));
+        QVERIFY(refusal.contains(tooLong));
+        if (longest < PrefixMaxChars) {
+            const DataMatrixSymbol over = encodeDataMatrix(codeData(tooLong, widest));
+            QVERIFY(over.modules + 2 * QuietZoneModules > room);
+        }
+    }
+}
+
+void TestCodes::textsStayBesideTheCode()
+{
+    for (int type = 1; type <= SheetTypeCount; ++type) {
+        const CodeLayout *row = codeLayout(type);
+        if (!row)
+            continue;
+        QCOMPARE(row->texts.sheetType, type);
+        QVERIFY(row->code.left > 0);
+        QVERIFY(row->code.left + row->code.side < LabelWidth(type));
+        QVERIFY(row->code.side <= LabelHeight(type));
+        const int right = row->code.left + row->code.side;
+        // Every text of every line count and length, in both number styles, starts right
+        // of the square; sizes never grow against the label without a code.
+        for (const QString &memo :
+             {QStringLiteral("A"), QStringLiteral("ABCDEFGHIJKLMNO"), QStringLiteral("AB\nCD"),
+              QStringLiteral("ABCDE\nF\nGHIJKLMN")}) {
+            for (const int style : {0, 1}) {
+                LabelTexts texts;
+                texts.memo = memo;
+                texts.number = QStringLiteral("0007");
+                texts.numberStyle = style;
+                const QVector<LabelStep> with = labelSteps(row->texts, texts);
+                const QVector<LabelStep> without = labelSteps(type, texts);
+                QCOMPARE(with.size(), without.size());
+                for (int i = 0; i < with.size(); ++i) {
+                    QVERIFY(with[i].points <= without[i].points);
+                    if (with[i].text.isEmpty())
+                        continue;
+                    const bool number = with[i].text == texts.number;
+                    // A plain number is centred; a half of four digits at 10 points is far
+                    // less than its distance from the square.
+                    const int left = with[i].centred ? with[i].x - 40 : with[i].x;
+                    QVERIFY2(left >= right, qPrintable(QStringLiteral("type %1 '%2' at %3")
+                                                           .arg(type)
+                                                           .arg(with[i].text)
+                                                           .arg(left)));
+                    if (number)
+                        QCOMPARE(with[i].x, without[i].x);
+                }
+            }
+        }
+    }
+}
+
+void TestCodes::placement()
+{
+    const DataMatrixSymbol symbol = encodeDataMatrix("LAB-0007");
+    QVERIFY2(symbol.isValid(), qPrintable(symbol.error));
+    // 600 x 300 dpi: modules of 8 x 4 dots, the quiet zone one module on every side.
+    const PlacedCode placed = placeCode(symbol, 1000, 1200, 500, 700, 600, 300);
+    QVERIFY2(placed.error.isEmpty(), qPrintable(placed.error));
+    const int span = symbol.modules + 2;
+    QCOMPARE(placed.quiet, (DotRect{1000, 500 + (200 - span * 4) / 2, 1000 + span * 8,
+                                    500 + (200 - span * 4) / 2 + span * 4}));
+    QVERIFY(!placed.dark.isEmpty());
+    qint64 darkArea = 0;
+    for (const DotRect &r : placed.dark) {
+        QVERIFY(r.x1 >= placed.quiet.x1 + 8 && r.x2 <= placed.quiet.x2 - 8);
+        QVERIFY(r.y1 >= placed.quiet.y1 + 4 && r.y2 <= placed.quiet.y2 - 4);
+        QCOMPARE((r.x2 - r.x1) % 8, 0);
+        QCOMPARE((r.y2 - r.y1) % 4, 0);
+        darkArea += qint64(r.x2 - r.x1) * (r.y2 - r.y1);
+    }
+    // ECC 200's finder: the left column and the bottom row are dark all along.
+    qint64 finder = 0;
+    for (const ModuleRect &m : symbol.dark) {
+        if (m.x == 0)
+            finder += m.height;
+    }
+    QCOMPARE(finder, qint64(symbol.modules));
+    QVERIFY(darkArea < qint64(symbol.modules) * symbol.modules * 32);
+
+    // One dot too narrow, or one dot too low: refused with a reason, nothing placed.
+    const PlacedCode narrow = placeCode(symbol, 0, span * 8 - 1, 0, 1000, 600, 600);
+    QVERIFY(!narrow.error.isEmpty());
+    QVERIFY(narrow.dark.isEmpty());
+    QVERIFY(!placeCode(symbol, 0, 1000, 0, span * 8 - 1, 600, 600).error.isEmpty());
+    QVERIFY(!encodeDataMatrix("ラボ").isValid());
+    QVERIFY(!encodeDataMatrix(QByteArray()).isValid());
+}
+
+void TestCodes::refusedJobs_data()
+{
+    QTest::addColumn<int>("type");
+    QTest::addColumn<QString>("prefix");
+    QTest::addColumn<int>("dpi");
+    QTest::addColumn<QString>("names"); // a word the refusal must contain
+    QTest::newRow("memo type") << 3 << QString() << 600 << QStringLiteral("シートタイプ 3");
+    QTest::newRow("round labels") << 1 << QString() << 600 << QStringLiteral("シートタイプ 1");
+    QTest::newRow("japanese prefix")
+        << 5 << QStringLiteral("ラボ") << 600 << QStringLiteral("ラボ");
+    QTest::newRow("prefix too long")
+        << 6 << costlyPrefix(longestPrefix(6) + 1) << 600 << QString::number(longestPrefix(6));
+    QTest::newRow("coarse printer") << 5 << QString() << 96 << QStringLiteral("96");
+}
+
+void TestCodes::refusedJobs()
+{
+    QFETCH(int, type);
+    QFETCH(QString, prefix);
+    QFETCH(int, dpi);
+    QFETCH(QString, names);
+    LabelJob job = codeJob(type, 3);
+    job.codePrefix = prefix;
+    RecordingCanvas canvas(dpi, dpi);
+    QString error;
+    QVERIFY(!printJob(canvas, job, &error));
+    QVERIFY2(error.contains(names), qPrintable(error));
+    QVERIFY(canvas.calls.isEmpty());
+}
+
+void TestCodes::codesReadBack_data()
+{
+    QTest::addColumn<int>("type");
+    QTest::addColumn<int>("dpi");
+    QTest::addColumn<int>("startPos");
+    QTest::addColumn<int>("samples");
+    QTest::addColumn<int>("repeat");
+    QTest::addColumn<int>("first");
+    QTest::addColumn<int>("style");
+    QTest::addColumn<int>("offsetX");
+    QTest::addColumn<int>("offsetY");
+    QTest::addColumn<QString>("prefix");
+    QTest::addColumn<int>("back");
+    // Each numbered type at both resolutions; starts in the middle of a sheet with a sheet
+    // break, numbers passing 9999, plain numbers, repeats and moved grids spread over them.
+    QTest::newRow("2 at 600, past 9999, break")
+        << 2 << 600 << 55 << 9 << 1 << 9995 << 0 << 10 << 10 << QStringLiteral("LAB-") << 0;
+    QTest::newRow("2 at 300, plain, offsets")
+        << 2 << 300 << 1 << 8 << 1 << 7 << 1 << 0 << 20 << QStringLiteral("LAB-") << 0;
+    QTest::newRow("5 at 600, repeat, break")
+        << 5 << 600 << 90 << 5 << 2 << 120 << 0 << 14 << 6 << QStringLiteral("CRYO-95") << 0;
+    QTest::newRow("5 at 300, plain past 9999")
+        << 5 << 300 << 40 << 8 << 1 << 9996 << 1 << 10 << 10 << QString() << 0;
+    QTest::newRow("6 at 600, red labels")
+        << 6 << 600 << 23 << 6 << 1 << 1 << 0 << 3 << 17 << QStringLiteral("S6-") << RedIndex;
+    QTest::newRow("6 at 300, break")
+        << 6 << 300 << 93 << 5 << 1 << 500 << 1 << 10 << 10 << QStringLiteral("a!~") << 0;
+    QTest::newRow("8 at 600, longest prefix")
+        << 8 << 600 << 70 << 6 << 1 << 9998 << 0 << 20 << 0 << QStringLiteral("ABCDEFGH") << 0;
+    QTest::newRow("8 at 300, plain")
+        << 8 << 300 << 5 << 6 << 1 << 42 << 1 << 12 << 10 << QStringLiteral("T8_") << 0;
+    QTest::newRow("9 at 600, repeat 3")
+        << 9 << 600 << 31 << 3 << 3 << 77 << 1 << 10 << 10 << QStringLiteral("x9.") << 0;
+    QTest::newRow("9 at 300, break, offsets")
+        << 9 << 300 << 69 << 6 << 1 << 9999 << 0 << 5 << 15 << QStringLiteral("LAB-") << 0;
+}
+
+void TestCodes::codesReadBack()
+{
+    QFETCH(int, type);
+    QFETCH(int, dpi);
+    QFETCH(int, startPos);
+    QFETCH(int, samples);
+    QFETCH(int, repeat);
+    QFETCH(int, first);
+    QFETCH(int, style);
+    QFETCH(int, offsetX);
+    QFETCH(int, offsetY);
+    QFETCH(QString, prefix);
+    QFETCH(int, back);
+
+    LabelJob job = codeJob(type, samples);
+    job.startPos = startPos;
+    job.repeatCount = repeat;
+    job.initialValue = first;
+    job.numberStyle = style;
+    job.offsetX = offsetX;
+    job.offsetY = offsetY;
+    job.codePrefix = prefix;
+    job.backColourIndex = back;
+    job.printAlign = 3;
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString pdf = dir.filePath(QStringLiteral("codes.pdf"));
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(pdf);
+    printer.setResolution(dpi);
+    printer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
+                                      QMarginsF(24, 12, 12, 12), QPageLayout::Point));
+    {
+        PrinterCanvas canvas(&printer);
+        QString error;
+        QVERIFY2(printJob(canvas, job, &error), qPrintable(error));
+    }
+
+    QStringList expected;
+    for (int k = 0; k < samples * repeat; ++k)
+        expected << expectedId(prefix, first + k / repeat, style);
+    QString problem;
+    const QStringList decoded = decodeJob(pdf, printer, job, dpi, &problem);
+    QVERIFY2(problem.isEmpty(), qPrintable(problem));
+    QCOMPARE(decoded, expected);
+}
+
+void TestCodes::labelsWithoutCodeUnchanged()
+{
+    // Every page operation of jobs with the code off (and a prefix typed) hashed per sheet
+    // type; the hashes are those of the same jobs printed before labels could carry codes.
+    const QByteArray before[SheetTypeCount] = {
+        "97b99e2b4b3a7bbb260cf35984c46cf532c97104", "9c17d1597f622a01d4f6e99c7ff5374bbccde0ac",
+        "d4b9ea4df9d476d533984023662d8d157f2a9bfb", "2239b40e156f8baca0dd3f8179fddf0d2a92ad53",
+        "226da5c602283d8c6b4238aef0ce4131ecca0a3b", "a769d6c57467eb0a3421aefe29460e06d48c145e",
+        "e1f3da7c312edc3dd0f181cd5025e6885e3b4940", "acf5e3169d94d6ed2feaab76013965e31c9fcc07",
+        "9802bb8f80e66a1577a7440129d2dce5757d4e8e", "e8eefcf277c41d43e0f839548ddb252464b36687",
+    };
+    for (int type = 1; type <= SheetTypeCount; ++type) {
+        RecordingCanvas canvas(600, 300);
+        QString text;
+        for (const int style : {0, 1}) {
+            LabelJob job = codeJob(type, 3);
+            job.code = false;
+            job.codePrefix = QStringLiteral("LAB-");
+            job.memo3 = QStringLiteral("AB\nCDEFG\nH");
+            job.memo7 = QStringLiteral("WXYZ\nV");
+            job.entryText = QStringLiteral("ABCDE");
+            job.repeatCount = 2;
+            job.initialValue = 9998;
+            job.numberStyle = style;
+            job.printAlign = 2 + style;
+            job.startPos = LabelsPerSheet(type) - 2;
+            job.offsetX = 13;
+            job.offsetY = 7;
+            job.frame = style == 1;
+            QVERIFY(printJob(canvas, job, nullptr));
+        }
+        QVERIFY(canvas.callsOf(CanvasCall::FillRectangle).isEmpty());
+        const QByteArray hash =
+            QCryptographicHash::hash(callsText(canvas).toUtf8(), QCryptographicHash::Sha1).toHex();
+        QCOMPARE(hash, before[type - 1]);
+    }
+}
+
+QTEST_MAIN(TestCodes)
+#include "tst_codes.moc"
