@@ -89,6 +89,10 @@ DataMatrixSymbol encodeDataMatrix(const QByteArray &data)
     DataMatrixSymbol out;
     out.modules = symbol->width;
     const double unit = double(symbol->vector->width) / symbol->width;
+    int count = 0;
+    for (const zint_vector_rect *r = symbol->vector->rectangles; r; r = r->next)
+        ++count;
+    out.dark.reserve(count);
     for (const zint_vector_rect *r = symbol->vector->rectangles; r; r = r->next) {
         ModuleRect m;
         m.x = int(std::lround(r->x / unit));

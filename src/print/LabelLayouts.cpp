@@ -31,15 +31,28 @@ bool drawLabelCode(PageCanvas &canvas, const CodePlace &place, const QString &pr
 {
     const int dpiX = canvas.resolutionX();
     const int dpiY = canvas.resolutionY();
-    const PlacedCode code =
-        placeCode(encodeDataMatrix(codeData(prefix, number)), dotsFor(x + place.left, dpiX),
-                  dotsFor(x + place.left + place.side, dpiX), dotsFor(y, dpiY),
-                  dotsFor(y + labelHeight, dpiY), dpiX, dpiY);
+    // A sample's labels follow each other (repeat count), so the last symbol is kept.
+    thread_local QByteArray lastData;
+    thread_local DataMatrixSymbol lastSymbol;
+    const QByteArray data = codeData(prefix, number);
+    if (data != lastData || !lastSymbol.isValid()) {
+        lastSymbol = encodeDataMatrix(data);
+        lastData = data;
+    }
+    const PlacedCode code = placeCode(lastSymbol, dotsFor(x + place.left, dpiX),
+                                      dotsFor(x + place.left + place.side, dpiX), dotsFor(y, dpiY),
+                                      dotsFor(y + labelHeight, dpiY), dpiX, dpiY);
     if (!code.error.isEmpty())
         return false;
-    canvas.fillRectangle(code.quiet.x1, code.quiet.y1, code.quiet.x2, code.quiet.y2, CodeLight);
+    const auto rectOf = [](const DotRect &r) {
+        return QRect(r.x1, r.y1, r.x2 - r.x1, r.y2 - r.y1);
+    };
+    canvas.fillRectangles({rectOf(code.quiet)}, CodeLight);
+    QVector<QRect> dark;
+    dark.reserve(code.dark.size());
     for (const DotRect &r : code.dark)
-        canvas.fillRectangle(r.x1, r.y1, r.x2, r.y2, CodeDark);
+        dark.append(rectOf(r));
+    canvas.fillRectangles(dark, CodeDark);
     return true;
 }
 

@@ -4,7 +4,9 @@
 #include "job/Colours.h"
 
 #include <QFont>
+#include <QRect>
 #include <QString>
+#include <QVector>
 
 namespace corvial {
 
@@ -34,10 +36,10 @@ public:
     virtual void ellipse(int x1, int y1, int x2, int y2) = 0;
     // Rectangle (x1, y1)-(x2, y2), filled with the brush, outlined by the pen.
     virtual void rectangle(int x1, int y1, int x2, int y2) = 0;
-    // Rectangle (x1, y1)-(x2, y2), right and bottom edges excluded, filled in the colour with
-    // no outline; pen and brush stay as they were. 2-D codes are drawn with it, so their
-    // modules come out exactly on whole dots.
-    virtual void fillRectangle(int x1, int y1, int x2, int y2, ColourValue colour) = 0;
+    // Rectangles in dots (QRect's x, y, width, height), filled in the colour with no outline;
+    // pen and brush stay as they were. 2-D codes are drawn with it: their modules come out
+    // on whole dots, and a whole symbol goes to the page in one operation.
+    virtual void fillRectangles(const QVector<QRect> &rects, ColourValue colour) = 0;
     // Straight line from (x1, y1) to (x2, y2) dots in the pen's width and colour.
     virtual void line(int x1, int y1, int x2, int y2) = 0;
     // Face, style and character set of the given font; its size is set with setFontSize.

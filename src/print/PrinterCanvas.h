@@ -37,7 +37,7 @@ public:
     void clearBrush() override;
     void ellipse(int x1, int y1, int x2, int y2) override;
     void rectangle(int x1, int y1, int x2, int y2) override;
-    void fillRectangle(int x1, int y1, int x2, int y2, ColourValue colour) override;
+    void fillRectangles(const QVector<QRect> &rects, ColourValue colour) override;
     void line(int x1, int y1, int x2, int y2) override;
     void setFont(const QFont &face) override;
     void setFontSize(int points) override;

@@ -160,10 +160,13 @@ public:
     }
 
     void line(int x1, int y1, int x2, int y2) override { shape(CanvasCall::Line, x1, y1, x2, y2); }
-    void fillRectangle(int x1, int y1, int x2, int y2, ColourValue colour) override
+    // One FillRectangle call per rectangle, (x1, y1)-(x2, y2) with right and bottom excluded.
+    void fillRectangles(const QVector<QRect> &rects, ColourValue colour) override
     {
-        shape(CanvasCall::FillRectangle, x1, y1, x2, y2);
-        calls.last().colour = colour;
+        for (const QRect &r : rects) {
+            shape(CanvasCall::FillRectangle, r.x(), r.y(), r.x() + r.width(), r.y() + r.height());
+            calls.last().colour = colour;
+        }
     }
 
     void setFont(const QFont &face) override { record(CanvasCall::SetFont).font = face; }

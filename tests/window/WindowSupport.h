@@ -160,9 +160,9 @@ public:
     void ellipse(int a, int b, int c, int d) override { mTarget.ellipse(a, b, c, d); }
     void rectangle(int a, int b, int c, int d) override { mTarget.rectangle(a, b, c, d); }
     void line(int a, int b, int c, int d) override { mTarget.line(a, b, c, d); }
-    void fillRectangle(int a, int b, int c, int d, ColourValue colour) override
+    void fillRectangles(const QVector<QRect> &r, ColourValue c) override
     {
-        mTarget.fillRectangle(a, b, c, d, colour);
+        mTarget.fillRectangles(r, c);
     }
     void setFont(const QFont &f) override { mTarget.setFont(f); }
     void setFontSize(int p) override { mTarget.setFontSize(p); }
