@@ -9,9 +9,9 @@
 
 #include <QFile>
 #include <QFont>
+#include <QPushButton>
 #include <QListWidget>
 #include <QPrinter>
-#include <QPushButton>
 #include <QRadioButton>
 #include <QStringList>
 #include <QTemporaryDir>
