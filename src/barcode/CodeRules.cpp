@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "barcode/CodeRules.h"
 
+#include "job/JobRules.h"
 #include "job/LabelLayout.h"
 #include "job/NumberText.h"
 #include "job/SheetTypes.h"
@@ -50,11 +51,14 @@ QString prefixCharactersOnly(const QString &typed)
 
 int widestNumberChars()
 {
-    // Five digits is the most a job can reach (the first number stays below 10000 and a job
-    // has at most MaxJobLabels labels); the printed text of such a number is the widest.
+    // The highest number a job reaches: its first number and one more sample per label.
+    const int highest = MaxFirstNumber + MaxJobLabels - 1;
     int widest = 0;
-    for (const int style : {0, 1})
-        widest = qMax(widest, int(labelNumberText(99999, style).size()));
+    for (const NumberStyle style : {NumberStyle::Padded, NumberStyle::Plain}) {
+        for (int value = 0; value <= highest; value = value * 10 + 9)
+            widest = qMax(widest, int(labelNumberText(value, style).size()));
+        widest = qMax(widest, int(labelNumberText(highest, style).size()));
+    }
     return widest;
 }
 

@@ -12,7 +12,7 @@ int jobLabelCount(const LabelJob &job)
 
 const QString &printedProofText(const LabelJob &job)
 {
-    return proofKindOf(job.sheetType) == ProofKind::Memo ? job.memo7 : job.memo3;
+    return proofKindOf(job.sheetType) == ProofKind::Memo ? job.memoText : job.labelText;
 }
 
 QString circleExportText(const QString &circleText)

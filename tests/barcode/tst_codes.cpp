@@ -39,7 +39,7 @@ LabelJob codeJob(int type, int samples)
     LabelJob job;
     job.sheetType = type;
     job.sampleCount = samples;
-    job.memo3 = QStringLiteral("Tube\nAB-12");
+    job.labelText = QStringLiteral("Tube\nAB-12");
     job.entryText = QStringLiteral("AB");
     job.labelFont = QFont(uiFaceName());
     job.labelFont.setBold(true);
@@ -268,7 +268,7 @@ void TestCodes::textsStayBesideTheCode()
                 LabelTexts texts;
                 texts.memo = memo;
                 texts.number = QStringLiteral("0007");
-                texts.numberStyle = style;
+                texts.numberStyle = NumberStyle(style);
                 const QVector<LabelStep> with = labelSteps(row->texts, texts);
                 const QVector<LabelStep> without = labelSteps(type, texts);
                 QCOMPARE(with.size(), without.size());
@@ -414,12 +414,12 @@ void TestCodes::codesReadBack()
     job.startPos = startPos;
     job.repeatCount = repeat;
     job.initialValue = first;
-    job.numberStyle = style;
+    job.numberStyle = NumberStyle(style);
     job.offsetX = offsetX;
     job.offsetY = offsetY;
     job.codePrefix = prefix;
     job.backColourIndex = back;
-    job.printAlign = 3;
+    job.printAlign = PrintAlign::Right;
 
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
@@ -463,13 +463,13 @@ void TestCodes::labelsWithoutCodeUnchanged()
             LabelJob job = codeJob(type, 3);
             job.code = false;
             job.codePrefix = QStringLiteral("LAB-");
-            job.memo3 = QStringLiteral("AB\nCDEFG\nH");
-            job.memo7 = QStringLiteral("WXYZ\nV");
+            job.labelText = QStringLiteral("AB\nCDEFG\nH");
+            job.memoText = QStringLiteral("WXYZ\nV");
             job.entryText = QStringLiteral("ABCDE");
             job.repeatCount = 2;
             job.initialValue = 9998;
-            job.numberStyle = style;
-            job.printAlign = 2 + style;
+            job.numberStyle = NumberStyle(style);
+            job.printAlign = PrintAlign(2 + style);
             job.startPos = LabelsPerSheet(type) - 2;
             job.offsetX = 13;
             job.offsetY = 7;
