@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "BatchOptions.h"
 
+#include "barcode/CodeRules.h"
 #include "export/WorkbookExport.h"
 #include "job/Colours.h"
 #include "job/Fonts.h"
@@ -200,6 +201,17 @@ WordRow colourWords(const QStringList &names)
     return row;
 }
 
+// The sheet types whose labels have room for a code, for the help and the refusals.
+QString codeTypesText()
+{
+    QStringList types;
+    for (int t = 1; t <= SheetTypeCount; ++t) {
+        if (hasCodeRoom(t))
+            types << QString::number(t);
+    }
+    return types.join(QStringLiteral(", "));
+}
+
 struct Options
 {
     QCommandLineOption type = rangeOption(Type);
@@ -245,6 +257,18 @@ struct Options
                              QStringLiteral("Types 6, 7, 9, 10 only: left (default), centre or "
                                             "right."),
                              QStringLiteral("where")};
+    QCommandLineOption code{QStringLiteral("code"),
+                            QStringLiteral("Types %1 only: every label also carries a DataMatrix "
+                                           "of its sample's ID, the --code-prefix and the number "
+                                           "as printed.")
+                                .arg(codeTypesText())};
+    QCommandLineOption codePrefix{QStringLiteral("code-prefix"),
+                                  QStringLiteral("With --code: ASCII characters before the "
+                                                 "number in every code (no blanks; at most as "
+                                                 "many as the sheet type's code holds, %1 at "
+                                                 "most).")
+                                      .arg(PrefixMaxChars),
+                                  QStringLiteral("prefix")};
     QCommandLineOption font{QStringLiteral("font"),
                             QStringLiteral("Font face of the labels (default ＭＳ Ｐゴシック, "
                                            "which maps to an installed Japanese Gothic face); "
@@ -285,10 +309,10 @@ struct Options
 
     QList<QCommandLineOption> all() const
     {
-        return {type,    samples,     first,      repeat,     text,  textFile,
-                marker,  numberStyle, textColour, backColour, frame, align,
-                font,    pdf,         resolution, printer,    xls,   start,
-                offsetX, offsetY,     settings,   exportDate, help,  version};
+        return {type,        samples,    first,      repeat,  text,   textFile, marker,
+                numberStyle, textColour, backColour, frame,   align,  code,     codePrefix,
+                font,        pdf,        resolution, printer, xls,    start,    offsetX,
+                offsetY,     settings,   exportDate, help,    version};
     }
 };
 
@@ -621,6 +645,30 @@ void readLook(const QCommandLineParser &parser, const Options &o, BatchRequest &
     job.labelFont.setBold(true);
 }
 
+// The 2-D codes: only where the label has room, with a prefix that fits, and at a
+// resolution whose modules fit the code's square.
+void readCode(const QCommandLineParser &parser, const Options &o, BatchRequest &r)
+{
+    LabelJob &job = r.job;
+    const int type = job.sheetType;
+    requireFor(parser, o.code, hasCodeRoom(type), type,
+               QStringLiteral("シートタイプ ") + codeTypesText());
+    job.code = parser.isSet(o.code);
+    if (parser.isSet(o.codePrefix) && !job.code)
+        refuse(nameOf(o.codePrefix), QStringLiteral("--code と一緒に使います。"));
+    job.codePrefix = parser.value(o.codePrefix);
+    if (!job.code)
+        return;
+    const QString problem = prefixProblem(job.codePrefix, type);
+    if (!problem.isEmpty())
+        refuse(nameOf(o.codePrefix), problem);
+    if (!r.pdfPath.isEmpty()) {
+        const QString coarse = codeResolutionProblem(type, r.pdfDpi, r.pdfDpi);
+        if (!coarse.isEmpty())
+            refuse(nameOf(o.resolution), coarse);
+    }
+}
+
 QString nonEmptyPath(const QCommandLineParser &parser, const QCommandLineOption &option)
 {
     const QString path = parser.value(option);
@@ -702,6 +750,7 @@ BatchRequest requestOf(const QCommandLineParser &parser, const Options &o)
     readProof(parser, o, text, r.job);
     readLook(parser, o, r);
     readOutputs(parser, o, r);
+    readCode(parser, o, r);
     readPlace(parser, o, r);
     return r;
 }
