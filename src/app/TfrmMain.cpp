@@ -490,6 +490,7 @@ void TfrmMain::buildPrintScreen()
     RadioButton7 = align("RadioButton7", QStringLiteral("中央"), 80);
     RadioButton8 = align("RadioButton8", QStringLiteral("右"), 152);
     RadioButton4->setChecked(true);
+    buildCodeControls();
 }
 
 void TfrmMain::buildPreviews()
@@ -701,6 +702,7 @@ void TfrmMain::ShowScreen(int mode)
     for (int i = 1; i <= FamilyCount; ++i)
         previews[i - 1]->setVisible(i == f);
     GroupBox2->setVisible(sheetTypeInfo(mode).alignChoice);
+    showCodeChoice(mode);
 }
 
 void TfrmMain::ShowProofPanel(int kind)

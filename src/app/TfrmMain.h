@@ -38,6 +38,7 @@ class TImage;
 class TListBox;
 class TShape;
 class XlsApi;
+class CodeView;
 
 // objectName of the radio button of sheet type 1..10 on the entry screen; "" for any other.
 const char *sheetTypeRadioName(int sheetType);
@@ -108,6 +109,12 @@ public:
     QPlainTextEdit *Memo3 = nullptr, *Memo7 = nullptr;
     QToolButton *cmdPrint = nullptr;
     QRadioButton *RadioButton4 = nullptr, *RadioButton7 = nullptr, *RadioButton8 = nullptr;
+    // 2-D codes: the choice and the prefix (kept for the whole run, never in start.txt), and
+    // the code on the number proof.
+    QCheckBox *chkCode = nullptr;
+    QLabel *lblCodePrefix = nullptr;
+    QLineEdit *edtCodePrefix = nullptr;
+    CodeView *imgCode = nullptr;
 
     TAboutBox *AboutBox = nullptr;
     TfrmLib *frmLib = nullptr;
@@ -182,6 +189,14 @@ private:
     void RadioButton7Click();
     void RadioButton8Click();
     void setCircleProofColours(const QColor &background);
+
+    // 2-D codes.
+    void buildCodeControls();
+    bool codeChosen() const;
+    void showCodeChoice(int sheetType);
+    void updateCodeProof();
+    void chkCodeClick();
+    void edtCodePrefixChange();
 
     // Sheet preview.
     void SetUpPreview(int family);

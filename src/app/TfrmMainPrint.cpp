@@ -71,6 +71,7 @@ void TfrmMain::cmdPrintSetClick()
     SetUpPreview(f);
     ListBox20->selectRow(0);
     buildProofLabel();
+    updateCodeProof();
     ArrangeToolButtons(1);
     ListBox25->selectRow(offsetX[f]);
     ListBox23->selectRow(offsetY[f]);
@@ -313,6 +314,8 @@ LabelJob TfrmMain::jobFromControls() const
     job.backColourIndex = ListBox19->selectedRow();
     job.frame = CheckBox1->isChecked();
     job.labelFont = labelFont;
+    job.code = codeChosen();
+    job.codePrefix = edtCodePrefix->text();
     return job;
 }
 
