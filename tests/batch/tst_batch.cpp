@@ -399,6 +399,18 @@ void TestBatch::refused_data()
     QTest::newRow("pdf and printer") << job({t, "2", n, "1", "--printer", "lab"}) << "--printer";
     QTest::newRow("resolution on a printer")
         << QStringList{t, "2", n, "1", "--printer", "lab", "--resolution", "300"} << "--resolution";
+    QTest::newRow("code on a memo type") << job({t, "3", n, "1", "--code"}) << "--code";
+    QTest::newRow("code on round labels") << job({t, "1", n, "1", "--code"}) << "--code";
+    QTest::newRow("code prefix without code")
+        << job({t, "5", n, "1", "--code-prefix", "AB"}) << "--code-prefix";
+    QTest::newRow("code prefix in Japanese")
+        << job({t, "5", n, "1", "--code", "--code-prefix", "ラボ"}) << "--code-prefix";
+    QTest::newRow("code prefix with a blank")
+        << job({t, "8", n, "1", "--code", "--code-prefix", "A B"}) << "--code-prefix";
+    QTest::newRow("code prefix too long for the type")
+        << job({t, "6", n, "1", "--code", "--code-prefix", "ABCDEFG"}) << "--code-prefix";
+    QTest::newRow("codes at 96 dpi")
+        << job({t, "5", n, "1", "--code", "--resolution", "96"}) << "--resolution";
     QTest::newRow("unknown option") << job({t, "2", n, "1", "--colour", "Red"}) << "colour";
     QTest::newRow("stray argument") << job({t, "2", n, "1", "extra"}) << "extra";
 }
