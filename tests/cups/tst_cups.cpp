@@ -4,7 +4,7 @@
 #include "print/LabelGeometry.h"
 #include "print/PrintJob.h"
 #include "print/PrinterCanvas.h"
-#include "support/PdfProbe.h"
+#include "support/CodeProbe.h"
 
 #include <QDir>
 #include <QFile>
@@ -64,11 +64,21 @@ class TestCups : public QObject
 
 private slots:
     void initTestCase() { installJapaneseFontSubstitutions(); }
+    void twoSheetsThroughTheQueue_data();
     void twoSheetsThroughTheQueue();
 };
 
+void TestCups::twoSheetsThroughTheQueue_data()
+{
+    QTest::addColumn<bool>("withCodes");
+    QTest::newRow("labels") << false;
+    // The same job with a 2-D code on every label: each decodes to its own ID.
+    QTest::newRow("labels with codes") << true;
+}
+
 void TestCups::twoSheetsThroughTheQueue()
 {
+    QFETCH(bool, withCodes);
     const QString folder = qEnvironmentVariable("CORVIAL_CUPS_PDF_DIR");
     const QString queue = qEnvironmentVariable("CORVIAL_CUPS_QUEUE", QStringLiteral("CorvialPDF"));
     if (folder.isEmpty())
@@ -94,6 +104,8 @@ void TestCups::twoSheetsThroughTheQueue()
     job.labelText = job.entryText = QStringLiteral("AB");
     job.labelFont = QFont(uiFaceName());
     job.labelFont.setBold(true);
+    job.code = withCodes;
+    job.codePrefix = QStringLiteral("CUPS-");
 
     const QString token = QStringLiteral("corvialcups%1x%2")
                               .arg(QCoreApplication::applicationPid())
@@ -240,6 +252,20 @@ void TestCups::twoSheetsThroughTheQueue()
     checkPrinted(2, 1);
     checkBlank(2, 2);
     checkBlank(2, perSheet);
+    if (!withCodes)
+        return;
+
+    QVector<CodeCrop> crops;
+    QStringList expected;
+    for (int k = 0; k < job.sampleCount; ++k) {
+        const int s = k % perSheet + 1;
+        crops.append({k / perSheet + 1, codeSquare(job, pos, s, dpiX).translated(origin)});
+        expected << job.codePrefix + QString::number(job.initialValue + k).rightJustified(4, u'0');
+    }
+    QString problem;
+    const QStringList decoded = readCodes(pdf, dpiX, crops, &problem);
+    QVERIFY2(problem.isEmpty(), qPrintable(problem));
+    QCOMPARE(decoded, expected);
 }
 
 QTEST_MAIN(TestCups)

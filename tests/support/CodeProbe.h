@@ -1,0 +1,125 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+// Reading the 2-D codes of a printed PDF back: pages rasterised with pdftoppm, each label's
+// code square cut out, and all of them decoded by dmtxread.
+
+#include "barcode/CodeRules.h"
+#include "job/LabelJob.h"
+#include "job/LabelLayout.h"
+#include "print/LabelGeometry.h"
+#include "support/PdfProbe.h"
+
+#include <QFile>
+#include <QImage>
+#include <QImageReader>
+#include <QRect>
+#include <QString>
+#include <QStringList>
+#include <QVector>
+
+// One label's code to read: the page and the region in that page's pixels.
+struct CodeCrop
+{
+    int page;
+    QRect region;
+};
+
+// The code square of label S (with a margin of one module) in dots from the top-left
+// corner of the page's drawable area.
+inline QRect codeSquare(const corvial::LabelJob &job, const corvial::LabelPositions &pos, int S,
+                        int dpi)
+{
+    using namespace corvial;
+    const CodeLayout *row = codeLayout(job.sheetType);
+    if (!row)
+        return QRect();
+    const int margin = moduleDots(dpi);
+    const int x = pos.labelX[S] + row->code.left;
+    const int mid = pos.labelY[S] + LabelHeight(job.sheetType) / 2;
+    return QRect(QPoint(dotsFor(x, dpi) - margin, dotsFor(mid - row->code.side / 2, dpi) - margin),
+                 QPoint(dotsFor(x + row->code.side, dpi) + margin,
+                        dotsFor(mid + row->code.side / 2, dpi) + margin));
+}
+
+// Rasterises page `page` of the PDF at dpi, the whole page or (when region is not null) only
+// that region; a null image and *problem set on failure.
+inline QImage rasterisePage(const QString &pdf, int page, int dpi, const QRect &region,
+                            QString *problem)
+{
+    const QString n = QString::number(page);
+    const QString prefix = pdf + QStringLiteral("-p") + n;
+    QStringList args{QStringLiteral("-r"),         QString::number(dpi),
+                     QStringLiteral("-f"),         n,
+                     QStringLiteral("-l"),         n,
+                     QStringLiteral("-gray"),      QStringLiteral("-png"),
+                     QStringLiteral("-singlefile")};
+    if (!region.isNull())
+        args << QStringLiteral("-x") << QString::number(region.x()) << QStringLiteral("-y")
+             << QString::number(region.y()) << QStringLiteral("-W")
+             << QString::number(region.width()) << QStringLiteral("-H")
+             << QString::number(region.height());
+    bool ok = false;
+    *problem = runTool(QStringLiteral("pdftoppm"), args << pdf << prefix, &ok);
+    if (!ok)
+        return QImage();
+    problem->clear();
+    const QImage img(prefix + QStringLiteral(".png"));
+    QFile::remove(prefix + QStringLiteral(".png"));
+    return img;
+}
+
+// The texts of the codes in the crops, in their order, one per symbol found (a crop that
+// holds none gives nothing, so the list is shorter). Up to 600 dpi each page is rasterised
+// once and the crops cut out of it; above, a whole page would take gigabytes, so each crop
+// is rasterised on its own. *problem says what failed when a tool did; the list is then
+// empty.
+inline QStringList readCodes(const QString &pdf, int dpi, const QVector<CodeCrop> &crops,
+                             QString *problem)
+{
+    // A grey A4 page at 600 dpi is about 35 million pixels.
+    QImageReader::setAllocationLimit(512);
+    constexpr int WholePageDpi = 600;
+    problem->clear();
+    QStringList files;
+    int loaded = 0;
+    QImage page;
+    for (int i = 0; i < crops.size(); ++i) {
+        const CodeCrop &c = crops.at(i);
+        QImage code;
+        if (dpi > WholePageDpi) {
+            code = rasterisePage(pdf, c.page, dpi, c.region, problem);
+        } else {
+            if (c.page != loaded) {
+                page = rasterisePage(pdf, c.page, dpi, QRect(), problem);
+                loaded = c.page;
+            }
+            if (!page.isNull())
+                code = page.copy(c.region);
+        }
+        if (!problem->isEmpty())
+            return {};
+        const QString file =
+            QStringLiteral("%1-code%2.png").arg(pdf).arg(i, 3, 10, QLatin1Char('0'));
+        if (code.isNull() || !code.save(file)) {
+            *problem =
+                QStringLiteral("cannot cut the code of crop %1 out of page %2").arg(i).arg(c.page);
+            return {};
+        }
+        files << file;
+    }
+    bool ok = false;
+    // One symbol per picture, square symbols only: the reader stops looking once it has it.
+    const QString out = runTool(
+        QStringLiteral("dmtxread"),
+        QStringList{QStringLiteral("-n"), QStringLiteral("-N1"), QStringLiteral("-ss")} + files,
+        &ok);
+    for (const QString &f : files)
+        QFile::remove(f);
+    if (!ok) {
+        *problem = out;
+        return {};
+    }
+    problem->clear();
+    return out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
