@@ -2,11 +2,14 @@
 #include "PrintJob.h"
 
 #include "barcode/CodeRules.h"
+#include "barcode/SymbolBatch.h"
 #include "job/LabelLayout.h"
 #include "job/NumberText.h"
 
 #include <QCoreApplication>
 #include <QtGlobal>
+
+#include <memory>
 
 namespace corvial {
 
@@ -19,29 +22,24 @@ constexpr ColourValue CodeLight = 0xFFFFFF;
 constexpr ColourValue CodeDark = 0x000000;
 
 // The label's code in its square: a white quiet zone and black modules, whatever the
-// label's colours, because scanners need dark modules on a light ground.
-bool drawLabelCode(PageCanvas &canvas, const CodePlace &place, const QString &prefix,
-                   const QString &number, int x, int y, int labelHeight)
+// label's colours, because scanners need dark modules on a light ground. On a white label
+// the quiet zone is white already and is not drawn again.
+bool drawLabelCode(PageCanvas &canvas, const CodePlace &place, const QByteArray &data,
+                   SymbolBatch *symbols, int x, int y, int labelHeight, ColourValue back)
 {
     const int dpiX = canvas.resolutionX();
     const int dpiY = canvas.resolutionY();
-    // A sample's labels follow each other (repeat count), so the last symbol is kept.
-    thread_local QByteArray lastData;
-    thread_local DataMatrixSymbol lastSymbol;
-    const QByteArray data = codeData(prefix, number);
-    if (data != lastData || !lastSymbol.isValid()) {
-        lastSymbol = encodeDataMatrix(data);
-        lastData = data;
-    }
-    const PlacedCode code = placeCode(lastSymbol, dotsFor(x + place.left, dpiX),
-                                      dotsFor(x + place.left + place.side, dpiX), dotsFor(y, dpiY),
-                                      dotsFor(y + labelHeight, dpiY), dpiX, dpiY);
+    const DataMatrixSymbol symbol = symbols ? symbols->symbolOf(data) : encodeDataMatrix(data);
+    const PlacedCode code =
+        placeCode(symbol, dotsFor(x + place.left, dpiX), dotsFor(x + place.left + place.side, dpiX),
+                  dotsFor(y, dpiY), dotsFor(y + labelHeight, dpiY), dpiX, dpiY);
     if (!code.error.isEmpty())
         return false;
     const auto rectOf = [](const DotRect &r) {
         return QRect(r.x1, r.y1, r.x2 - r.x1, r.y2 - r.y1);
     };
-    canvas.fillRectangles({rectOf(code.quiet)}, CodeLight);
+    if (back != CodeLight)
+        canvas.fillRectangles({rectOf(code.quiet)}, CodeLight);
     QVector<QRect> dark;
     dark.reserve(code.dark.size());
     for (const DotRect &r : code.dark)
@@ -50,10 +48,12 @@ bool drawLabelCode(PageCanvas &canvas, const CodePlace &place, const QString &pr
     return true;
 }
 
-} // namespace
+bool drawLabelWith(PageCanvas &canvas, const LabelJob &job, const LabelPositions &pos, int sheetNo,
+                   int S, int firstPos, SymbolBatch *symbols);
 
-bool PrintSheet(PageCanvas &canvas, const LabelJob &job, int sheetNo, int firstPos, int lastPos,
-                bool isLastSheet)
+// PrintSheet, taking the codes' symbols from the job's batch when there is one.
+bool printSheetWith(PageCanvas &canvas, const LabelJob &job, int sheetNo, int firstPos, int lastPos,
+                    bool isLastSheet, SymbolBatch *symbols)
 {
     const int family = FamilyOfType(job.sheetType);
     const LabelPositions pos = ComputeLabelPositions(family, job.offsetX, job.offsetY);
@@ -101,11 +101,36 @@ bool PrintSheet(PageCanvas &canvas, const LabelJob &job, int sheetNo, int firstP
         canvas.setPen(BoxPenDots, back);
         if (!job.frame)
             canvas.setSolidBrush(back);
-        if (!DrawLabelContent(canvas, job, pos, sheetNo, s, first))
+        if (!drawLabelWith(canvas, job, pos, sheetNo, s, first, symbols))
             return false;
     }
 
     return isLastSheet ? canvas.endDocument() : canvas.newPage();
+}
+
+// The data of every code of the job, in the order its labels are drawn; a sample's labels
+// in a row share one entry.
+QVector<QByteArray> jobCodeData(const LabelJob &job, const QVector<SheetRun> &runs)
+{
+    QVector<QByteArray> data;
+    for (const SheetRun &run : runs) {
+        for (int s = run.firstPos; s <= run.lastPos; ++s) {
+            const QByteArray d = codeData(
+                job.codePrefix, labelNumberText(labelNumberValue(job, run.sheetNo, s, run.firstPos),
+                                                job.numberStyle));
+            if (data.isEmpty() || data.constLast() != d)
+                data.append(d);
+        }
+    }
+    return data;
+}
+
+} // namespace
+
+bool PrintSheet(PageCanvas &canvas, const LabelJob &job, int sheetNo, int firstPos, int lastPos,
+                bool isLastSheet)
+{
+    return printSheetWith(canvas, job, sheetNo, firstPos, lastPos, isLastSheet, nullptr);
 }
 
 bool printJob(PageCanvas &canvas, const LabelJob &job, QString *error)
@@ -129,8 +154,13 @@ bool printJob(PageCanvas &canvas, const LabelJob &job, QString *error)
         }
     }
     const QVector<SheetRun> runs = splitJob(jobLabelCount(job), job.startPos, perSheet);
+    // The codes are encoded beside the drawing, on a thread of their own.
+    std::unique_ptr<SymbolBatch> symbols;
+    if (job.code && isNumberedType(job.sheetType) && codeLayout(job.sheetType))
+        symbols = std::make_unique<SymbolBatch>(jobCodeData(job, runs));
     for (const SheetRun &run : runs) {
-        if (!PrintSheet(canvas, job, run.sheetNo, run.firstPos, run.lastPos, run.isLastSheet)) {
+        if (!printSheetWith(canvas, job, run.sheetNo, run.firstPos, run.lastPos, run.isLastSheet,
+                            symbols.get())) {
             if (error) {
                 *error = canvas.errorString();
                 if (error->isEmpty())
@@ -155,6 +185,14 @@ int labelNumberValue(const LabelJob &job, int sheetNo, int S, int firstPos)
 
 bool DrawLabelContent(PageCanvas &canvas, const LabelJob &job, const LabelPositions &pos,
                       int sheetNo, int S, int firstPos)
+{
+    return drawLabelWith(canvas, job, pos, sheetNo, S, firstPos, nullptr);
+}
+
+namespace {
+
+bool drawLabelWith(PageCanvas &canvas, const LabelJob &job, const LabelPositions &pos, int sheetNo,
+                   int S, int firstPos, SymbolBatch *symbols)
 {
     if (S < 1 || S > LabelsPerSheet(job.sheetType))
         return true;
@@ -191,8 +229,11 @@ bool DrawLabelContent(PageCanvas &canvas, const LabelJob &job, const LabelPositi
         else
             canvas.textOut(dotsFor(x + step.x, dpiX), top, step.text);
     }
-    return !codeRow || drawLabelCode(canvas, codeRow->code, job.codePrefix, texts.number, x, y,
-                                     LabelHeight(job.sheetType));
+    return !codeRow ||
+           drawLabelCode(canvas, codeRow->code, codeData(job.codePrefix, texts.number), symbols, x,
+                         y, LabelHeight(job.sheetType), BackColorOf(job.backColourIndex));
 }
+
+} // namespace
 
 } // namespace corvial

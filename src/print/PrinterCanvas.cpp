@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "PrinterCanvas.h"
 
+#include <numeric>
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -144,7 +146,28 @@ void PrinterCanvas::fillRectangles(const QVector<QRect> &rects, ColourValue colo
     // fill with its own state per module.
     mPainter.setPen(Qt::NoPen);
     mPainter.setBrush(toQColor(colour));
-    mPainter.drawRects(rects.constData(), int(rects.size()));
+    // Rectangles on a common grid (the modules of a code) go to the page in units of that
+    // grid: a PDF then holds small numbers, which makes it smaller and quicker to compress.
+    const QPoint origin = rects.first().topLeft();
+    int grid = 0;
+    for (const QRect &r : rects) {
+        for (const int v : {r.x() - origin.x(), r.y() - origin.y(), r.width(), r.height()})
+            grid = std::gcd(grid, v);
+    }
+    if (grid <= 1 || rects.size() == 1) {
+        mPainter.drawRects(rects.constData(), int(rects.size()));
+        return;
+    }
+    QVector<QRect> inGrid;
+    inGrid.reserve(rects.size());
+    for (const QRect &r : rects)
+        inGrid.append(QRect((r.x() - origin.x()) / grid, (r.y() - origin.y()) / grid,
+                            r.width() / grid, r.height() / grid));
+    mPainter.save();
+    mPainter.translate(origin);
+    mPainter.scale(grid, grid);
+    mPainter.drawRects(inGrid.constData(), int(inGrid.size()));
+    mPainter.restore();
 }
 
 void PrinterCanvas::line(int x1, int y1, int x2, int y2)

@@ -36,7 +36,7 @@ struct CanvasCall
     int y1 = 0;
     int x2 = 0;
     int y2 = 0;
-    // Pen width of SetPen, points of SetFontSize.
+    // Pen width of SetPen, points of SetFontSize, place of a FillRectangle in its call.
     int value = 0;
     // Colour argument of SetPen, SetSolidBrush, SetFontColour, FillRectangle.
     ColourValue colour = 0;
@@ -160,12 +160,15 @@ public:
     }
 
     void line(int x1, int y1, int x2, int y2) override { shape(CanvasCall::Line, x1, y1, x2, y2); }
-    // One FillRectangle call per rectangle, (x1, y1)-(x2, y2) with right and bottom excluded.
+    // One FillRectangle call per rectangle, (x1, y1)-(x2, y2) with right and bottom excluded;
+    // value counts the rectangles of one fillRectangles from 0.
     void fillRectangles(const QVector<QRect> &rects, ColourValue colour) override
     {
-        for (const QRect &r : rects) {
+        for (int i = 0; i < rects.size(); ++i) {
+            const QRect &r = rects.at(i);
             shape(CanvasCall::FillRectangle, r.x(), r.y(), r.x() + r.width(), r.y() + r.height());
             calls.last().colour = colour;
+            calls.last().value = i;
         }
     }
 

@@ -13,12 +13,12 @@ using namespace corvial;
 
 namespace {
 
-// The labels that got a code: quiet zones are the white fills.
-int whiteSquares(const RecordingCanvas &canvas)
+// The labels that got a code: each code's dark modules are one fill.
+int codesDrawn(const RecordingCanvas &canvas)
 {
     int n = 0;
     for (const CanvasCall &c : canvas.callsOf(CanvasCall::FillRectangle))
-        n += c.colour == 0xFFFFFF ? 1 : 0;
+        n += c.colour == 0x000000 && c.value == 0 ? 1 : 0;
     return n;
 }
 
@@ -61,7 +61,7 @@ void TestCodeChoice::offeredWhereTheLabelHasRoom()
         QCOMPARE(w.imgCode->data(), QByteArray("0001"));
     QTest::mouseClick(w.cmdPrint, Qt::LeftButton);
     QCOMPARE(fx.dialogs->errors, QStringList());
-    QCOMPARE(whiteSquares(fx.canvas), hasCodeRoom(type) ? 3 : 0);
+    QCOMPARE(codesDrawn(fx.canvas), hasCodeRoom(type) ? 3 : 0);
 }
 
 void TestCodeChoice::prefixTyping()
@@ -96,7 +96,7 @@ void TestCodeChoice::printedKeptAndNeverSaved()
     typeText(w.edtCodePrefix, QStringLiteral("LAB-"));
     QTest::mouseClick(w.cmdPrint, Qt::LeftButton);
     QCOMPARE(fx.dialogs->errors, QStringList());
-    QCOMPARE(whiteSquares(fx.canvas), 4);
+    QCOMPARE(codesDrawn(fx.canvas), 4);
     // start.txt keeps its five lines of the old form: the next start position only.
     QCOMPARE(fx.readSettings(), settingsWithStart(4, 2));
 
