@@ -267,4 +267,32 @@ private:
     int mPagesPrinted = 0;
 };
 
+// Every recorded call with every argument and the drawing state it was made in.
+inline QStringList recordedCalls(const RecordingCanvas &canvas)
+{
+    QStringList out;
+    for (const CanvasCall &c : canvas.calls) {
+        out << QStringLiteral("%1 %2,%3,%4,%5 v%6 c%7 '%8' %9/%10 ok%11 p%12 pen%13/%14 "
+                              "brush%15/%16 font%17/%18")
+                   .arg(int(c.kind))
+                   .arg(c.x1)
+                   .arg(c.y1)
+                   .arg(c.x2)
+                   .arg(c.y2)
+                   .arg(c.value)
+                   .arg(c.colour)
+                   .arg(c.text, c.font.family())
+                   .arg(c.font.pointSize())
+                   .arg(c.ok)
+                   .arg(c.page)
+                   .arg(c.penWidth)
+                   .arg(c.penColour)
+                   .arg(c.brushSolid)
+                   .arg(c.brushColour)
+                   .arg(c.fontSize)
+                   .arg(c.fontColour);
+    }
+    return out;
+}
+
 } // namespace corvial

@@ -22,34 +22,6 @@ using P = TfrmMainProbe;
 
 namespace {
 
-// Every recorded call with every argument and the drawing state it was made in.
-QStringList dump(const RecordingCanvas &canvas)
-{
-    QStringList out;
-    for (const CanvasCall &c : canvas.calls) {
-        out << QStringLiteral("%1 %2,%3,%4,%5 v%6 c%7 '%8' %9/%10 ok%11 p%12 pen%13/%14 "
-                              "brush%15/%16 font%17/%18")
-                   .arg(int(c.kind))
-                   .arg(c.x1)
-                   .arg(c.y1)
-                   .arg(c.x2)
-                   .arg(c.y2)
-                   .arg(c.value)
-                   .arg(c.colour)
-                   .arg(c.text, c.font.family())
-                   .arg(c.font.pointSize())
-                   .arg(c.ok)
-                   .arg(c.page)
-                   .arg(c.penWidth)
-                   .arg(c.penColour)
-                   .arg(c.brushSolid)
-                   .arg(c.brushColour)
-                   .arg(c.fontSize)
-                   .arg(c.fontColour);
-    }
-    return out;
-}
-
 // What previewing must leave exactly as it was.
 struct Snapshot
 {
@@ -201,12 +173,12 @@ void TestPagePreview::previewShowsWhatPrintSends()
     QCOMPARE(fx.canvas.pagesPrinted(), pages);
     QCOMPARE(fx.canvas.misuse, 0);
     QCOMPARE(Snapshot::of(w, fx).text(), before.text());
-    const QStringList previewed = dump(fx.canvas);
+    const QStringList previewed = recordedCalls(fx.canvas);
 
     fx.canvas.clear();
     QTest::mouseClick(w.cmdPrint, Qt::LeftButton);
     QCOMPARE(fx.dialogs->errors, QStringList());
-    const QStringList printed = dump(fx.canvas);
+    const QStringList printed = recordedCalls(fx.canvas);
     QCOMPARE(printed.size(), previewed.size());
     for (int i = 0; i < printed.size(); ++i)
         QVERIFY2(printed.at(i) == previewed.at(i),
