@@ -149,7 +149,9 @@ QString codeResolutionProblem(int sheetType, int dpiX, int dpiY)
 
 QByteArray codeData(const QString &prefix, const QString &numberText)
 {
-    return (prefix + numberText).toLatin1();
+    // UTF-8 keeps a character that is not ASCII out of the range encodeDataMatrix takes, so
+    // it is refused there rather than turned into another character.
+    return (prefix + numberText).toUtf8();
 }
 
 PlacedCode placeCode(const DataMatrixSymbol &symbol, int left, int right, int top, int bottom,

@@ -12,7 +12,6 @@
 
 #include <QFile>
 #include <QImage>
-#include <QImageReader>
 #include <QRect>
 #include <QString>
 #include <QStringList>
@@ -42,25 +41,34 @@ inline QRect codeSquare(const corvial::LabelJob &job, const corvial::LabelPositi
                         dotsFor(mid + row->code.side / 2, dpi) + margin));
 }
 
-// Rasterises page `page` of the PDF at dpi, the whole page or (when region is not null) only
-// that region; a null image and *problem set on failure.
+// Rasterises region of page `page` of the PDF at dpi (in grey); a null image and *problem
+// set on failure.
 inline QImage rasterisePage(const QString &pdf, int page, int dpi, const QRect &region,
                             QString *problem)
 {
     const QString n = QString::number(page);
     const QString prefix = pdf + QStringLiteral("-p") + n;
-    QStringList args{QStringLiteral("-r"),         QString::number(dpi),
-                     QStringLiteral("-f"),         n,
-                     QStringLiteral("-l"),         n,
-                     QStringLiteral("-gray"),      QStringLiteral("-png"),
-                     QStringLiteral("-singlefile")};
-    if (!region.isNull())
-        args << QStringLiteral("-x") << QString::number(region.x()) << QStringLiteral("-y")
-             << QString::number(region.y()) << QStringLiteral("-W")
-             << QString::number(region.width()) << QStringLiteral("-H")
-             << QString::number(region.height());
+    const QStringList args{QStringLiteral("-r"),
+                           QString::number(dpi),
+                           QStringLiteral("-f"),
+                           n,
+                           QStringLiteral("-l"),
+                           n,
+                           QStringLiteral("-x"),
+                           QString::number(region.x()),
+                           QStringLiteral("-y"),
+                           QString::number(region.y()),
+                           QStringLiteral("-W"),
+                           QString::number(region.width()),
+                           QStringLiteral("-H"),
+                           QString::number(region.height()),
+                           QStringLiteral("-gray"),
+                           QStringLiteral("-png"),
+                           QStringLiteral("-singlefile"),
+                           pdf,
+                           prefix};
     bool ok = false;
-    *problem = runTool(QStringLiteral("pdftoppm"), args << pdf << prefix, &ok);
+    *problem = runTool(QStringLiteral("pdftoppm"), args, &ok);
     if (!ok)
         return QImage();
     problem->clear();
@@ -70,40 +78,19 @@ inline QImage rasterisePage(const QString &pdf, int page, int dpi, const QRect &
 }
 
 // The texts of the codes in the crops, in their order, one per symbol found (a crop that
-// holds none gives nothing, so the list is shorter). Up to 600 dpi each page is rasterised
-// once and the crops cut out of it; above, a whole page would take gigabytes, so each crop
-// is rasterised on its own. *problem says what failed when a tool did; the list is then
-// empty.
+// holds none gives nothing, so the list is shorter). Each crop is rasterised on its own: a
+// whole page at a printer's resolution can take gigabytes. *problem says what failed when a
+// tool did; the list is then empty.
 inline QStringList readCodes(const QString &pdf, int dpi, const QVector<CodeCrop> &crops,
                              QString *problem)
 {
-    // A grey A4 page at 600 dpi is about 35 million pixels.
-    QImageReader::setAllocationLimit(512);
-    constexpr int WholePageDpi = 600;
-    problem->clear();
     QStringList files;
-    int loaded = 0;
-    QImage page;
     for (int i = 0; i < crops.size(); ++i) {
-        const CodeCrop &c = crops.at(i);
-        QImage code;
-        if (dpi > WholePageDpi) {
-            code = rasterisePage(pdf, c.page, dpi, c.region, problem);
-        } else {
-            if (c.page != loaded) {
-                page = rasterisePage(pdf, c.page, dpi, QRect(), problem);
-                loaded = c.page;
-            }
-            if (!page.isNull())
-                code = page.copy(c.region);
-        }
-        if (!problem->isEmpty())
-            return {};
+        const QImage code = rasterisePage(pdf, crops.at(i).page, dpi, crops.at(i).region, problem);
         const QString file =
             QStringLiteral("%1-code%2.png").arg(pdf).arg(i, 3, 10, QLatin1Char('0'));
         if (code.isNull() || !code.save(file)) {
-            *problem =
-                QStringLiteral("cannot cut the code of crop %1 out of page %2").arg(i).arg(c.page);
+            problem->prepend(QStringLiteral("crop %1 of page %2: ").arg(i).arg(crops.at(i).page));
             return {};
         }
         files << file;

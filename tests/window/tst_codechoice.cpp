@@ -5,6 +5,7 @@
 #include "WindowSupport.h"
 #include "barcode/CodeRules.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QToolButton>
@@ -94,6 +95,10 @@ void TestCodeChoice::printedKeptAndNeverSaved()
     QTest::mouseClick(w.chkCode, Qt::LeftButton);
     w.edtCodePrefix->setFocus();
     typeText(w.edtCodePrefix, QStringLiteral("LAB-"));
+    // The preview shows the codes Print draws.
+    w.findChild<QAction *>(QStringLiteral("N5"))->trigger();
+    QCOMPARE(codesDrawn(fx.canvas), 4);
+    fx.canvas.clear();
     QTest::mouseClick(w.cmdPrint, Qt::LeftButton);
     QCOMPARE(fx.dialogs->errors, QStringList());
     QCOMPARE(codesDrawn(fx.canvas), 4);
