@@ -36,10 +36,10 @@ private:
     QVector<DataMatrixSymbol> mSymbols;
     std::mutex mMutex;
     std::condition_variable mReady;
-    int mDone = 0;        // symbols 0 .. mDone - 1 are encoded (guarded by mMutex)
-    bool mStop = false;   // guarded by mMutex
-    int mNext = 0;        // where the next symbolOf starts looking (caller's thread only)
-    std::thread mWorker;  // last: started once everything above is in place
+    int mDone = 0;       // symbols 0 .. mDone - 1 are encoded (guarded by mMutex)
+    bool mStop = false;  // guarded by mMutex
+    int mNext = 0;       // where the next symbolOf starts looking (caller's thread only)
+    std::thread mWorker; // last: started once everything above is in place
 };
 
 } // namespace corvial
