@@ -641,6 +641,12 @@ void TfrmMain::FormCreate()
     // 13.
     labelFont = QFont(uiFaceName());
     labelFont.setBold(true);
+    // Without a face that draws the numbers the labels would print as empty boxes: say so
+    // once now, and refuse to print until a usable font is chosen.
+    mLabelFontProblem = labelFontProblem(labelFont);
+    if (!mLabelFontProblem.isEmpty())
+        mStartupWarning +=
+            (mStartupWarning.isEmpty() ? QString() : QStringLiteral("\n\n")) + mLabelFontProblem;
 
     // 14.
     ListBox21->addItems(textColourNames());

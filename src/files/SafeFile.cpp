@@ -112,13 +112,11 @@ int syncFolderOf(const QString &path)
 
 QString outputProblem(const QString &path)
 {
+    // A new file, a dangling link that will be written through, or a name that cannot be
+    // looked at: the write itself then fails and says why.
     struct stat st;
-    if (::stat(QFile::encodeName(path).constData(), &st) != 0) {
-        // A new file, or a dangling link that will be written through.
-        if (errno == ENOENT)
-            return QString();
-        return qt_error_string(errno);
-    }
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return QString();
     return S_ISREG(st.st_mode) ? QString() : notRegularReason(st.st_mode);
 }
 

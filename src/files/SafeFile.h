@@ -18,9 +18,9 @@ int syncToDisk(int fd);
 // Syncs the folder that holds path, so that a rename in it survives a power cut. 0 or errno.
 int syncFolderOf(const QString &path);
 
-// Why path cannot be written as an output file: empty when it does not exist yet, or is a
-// regular file or a link to one; otherwise the reason (a FIFO, device, socket or folder, or
-// the system's reason when it cannot even be looked at).
+// Why path cannot be written as an output file: the reason when it names a FIFO, device,
+// socket or folder (or a link to one); empty for a regular file, a new file, or a name that
+// cannot be looked at (writing it then fails with the system's reason).
 QString outputProblem(const QString &path);
 // True when a and b name the same file: by device and inode where both exist, otherwise by
 // their absolute paths with every link resolved.
