@@ -6,7 +6,7 @@ CMAKE_FLAGS ?=
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 APP := $(BUILD_DIR)/src/app/corvial-manager
 
-.PHONY: all deps configure build run check bench clean
+.PHONY: all deps configure build run check bench deb clean
 
 all: build
 
@@ -32,6 +32,13 @@ bench: build
 	@for b in $(BUILD_DIR)/bench/*/bench_*; do \
 		[ -f "$$b" ] && [ -x "$$b" ] || continue; QT_QPA_PLATFORM=offscreen "$$b" || exit 1; \
 	done
+
+# The Debian package: installs the packaging tools, builds it (without the tests, which
+# `make check` runs) and writes dist/corvial-manager_<version>_<arch>.deb once lintian
+# passes it.
+deb:
+	@bash scripts/install-deps deb
+	JOBS=$(JOBS) bash scripts/build-deb
 
 clean:
 	rm -rf $(BUILD_DIR)

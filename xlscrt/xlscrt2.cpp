@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
+#include <ctime>
 #include <fcntl.h>
 #include <memory>
 #include <new>
@@ -122,53 +123,128 @@ mode_t currentUmask()
     return mask;
 }
 
-// Writes data to a temporary file beside path and renames it over path, so path holds
-// either its old contents or the whole new file. Returns 0 or the failing call's errno.
-int replaceFile(const std::string &path, const QByteArray &data)
+// 0 when path may be replaced by a workbook: it does not exist yet, or it is a regular file
+// (or a link to one). Renaming a new file over a FIFO or a device would put a workbook in
+// its place. EISDIR for a folder, EINVAL for a FIFO, device or socket.
+int replaceableTarget(const std::string &path)
 {
-    const std::string::size_type slash = path.rfind('/');
-    const std::string dir = slash == std::string::npos ? "."
-                            : slash == 0               ? "/"
-                                                       : path.substr(0, slash);
-    std::string temp = dir + "/.xlscrt-XXXXXX";
-    const int fd = mkostemp(temp.data(), O_CLOEXEC);
-    if (fd < 0)
-        return errno;
-    const auto fail = [&](bool open) {
-        const int err = errno;
-        if (open)
-            ::close(fd);
-        ::unlink(temp.c_str());
-        return err;
-    };
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0)
+        return errno == ENOENT ? 0 : errno;
+    if (S_ISREG(st.st_mode))
+        return 0;
+    return S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+}
 
+int writeAllTo(int fd, const QByteArray &data)
+{
     const char *p = data.constData();
     qsizetype left = data.size();
     while (left > 0) {
         const ssize_t n = ::write(fd, p, size_t(left));
         if (n < 0 && errno == EINTR)
             continue;
-        if (n <= 0) {
-            if (n == 0)
-                errno = EIO;
-            return fail(true);
-        }
+        if (n <= 0)
+            return n == 0 ? EIO : errno;
         p += n;
         left -= n;
     }
-    // mkstemp makes the file private; the workbook gets the rights of the file it
-    // replaces, or those of any new file.
+    return 0;
+}
+
+int syncFolder(const std::string &dir)
+{
+    const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return errno;
+    int err = 0;
+    while (::fsync(fd) != 0) {
+        if (errno == EINTR)
+            continue;
+        if (errno != EINVAL && errno != EROFS)
+            err = errno;
+        break;
+    }
+    ::close(fd);
+    return err;
+}
+
+// A name beside the workbook for its new version, unused at the time of asking.
+std::string temporaryName(const std::string &dir)
+{
+    static const char letters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    std::string name = dir + "/.xlscrt-XXXXXX";
+    const std::string::size_type first = name.size() - 6;
+    static unsigned seed = unsigned(::getpid()) ^ unsigned(::time(nullptr));
+    for (std::string::size_type i = first; i < name.size(); ++i)
+        name[i] = letters[::rand_r(&seed) % (sizeof letters - 1)];
+    return name;
+}
+
+// Writes data to a temporary file beside path and renames it over path, so path holds
+// either its old contents or the whole new file. A link is followed: the file it points to
+// is replaced. The new file is written unnamed (O_TMPFILE) and given a name only just
+// before the rename, so a process killed while writing leaves nothing behind; where the
+// file system cannot make unnamed files, a named temporary file is used and removed on
+// failure. Returns 0 or the failing call's errno.
+int replaceFile(const std::string &given, const QByteArray &data)
+{
+    if (const int err = replaceableTarget(given))
+        return err;
+    std::string path = given;
+    if (char *real = ::realpath(given.c_str(), nullptr)) {
+        path = real;
+        std::free(real);
+    }
+    const std::string::size_type slash = path.rfind('/');
+    const std::string dir = slash == std::string::npos ? "."
+                            : slash == 0               ? "/"
+                                                       : path.substr(0, slash);
+    // The workbook gets the rights of the file it replaces, or those of any new file.
     struct stat old;
     const mode_t mode = ::stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode)
                             ? old.st_mode & 07777
                             : 0666 & ~currentUmask();
+
+    std::string temp;
+    bool named = false;
+    int fd = ::open(dir.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        temp = dir + "/.xlscrt-XXXXXX";
+        fd = mkostemp(temp.data(), O_CLOEXEC);
+        if (fd < 0)
+            return errno;
+        named = true;
+    }
+    const auto fail = [&](int err, bool open) {
+        if (open)
+            ::close(fd);
+        if (named)
+            ::unlink(temp.c_str());
+        return err;
+    };
+    if (const int err = writeAllTo(fd, data))
+        return fail(err, true);
     if (::fchmod(fd, mode) != 0 || ::fsync(fd) != 0)
-        return fail(true);
+        return fail(errno, true);
+    if (!named) {
+        const std::string self = "/proc/self/fd/" + std::to_string(fd);
+        for (int attempt = 0; !named && attempt < 100; ++attempt) {
+            temp = temporaryName(dir);
+            if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, temp.c_str(), AT_SYMLINK_FOLLOW) == 0)
+                named = true;
+            else if (errno != EEXIST)
+                return fail(errno, true);
+        }
+        if (!named)
+            return fail(EEXIST, true);
+    }
     if (::close(fd) != 0)
-        return fail(false);
+        return fail(errno, false);
     if (::rename(temp.c_str(), path.c_str()) != 0)
-        return fail(false);
-    return 0;
+        return fail(errno, false);
+    // Without the folder on disk a power cut can bring the old workbook back.
+    return syncFolder(dir);
 }
 
 } // namespace

@@ -40,7 +40,8 @@ TAboutBox::TAboutBox(QWidget *parent) : QDialog(parent)
     auto *product = new QLabel(QStringLiteral("製品名　Corvial"), panel);
     product->setObjectName(QStringLiteral("ProductName"));
     product->move(81, 15);
-    auto *version = new QLabel(QStringLiteral("バージョン　") + QStringLiteral(CORVIAL_VERSION), panel);
+    auto *version =
+        new QLabel(QStringLiteral("バージョン　") + QStringLiteral(CORVIAL_VERSION), panel);
     version->setObjectName(QStringLiteral("Version"));
     version->move(81, 37);
     auto *copyright = new QLabel(QStringLiteral("Corvial Manager"), panel);

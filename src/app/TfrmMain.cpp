@@ -642,6 +642,12 @@ void TfrmMain::FormCreate()
     // 13.
     labelFont = QFont(uiFaceName());
     labelFont.setBold(true);
+    // Without a face that draws the numbers the labels would print as empty boxes: say so
+    // once now, and refuse to print until a usable font is chosen.
+    mLabelFontProblem = labelFontProblem(labelFont);
+    if (!mLabelFontProblem.isEmpty())
+        mStartupWarning +=
+            (mStartupWarning.isEmpty() ? QString() : QStringLiteral("\n\n")) + mLabelFontProblem;
 
     // 14.
     ListBox21->addItems(textColourNames());
@@ -810,6 +816,8 @@ void TfrmMain::LoadSettings()
         // The file exists but cannot be read: go on with the defaults and say why.
         mStartupWarning = error + QStringLiteral("\nすべてのシートをオフセット -5、開始位置 1 の"
                                                  "初期値で始めます。");
+        // Saving the defaults would overwrite records that were never read.
+        mSettingsUnread = true;
         return;
     }
     for (int f = 1; f <= FamilyCount; ++f) {
@@ -831,7 +839,9 @@ void TfrmMain::SaveSettings()
     }
     s.tail = settingsTail;
     QString error;
-    if (!writeSettingsFile(settingsFilePath(appDir), s, &error))
+    if (mSettingsUnread)
+        error = unreadSettingsSaveError(settingsFilePath(appDir));
+    if (!error.isEmpty() || !writeSettingsFile(settingsFilePath(appDir), s, &error))
         mEnv.dialogs->error(this, error + QStringLiteral("\n変更した値は、次に保存できるまで"
                                                          "このまま使われます。"));
 }

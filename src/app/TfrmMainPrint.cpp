@@ -202,6 +202,7 @@ void TfrmMain::Font1Click()
     if (mEnv.dialogs->chooseFont(this, &chosen)) {
         labelFont = chosen;
         mFontDialogFont = chosen;
+        mLabelFontProblem = labelFontProblem(labelFont);
     }
 }
 
@@ -345,13 +346,20 @@ bool TfrmMain::printOnPrinter(const LabelJob &job)
     if (!mEnv.dialogs->choosePrinter(this, keptPrinter()))
         return false;
 
-    const std::unique_ptr<PageCanvas> canvas = mEnv.canvasFactory(mPrinter.get());
     QString error;
+    if (!mLabelFontProblem.isEmpty()) {
+        mEnv.dialogs->error(this, mLabelFontProblem +
+                                      QStringLiteral("\n開始位置と番号は変わっていません。"));
+        return false;
+    }
+    const std::unique_ptr<PageCanvas> canvas = mEnv.canvasFactory(mPrinter.get());
     if (!printJob(*canvas, job, &error)) {
         // Nothing moves on for a job that did not print.
         mEnv.dialogs->error(this, error + QStringLiteral("\n開始位置と番号は変わっていません。"));
         return false;
     }
+    if (!canvas->notice().isEmpty())
+        mEnv.dialogs->message(this, canvas->notice());
     return true;
 }
 

@@ -3,6 +3,7 @@
 
 #include "barcode/CodeRules.h"
 #include "export/WorkbookExport.h"
+#include "files/SafeFile.h"
 #include "job/Colours.h"
 #include "job/Fonts.h"
 #include "job/JobRules.h"
@@ -19,6 +20,8 @@
 #include <QStringDecoder>
 
 #include <optional>
+
+#include <sys/stat.h>
 
 namespace corvial {
 
@@ -307,6 +310,9 @@ struct Options
     QCommandLineOption version = QCommandLineOption(
         {QStringLiteral("v"), QStringLiteral("version")}, QStringLiteral("Show the version."));
 
+    // Arguments whose bytes did not survive decoding (not UTF-8), as decoded.
+    QStringList undecodable;
+
     QList<QCommandLineOption> all() const
     {
         return {type,        samples,    first,      repeat,  text,   textFile, marker,
@@ -439,6 +445,11 @@ QString readTextFile(const QString &option, const QString &path)
 {
     QFile file;
     const bool stdIn = path == QLatin1String("-");
+    // Opening a FIFO would wait for a writer for ever, a device may act on being opened.
+    struct stat st;
+    if (!stdIn && ::stat(QFile::encodeName(path).constData(), &st) == 0 && !S_ISREG(st.st_mode))
+        refuse(option, QStringLiteral("文字のファイルを読み込めませんでした: %1\n%2")
+                           .arg(path, notRegularReason(st.st_mode)));
     const bool opened = stdIn ? file.open(stdin, QIODevice::ReadOnly)
                               : (file.setFileName(path), file.open(QIODevice::ReadOnly));
     if (!opened)
@@ -495,6 +506,29 @@ void requireFor(const QCommandLineParser &parser, const QCommandLineOption &opti
                                    .arg(sheetTypeWord(sheetType), onlyFor));
 }
 
+// The file an option names: not empty, spelt in bytes that decode to it, and for an output
+// something a file can be written to.
+QString checkedPath(const QCommandLineParser &parser, const Options &o,
+                    const QCommandLineOption &option, bool output)
+{
+    const QString path = parser.value(option);
+    if (path.isEmpty())
+        refuse(nameOf(option), QStringLiteral("ファイル名が空です。"));
+    for (const QString &argument : o.undecodable) {
+        if (argument == path || argument.endsWith(QLatin1Char('=') + path))
+            refuse(nameOf(option),
+                   QStringLiteral("ファイル名に UTF-8 として読めないバイトがあります。別の名前の"
+                                  "ファイルに書き込んでしまわないよう、使いません。"));
+    }
+    if (output) {
+        const QString problem = outputProblem(path);
+        if (!problem.isEmpty())
+            refuse(nameOf(option),
+                   QStringLiteral("このファイルには書き込めません: %1\n%2").arg(path, problem));
+    }
+    return path;
+}
+
 // Sheet type, sample count, first number, number style and repeat count, and the job size.
 void readNumbers(const QCommandLineParser &parser, const Options &o, LabelJob &job)
 {
@@ -547,8 +581,11 @@ QString readText(const QCommandLineParser &parser, const Options &o, int type)
         text = unescaped(parser.value(o.text));
     } else if (parser.isSet(o.textFile)) {
         textOption = nameOf(o.textFile);
+        const QString path = parser.value(o.textFile) == QLatin1String("-")
+                                 ? parser.value(o.textFile)
+                                 : checkedPath(parser, o, o.textFile, false);
         if (!isMarker)
-            text = readTextFile(textOption, parser.value(o.textFile));
+            text = readTextFile(textOption, path);
     }
     if (textOption.isEmpty())
         return text;
@@ -669,12 +706,22 @@ void readCode(const QCommandLineParser &parser, const Options &o, BatchRequest &
     }
 }
 
-QString nonEmptyPath(const QCommandLineParser &parser, const QCommandLineOption &option)
+// Two options that name one file would overwrite each other's output, or the settings.
+void requireDistinctFiles(const QCommandLineParser &parser, const Options &o)
 {
-    const QString path = parser.value(option);
-    if (path.isEmpty())
-        refuse(nameOf(option), QStringLiteral("ファイル名が空です。"));
-    return path;
+    QList<const QCommandLineOption *> given;
+    for (const QCommandLineOption *option : {&o.pdf, &o.xls, &o.settings, &o.textFile}) {
+        if (parser.isSet(*option) && parser.value(*option) != QLatin1String("-"))
+            given << option;
+    }
+    for (int i = 0; i < given.size(); ++i) {
+        for (int j = i + 1; j < given.size(); ++j) {
+            if (sameFile(parser.value(*given[i]), parser.value(*given[j])))
+                throw Refusal{
+                    QStringLiteral("--%1 と --%2 が同じファイルです: %3")
+                        .arg(nameOf(*given[i]), nameOf(*given[j]), parser.value(*given[j]))};
+        }
+    }
 }
 
 // Where the labels and the workbook go.
@@ -686,7 +733,7 @@ void readOutputs(const QCommandLineParser &parser, const Options &o, BatchReques
                           ? QStringLiteral("--pdf と --printer は一緒に使えません。")
                           : QStringLiteral("出力先を --pdf か --printer で指定してください。")};
     if (parser.isSet(o.pdf)) {
-        r.pdfPath = nonEmptyPath(parser, o.pdf);
+        r.pdfPath = checkedPath(parser, o, o.pdf, true);
     } else {
         r.printerName = parser.value(o.printer);
         if (r.printerName.isEmpty())
@@ -703,7 +750,7 @@ void readOutputs(const QCommandLineParser &parser, const Options &o, BatchReques
             refuse(nameOf(o.xls), QStringLiteral("%1は番号のないラベルなので Excel に書き出せません"
                                                  "（番号を印刷するシートタイプだけです）。")
                                       .arg(sheetTypeWord(type)));
-        r.xlsPath = nonEmptyPath(parser, o.xls);
+        r.xlsPath = checkedPath(parser, o, o.xls, true);
     }
     if (parser.isSet(o.exportDate)) {
         r.exportDate = QDate::fromString(parser.value(o.exportDate), Qt::ISODate);
@@ -723,7 +770,7 @@ void readPlace(const QCommandLineParser &parser, const Options &o, BatchRequest 
                        QStringLiteral("--settings と一緒には使えません（開始位置とオフセットは"
                                       "設定ファイルから取ります）。"));
         }
-        r.settingsPath = nonEmptyPath(parser, o.settings);
+        r.settingsPath = checkedPath(parser, o, o.settings, false);
     }
     if (parser.isSet(o.start))
         job.startPos =
@@ -752,14 +799,16 @@ BatchRequest requestOf(const QCommandLineParser &parser, const Options &o)
     readOutputs(parser, o, r);
     readCode(parser, o, r);
     readPlace(parser, o, r);
+    requireDistinctFiles(parser, o);
     return r;
 }
 
 } // namespace
 
-BatchCommand parseBatchCommand(const QStringList &arguments)
+BatchCommand parseBatchCommand(const QStringList &arguments, const QStringList &undecodable)
 {
     Options o;
+    o.undecodable = undecodable;
     o.exportDate.setFlags(QCommandLineOption::HiddenFromHelp);
     QCommandLineParser parser;
     parser.setApplicationDescription(description());

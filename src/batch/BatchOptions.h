@@ -45,7 +45,9 @@ struct BatchCommand
 };
 
 // Reads the arguments (arguments[0] is the program) into a request, checking every value
-// against the limits the window enforces. Never prints and never exits.
-BatchCommand parseBatchCommand(const QStringList &arguments);
+// against the limits the window enforces; undecodable lists the arguments whose bytes were
+// not UTF-8, as decoded, so that a file named by one is refused. Never prints and never exits.
+BatchCommand parseBatchCommand(const QStringList &arguments,
+                               const QStringList &undecodable = QStringList());
 
 } // namespace corvial

@@ -3,6 +3,8 @@
 
 #include "export/WorkbookExport.h"
 #include "export/XlsCrtLibrary.h"
+#include "files/SafeFile.h"
+#include "job/Fonts.h"
 #include "job/JobRules.h"
 #include "job/SheetTypes.h"
 #include "print/PrintJob.h"
@@ -17,6 +19,8 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QTextStream>
+
+#include <memory>
 
 namespace corvial {
 
@@ -105,15 +109,16 @@ bool takeSettings(const QString &settingsPath, SettingsLock &lock, Settings *set
     return true;
 }
 
-bool writeXls(const BatchRequest &request, const LabelJob &job, QTextStream &err)
+// Writes the job's workbook to file (a staged name of request.xlsPath).
+bool writeXls(const BatchRequest &request, const LabelJob &job, const QString &file,
+              QTextStream &err)
 {
     LabelJob shown = job;
     shown.circleText = exportedCircleText(job);
     const QDate date = request.exportDate.isValid() ? request.exportDate : QDate::currentDate();
     XlsCrtLibrary library;
     int32_t bookHandle = 0;
-    const ExportResult result =
-        writeWorkbook(library, request.xlsPath, exportJobOf(shown, date), &bookHandle);
+    const ExportResult result = writeWorkbook(library, file, exportJobOf(shown, date), &bookHandle);
     if (!result.written()) {
         report(err, exportErrorText(request.xlsPath, result));
         return false;
@@ -142,6 +147,8 @@ bool printLabels(const BatchRequest &request, const LabelJob &job, QTextStream &
         report(err, error);
         return false;
     }
+    if (!canvas.notice().isEmpty())
+        report(err, canvas.notice());
     return true;
 }
 
@@ -154,6 +161,13 @@ int runBatch(const BatchRequest &request, QTextStream &out, QTextStream &err)
     for (const QString &warning : request.warnings)
         report(err, warning);
 
+    // Labels in a face that cannot draw the numbers would come out as empty boxes.
+    const QString fontProblem = labelFontProblem(job.labelFont);
+    if (!fontProblem.isEmpty()) {
+        report(err, fontProblem);
+        return BatchFailed;
+    }
+
     // The start position comes from start.txt under the same lock a window holds, so that
     // neither undoes the other's save; the lock is kept until the new position is saved.
     SettingsLock lock(settingsPath);
@@ -161,13 +175,29 @@ int runBatch(const BatchRequest &request, QTextStream &out, QTextStream &err)
     if (!settingsPath.isEmpty() && !takeSettings(settingsPath, lock, &settings, job, err))
         return BatchFailed;
 
-    // The workbook first: a job whose table cannot be written is not printed, so a second
-    // run does not print its labels twice.
-    if (!request.xlsPath.isEmpty() && !writeXls(request, job, err))
-        return BatchFailed;
+    // The workbook first, whole, under a temporary name beside it: a job whose table cannot
+    // be written is not printed, so a second run does not print its labels twice. It takes
+    // its name only once the labels went out (a PDF, too, replaces its file only when
+    // complete), so a failed print leaves an earlier workbook and PDF as they were.
+    std::unique_ptr<StagedFile> book;
+    if (!request.xlsPath.isEmpty()) {
+        book = std::make_unique<StagedFile>(request.xlsPath);
+        QString why;
+        if (!book->create(&why)) {
+            report(err, QStringLiteral("Excel ファイルを作成できませんでした: %1\n%2")
+                            .arg(displayPath(request.xlsPath), why));
+            return BatchFailed;
+        }
+        if (!writeXls(request, job, book->tempPath(), err))
+            return BatchFailed;
+    }
     // Nothing moves on for a job that did not print.
     if (!printLabels(request, job, err))
         return BatchFailed;
+    QString bookError;
+    if (book && !book->commit(&bookError))
+        bookError = QStringLiteral("Excel ファイルを書き込めませんでした: %1\n%2")
+                        .arg(displayPath(request.xlsPath), bookError);
 
     const JobAdvance next = advanceAfterPrint(job);
     if (!settingsPath.isEmpty()) {
@@ -181,6 +211,11 @@ int runBatch(const BatchRequest &request, QTextStream &out, QTextStream &err)
     }
     out << summary(next) << '\n';
     out.flush();
+    // The labels went out, so the start position moved on; the workbook did not follow.
+    if (!bookError.isEmpty()) {
+        report(err, bookError);
+        return BatchFailed;
+    }
     return BatchSucceeded;
 }
 

@@ -2,6 +2,7 @@
 // corvial-batch: prints one label job from a script, without a window.
 #include "BatchOptions.h"
 #include "BatchRun.h"
+#include "files/SafeFile.h"
 #include "job/Fonts.h"
 
 #include <QGuiApplication>
@@ -39,7 +40,15 @@ int main(int argc, char **argv)
 
     QTextStream out(stdout);
     QTextStream err(stderr);
-    const corvial::BatchCommand command = corvial::parseBatchCommand(QGuiApplication::arguments());
+    // Qt decodes the arguments as UTF-8 and puts U+FFFD for bytes that are not; a file opened
+    // under such a name would be another file.
+    QStringList undecodable;
+    for (int i = 1; i < argc; ++i) {
+        if (!corvial::nameSurvivesDecoding(QByteArray(argv[i])))
+            undecodable << QString::fromLocal8Bit(argv[i]);
+    }
+    const corvial::BatchCommand command =
+        corvial::parseBatchCommand(QGuiApplication::arguments(), undecodable);
     switch (command.action) {
     case corvial::BatchCommand::ShowText:
         out << command.text;

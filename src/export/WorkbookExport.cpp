@@ -2,6 +2,7 @@
 #include "WorkbookExport.h"
 
 #include "XlsApi.h"
+#include "files/SafeFile.h"
 #include "job/NumberText.h"
 #include "job/SheetTypes.h"
 #include "job/ShiftJis.h"
@@ -285,6 +286,12 @@ ExportResult writeWorkbook(XlsApi &api, const QString &path, const ExportJob &jo
         return result;
     }
 
+    // Only a regular file is ever replaced: a workbook renamed over a FIFO or a device
+    // would take its place. The library refuses it too, but cannot say so in words.
+    result.detail = outputProblem(path);
+    if (!result.detail.isEmpty())
+        return result;
+
     // File names on this system are bytes in the file system's encoding; a Shift-JIS
     // name would create a file that nobody can find under the name they typed.
     result.status =
@@ -360,7 +367,7 @@ QString exportErrorText(const QString &path, const ExportResult &result)
         break;
     }
     }
-    return what + QLatin1Char('\n') + reason;
+    return what + QLatin1Char('\n') + (result.detail.isEmpty() ? reason : result.detail);
 }
 
 } // namespace corvial

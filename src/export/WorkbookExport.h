@@ -55,6 +55,7 @@ struct ExportResult
     XlsOperation operation = XlsOperation::None; // CellRefused: the put refused
     int column = -1;                             // CellRefused: the cell, 0-based, -1 unknown
     int row = -1;
+    QString detail; // the reason in words, when there is more to say than the errno's text
 
     bool written() const { return outcome == Outcome::Written; }
 };

@@ -2,6 +2,7 @@
 #include "Fonts.h"
 
 #include <QFont>
+#include <QRawFont>
 #include <QStringList>
 
 namespace corvial {
@@ -42,6 +43,21 @@ void installJapaneseFontSubstitutions()
     QFont::insertSubstitutions(verticalFaceName(), f);
     QFont::insertSubstitutions(QStringLiteral("MS PGothic"), p);
     QFont::insertSubstitutions(QStringLiteral("MS Gothic"), f);
+}
+
+QString labelFontProblem(const QFont &font)
+{
+    // The font the system really draws with, after every substitution.
+    const QRawFont raw = QRawFont::fromFont(font);
+    bool digits = raw.isValid();
+    for (char c = '0'; digits && c <= '9'; ++c)
+        digits = raw.supportsCharacter(QLatin1Char(c));
+    if (digits)
+        return QString();
+    return QStringLiteral("ラベルを印刷できるフォントがありません: 「%1」の代わりになるフォントで"
+                          "数字を描けません。\n日本語フォント（fonts-ipafont-gothic など）を"
+                          "入れてください。")
+        .arg(font.family());
 }
 
 } // namespace corvial

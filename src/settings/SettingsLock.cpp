@@ -2,9 +2,11 @@
 #include "settings/SettingsLock.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
 #include <QSysInfo>
+#include <QThread>
 
 #include <cerrno>
 
@@ -15,6 +17,20 @@ namespace {
 QString displayPath(const QString &path)
 {
     return QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
+}
+
+// QLockFile makes its file with the umask (022 for most users), and it takes over the lock
+// of a copy that crashed only by opening that file for writing. Where the users of a group
+// share one start.txt (the packaged program keeps it group-writable in a setgid folder), a
+// lock left by one of them would keep all the others out until someone deletes it by hand.
+// The lock file gets the permissions of start.txt itself, as QSaveFile gives them to the
+// file that replaces it. Should that fail, the lock still holds; only another user's
+// takeover after a crash would be refused, as it was before.
+void shareLikeSettings(const QString &lockPath, const QString &settingsPath)
+{
+    const QFileInfo settings(settingsPath); // a link's target
+    if (settings.exists())
+        QFile::setPermissions(lockPath, settings.permissions());
 }
 
 } // namespace
@@ -44,8 +60,20 @@ bool SettingsLock::tryLock(QString *error)
     if (mLock->isLocked())
         return true;
     errno = 0;
-    if (mLock->tryLock(0))
+    if (mLock->tryLock(0)) {
+        shareLikeSettings(settingsLockPath(mSettingsPath), mSettingsPath);
         return true;
+    }
+    if (mLock->error() == QLockFile::LockFailedError && holdsNoProcess()) {
+        // A lock file without a readable process number (empty or garbage, as a crash or a
+        // power cut during its creation leaves it) can name no copy that is still running.
+        mLock->removeStaleLockFile();
+        errno = 0;
+        if (mLock->tryLock(0)) {
+            shareLikeSettings(settingsLockPath(mSettingsPath), mSettingsPath);
+            return true;
+        }
+    }
     const int systemError = errno;
     if (!error)
         return false;
@@ -79,6 +107,19 @@ bool SettingsLock::tryLock(QString *error)
                             "ほかに起動していないことを確かめられません。")
                  .arg(displayPath(settingsLockPath(mSettingsPath)), reason);
     return false;
+}
+
+bool SettingsLock::holdsNoProcess() const
+{
+    qint64 pid = 0;
+    QString host;
+    QString application;
+    if (mLock->getLockInfo(&pid, &host, &application) && pid > 0)
+        return false;
+    // A copy that has just made the file writes its number right after; give it that moment
+    // before taking the file for a leftover.
+    QThread::msleep(200);
+    return !(mLock->getLockInfo(&pid, &host, &application) && pid > 0);
 }
 
 bool SettingsLock::isLocked() const

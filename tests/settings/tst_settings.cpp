@@ -207,6 +207,7 @@ private slots:
     void staleTemporariesBesideTheLinkTarget();
     void lockHeldByAnotherCopy();
     void lockOfACrashedCopyIsTakenOver();
+    void lockFileHasThePermissionsOfTheSettings();
     void lockFileCannotBeMade();
 };
 
@@ -813,6 +814,26 @@ void TestSettings::lockOfACrashedCopyIsTakenOver()
     }
     QVERIFY(!QFile::exists(settingsLockPath(path)));
     QCOMPARE(readAll(path), kExample);
+}
+
+// Users of a group share a group-writable start.txt; the lock a crashed copy of one of them
+// leaves must be one that the next of them can take over, whatever the first one's umask.
+void TestSettings::lockFileHasThePermissionsOfTheSettings()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString target = dir.filePath(QStringLiteral("shared/start.txt"));
+    const QString path = dir.filePath(QStringLiteral("app/start.txt"));
+    QVERIFY(makeLinkedSettings(target, path));
+    QVERIFY(QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup |
+                                              QFile::WriteGroup | QFile::ReadOther));
+    const mode_t oldMask = ::umask(022);
+    SettingsLock lock(path);
+    QString error;
+    const bool locked = lock.tryLock(&error);
+    ::umask(oldMask);
+    QVERIFY2(locked, qPrintable(error));
+    QCOMPARE(QFile::permissions(settingsLockPath(path)), QFile::permissions(target));
 }
 
 void TestSettings::lockFileCannotBeMade()

@@ -6,7 +6,8 @@
  * byte strings and are stored as Unicode; the path is in the file system's own
  * encoding (UTF-8 on Linux). Nothing reaches the disk before XlsCloseBook, which writes
  * a temporary file beside the target and renames it over the target, so an existing
- * file is only ever replaced by a complete workbook. A book in which any put was refused
+ * file is only ever replaced by a complete workbook; only a regular file (or a link to
+ * one, whose target is replaced) is ever replaced, and no temporary file is left behind. A book in which any put was refused
  * is not written at all: XlsCloseBook fails, and XlsFirstRefusal says which put it was. */
 #ifndef XLSCRT2_H
 #define XLSCRT2_H
