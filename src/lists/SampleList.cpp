@@ -62,7 +62,8 @@ bool cellFits(int t, int column, const QString &cell)
 QString firstCharWithoutSjis(const QString &text)
 {
     thread_local QStringEncoder whole("windows-31j", QStringConverter::Flag::Stateless);
-    whole.encode(text);
+    const QByteArray all = whole.encode(text); // encoding happens when the result is taken
+    Q_UNUSED(all)
     if (!whole.hasError())
         return QString();
     whole = QStringEncoder("windows-31j", QStringConverter::Flag::Stateless);
@@ -70,7 +71,8 @@ QString firstCharWithoutSjis(const QString &text)
         const qsizetype units = text.at(i).isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
         const QString one = text.mid(i, units);
         QStringEncoder enc("windows-31j", QStringConverter::Flag::Stateless);
-        enc.encode(one);
+        const QByteArray bytes = enc.encode(one);
+        Q_UNUSED(bytes)
         if (enc.hasError())
             return one;
         i += units - 1;

@@ -1,0 +1,20 @@
+# CORVIAL_OPENPYXL_PYTHON: a Python interpreter that imports openpyxl, which writes the .xlsx
+# workbooks the list tests and the list benchmark read. Debian's python3-openpyxl belongs to
+# Debian's own interpreter, and another python3 may come first on PATH. Empty when none does.
+include_guard(GLOBAL)
+set(CORVIAL_OPENPYXL_PYTHON "")
+foreach(candidate /usr/bin/python3 python3)
+    find_program(_py NAMES ${candidate} NO_CACHE)
+    if(_py)
+        execute_process(COMMAND ${_py} -c "import openpyxl" RESULT_VARIABLE _rc OUTPUT_QUIET ERROR_QUIET)
+        if(_rc EQUAL 0)
+            set(CORVIAL_OPENPYXL_PYTHON ${_py})
+            break()
+        endif()
+    endif()
+    unset(_py)
+endforeach()
+if(NOT CORVIAL_OPENPYXL_PYTHON)
+    message(WARNING "No Python interpreter imports openpyxl: the .xlsx list test and benchmark will fail")
+endif()
+set(CORVIAL_OPENPYXL_PYTHON ${CORVIAL_OPENPYXL_PYTHON} CACHE INTERNAL "")
