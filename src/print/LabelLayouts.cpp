@@ -8,14 +8,19 @@
 
 namespace corvial {
 
-int labelNumberValue(const LabelJob &job, int sheetNo, int S, int firstPos)
+int labelSampleIndex(const LabelJob &job, int sheetNo, int S, int firstPos)
 {
     const int perSheet = LabelsPerSheet(job.sheetType);
     const int ordinal = sheetNo <= 1
                             ? S - firstPos
                             : (sheetNo - 1) * perSheet + S - qBound(1, job.startPos, perSheet);
     // A repeat count below 1 cannot be chosen; it must not divide by zero either.
-    return job.initialValue + ordinal / qMax(job.repeatCount, 1);
+    return ordinal / qMax(job.repeatCount, 1);
+}
+
+int labelNumberValue(const LabelJob &job, int sheetNo, int S, int firstPos)
+{
+    return job.initialValue + labelSampleIndex(job, sheetNo, S, firstPos);
 }
 
 void DrawLabelContent(PageCanvas &canvas, const LabelJob &job, const LabelPositions &pos,

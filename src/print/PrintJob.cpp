@@ -62,7 +62,6 @@ bool PrintSheet(PageCanvas &canvas, const LabelJob &job, int sheetNo, int firstP
     const int dpiY = canvas.resolutionY();
     const ColourValue back = BackColorOf(job.backColourIndex);
     const ColourValue text = TextColorOf(job.textColourIndex);
-    const int baseSize = baseFontSize(job.entryText);
     const bool round = familyInfo(family).shape == LabelShape::Ellipse;
     const bool ring = round && job.frame;
     canvas.setFont(job.labelFont);
@@ -82,8 +81,10 @@ bool PrintSheet(PageCanvas &canvas, const LabelJob &job, int sheetNo, int firstP
         else
             canvas.rectangle(dotsFor(x, dpiX), dotsFor(y, dpiY), dotsFor(x + w, dpiX),
                              dotsFor(y + h, dpiY));
+        // With a list each label carries its own sample's text, sized as if it were typed.
+        const LabelJob label = sampleJob(job, labelSampleIndex(job, sheetNo, s, first));
         canvas.setFontColour(text);
-        canvas.setFontSize(baseSize);
+        canvas.setFontSize(baseFontSize(label.entryText));
         if (ring) {
             canvas.setPen(BoxPenDots, White);
             canvas.setSolidBrush(White);
@@ -97,7 +98,7 @@ bool PrintSheet(PageCanvas &canvas, const LabelJob &job, int sheetNo, int firstP
         canvas.setPen(BoxPenDots, back);
         if (!job.frame)
             canvas.setSolidBrush(back);
-        DrawLabelContent(canvas, job, pos, sheetNo, s, first);
+        DrawLabelContent(canvas, label, pos, sheetNo, s, first);
     }
 
     return isLastSheet ? canvas.endDocument() : canvas.newPage();
