@@ -4,7 +4,7 @@ BUILD_DIR ?= build
 BUILD_TYPE ?= RelWithDebInfo
 CMAKE_FLAGS ?=
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
-APP := $(BUILD_DIR)/src/corvial-manager
+APP := $(BUILD_DIR)/src/app/corvial-manager
 
 .PHONY: all deps configure build run check bench clean
 
@@ -22,7 +22,7 @@ build: configure
 # The program refuses to start without start.txt beside it; give it the default one
 # the first time, and never replace one that a user's work has changed.
 run: build
-	@test -f $(BUILD_DIR)/src/start.txt || cp data/start.txt $(BUILD_DIR)/src/start.txt
+	@test -f $(BUILD_DIR)/src/app/start.txt || cp data/start.txt $(BUILD_DIR)/src/app/start.txt
 	$(APP)
 
 check: build

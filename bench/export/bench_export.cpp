@@ -2,7 +2,7 @@
 // Time of one export of the largest job (400 samples) through the real library, from the
 // first call to the written file.
 #include "export/WorkbookExport.h"
-#include "export/XlsApi.h"
+#include "export/XlsCrtLibrary.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

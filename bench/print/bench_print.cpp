@@ -41,8 +41,8 @@ LabelJob largestJob(int sheetType, int startPos)
     job.initialValue = 9801;
     job.startPos = startPos;
     job.entryText = QStringLiteral("ABCDE");
-    job.memo3 = QStringLiteral("検体ABC\nLot 42\n2024");
-    job.memo7 = QStringLiteral("－８０℃\n保管\n棚 3\n箱 12");
+    job.labelText = QStringLiteral("検体ABC\nLot 42\n2024");
+    job.memoText = QStringLiteral("－８０℃\n保管\n棚 3\n箱 12");
     job.textColourIndex = 1;
     job.backColourIndex = 1;
     job.labelFont = QFont(uiFaceName());

@@ -4,15 +4,17 @@
 
 #include "Controls.h"
 #include "Dialogs.h"
-#include "SettingsFile.h"
 #include "TAboutBox.h"
 #include "TfrmLib.h"
-#include "export/XlsApi.h"
+#include "export/XlsCrtLibrary.h"
 #include "job/Colours.h"
 #include "job/Fonts.h"
+#include "job/JobRules.h"
+#include "job/ProofLabel.h"
 #include "preview/PreviewRules.h"
 #include "print/PageCanvas.h"
 #include "print/PrinterCanvas.h"
+#include "settings/SettingsFile.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -40,11 +42,6 @@ namespace {
 
 const QColor kBlue(0, 0, 255);
 
-QString settingsPath(const QString &appDir)
-{
-    return appDir + QStringLiteral("start.txt");
-}
-
 QFont pixelFont(const QFont &base, int px, bool italic = false)
 {
     QFont f = base;
@@ -61,6 +58,11 @@ void setTextColour(QWidget *w, const QColor &c)
     p.setColor(QPalette::ButtonText, c);
     w->setPalette(p);
 }
+
+// The sheet-type radio buttons keep the names they have always had, in sheet-type order.
+const char *const kSheetTypeRadioNames[SheetTypeCount] = {
+    "RadioButton10", "RadioButton2",  "RadioButton5", "RadioButton6", "RadioButton9",
+    "RadioButton11", "RadioButton12", "RadioButton3", "RadioButton1", "RadioButton13"};
 
 QStringList numberItems(int last)
 {
@@ -108,6 +110,11 @@ QStringList offsetItems()
 }
 
 } // namespace
+
+const char *sheetTypeRadioName(int sheetType)
+{
+    return isValidSheetType(sheetType) ? kSheetTypeRadioNames[sheetType - 1] : "";
+}
 
 TfrmMain::TfrmMain(MainWindowEnvironment environment, QWidget *parent)
     : QMainWindow(parent), mEnv(std::move(environment))
@@ -301,10 +308,8 @@ void TfrmMain::buildEntryScreen()
     RadioGroup1 = new QGroupBox(QStringLiteral("表示"), pnlMain);
     RadioGroup1->setObjectName(QStringLiteral("RadioGroup1"));
     RadioGroup1->setGeometry(200, 64, 97, 105);
-    const QString markers[4] = {QStringLiteral("ー２０℃"), QStringLiteral("ー８０℃"),
-                                QStringLiteral("注意"), QStringLiteral("危険")};
-    for (int i = 0; i < 4; ++i) {
-        auto *r = new QRadioButton(markers[i], RadioGroup1);
+    for (int i = 0; i < MarkerCount; ++i) {
+        auto *r = new QRadioButton(markerCaption(i), RadioGroup1);
         r->setObjectName(QStringLiteral("RadioGroup1Item%1").arg(i));
         r->setGeometry(8, 18 + 21 * i, 85, 20);
         RadioGroup1Items[i] = r;
@@ -340,7 +345,7 @@ void TfrmMain::buildEntryScreen()
     for (int k = 1; k <= SheetTypeCount; ++k) {
         const SheetTypeInfo &info = sheetTypeInfo(k);
         auto *r = new QRadioButton(QString::fromUtf8(info.caption), GroupBox1);
-        r->setObjectName(QLatin1String(info.radioName));
+        r->setObjectName(QLatin1String(sheetTypeRadioName(k)));
         r->setGeometry(40, 26 + 25 * (k - 1), 241, 21);
         setTextColour(r, k >= 8 ? kBlue : QColor(Qt::black));
         *buttons[k - 1] = r;
@@ -598,15 +603,15 @@ void TfrmMain::FormCreate()
     appDir = dir;
 
     // 3.
-    if (!QFileInfo::exists(settingsPath(appDir))) {
+    if (!QFileInfo::exists(settingsFilePath(appDir))) {
         mEnv.dialogs->message(this, QStringLiteral("スタートファイルがありません。"));
         closeAtFirstTick = true;
         Timer1->start();
         return;
     }
 
-    LoadSettings();  // 4.
-    numberStyle = 0; // 5.
+    LoadSettings();                         // 4.
+    numberStyle = int(NumberStyle::Padded); // 5.
 
     // 6. Each preview ends exactly where the print screen begins.
     const int top = pnlPrint->y();
@@ -621,11 +626,11 @@ void TfrmMain::FormCreate()
     }
 
     // 8., 9. Filled in one call each: 9,990 items one by one would cost the start-up.
-    ListBox1->addItems(numberItems(5));
+    ListBox1->addItems(numberItems(MaxRepeatCount));
     ListBox1->selectRow(0);
     repeatCount = 1;
-    ListBox2->addItems(numberItems(MaxJobLabels));
-    ListBox12->addItems(numberItems(9990));
+    ListBox2->addItems(numberItems(MaxSampleCount));
+    ListBox12->addItems(numberItems(FirstNumberListMax));
     ListBox2->selectRow(29);
     ListBox12->selectRow(0);
     sampleCount = 30;
@@ -663,7 +668,7 @@ void TfrmMain::FormCreate()
     // 17.
     sampleCount = 30;
     initialValue = 1;
-    printAlign = 1;
+    printAlign = int(PrintAlign::Left);
 }
 
 void TfrmMain::showStartupWarnings()
@@ -802,7 +807,7 @@ void TfrmMain::LoadSettings()
 {
     SettingsLoad load;
     QString error;
-    if (!readSettingsFile(settingsPath(appDir), &load, &error)) {
+    if (!readSettingsFile(settingsFilePath(appDir), &load, &error)) {
         // The file exists but cannot be read: go on with the defaults and say why.
         mStartupWarning = error + QStringLiteral("\nすべてのシートをオフセット -5、開始位置 1 の"
                                                  "初期値で始めます。");
@@ -827,7 +832,7 @@ void TfrmMain::SaveSettings()
     }
     s.tail = settingsTail;
     QString error;
-    if (!writeSettingsFile(settingsPath(appDir), s, &error))
+    if (!writeSettingsFile(settingsFilePath(appDir), s, &error))
         mEnv.dialogs->error(this, error + QStringLiteral("\n変更した値は、次に保存できるまで"
                                                          "このまま使われます。"));
 }

@@ -41,6 +41,9 @@ class TListBox;
 class TShape;
 class XlsApi;
 
+// objectName of the radio button of sheet type 1..10 on the entry screen; "" for any other.
+const char *sheetTypeRadioName(int sheetType);
+
 // What the main window talks to outside itself. Every member has a working default; tests
 // replace them with fakes.
 struct MainWindowEnvironment

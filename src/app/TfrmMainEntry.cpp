@@ -166,14 +166,14 @@ void TfrmMain::N2Click()
 
 void TfrmMain::N3Click()
 {
-    setNumberStyle(1);
+    setNumberStyle(int(NumberStyle::Plain));
 }
 
 void TfrmMain::setNumberStyle(int style)
 {
     numberStyle = style;
-    N2->setChecked(style == 0);
-    N3->setChecked(style == 1);
+    N2->setChecked(style == int(NumberStyle::Padded));
+    N3->setChecked(style == int(NumberStyle::Plain));
     if (!pnlPrint->isHidden())
         cmdPrintSetClick();
 }

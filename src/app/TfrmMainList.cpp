@@ -4,6 +4,7 @@
 
 #include "Controls.h"
 #include "Dialogs.h"
+#include "job/JobRules.h"
 
 #include <QAction>
 #include <QLabel>
@@ -150,17 +151,15 @@ bool TfrmMain::keepsListFor(int newType)
         mList = read.list;
         return true;
     }
-    const QString question =
-        QStringLiteral("読み込んだサンプルリストはシートタイプ「%1」では使えません。\n%2\n\n"
-                       "リストを解除してシートタイプを変えますか?")
-            .arg(QString::fromUtf8(sheetTypeInfo(newType).caption), read.error);
+    const QString question = QStringLiteral("読み込んだサンプルリストは%1では使えません。\n%2\n\n"
+                                            "リストを解除してシートタイプを変えますか?")
+                                 .arg(sheetTypeWord(newType), read.error);
     if (mEnv.dialogs->askYesNo(this, kCaption, question)) {
         mnuListUnloadClick();
         return true;
     }
     // The old type stays chosen; its button is checked again without running its handler.
-    QRadioButton *old =
-        findChild<QRadioButton *>(QLatin1String(sheetTypeInfo(sheetType).radioName));
+    QRadioButton *old = findChild<QRadioButton *>(QLatin1String(sheetTypeRadioName(sheetType)));
     const QSignalBlocker blocker(old);
     old->setChecked(true);
     return false;

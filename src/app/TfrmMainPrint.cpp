@@ -8,6 +8,7 @@
 #include "export/XlsApi.h"
 #include "job/Colours.h"
 #include "job/Fonts.h"
+#include "job/JobRules.h"
 #include "job/NumberText.h"
 #include "job/ProofLabel.h"
 #include "job/ShiftJis.h"
@@ -54,15 +55,15 @@ void setPointSize(QWidget *w, int points)
     w->setFont(f);
 }
 
-const QString kTooManyLabels =
-    QStringLiteral("プリントラベル数が４００を越えていますので、再設定お願いいたします。");
-
 } // namespace
 
 void TfrmMain::cmdPrintSetClick()
 {
-    if (repeatCount * sampleCount > MaxJobLabels) {
-        mEnv.dialogs->message(this, kTooManyLabels);
+    LabelJob size;
+    size.sampleCount = sampleCount;
+    size.repeatCount = repeatCount;
+    if (exceedsJobSize(size)) {
+        mEnv.dialogs->message(this, tooManyLabelsText());
         return;
     }
     const int f = family();
@@ -96,7 +97,7 @@ ProofInput TfrmMain::proofInput() const
             in.marker = i;
     }
     in.initialValue = initialValue;
-    in.numberStyle = numberStyle;
+    in.numberStyle = NumberStyle(numberStyle);
     return in;
 }
 
@@ -205,17 +206,17 @@ void TfrmMain::Font1Click()
 
 void TfrmMain::RadioButton4Click()
 {
-    printAlign = 1;
+    printAlign = int(PrintAlign::Left);
 }
 
 void TfrmMain::RadioButton7Click()
 {
-    printAlign = 2;
+    printAlign = int(PrintAlign::Centre);
 }
 
 void TfrmMain::RadioButton8Click()
 {
-    printAlign = 3;
+    printAlign = int(PrintAlign::Right);
 }
 
 const QVector<TShape *> &TfrmMain::shapesOf(int f) const
@@ -237,7 +238,7 @@ void TfrmMain::SetUpPreview(int f)
     if (f < 1 || f > FamilyCount)
         return;
     if (isCircleFamily(f))
-        writeCircleProof(circleProof(Edit2->text(), initialValue, numberStyle));
+        writeCircleProof(circleProof(Edit2->text(), initialValue, NumberStyle(numberStyle)));
     sheetCount = sheetCountFor(f, sampleCount * repeatCount, startPos[f]);
     ListBox20->clear();
     QStringList sheets;
@@ -299,15 +300,15 @@ LabelJob TfrmMain::jobFromControls() const
     job.sampleCount = sampleCount;
     job.repeatCount = repeatCount;
     job.initialValue = initialValue;
-    job.numberStyle = numberStyle;
-    job.printAlign = printAlign;
+    job.numberStyle = NumberStyle(numberStyle);
+    job.printAlign = PrintAlign(printAlign);
     job.startPos = startPos[f];
     job.offsetX = offsetX[f];
     job.offsetY = offsetY[f];
     job.entryText = Edit2->text();
     job.circleText = Label7->text();
-    job.memo3 = Memo3->toPlainText();
-    job.memo7 = Memo7->toPlainText();
+    job.labelText = Memo3->toPlainText();
+    job.memoText = Memo7->toPlainText();
     job.textColourIndex = ListBox21->selectedRow();
     job.backColourIndex = ListBox19->selectedRow();
     job.frame = CheckBox1->isChecked();
@@ -322,8 +323,8 @@ void TfrmMain::cmdPrintClick()
     if (!printOnPrinter(job))
         return;
 
-    const int f = family();
-    startPos[f] = nextStartPos(jobLabelCount(job), job.startPos, LabelsPerSheet(sheetType));
+    const JobAdvance next = advanceAfterPrint(job);
+    startPos[family()] = next.nextStartPos;
     resetProofColoursAfterPrint();
     colorsResetPending = true;
     SaveSettings();
@@ -331,8 +332,8 @@ void TfrmMain::cmdPrintClick()
     if (isMarkerType(sheetType))
         chooseSheetType(sheetType);
     ArrangeToolButtons(0);
-    if (isNumberedType(sheetType)) {
-        initialValue = advancedInitialValue(initialValue, sampleCount);
+    if (next.numbered) {
+        initialValue = next.nextInitialValue;
         ListBox12->selectRow(initialValue - 1);
     }
 }
@@ -381,8 +382,8 @@ void TfrmMain::cmdExcelClick()
                                 QStringLiteral("同名のファイルがあります。重ねがきしますか？")))
         return;
 
-    if (isCircleType(sheetType))
-        Label7->setText(circleExportText(Label7->text()));
+    // The circle proof shows what the workbook gets.
+    Label7->setText(exportedCircleText(jobFromControls()));
     const ExportJob job = exportJobOf(jobFromControls(), mEnv.today());
     const ExportResult result = writeWorkbook(*mEnv.workbook, path, job, &bookHandle);
     if (!result.written())

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "Dialogs.h"
-#include "SettingsFile.h"
-#include "SettingsLock.h"
 #include "TfrmMain.h"
 #include "Translations.h"
 #include "job/Fonts.h"
+#include "settings/SettingsFile.h"
+#include "settings/SettingsLock.h"
 
 #include <QApplication>
 #include <QDebug>

@@ -4,10 +4,10 @@
 #include "export/WorkbookExport.h"
 #include "job/Colours.h"
 #include "job/Fonts.h"
+#include "job/JobRules.h"
 #include "job/ProofLabel.h"
 #include "job/SheetTypes.h"
-#include "job/ShiftJis.h"
-#include "job/TextLimits.h"
+#include "lists/SampleList.h"
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
@@ -17,7 +17,6 @@
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QStringDecoder>
-#include <QStringEncoder>
 
 #include <optional>
 
@@ -39,13 +38,6 @@ struct Refusal
     throw Refusal{QStringLiteral("--%1: %2").arg(option, why)};
 }
 
-QString typeWord(int sheetType)
-{
-    return QStringLiteral("シートタイプ %1（%2）")
-        .arg(sheetType)
-        .arg(QString::fromUtf8(sheetTypeInfo(sheetType).caption));
-}
-
 // Plain decimal integers only: a stray letter, blank or sign must not be read as something.
 std::optional<int> decimal(const QString &text)
 {
@@ -62,35 +54,185 @@ std::optional<int> decimal(const QString &text)
     return text.startsWith(QLatin1Char('-')) ? -v : v;
 }
 
+// One integer option: its names, help text (%1 and %2 stand for the range, %3 for the
+// default), value name, what the refusals call it, and its range. The help text and the
+// check both read the range from here, so they cannot drift apart.
+struct RangeRow
+{
+    QStringList names;
+    const char *help;
+    const char *valueName;
+    const char *what;
+    int low;
+    int high;
+    int fallback;
+};
+
+// The start position's range depends on the sheet type; its row gives only the bottom.
+enum Ranged { Type, Samples, First, Repeat, Resolution, Start, OffsetX, OffsetY, RangedCount };
+
+const RangeRow &rangeRow(Ranged which)
+{
+    static const RangeRow rows[RangedCount] = {
+        {{QStringLiteral("t"), QStringLiteral("type")},
+         "Sheet type %1..%2 (required; see the list above).",
+         "%1..%2",
+         "シートタイプ",
+         1,
+         SheetTypeCount,
+         0},
+        {{QStringLiteral("n"), QStringLiteral("samples")},
+         "Number of samples %1..%2 (required).",
+         "count",
+         "サンプル数",
+         MinSampleCount,
+         MaxSampleCount,
+         0},
+        {{QStringLiteral("f"), QStringLiteral("first")},
+         "Number of the first sample, %1..%2 (default %3). Numbered types only.",
+         "number",
+         "初期値",
+         MinFirstNumber,
+         MaxFirstNumber,
+         LabelJob().initialValue},
+        {{QStringLiteral("r"), QStringLiteral("repeat")},
+         "Labels per sample, %1..%2 (default %3); the types without numbers print one label per "
+         "sample.",
+         "count",
+         "リピート面数",
+         MinRepeatCount,
+         MaxRepeatCount,
+         LabelJob().repeatCount},
+        {{QStringLiteral("resolution")},
+         "Resolution of the PDF, %1..%2 dpi (default %3).",
+         "dpi",
+         "解像度（dpi）",
+         MinPdfDpi,
+         MaxPdfDpi,
+         DefaultPdfDpi},
+        {{QStringLiteral("start")},
+         "Label position on the first sheet where printing starts, %1..labels per sheet "
+         "(default %3).",
+         "position",
+         "の開始位置",
+         1,
+         0,
+         LabelJob().startPos},
+        {{QStringLiteral("offset-x")},
+         "Horizontal printer offset index %1..%2 (-5 mm .. +5 mm in 0.5 mm steps, %3 = none, the "
+         "default).",
+         "index",
+         "オフセット",
+         OffsetIndexMin,
+         OffsetIndexMax,
+         OffsetIndexCentre},
+        {{QStringLiteral("offset-y")},
+         "Vertical printer offset index %1..%2, as --offset-x.",
+         "index",
+         "オフセット",
+         OffsetIndexMin,
+         OffsetIndexMax,
+         OffsetIndexCentre},
+    };
+    return rows[which];
+}
+
+QCommandLineOption rangeOption(Ranged which)
+{
+    const RangeRow &row = rangeRow(which);
+    const auto filled = [&row](const char *text) {
+        QString s = QString::fromUtf8(text);
+        s.replace(QLatin1String("%1"), QString::number(row.low));
+        s.replace(QLatin1String("%2"), QString::number(row.high));
+        s.replace(QLatin1String("%3"), QString::number(row.fallback));
+        return s;
+    };
+    return QCommandLineOption(row.names, filled(row.help), filled(row.valueName));
+}
+
+// One option that takes a word: the words it knows, the value each stands for, and the
+// refusal for any other word (%1 is what was given).
+struct WordRow
+{
+    QStringList words;
+    QVector<int> values;
+    QString refusal;
+};
+
+WordRow numberStyleWords()
+{
+    return {{QStringLiteral("padded"), QStringLiteral("plain")},
+            {int(NumberStyle::Padded), int(NumberStyle::Plain)},
+            QStringLiteral("padded（0007）か plain（7）で指定してください（「%1」）。")};
+}
+
+WordRow alignWords()
+{
+    return {{QStringLiteral("left"), QStringLiteral("centre"), QStringLiteral("center"),
+             QStringLiteral("right")},
+            {int(PrintAlign::Left), int(PrintAlign::Centre), int(PrintAlign::Centre),
+             int(PrintAlign::Right)},
+            QStringLiteral("left, centre, right のどれかです（「%1」）。")};
+}
+
+// A marker is named by its number, an English word, the entry screen's caption or the
+// printed text.
+WordRow markerWords()
+{
+    const QStringList english = {QStringLiteral("-20"), QStringLiteral("-80"),
+                                 QStringLiteral("caution"), QStringLiteral("danger")};
+    WordRow row;
+    for (int i = 0; i < MarkerCount; ++i) {
+        row.words << QString::number(i + 1) << english.at(i) << markerCaption(i) << markerText(i);
+        row.values << i << i << i << i;
+    }
+    row.refusal = QStringLiteral("印は 1～4 か -20, -80, caution, danger です（「%1」）。");
+    return row;
+}
+
+WordRow colourWords(const QStringList &names)
+{
+    WordRow row;
+    row.words = names;
+    for (int i = 0; i < names.size(); ++i)
+        row.values << i;
+    row.refusal =
+        QStringLiteral("「%1」という色はありません。使える色: ") + names.join(QStringLiteral(", "));
+    return row;
+}
+
 struct Options
 {
-    QCommandLineOption type{{QStringLiteral("t"), QStringLiteral("type")},
-                            QStringLiteral("Sheet type 1..10 (required; see the list above)."),
-                            QStringLiteral("1..10")};
-    QCommandLineOption samples{{QStringLiteral("n"), QStringLiteral("samples")},
-                               QStringLiteral("Number of samples 1..400 (required)."),
-                               QStringLiteral("count")};
-    QCommandLineOption first{{QStringLiteral("f"), QStringLiteral("first")},
-                             QStringLiteral("Number of the first sample, 0..9999 (default 1). "
-                                            "Numbered types only."),
-                             QStringLiteral("number")};
-    QCommandLineOption repeat{{QStringLiteral("r"), QStringLiteral("repeat")},
-                              QStringLiteral("Labels per sample, 1..5 (default 1); the types "
-                                             "without numbers print one label per sample."),
-                              QStringLiteral("count")};
+    QCommandLineOption type = rangeOption(Type);
+    QCommandLineOption samples = rangeOption(Samples);
+    QCommandLineOption first = rangeOption(First);
+    QCommandLineOption repeat = rangeOption(Repeat);
     QCommandLineOption text{QStringLiteral("text"),
                             QStringLiteral("Label text. A line break, or the two characters "
                                            "\\n, separates lines; \\\\ is a backslash. Type 1: one "
-                                           "line of 5 bytes; the others: the lines and bytes "
+                                           "line of %1 bytes; the others: the lines and bytes "
                                            "listed above (full-width characters count 2 bytes, "
                                            "a line break 2). Text that does not fit is refused, "
-                                           "never cut."),
+                                           "never cut.")
+                                .arg(sheetTypeInfo(1).edit2Limit),
                             QStringLiteral("text")};
     QCommandLineOption textFile{QStringLiteral("text-file"),
                                 QStringLiteral("Read the label text from a UTF-8 file ('-' for "
                                                "standard input); one final line break is "
                                                "ignored. Same limits as --text."),
                                 QStringLiteral("file")};
+    QCommandLineOption list{QStringLiteral("list"),
+                            QStringLiteral("Sample list: one row per sample, column A the first "
+                                           "line of its label, B the second, as many as the "
+                                           "type prints (.csv, .tsv, .txt, .xls, .xlsx; '-' "
+                                           "reads a CSV from standard input). Every cell is "
+                                           "held to the limits of --text. The list decides the "
+                                           "samples and their texts: not with --samples, "
+                                           "--text or --text-file."),
+                            QStringLiteral("file")};
+    QCommandLineOption listHeader{QStringLiteral("list-header"),
+                                  QStringLiteral("The first row of --list is a heading, not a "
+                                                 "sample.")};
     QCommandLineOption marker{QStringLiteral("marker"),
                               QStringLiteral("Marker of type 4 (required there): 1 or -20 "
                                              "(－２０℃), 2 or -80 (－８０℃), 3 or caution (注意), "
@@ -125,10 +267,7 @@ struct Options
                            QStringLiteral("Print into this PDF file, one A4 page per sheet "
                                           "(replaced if it exists)."),
                            QStringLiteral("file")};
-    QCommandLineOption resolution{QStringLiteral("resolution"),
-                                  QStringLiteral("Resolution of the PDF, 72..2400 dpi (default "
-                                                 "600)."),
-                                  QStringLiteral("dpi")};
+    QCommandLineOption resolution = rangeOption(Resolution);
     QCommandLineOption printer{QStringLiteral("printer"),
                                QStringLiteral("Print on this CUPS printer instead, at its own "
                                               "resolution."),
@@ -138,18 +277,9 @@ struct Options
                                           "Excel button does (numbered types only; replaced if "
                                           "it exists). Written before printing."),
                            QStringLiteral("file")};
-    QCommandLineOption start{QStringLiteral("start"),
-                             QStringLiteral("Label position on the first sheet where printing "
-                                            "starts, 1..labels per sheet (default 1)."),
-                             QStringLiteral("position")};
-    QCommandLineOption offsetX{QStringLiteral("offset-x"),
-                               QStringLiteral("Horizontal printer offset index 0..20 (-5 mm .. "
-                                              "+5 mm in 0.5 mm steps, 10 = none, the default)."),
-                               QStringLiteral("index")};
-    QCommandLineOption offsetY{QStringLiteral("offset-y"),
-                               QStringLiteral("Vertical printer offset index 0..20, as "
-                                              "--offset-x."),
-                               QStringLiteral("index")};
+    QCommandLineOption start = rangeOption(Start);
+    QCommandLineOption offsetX = rangeOption(OffsetX);
+    QCommandLineOption offsetY = rangeOption(OffsetY);
     QCommandLineOption settings{QStringLiteral("settings"),
                                 QStringLiteral("Take the start position and offsets of the "
                                                "sheet from this start.txt, and after a "
@@ -168,20 +298,22 @@ struct Options
 
     QList<QCommandLineOption> all() const
     {
-        return {type,    samples,     first,      repeat,     text,  textFile,
-                marker,  numberStyle, textColour, backColour, frame, align,
-                font,    pdf,         resolution, printer,    xls,   start,
-                offsetX, offsetY,     settings,   exportDate, help,  version};
+        return {type,       samples,  first,       repeat,     text,       textFile, list,
+                listHeader, marker,   numberStyle, textColour, backColour, frame,    align,
+                font,       pdf,      resolution,  printer,    xls,        start,    offsetX,
+                offsetY,    settings, exportDate,  help,       version};
     }
 };
 
 QString description()
 {
-    QString d = QStringLiteral(
-        "Prints one label job without a window, exactly as the Print button of Corvial Manager "
-        "does (same sheets, layouts, limits and 400-label maximum), into a PDF file or on a "
-        "CUPS printer, and can write the job's Excel workbook as the Excel button does.\n\n"
-        "Sheet types (labels per sheet; what the text may hold):\n");
+    QString d =
+        QStringLiteral(
+            "Prints one label job without a window, exactly as the Print button of Corvial Manager "
+            "does (same sheets, layouts, limits and %1-label maximum), into a PDF file or on a "
+            "CUPS printer, and can write the job's Excel workbook as the Excel button does.\n\n"
+            "Sheet types (labels per sheet; what the text may hold):\n")
+            .arg(MaxJobLabels);
     for (int t = 1; t <= SheetTypeCount; ++t) {
         const SheetTypeInfo &info = sheetTypeInfo(t);
         QString holds;
@@ -233,21 +365,38 @@ void requireOnce(const QCommandLineParser &parser, const QCommandLineOption &opt
         refuse(nameOf(option), QStringLiteral("2 回以上指定されています。"));
 }
 
-int rangedValue(const QCommandLineParser &parser, const QCommandLineOption &option, int low,
-                int high, const QString &what)
+// The option's value checked against its row; high, when given, replaces the row's top.
+int rangedValue(const QCommandLineParser &parser, const QCommandLineOption &option, Ranged which,
+                const QString &what = QString(), int high = 0)
 {
+    const RangeRow &row = rangeRow(which);
+    const QString name = what.isEmpty() ? QString::fromUtf8(row.what) : what;
+    const int top = high > 0 ? high : row.high;
     const QString value = parser.value(option);
     const std::optional<int> v = decimal(value);
     if (!v)
         refuse(nameOf(option),
-               QStringLiteral("%1は数字で指定してください（「%2」）。").arg(what, value));
-    if (*v < low || *v > high)
+               QStringLiteral("%1は数字で指定してください（「%2」）。").arg(name, value));
+    if (*v < row.low || *v > top)
         refuse(nameOf(option), QStringLiteral("%1は %2～%3 です（%4 が指定されました）。")
-                                   .arg(what)
-                                   .arg(low)
-                                   .arg(high)
+                                   .arg(name)
+                                   .arg(row.low)
+                                   .arg(top)
                                    .arg(*v));
     return *v;
+}
+
+// The value of the word given (case does not matter; with trimmed, neither do blanks
+// around it); refused with the row's message otherwise.
+int wordValue(const QCommandLineOption &option, const QString &given, const WordRow &row,
+              bool trimmed = false)
+{
+    const QString word = trimmed ? given.trimmed() : given;
+    for (int i = 0; i < row.words.size(); ++i) {
+        if (row.words.at(i).compare(word, Qt::CaseInsensitive) == 0)
+            return row.values.at(i);
+    }
+    refuse(nameOf(option), row.refusal.arg(given));
 }
 
 // "\n" is a line break and "\\" a backslash, so a one-line shell command can give two lines.
@@ -304,129 +453,6 @@ QString readTextFile(const QString &option, const QString &path)
     return text;
 }
 
-// Every text of this program is a Shift-JIS byte string; a character without a Shift-JIS
-// form would reach the workbook as "?" and break the byte counts of the limits.
-void requireShiftJis(const QString &option, const QString &text)
-{
-    QStringEncoder encoder("windows-31j", QStringConverter::Flag::Stateless);
-    for (char32_t cp : text.toUcs4()) {
-        if (cp < 0x80)
-            continue;
-        const char32_t one[1] = {cp};
-        const QString s = QString::fromUcs4(one, 1);
-        const QByteArray bytes = encoder.encode(s);
-        if (encoder.hasError() || bytes.isEmpty())
-            refuse(option, QStringLiteral("「%1」（U+%2）は Shift-JIS で表せない文字です。")
-                               .arg(s, QString::number(uint(cp), 16)
-                                           .toUpper()
-                                           .rightJustified(4, QLatin1Char('0'))));
-    }
-}
-
-QString tooManyLines(int sheetType, int allowed, int lines)
-{
-    return QStringLiteral("%1の文字は %2 行までです（%3 行あります）。")
-        .arg(typeWord(sheetType))
-        .arg(allowed)
-        .arg(lines);
-}
-
-// Why the text breaks a limit of the sheet type, checked the way the window's boxes limit
-// what is typed; empty when it keeps them all.
-QString limitProblem(const QString &text, int sheetType)
-{
-    const SheetTypeInfo &info = sheetTypeInfo(sheetType);
-    const QStringList lines = memoLines(text);
-    const int lineCount = memoLineCount(text);
-    const int bytes = sjisLength(text);
-    int allowedLines = 0;
-    int lineBytes = 0;
-    int checkedLines = 0;
-    int maxBytes = 0;
-    QString limited;
-    switch (info.source) {
-    case EntrySource::Edit2:
-        allowedLines = 1;
-        lineBytes = info.edit2Limit;
-        checkedLines = 1;
-        maxBytes = info.edit2Limit;
-        limited = limitEdit2Text(text, sheetType);
-        // A one-line box cannot take a line break at all.
-        if (text.contains(QLatin1Char('\n')) || text.contains(QLatin1Char('\r')))
-            return tooManyLines(sheetType, 1, int(lines.size()));
-        break;
-    case EntrySource::Memo5:
-        allowedLines = 4;
-        lineBytes = info.memo5LineBytes;
-        checkedLines = 4;
-        maxBytes = Memo5MaxBytes;
-        limited = limitMemo5Text(text, sheetType);
-        break;
-    case EntrySource::Memo8:
-        allowedLines = info.memo8KeptLines;
-        lineBytes = info.memo8LineBytes;
-        checkedLines = info.memo8Lines;
-        maxBytes = info.memo8Limit;
-        limited = limitMemo8Text(text, sheetType, info.memo8Limit);
-        break;
-    case EntrySource::Marker:
-        return QStringLiteral("%1は文字ではなく --marker で印を選びます。")
-            .arg(typeWord(sheetType));
-    }
-    if (lineCount > allowedLines)
-        return tooManyLines(sheetType, allowedLines, lineCount);
-    for (int k = 0; k < checkedLines && k < lines.size(); ++k) {
-        const int n = sjisLength(lines.at(k));
-        if (n <= lineBytes)
-            continue;
-        const QString which =
-            allowedLines == 1 ? QStringLiteral("%1の文字").arg(typeWord(sheetType))
-                              : QStringLiteral("%1の %2 行目").arg(typeWord(sheetType)).arg(k + 1);
-        return QStringLiteral(
-                   "%1は %2 バイトまでです（%3 バイトあります。全角文字は 2 バイトです）。")
-            .arg(which)
-            .arg(lineBytes)
-            .arg(n);
-    }
-    if (bytes > maxBytes)
-        return QStringLiteral("%1の文字は改行（2 バイト）を含めて %2 バイトまでです（%3 バイトあり"
-                              "ます）。")
-            .arg(typeWord(sheetType))
-            .arg(maxBytes)
-            .arg(bytes);
-    // The window's own limit has the last word.
-    if (limited != text)
-        return QStringLiteral(
-                   "%1の入力の制限を超えています（そのままでは「%2」に切り詰められます）。")
-            .arg(typeWord(sheetType), limited);
-    return QString();
-}
-
-int markerItem(const QString &value)
-{
-    const QString v = value.trimmed();
-    const QStringList english = {QStringLiteral("-20"), QStringLiteral("-80"),
-                                 QStringLiteral("caution"), QStringLiteral("danger")};
-    const QStringList captions = {QStringLiteral("ー２０℃"), QStringLiteral("ー８０℃"),
-                                  QStringLiteral("注意"), QStringLiteral("危険")};
-    for (int i = 0; i < MarkerCount; ++i) {
-        if (v == QString::number(i + 1) || v.compare(english.at(i), Qt::CaseInsensitive) == 0 ||
-            v == captions.at(i) || v == markerText(i))
-            return i;
-    }
-    return -1;
-}
-
-int colourIndex(const QCommandLineOption &option, const QString &value, const QStringList &names)
-{
-    for (int i = 0; i < names.size(); ++i) {
-        if (names.at(i).compare(value, Qt::CaseInsensitive) == 0)
-            return i;
-    }
-    refuse(nameOf(option), QStringLiteral("「%1」という色はありません。使える色: %2")
-                               .arg(value, names.join(QStringLiteral(", "))));
-}
-
 // The face itself is installed, or is one the program maps onto an installed face.
 bool fontInstalled(const QString &face)
 {
@@ -454,70 +480,91 @@ void requireFor(const QCommandLineParser &parser, const QCommandLineOption &opti
                 int sheetType, const QString &onlyFor)
 {
     if (parser.isSet(option) && !allowed)
-        refuse(
-            nameOf(option),
-            QStringLiteral("%1には使えません（%2だけです）。").arg(typeWord(sheetType), onlyFor));
+        refuse(nameOf(option), QStringLiteral("%1には使えません（%2だけです）。")
+                                   .arg(sheetTypeWord(sheetType), onlyFor));
 }
 
-BatchRequest requestOf(const QCommandLineParser &parser, const Options &o)
+// Sheet type, sample count, first number, number style and repeat count, and the job size.
+void readNumbers(const QCommandLineParser &parser, const Options &o, LabelJob &job)
 {
-    if (!parser.positionalArguments().isEmpty())
-        throw Refusal{QStringLiteral("余分な引数があります: %1")
-                          .arg(parser.positionalArguments().join(QLatin1Char(' ')))};
-    for (const QCommandLineOption &option : o.all())
-        requireOnce(parser, option);
-
-    BatchRequest r;
-    LabelJob &job = r.job;
-
     if (!parser.isSet(o.type))
-        refuse(nameOf(o.type), QStringLiteral("シートタイプを指定してください（1～10）。"));
-    const int type = rangedValue(parser, o.type, 1, SheetTypeCount, QStringLiteral("シートタイプ"));
+        refuse(nameOf(o.type),
+               QStringLiteral("シートタイプを指定してください（1～%1）。").arg(SheetTypeCount));
+    const int type = rangedValue(parser, o.type, Type);
     const SheetTypeInfo &info = sheetTypeInfo(type);
     job.sheetType = type;
 
-    if (!parser.isSet(o.samples))
+    // A list has decided the count already.
+    if (!parser.isSet(o.samples) && !parser.isSet(o.list))
         refuse(nameOf(o.samples),
-               QStringLiteral("サンプル数を指定してください（1～%1）。").arg(MaxJobLabels));
-    job.sampleCount = rangedValue(parser, o.samples, 1, MaxJobLabels, QStringLiteral("サンプル数"));
+               QStringLiteral("サンプル数を指定してください（1～%1）。").arg(MaxSampleCount));
+    if (!parser.isSet(o.list))
+        job.sampleCount = rangedValue(parser, o.samples, Samples);
 
-    requireFor(parser, o.first, info.numbered, type, QStringLiteral("番号を印刷するシートタイプ"));
+    const QString numberedOnly = QStringLiteral("番号を印刷するシートタイプ");
+    requireFor(parser, o.first, info.numbered, type, numberedOnly);
     if (parser.isSet(o.first))
-        job.initialValue =
-            rangedValue(parser, o.first, MinFirstNumber, MaxFirstNumber, QStringLiteral("初期値"));
-    requireFor(parser, o.numberStyle, info.numbered, type,
-               QStringLiteral("番号を印刷するシートタイプ"));
-    if (parser.isSet(o.numberStyle)) {
-        const QString style = parser.value(o.numberStyle).toLower();
-        if (style == QLatin1String("padded"))
-            job.numberStyle = 0;
-        else if (style == QLatin1String("plain"))
-            job.numberStyle = 1;
-        else
-            refuse(nameOf(o.numberStyle),
-                   QStringLiteral("padded（0007）か plain（7）で指定してください（「%1」）。")
-                       .arg(parser.value(o.numberStyle)));
-    }
+        job.initialValue = rangedValue(parser, o.first, First);
+    requireFor(parser, o.numberStyle, info.numbered, type, numberedOnly);
+    if (parser.isSet(o.numberStyle))
+        job.numberStyle =
+            NumberStyle(wordValue(o.numberStyle, parser.value(o.numberStyle), numberStyleWords()));
 
     if (parser.isSet(o.repeat)) {
-        job.repeatCount =
-            rangedValue(parser, o.repeat, 1, MaxRepeatCount, QStringLiteral("リピート面数"));
+        job.repeatCount = rangedValue(parser, o.repeat, Repeat);
         if (!info.repeatShown && job.repeatCount != 1)
-            refuse(nameOf(o.repeat),
-                   QStringLiteral("%1はサンプルごとに 1 枚だけ印刷します。").arg(typeWord(type)));
+            refuse(
+                nameOf(o.repeat),
+                QStringLiteral("%1はサンプルごとに 1 枚だけ印刷します。").arg(sheetTypeWord(type)));
     }
-    if (jobLabelCount(job) > MaxJobLabels)
-        throw Refusal{QStringLiteral("--samples × --repeat: %1 × %2 = %3 ラベル。\n"
-                                     "プリントラベル数が４００を越えていますので、"
-                                     "再設定お願いいたします。")
+    if (exceedsJobSize(job))
+        throw Refusal{QStringLiteral("--samples × --repeat: %1 × %2 = %3 ラベル。\n")
                           .arg(job.sampleCount)
                           .arg(job.repeatCount)
-                          .arg(jobLabelCount(job))};
+                          .arg(jobLabelCount(job)) +
+                      tooManyLabelsText()};
+}
 
-    // The label text, checked against the limits of the box the window would take it from.
+// A sample list: each sample's own text, read and checked as the window reads it. The job
+// takes its count and texts; the notice about unread columns becomes a warning.
+void readList(const QCommandLineParser &parser, const Options &o, BatchRequest &r)
+{
+    if (!parser.isSet(o.list)) {
+        if (parser.isSet(o.listHeader))
+            refuse(nameOf(o.listHeader), QStringLiteral("--list と一緒に使います。"));
+        return;
+    }
+    for (const QCommandLineOption *other : {&o.samples, &o.text, &o.textFile}) {
+        if (parser.isSet(*other))
+            refuse(nameOf(*other), QStringLiteral("--list と一緒には使えません"
+                                                  "（サンプル数と文字はリストで決まります）。"));
+    }
+    if (!parser.isSet(o.type))
+        return; // readNumbers asks for the type
+    const int type = rangedValue(parser, o.type, Type);
+    const QString path = parser.value(o.list);
+    const ListTableRead table =
+        path == QLatin1String("-") ? readCsvFromStandardInput() : readListTable(path);
+    if (!table.ok())
+        refuse(nameOf(o.list), sampleListFailureText(path, table.reason));
+    const SampleListRead read =
+        buildSampleList(table.table, {type, parser.isSet(o.listHeader)}, path);
+    if (!read.ok())
+        refuse(nameOf(o.list), read.error);
+    r.job.sampleCount = read.list.count();
+    for (int i = 0; i < read.list.count(); ++i)
+        r.job.sampleTexts << read.list.sampleText(i);
+    const QString notice = sampleListNotice(read.list, type);
+    if (!notice.isEmpty())
+        r.warnings << notice;
+}
+
+// The label text, checked against the limits of the box the window would take it from.
+QString readText(const QCommandLineParser &parser, const Options &o, int type)
+{
     if (parser.isSet(o.text) && parser.isSet(o.textFile))
         throw Refusal{QStringLiteral("--text と --text-file は一緒に使えません。")};
-    const bool isMarker = info.source == EntrySource::Marker;
+    const bool isMarker = isMarkerType(type);
     QString text;
     QString textOption;
     if (parser.isSet(o.text)) {
@@ -528,33 +575,39 @@ BatchRequest requestOf(const QCommandLineParser &parser, const Options &o)
         if (!isMarker)
             text = readTextFile(textOption, parser.value(o.textFile));
     }
-    if (!textOption.isEmpty()) {
-        // Lines are counted and printed alike whatever ended them.
-        text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-        text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-        if (isMarker)
-            refuse(
-                textOption,
-                QStringLiteral("%1は文字ではなく --marker で印を選びます。").arg(typeWord(type)));
-        requireShiftJis(textOption, text);
-        const QString problem = limitProblem(text, type);
-        if (!problem.isEmpty())
-            refuse(textOption, problem);
-    }
+    if (textOption.isEmpty())
+        return text;
+    // Lines are counted and printed alike whatever ended them.
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    const TextProblem problem = checkLabelText(text, type);
+    if (problem.kind == TextProblem::MarkerType)
+        refuse(
+            textOption,
+            QStringLiteral("%1は文字ではなく --marker で印を選びます。").arg(sheetTypeWord(type)));
+    if (problem.kind != TextProblem::None)
+        refuse(textOption, textProblemText(problem, type));
+    return text;
+}
+
+// The marker of the marker type, and what PrintSet puts into the proof texts, which are
+// what printing and export read.
+void readProof(const QCommandLineParser &parser, const Options &o, const QString &text,
+               LabelJob &job)
+{
+    const int type = job.sheetType;
+    const SheetTypeInfo &info = sheetTypeInfo(type);
+    const bool isMarker = info.source == EntrySource::Marker;
     requireFor(parser, o.marker, isMarker, type, QStringLiteral("シートタイプ 4"));
     int marker = 0;
     if (isMarker) {
         if (!parser.isSet(o.marker))
-            refuse(nameOf(o.marker),
-                   QStringLiteral("%1には印を指定してください（1～4）。").arg(typeWord(type)));
-        marker = markerItem(parser.value(o.marker));
-        if (marker < 0)
-            refuse(nameOf(o.marker),
-                   QStringLiteral("印は 1～4 か -20, -80, caution, danger です（「%1」）。")
-                       .arg(parser.value(o.marker)));
+            refuse(nameOf(o.marker), QStringLiteral("%1には印を指定してください（1～%2）。")
+                                         .arg(sheetTypeWord(type))
+                                         .arg(MarkerCount));
+        marker = wordValue(o.marker, parser.value(o.marker), markerWords(), true);
     }
 
-    // What PrintSet puts into the proof texts, which are what printing and export read.
     ProofInput in;
     in.sheetType = type;
     in.entryText = info.source == EntrySource::Edit2 ? text : QString();
@@ -570,39 +623,37 @@ BatchRequest requestOf(const QCommandLineParser &parser, const Options &o)
         job.circleText = proof.circleText;
         break;
     case ProofKind::Memo:
-        job.memo7 = proof.memoText;
+        job.memoText = proof.memoText;
         break;
     case ProofKind::Number:
     case ProofKind::TextOnly:
-        job.memo3 = proof.memoText;
+        job.labelText = proof.memoText;
         break;
     }
     if (proof.fixedColours) {
         job.backColourIndex = proof.backColourIndex;
         job.textColourIndex = proof.textColourIndex;
     }
+}
+
+// Colours, frame, alignment and font.
+void readLook(const QCommandLineParser &parser, const Options &o, BatchRequest &r)
+{
+    LabelJob &job = r.job;
+    const int type = job.sheetType;
     if (parser.isSet(o.textColour))
         job.textColourIndex =
-            colourIndex(o.textColour, parser.value(o.textColour), textColourNames());
+            wordValue(o.textColour, parser.value(o.textColour), colourWords(textColourNames()));
     if (parser.isSet(o.backColour))
         job.backColourIndex =
-            colourIndex(o.backColour, parser.value(o.backColour), backColourNames());
+            wordValue(o.backColour, parser.value(o.backColour), colourWords(backColourNames()));
 
     requireFor(parser, o.frame, isCircleType(type), type, QStringLiteral("円形シート（1）"));
     job.frame = parser.isSet(o.frame);
-    requireFor(parser, o.align, info.alignChoice, type, QStringLiteral("シートタイプ 6, 7, 9, 10"));
-    if (parser.isSet(o.align)) {
-        const QString where = parser.value(o.align).toLower();
-        if (where == QLatin1String("left"))
-            job.printAlign = 1;
-        else if (where == QLatin1String("centre") || where == QLatin1String("center"))
-            job.printAlign = 2;
-        else if (where == QLatin1String("right"))
-            job.printAlign = 3;
-        else
-            refuse(nameOf(o.align), QStringLiteral("left, centre, right のどれかです（「%1」）。")
-                                        .arg(parser.value(o.align)));
-    }
+    requireFor(parser, o.align, sheetTypeInfo(type).alignChoice, type,
+               QStringLiteral("シートタイプ 6, 7, 9, 10"));
+    if (parser.isSet(o.align))
+        job.printAlign = PrintAlign(wordValue(o.align, parser.value(o.align), alignWords()));
 
     const QString face = parser.isSet(o.font) ? parser.value(o.font) : uiFaceName();
     // The program's own face is a Windows name that only stands for an installed one.
@@ -617,16 +668,26 @@ BatchRequest requestOf(const QCommandLineParser &parser, const Options &o)
                           .arg(face);
     job.labelFont = QFont(face);
     job.labelFont.setBold(true);
+}
 
-    // Where the labels go.
+QString nonEmptyPath(const QCommandLineParser &parser, const QCommandLineOption &option)
+{
+    const QString path = parser.value(option);
+    if (path.isEmpty())
+        refuse(nameOf(option), QStringLiteral("ファイル名が空です。"));
+    return path;
+}
+
+// Where the labels and the workbook go.
+void readOutputs(const QCommandLineParser &parser, const Options &o, BatchRequest &r)
+{
+    const int type = r.job.sheetType;
     if (parser.isSet(o.pdf) == parser.isSet(o.printer))
         throw Refusal{parser.isSet(o.pdf)
                           ? QStringLiteral("--pdf と --printer は一緒に使えません。")
                           : QStringLiteral("出力先を --pdf か --printer で指定してください。")};
     if (parser.isSet(o.pdf)) {
-        r.pdfPath = parser.value(o.pdf);
-        if (r.pdfPath.isEmpty())
-            refuse(nameOf(o.pdf), QStringLiteral("ファイル名が空です。"));
+        r.pdfPath = nonEmptyPath(parser, o.pdf);
     } else {
         r.printerName = parser.value(o.printer);
         if (r.printerName.isEmpty())
@@ -636,26 +697,26 @@ BatchRequest requestOf(const QCommandLineParser &parser, const Options &o)
         refuse(nameOf(o.resolution), QStringLiteral("PDF（--pdf）のときだけ使えます。プリンターには"
                                                     "そのプリンターの解像度で印刷します。"));
     if (parser.isSet(o.resolution))
-        r.pdfDpi = rangedValue(parser, o.resolution, MinPdfDpi, MaxPdfDpi,
-                               QStringLiteral("解像度（dpi）"));
+        r.pdfDpi = rangedValue(parser, o.resolution, Resolution);
 
     if (parser.isSet(o.xls)) {
         if (!isExportableType(type))
             refuse(nameOf(o.xls), QStringLiteral("%1は番号のないラベルなので Excel に書き出せません"
                                                  "（番号を印刷するシートタイプだけです）。")
-                                      .arg(typeWord(type)));
-        r.xlsPath = parser.value(o.xls);
-        if (r.xlsPath.isEmpty())
-            refuse(nameOf(o.xls), QStringLiteral("ファイル名が空です。"));
+                                      .arg(sheetTypeWord(type)));
+        r.xlsPath = nonEmptyPath(parser, o.xls);
     }
     if (parser.isSet(o.exportDate)) {
         r.exportDate = QDate::fromString(parser.value(o.exportDate), Qt::ISODate);
         if (!r.exportDate.isValid())
             refuse(nameOf(o.exportDate), QStringLiteral("日付は yyyy-mm-dd で指定してください。"));
     }
+}
 
-    // Where on the sheet.
-    const int perSheet = LabelsPerSheet(type);
+// Where on the sheet: from a settings file, or as given.
+void readPlace(const QCommandLineParser &parser, const Options &o, BatchRequest &r)
+{
+    LabelJob &job = r.job;
     if (parser.isSet(o.settings)) {
         for (const QCommandLineOption *option : {&o.start, &o.offsetX, &o.offsetY}) {
             if (parser.isSet(*option))
@@ -663,19 +724,37 @@ BatchRequest requestOf(const QCommandLineParser &parser, const Options &o)
                        QStringLiteral("--settings と一緒には使えません（開始位置とオフセットは"
                                       "設定ファイルから取ります）。"));
         }
-        r.settingsPath = parser.value(o.settings);
-        if (r.settingsPath.isEmpty())
-            refuse(nameOf(o.settings), QStringLiteral("ファイル名が空です。"));
+        r.settingsPath = nonEmptyPath(parser, o.settings);
     }
     if (parser.isSet(o.start))
-        job.startPos = rangedValue(parser, o.start, 1, perSheet,
-                                   QStringLiteral("%1の開始位置").arg(typeWord(type)));
+        job.startPos =
+            rangedValue(parser, o.start, Start,
+                        sheetTypeWord(job.sheetType) + QString::fromUtf8(rangeRow(Start).what),
+                        LabelsPerSheet(job.sheetType));
     if (parser.isSet(o.offsetX))
-        job.offsetX = rangedValue(parser, o.offsetX, OffsetIndexMin, OffsetIndexMax,
-                                  QStringLiteral("オフセット"));
+        job.offsetX = rangedValue(parser, o.offsetX, OffsetX);
     if (parser.isSet(o.offsetY))
-        job.offsetY = rangedValue(parser, o.offsetY, OffsetIndexMin, OffsetIndexMax,
-                                  QStringLiteral("オフセット"));
+        job.offsetY = rangedValue(parser, o.offsetY, OffsetY);
+}
+
+BatchRequest requestOf(const QCommandLineParser &parser, const Options &o)
+{
+    if (!parser.positionalArguments().isEmpty())
+        throw Refusal{QStringLiteral("余分な引数があります: %1")
+                          .arg(parser.positionalArguments().join(QLatin1Char(' ')))};
+    for (const QCommandLineOption &option : o.all())
+        requireOnce(parser, option);
+
+    BatchRequest r;
+    readList(parser, o, r);
+    readNumbers(parser, o, r.job);
+    // With a list the proof, as the window's, shows the first sample.
+    const QString text = r.job.sampleTexts.isEmpty() ? readText(parser, o, r.job.sheetType)
+                                                     : r.job.sampleTexts.first();
+    readProof(parser, o, text, r.job);
+    readLook(parser, o, r);
+    readOutputs(parser, o, r);
+    readPlace(parser, o, r);
     return r;
 }
 

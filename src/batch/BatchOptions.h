@@ -17,11 +17,6 @@ constexpr int BatchRefused = 2;   // the command line asks for something the win
 constexpr int DefaultPdfDpi = 600;
 constexpr int MinPdfDpi = 72;
 constexpr int MaxPdfDpi = 2400;
-// Numbers a job can start from: the first-number list offers 1..9990, and a numbering
-// continued after a print reaches 0 and 9991..9999.
-constexpr int MinFirstNumber = 0;
-constexpr int MaxFirstNumber = 9999;
-constexpr int MaxRepeatCount = 5;
 
 // One batch job as read from the command line.
 struct BatchRequest

@@ -1,13 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "BatchRun.h"
 
-#include "app/SettingsFile.h"
-#include "app/SettingsLock.h"
 #include "export/WorkbookExport.h"
-#include "export/XlsApi.h"
+#include "export/XlsCrtLibrary.h"
+#include "job/JobRules.h"
 #include "job/SheetTypes.h"
 #include "print/PrintJob.h"
 #include "print/PrinterCanvas.h"
+#include "settings/SettingsFile.h"
+#include "settings/SettingsLock.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -16,9 +17,6 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QTextStream>
-
-#include <memory>
-#include <vector>
 
 namespace corvial {
 
@@ -33,18 +31,6 @@ void report(QTextStream &err, const QString &message)
 QString displayPath(const QString &path)
 {
     return QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
-}
-
-// A start.txt reached through a link is the same file as its target: whoever holds the
-// lock of either name keeps us away.
-QStringList lockNames(const QString &settingsPath)
-{
-    const QFileInfo info(settingsPath);
-    QStringList names{QDir::cleanPath(info.absoluteFilePath())};
-    const QString target = info.canonicalFilePath();
-    if (!target.isEmpty() && target != names.constFirst())
-        names << target;
-    return names;
 }
 
 // The sheet geometry is measured from the paper's corner, so a PDF page is the whole A4
@@ -77,80 +63,66 @@ bool setUpPrinter(QPrinter &printer, const QString &name, QString *error)
     return true;
 }
 
-QString summary(int sheets, int labels, int nextStart, bool numbered, int nextNumber)
+QString summary(const JobAdvance &next)
 {
     return QStringLiteral("印刷しました: %1 枚、%2 ラベル、次の開始位置 %3、次の番号 %4")
-        .arg(sheets)
-        .arg(labels)
-        .arg(nextStart)
-        .arg(numbered ? QString::number(nextNumber) : QStringLiteral("なし"));
+        .arg(next.sheets)
+        .arg(next.labels)
+        .arg(next.nextStartPos)
+        .arg(next.numbered ? QString::number(next.nextInitialValue) : QStringLiteral("なし"));
 }
 
-} // namespace
-
-int runBatch(const BatchRequest &request, QTextStream &out, QTextStream &err)
+// Locks start.txt and takes the sheet's start position and offsets from it into job.
+bool takeSettings(const QString &settingsPath, SettingsLock &lock, Settings *settings,
+                  LabelJob &job, QTextStream &err)
 {
-    LabelJob job = request.job;
-    const int family = FamilyOfType(job.sheetType);
-    const int perSheet = LabelsPerSheet(job.sheetType);
-    const QString &settingsPath = request.settingsPath;
-    for (const QString &warning : request.warnings)
+    if (!QFileInfo::exists(settingsPath)) {
+        report(err,
+               QStringLiteral("スタートファイルがありません。\n%1").arg(displayPath(settingsPath)));
+        return false;
+    }
+    // Without the lock the advanced position could not be saved safely either, so the job
+    // is not printed at all.
+    QString error;
+    if (!lock.tryLock(&error)) {
+        report(err, error);
+        return false;
+    }
+    removeStaleSettingsTemporaries(settingsPath);
+    SettingsLoad load;
+    if (!readSettingsFile(settingsPath, &load, &error)) {
+        report(err, error);
+        return false;
+    }
+    const QString warning = settingsWarningText(load.malformedLines);
+    if (!warning.isEmpty())
         report(err, warning);
+    *settings = load.settings;
+    const int family = FamilyOfType(job.sheetType);
+    job.startPos = settings->family[family].startPos;
+    job.offsetX = settings->family[family].offsetX;
+    job.offsetY = settings->family[family].offsetY;
+    return true;
+}
 
-    // The start position comes from start.txt under the same lock a window holds, so that
-    // neither undoes the other's save; the lock is kept until the new position is saved.
-    std::vector<std::unique_ptr<SettingsLock>> locks;
-    Settings settings;
-    if (!settingsPath.isEmpty()) {
-        if (!QFileInfo::exists(settingsPath)) {
-            report(err, QStringLiteral("スタートファイルがありません。\n%1")
-                            .arg(displayPath(settingsPath)));
-            return BatchFailed;
-        }
-        // Without the lock the advanced position could not be saved safely either, so the
-        // job is not printed at all.
-        for (const QString &name : lockNames(settingsPath)) {
-            auto lock = std::make_unique<SettingsLock>(name);
-            QString error;
-            if (!lock->tryLock(&error)) {
-                report(err, error);
-                return BatchFailed;
-            }
-            locks.push_back(std::move(lock));
-        }
-        removeStaleSettingsTemporaries(settingsPath);
-        SettingsLoad load;
-        QString error;
-        if (!readSettingsFile(settingsPath, &load, &error)) {
-            report(err, error);
-            return BatchFailed;
-        }
-        const QString warning = settingsWarningText(load.malformedLines);
-        if (!warning.isEmpty())
-            report(err, warning);
-        settings = load.settings;
-        job.startPos = settings.family[family].startPos;
-        job.offsetX = settings.family[family].offsetX;
-        job.offsetY = settings.family[family].offsetY;
+bool writeXls(const BatchRequest &request, const LabelJob &job, QTextStream &err)
+{
+    LabelJob shown = job;
+    shown.circleText = exportedCircleText(job);
+    const QDate date = request.exportDate.isValid() ? request.exportDate : QDate::currentDate();
+    XlsCrtLibrary library;
+    int32_t bookHandle = 0;
+    const ExportResult result =
+        writeWorkbook(library, request.xlsPath, exportJobOf(shown, date), &bookHandle);
+    if (!result.written()) {
+        report(err, exportErrorText(request.xlsPath, result));
+        return false;
     }
+    return true;
+}
 
-    // The workbook first: a job whose table cannot be written is not printed, so a second
-    // run does not print its labels twice.
-    if (!request.xlsPath.isEmpty()) {
-        LabelJob shown = job;
-        if (isCircleType(shown.sheetType))
-            shown.circleText = circleExportText(shown.circleText);
-        const QDate date = request.exportDate.isValid() ? request.exportDate : QDate::currentDate();
-        XlsCrtLibrary library;
-        int32_t bookHandle = 0;
-        const ExportResult result =
-            writeWorkbook(library, request.xlsPath, exportJobOf(shown, date), &bookHandle);
-        if (!result.written()) {
-            report(err, exportErrorText(request.xlsPath, result));
-            return BatchFailed;
-        }
-    }
-
+bool printLabels(const BatchRequest &request, const LabelJob &job, QTextStream &err)
+{
     // A new QPrinter first asks the print system for its default printer, even when it is
     // then told to write a PDF: that loads CUPS with its libraries and talks to the print
     // server, a third of the whole run. A PDF needs no print-support plugin, and this
@@ -158,38 +130,56 @@ int runBatch(const BatchRequest &request, QTextStream &out, QTextStream &err)
     if (!request.pdfPath.isEmpty())
         QCoreApplication::setLibraryPaths({});
     QPrinter printer(QPrinter::HighResolution);
+    QString error;
     if (!request.pdfPath.isEmpty()) {
         setUpPdf(printer, request.pdfPath, request.pdfDpi);
-    } else {
-        QString error;
-        if (!setUpPrinter(printer, request.printerName, &error)) {
-            report(err, error);
-            return BatchFailed;
-        }
+    } else if (!setUpPrinter(printer, request.printerName, &error)) {
+        report(err, error);
+        return false;
     }
     PrinterCanvas canvas(&printer);
-    QString error;
     if (!printJob(canvas, job, &error)) {
-        // Nothing moves on for a job that did not print.
         report(err, error);
-        return BatchFailed;
+        return false;
     }
+    return true;
+}
 
-    const int labels = jobLabelCount(job);
-    const int sheets = int(splitJob(labels, job.startPos, perSheet).size());
-    const int nextStart = nextStartPos(labels, job.startPos, perSheet);
-    const bool numbered = isNumberedType(job.sheetType);
-    const int nextNumber =
-        numbered ? advancedInitialValue(job.initialValue, job.sampleCount) : job.initialValue;
+} // namespace
+
+int runBatch(const BatchRequest &request, QTextStream &out, QTextStream &err)
+{
+    LabelJob job = request.job;
+    const QString &settingsPath = request.settingsPath;
+    for (const QString &warning : request.warnings)
+        report(err, warning);
+
+    // The start position comes from start.txt under the same lock a window holds, so that
+    // neither undoes the other's save; the lock is kept until the new position is saved.
+    SettingsLock lock(settingsPath);
+    Settings settings;
+    if (!settingsPath.isEmpty() && !takeSettings(settingsPath, lock, &settings, job, err))
+        return BatchFailed;
+
+    // The workbook first: a job whose table cannot be written is not printed, so a second
+    // run does not print its labels twice.
+    if (!request.xlsPath.isEmpty() && !writeXls(request, job, err))
+        return BatchFailed;
+    // Nothing moves on for a job that did not print.
+    if (!printLabels(request, job, err))
+        return BatchFailed;
+
+    const JobAdvance next = advanceAfterPrint(job);
     if (!settingsPath.isEmpty()) {
-        settings.family[family].startPos = nextStart;
+        settings.family[FamilyOfType(job.sheetType)].startPos = next.nextStartPos;
+        QString error;
         if (!writeSettingsFile(settingsPath, settings, &error)) {
             report(err, error + QStringLiteral("\n印刷は終わっています。次の開始位置は %1 です。")
-                                    .arg(nextStart));
+                                    .arg(next.nextStartPos));
             return BatchFailed;
         }
     }
-    out << summary(sheets, labels, nextStart, numbered, nextNumber) << '\n';
+    out << summary(next) << '\n';
     out.flush();
     return BatchSucceeded;
 }

@@ -227,7 +227,7 @@ ExportJob exportJobOf(const LabelJob &job, const QDate &date)
     e.initialValue = job.initialValue;
     e.numberStyle = job.numberStyle;
     e.circleText = job.circleText;
-    e.proofText = job.memo3;
+    e.proofText = job.labelText;
     e.textColourIndex = job.textColourIndex;
     e.backColourIndex = job.backColourIndex;
     e.frame = job.frame;

@@ -14,15 +14,15 @@ namespace corvial {
 // A numbered job as the print screen shows it when Excel is pressed.
 struct ExportJob
 {
-    int sheetType = 1;       // 1..10
-    int sampleCount = 0;     // rows 1..sampleCount
-    int initialValue = 1;    // number of the sample in row 1
-    int numberStyle = 0;     // 0 "0000", 1 "###0"
-    QString circleText;      // Label7 of the circle proof (already " " when it was empty)
-    QString proofText;       // Memo3 of the number proof ("\n" between lines)
-    int textColourIndex = 0; // ListBox21 position 0..8
-    int backColourIndex = 0; // ListBox19 position 0..7
-    bool frame = false;      // CheckBox1
+    int sheetType = 1;    // 1..10
+    int sampleCount = 0;  // rows 1..sampleCount
+    int initialValue = 1; // number of the sample in row 1
+    NumberStyle numberStyle = NumberStyle::Padded;
+    QString circleText;      // text line of the circle proof (already " " when it was empty)
+    QString proofText;       // text of the number proof ("\n" between lines)
+    int textColourIndex = 0; // text colour list position 0..8
+    int backColourIndex = 0; // background colour list position 0..7
+    bool frame = false;      // circle labels with a white centre
     QDate date;              // today
     QStringList sampleTexts; // each sample's own text from a list, row by row; empty = the proof's
 };

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "XlsApi.h"
+#include "export/XlsCrtLibrary.h"
 #include "XlsCrt3.h"
 
 // Both declarations of the library in one unit: a signature that drifts apart from the

@@ -12,7 +12,7 @@ int jobLabelCount(const LabelJob &job)
 
 const QString &printedProofText(const LabelJob &job)
 {
-    return proofKindOf(job.sheetType) == ProofKind::Memo ? job.memo7 : job.memo3;
+    return proofKindOf(job.sheetType) == ProofKind::Memo ? job.memoText : job.labelText;
 }
 
 LabelJob sampleJob(const LabelJob &job, int sampleIndex)
@@ -27,11 +27,11 @@ LabelJob sampleJob(const LabelJob &job, int sampleIndex)
         sample.circleText = text;
         break;
     case ProofKind::Memo:
-        sample.memo7 = text;
+        sample.memoText = text;
         break;
     case ProofKind::Number:
     case ProofKind::TextOnly:
-        sample.memo3 = text;
+        sample.labelText = text;
         break;
     }
     return sample;

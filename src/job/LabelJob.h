@@ -7,6 +7,11 @@
 
 namespace corvial {
 
+// How sample numbers are written: "0000" zero-padded to four digits, or "###0" plain.
+enum class NumberStyle { Padded = 0, Plain = 1 };
+// Where the texts of the types with an alignment choice sit on their label.
+enum class PrintAlign { Left = 1, Centre = 2, Right = 3 };
+
 // One job as the print screen holds it when Print or Excel is pressed: the window reads its
 // controls once into this value, and printing and export (and the batch printer) take it.
 struct LabelJob
@@ -15,17 +20,18 @@ struct LabelJob
     int sampleCount = 0;  // samples of the job
     int repeatCount = 1;  // labels per sample (>= 1)
     int initialValue = 1; // number of the first sample
-    int numberStyle = 0;  // 0 zero-padded "0000", otherwise plain "###0"
-    int printAlign = 1;   // 1 left, 2 centre, 3 right
-    int startPos = 1;     // start position of the type's family, 1..P
-    int offsetX = 10;     // offset indices of the type's family, 0..20
+    NumberStyle numberStyle = NumberStyle::Padded;
+    PrintAlign printAlign = PrintAlign::Left;
+    int startPos = 1; // start position of the type's family, 1..P
+    int offsetX = 10; // offset indices of the type's family, 0..20
     int offsetY = 10;
-    QString entryText;       // the circle labels' text as entered (Edit2)
-    QString circleText;      // the circle proof's text line (Label7), which the export writes
-    QString memo3, memo7;    // proof memos, "\n" between lines
-    int textColourIndex = 0; // ListBox21 position, 0..8
-    int backColourIndex = 0; // ListBox19 position, 0..7
-    bool frame = false;      // CheckBox1: circle labels get a white centre
+    QString entryText;       // the circle labels' text as entered
+    QString circleText;      // the circle proof's text line, which the export writes
+    QString labelText;       // the text of the number and text-only labels, "\n" between lines
+    QString memoText;        // the text of the memo and marker labels (types 3, 4)
+    int textColourIndex = 0; // position in the text colour list, 0..8
+    int backColourIndex = 0; // position in the background colour list, 0..7
+    bool frame = false;      // circle labels get a white centre
     QFont labelFont;
     // Each sample's own text from a sample list, in sample order ("\n" between lines); empty
     // when every sample carries the typed text.
@@ -34,8 +40,8 @@ struct LabelJob
 
 // Labels of the job: sampleCount x repeatCount.
 int jobLabelCount(const LabelJob &job);
-// The proof text the job's sheet type prints: Memo7 for the memo proof (types 3, 4),
-// Memo3 for every other type.
+// The text the job's sheet type prints: memoText for the memo proof (types 3, 4), labelText
+// for every other type.
 const QString &printedProofText(const LabelJob &job);
 // The job as sample index (0-based) prints: with a list, the sample's own text stands where
 // the sheet type takes its text from (the entry text of the circle type, the memo proof of

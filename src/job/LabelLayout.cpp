@@ -131,7 +131,7 @@ QVector<LabelStep> labelSteps(int sheetType, const LabelTexts &texts)
     if (l.numberSizes[0] > 0)
         add({sizeByLength(texts.number, l.numberSizes[0], l.numberSizes[1], l.numberSizes[2]),
              false, QString(), 0, 0, false});
-    if (texts.numberStyle == 0)
+    if (texts.numberStyle == NumberStyle::Padded)
         add({0, false, texts.number, l.number.paddedX + texts.shift, l.number.paddedY, false});
     else
         add({0, false, texts.number, l.number.centreX + texts.shift, l.number.y, true});

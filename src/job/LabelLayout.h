@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "job/LabelJob.h"
+
 #include <QString>
 #include <QVector>
 
@@ -65,11 +67,11 @@ struct LabelStep
 // The label's texts as the job holds them.
 struct LabelTexts
 {
-    QString entryText;   // Edit2 (the circle type, and the base size of every type)
-    QString memo;        // the proof text the type prints, "\n" between lines
-    QString number;      // the number text, empty for types without one
-    int numberStyle = 0; // 0 zero-padded, otherwise plain and centred
-    int shift = 0;       // sideways shift of the alignment, layout units
+    QString entryText; // Edit2 (the circle type, and the base size of every type)
+    QString memo;      // the proof text the type prints, "\n" between lines
+    QString number;    // the number text, empty for types without one
+    NumberStyle numberStyle = NumberStyle::Padded; // plain numbers are centred
+    int shift = 0;                                 // sideways shift of the alignment, layout units
 };
 
 // The drawing steps of one label of sheet type 1..10 (none for an unknown type). Lines

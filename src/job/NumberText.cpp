@@ -3,9 +3,9 @@
 
 namespace corvial {
 
-QString numberText(int value, int numberStyle)
+QString numberText(int value, NumberStyle style)
 {
-    if (numberStyle == 0) {
+    if (style == NumberStyle::Padded) {
         if (value < 0)
             return QLatin1Char('-') +
                    QString::number(-qint64(value)).rightJustified(4, QLatin1Char('0'));
@@ -14,9 +14,9 @@ QString numberText(int value, int numberStyle)
     return QString::number(value);
 }
 
-QString labelNumberText(int value, int numberStyle)
+QString labelNumberText(int value, NumberStyle style)
 {
-    const QString text = numberText(value, numberStyle);
+    const QString text = numberText(value, style);
     return text.size() == 5 ? text.mid(1) : text;
 }
 

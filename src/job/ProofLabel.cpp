@@ -49,22 +49,34 @@ QString circleProofText(const QString &entryText)
     return sjisLeft(entryText, Edit2MaxBytes);
 }
 
+namespace {
+
+// The markers as the entry screen offers them and as they are printed. The captions use the
+// long-vowel mark the entry screen has always shown; the printed text has U+FF0D, the
+// Shift-JIS full-width minus (81 7C), because the long-vowel mark would print as a dash of
+// the wrong height.
+struct Marker
+{
+    const char *caption;
+    const char16_t *printed;
+};
+const Marker kMarkers[MarkerCount] = {
+    {"ー２０℃", u"\uFF0D\uFF12\uFF10\u2103"},
+    {"ー８０℃", u"\uFF0D\uFF18\uFF10\u2103"},
+    {"注意", u"注意"},
+    {"危険", u"危険"},
+};
+
+} // namespace
+
+QString markerCaption(int item)
+{
+    return item >= 0 && item < MarkerCount ? QString::fromUtf8(kMarkers[item].caption) : QString();
+}
+
 QString markerText(int item)
 {
-    // U+FF0D is the Shift-JIS full-width minus (81 7C); the long-vowel mark of the radio
-    // captions would print as a dash of the wrong height.
-    switch (item) {
-    case 0:
-        return QStringLiteral("\uFF0D\uFF12\uFF10\u2103");
-    case 1:
-        return QStringLiteral("\uFF0D\uFF18\uFF10\u2103");
-    case 2:
-        return QStringLiteral("注意");
-    case 3:
-        return QStringLiteral("危険");
-    default:
-        return QString();
-    }
+    return item >= 0 && item < MarkerCount ? QString::fromUtf16(kMarkers[item].printed) : QString();
 }
 
 int memoFontSizeForText(const QString &memoText)
@@ -77,9 +89,9 @@ int memoFontSizeForText(const QString &memoText)
     return kLongMemoPoints;
 }
 
-int NumberFontSize(int n, int numberStyle)
+int NumberFontSize(int n, NumberStyle style)
 {
-    if (numberStyle == 0)
+    if (style == NumberStyle::Padded)
         return kNumberPoints;
     for (const FontStep &step : kPlainNumberSizes) {
         if (n < step.below)
@@ -88,12 +100,12 @@ int NumberFontSize(int n, int numberStyle)
     return kNumberPoints;
 }
 
-ProofLabelContent circleProof(const QString &entryText, int initialValue, int numberStyle)
+ProofLabelContent circleProof(const QString &entryText, int initialValue, NumberStyle style)
 {
     ProofLabelContent p;
     p.kind = ProofKind::Circle;
     p.circleText = circleProofText(entryText);
-    p.circleNumber = numberText(initialValue, numberStyle);
+    p.circleNumber = numberText(initialValue, style);
     return p;
 }
 

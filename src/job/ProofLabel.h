@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "job/LabelJob.h"
 #include "job/SheetTypes.h"
 
 #include <QString>
@@ -14,12 +15,15 @@ QString circleProofText(const QString &entryText);
 // Label text of marker item 0..3 of RadioGroup1 ("－２０℃", "－８０℃", "注意", "危険",
 // written with the full-width minus); empty for any other item.
 QString markerText(int item);
+// Caption of marker item 0..3 as the entry screen offers it ("ー２０℃", "ー８０℃", "注意",
+// "危険"); empty for any other item.
+QString markerCaption(int item);
 // Point size of a proof text, from the byte length L of the longer of the memo's first two
 // lines (a missing line counts as empty): L < 6 12, 6..7 10, 8..9 9, 10 or more 8.
 int memoFontSizeForText(const QString &memoText);
-// Point size of sample number n: 12 with zero-padded numbers (numberStyle 0); with plain
-// numbers (any other style) 18 below 10, 16 below 100, 14 below 1000, else 12.
-int NumberFontSize(int n, int numberStyle);
+// Point size of sample number n: 12 with zero-padded numbers; with plain numbers 18 below
+// 10, 16 below 100, 14 below 1000, else 12.
+int NumberFontSize(int n, NumberStyle style);
 
 // What PrintSet reads from the entry screen to build the proof label.
 struct ProofInput
@@ -31,7 +35,7 @@ struct ProofInput
     QString memo7;     // what the memo proof Memo7 holds now
     int marker = 0;    // checked item 0..3 of RadioGroup1
     int initialValue = 1;
-    int numberStyle = 0;
+    NumberStyle numberStyle = NumberStyle::Padded;
 };
 
 // What the proof label shows for a job; the window only applies it.
@@ -45,12 +49,12 @@ struct ProofLabelContent
     QString number;                     // Panel5 (number proof); empty = leave it
     int numberPoints = 0;               // size of Panel5's number; 0 = leave it
     bool fixedColours = false;          // the type prints in colours of its own:
-    int backColourIndex = 0;            //   ListBox19 row to select (without its action)
-    int textColourIndex = 0;            //   ListBox21 row to select (without its action)
+    int backColourIndex = 0;            //   background colour to select (list position)
+    int textColourIndex = 0;            //   text colour to select (list position)
 };
 
 // The circle proof's text line and number line for the entry text, first number and style.
-ProofLabelContent circleProof(const QString &entryText, int initialValue, int numberStyle);
+ProofLabelContent circleProof(const QString &entryText, int initialValue, NumberStyle style);
 // The proof label of the sheet type in.sheetType (1..10) for what the entry screen holds.
 ProofLabelContent proofLabelFor(const ProofInput &in);
 

@@ -39,21 +39,21 @@ const FamilyInfo kFamilies[FamilyCount] = {
 
 using E = EntrySource;
 using P = ProofKind;
-// One row per sheet type: code, radio button, caption, family, numbered, entry layout, text
+// One row per sheet type: code, caption, family, numbered, entry layout, text
 // source, repeat shown; Edit2 bytes, Memo8 limit / checked lines / bytes per line / kept
 // lines, Memo5 bytes per line; alignment choice and its centre / right shifts; proof kind,
 // proof number sized; the label-size name of the workbook title.
 const SheetTypeInfo kTypes[SheetTypeCount] = {
-    {1,  "RadioButton10", "円形シート番号（１５０）",         1, true,  1, E::Edit2,  true,  Edit2MaxBytes, 0,  0, 0,  2, 0,              false, 0,  0,   P::Circle,   false, "１１ｍφ円形"},
-    {2,  "RadioButton2",  "長方形シート番号（６０）",         2, true,  2, E::Memo8,  true,  0,             16, 2, 7,  2, 0,              false, 0,  0,   P::Number,   false, "１２ｍｍＸ２４ｍｍ"},
-    {3,  "RadioButton5",  "長方形シートメモ（６０）",         2, false, 3, E::Memo5,  false, 0,             0,  0, 0,  2, Memo5LineBytes, false, 0,  0,   P::Memo,     false, ""},
-    {4,  "RadioButton6",  "長方形特殊（６０）",               2, false, 4, E::Marker, false, 0,             0,  0, 0,  2, 0,              false, 0,  0,   P::Memo,     false, ""},
-    {5,  "RadioButton9",  "長方形チューブ番号（９５）",       3, true,  5, E::Memo8,  true,  0,             26, 2, 12, 2, 0,              false, 0,  0,   P::Number,   true,  "１０ｍｍＸ３０ｍｍ"},
-    {6,  "RadioButton11", "長方形チューブ番号短（９５）",     3, true,  6, E::Memo8,  true,  0,             22, 2, 10, 2, 0,              true,  40, 75,  P::Number,   true,  "１０ｍｍＸ３０ｍｍ"},
-    {7,  "RadioButton12", "長方形チューブメモ短（９５）",     3, false, 7, E::Memo8,  false, 0,             26, 2, 12, 2, 0,              true,  40, 80,  P::TextOnly, false, ""},
-    {8,  "RadioButton3",  "長方形チューブ番号（７２）",       4, true,  2, E::Memo8,  true,  0,             49, 3, 15, 3, 0,              false, 0,  0,   P::Number,   true,  "１２ｍｍＸ４０ｍｍ"},
-    {9,  "RadioButton1",  "長方形チューブ番号短（７２）",     4, true,  2, E::Memo8,  true,  0,             40, 3, 12, 3, 0,              true,  60, 120, P::Number,   true,  "１２ｍｍＸ４０ｍｍ"},
-    {10, "RadioButton13", "長方形チューブメモ短（７２）",     4, false, 2, E::Memo8,  false, 0,             49, 3, 15, 3, 0,              true,  60, 120, P::TextOnly, false, ""},
+    {1,  "円形シート番号（１５０）",         1, true,  1, E::Edit2,  true,  Edit2MaxBytes, 0,  0, 0,  2, 0,              false, 0,  0,   P::Circle,   false, "１１ｍφ円形"},
+    {2,  "長方形シート番号（６０）",         2, true,  2, E::Memo8,  true,  0,             16, 2, 7,  2, 0,              false, 0,  0,   P::Number,   false, "１２ｍｍＸ２４ｍｍ"},
+    {3,  "長方形シートメモ（６０）",         2, false, 3, E::Memo5,  false, 0,             0,  0, 0,  2, Memo5LineBytes, false, 0,  0,   P::Memo,     false, ""},
+    {4,  "長方形特殊（６０）",               2, false, 4, E::Marker, false, 0,             0,  0, 0,  2, 0,              false, 0,  0,   P::Memo,     false, ""},
+    {5,  "長方形チューブ番号（９５）",       3, true,  5, E::Memo8,  true,  0,             26, 2, 12, 2, 0,              false, 0,  0,   P::Number,   true,  "１０ｍｍＸ３０ｍｍ"},
+    {6,  "長方形チューブ番号短（９５）",     3, true,  6, E::Memo8,  true,  0,             22, 2, 10, 2, 0,              true,  40, 75,  P::Number,   true,  "１０ｍｍＸ３０ｍｍ"},
+    {7,  "長方形チューブメモ短（９５）",     3, false, 7, E::Memo8,  false, 0,             26, 2, 12, 2, 0,              true,  40, 80,  P::TextOnly, false, ""},
+    {8,  "長方形チューブ番号（７２）",       4, true,  2, E::Memo8,  true,  0,             49, 3, 15, 3, 0,              false, 0,  0,   P::Number,   true,  "１２ｍｍＸ４０ｍｍ"},
+    {9,  "長方形チューブ番号短（７２）",     4, true,  2, E::Memo8,  true,  0,             40, 3, 12, 3, 0,              true,  60, 120, P::Number,   true,  "１２ｍｍＸ４０ｍｍ"},
+    {10, "長方形チューブメモ短（７２）",     4, false, 2, E::Memo8,  false, 0,             49, 3, 15, 3, 0,              true,  60, 120, P::TextOnly, false, ""},
 };
 // clang-format on
 

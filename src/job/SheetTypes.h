@@ -93,7 +93,6 @@ struct FamilyInfo
 struct SheetTypeInfo
 {
     int code;                   // 1..10
-    const char *radioName;      // objectName of its radio button
     const char *caption;        // UTF-8 caption of the radio button
     int family;                 // 1..4
     bool numbered;              // prints a sample number, advances it after a print, exports

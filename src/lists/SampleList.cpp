@@ -1,10 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "lists/SampleList.h"
 
+#include "job/JobRules.h"
 #include "job/LabelLayout.h"
 #include "job/SheetTypes.h"
-#include "job/ShiftJis.h"
-#include "job/TextLimits.h"
 #include "lists/BoundedFile.h"
 #include "lists/CellText.h"
 #include "lists/DelimitedText.h"
@@ -12,9 +11,9 @@
 #include "lists/XlsxList.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSet>
-#include <QStringEncoder>
 
 namespace corvial {
 
@@ -22,62 +21,26 @@ namespace {
 
 constexpr int kListedMisfits = 10;
 
-// Shift-JIS bytes allowed on one line of sheet type t's text.
-int lineLimitOfType(int t)
+// Why a cell does not fit line `column` (0-based) of sheet type t's text, by the rule typed
+// text follows: the cell stands on its own line of the text, the lines before it empty.
+TextProblem cellProblem(int t, int column, const QString &cell)
 {
-    const SheetTypeInfo &info = sheetTypeInfo(t);
-    switch (info.source) {
-    case EntrySource::Edit2:
-        return info.edit2Limit;
-    case EntrySource::Memo8:
-        return info.memo8LineBytes;
-    case EntrySource::Memo5:
-        return info.memo5LineBytes;
-    case EntrySource::Marker:
-        break;
-    }
-    return 0;
+    return checkLabelText(QString(column, QLatin1Char('\n')) + cell, t);
 }
 
-// A cell fits when the limit the entry screen applies to typed text leaves it as it is, with
-// the cell standing on its own line of the text.
-bool cellFits(int t, int column, const QString &cell)
+QString misfitText(const QString &cellName, const TextProblem &p, int t)
 {
-    const SheetTypeInfo &info = sheetTypeInfo(t);
-    const QString text = QString(column, QLatin1Char('\n')) + cell;
-    switch (info.source) {
-    case EntrySource::Edit2:
-        return limitEdit2Text(text, t) == text;
-    case EntrySource::Memo8:
-        return limitMemo8Text(text, t, info.memo8Limit) == text;
-    case EntrySource::Memo5:
-        return limitMemo5Text(text, t) == text;
-    case EntrySource::Marker:
-        break;
+    switch (p.kind) {
+    case TextProblem::NotShiftJis:
+        return QStringLiteral("%1: 「%2」は Shift-JIS にない文字です").arg(cellName, p.character);
+    case TextProblem::LineTooLong:
+        return QStringLiteral("%1: %2 バイト (上限 %3 バイト)")
+            .arg(cellName)
+            .arg(p.bytes)
+            .arg(p.limit);
+    default:
+        return QStringLiteral("%1: %2").arg(cellName, textProblemText(p, t));
     }
-    return false;
-}
-
-// The first character of text that Shift-JIS cannot store, or an empty text.
-QString firstCharWithoutSjis(const QString &text)
-{
-    thread_local QStringEncoder whole("windows-31j", QStringConverter::Flag::Stateless);
-    const QByteArray all = whole.encode(text); // encoding happens when the result is taken
-    Q_UNUSED(all)
-    if (!whole.hasError())
-        return QString();
-    whole = QStringEncoder("windows-31j", QStringConverter::Flag::Stateless);
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const qsizetype units = text.at(i).isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
-        const QString one = text.mid(i, units);
-        QStringEncoder enc("windows-31j", QStringConverter::Flag::Stateless);
-        const QByteArray bytes = enc.encode(one);
-        Q_UNUSED(bytes)
-        if (enc.hasError())
-            return one;
-        i += units - 1;
-    }
-    return QString();
 }
 
 QString displayPath(const QString &path)
@@ -176,6 +139,23 @@ ListTableRead readListTable(const QString &path)
     return readListTableData(bytes, format, fileName);
 }
 
+ListTableRead readCsvFromStandardInput()
+{
+    const QString name = QStringLiteral("標準入力");
+    QFile in;
+    QByteArray bytes;
+    if (in.open(stdin, QIODevice::ReadOnly))
+        bytes = in.read(MaxListFileBytes + 1);
+    ListTableRead read;
+    read.table.fileName = name;
+    if (!in.isOpen() || in.error() != QFileDevice::NoError)
+        read.reason = in.errorString();
+    else if (bytes.size() > MaxListFileBytes)
+        read.reason = QStringLiteral("ファイルが大きすぎます (%1 バイトまで読み込めます)。")
+                          .arg(MaxListFileBytes);
+    return read.ok() ? readListTableData(bytes, ListFormat::Csv, name) : read;
+}
+
 QStringList firstRowOf(const ListTable &table)
 {
     QStringList row;
@@ -195,8 +175,8 @@ SampleListRead buildSampleList(const ListTable &table, const SampleListOptions &
     const int t = options.sheetType;
     const int columns = listColumnsOfType(t);
     if (columns == 0)
-        return refused(path, QStringLiteral("シートタイプ「%1」にはサンプルリストを使えません。")
-                                 .arg(QString::fromUtf8(sheetTypeInfo(t).caption)));
+        return refused(path,
+                       QStringLiteral("%1にはサンプルリストを使えません。").arg(sheetTypeWord(t)));
     const int first = options.firstRowIsHeading ? 1 : 0;
     int lastRow = -1;
     QSet<int> filledRows;
@@ -239,7 +219,6 @@ SampleListRead buildSampleList(const ListTable &table, const SampleListOptions &
     QSet<int> ignored;
     QStringList misfits;
     int misfitCount = 0;
-    const int limit = lineLimitOfType(t);
     for (const ListCell &cell : table.cells) {
         if (cell.row < first || cell.row > lastRow)
             continue;
@@ -253,27 +232,17 @@ SampleListRead buildSampleList(const ListTable &table, const SampleListOptions &
                            QStringLiteral("セル %1 に改行があります。ラベルの 1 行は 1 つのセルに"
                                           "書き、次の行は右のセルに書いてください。")
                                .arg(name));
-        const QString foreign = firstCharWithoutSjis(cell.text);
-        if (!foreign.isEmpty()) {
-            if (++misfitCount <= kListedMisfits)
-                misfits
-                    << QStringLiteral("%1: 「%2」は Shift-JIS にない文字です").arg(name, foreign);
-        } else if (!cellFits(t, cell.column, cell.text)) {
-            if (++misfitCount <= kListedMisfits)
-                misfits << QStringLiteral("%1: %2 バイト (上限 %3 バイト)")
-                               .arg(name)
-                               .arg(sjisLength(cell.text))
-                               .arg(limit);
-        }
+        const TextProblem problem = cellProblem(t, cell.column, cell.text);
+        if (problem.kind != TextProblem::None && ++misfitCount <= kListedMisfits)
+            misfits << misfitText(name, problem, t);
         list.rows[cell.row - first][cell.column] = cell.text;
     }
     if (misfitCount > 0) {
         if (misfitCount > kListedMisfits)
             misfits << QStringLiteral("ほか %1 件").arg(misfitCount - kListedMisfits);
-        return refused(path, QStringLiteral("次のセルはシートタイプ「%1」のラベルに収まりません"
+        return refused(path, QStringLiteral("次のセルは%1のラベルに収まりません"
                                             " (全角文字は 2 バイト)。\n%2")
-                                 .arg(QString::fromUtf8(sheetTypeInfo(t).caption),
-                                      misfits.join(QLatin1Char('\n'))));
+                                 .arg(sheetTypeWord(t), misfits.join(QLatin1Char('\n'))));
     }
     list.ignoredColumns = int(ignored.size());
     return read;

@@ -41,14 +41,14 @@ LabelPositions ComputeLabelPositions(int family, int offsetXIndex, int offsetYIn
     return pos;
 }
 
-int alignShift(int sheetType, int printAlign)
+int alignShift(int sheetType, PrintAlign align)
 {
     if (!isValidSheetType(sheetType))
         return 0;
     const SheetTypeInfo &info = sheetTypeInfo(sheetType);
-    if (printAlign == 2)
+    if (align == PrintAlign::Centre)
         return info.alignCentre;
-    if (printAlign == 3)
+    if (align == PrintAlign::Right)
         return info.alignRight;
     return 0;
 }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "job/LabelJob.h"
 #include "job/SheetTypes.h"
 
 namespace corvial {
@@ -30,8 +31,8 @@ struct LabelPositions
 // taken as the nearest end). An unknown family gives all zeros.
 LabelPositions ComputeLabelPositions(int family, int offsetXIndex, int offsetYIndex);
 
-// Sideways shift in layout units of the texts of sheet types 6, 7, 9 and 10 for printAlign
-// 1 left, 2 centre, 3 right; 0 for every other type or alignment.
-int alignShift(int sheetType, int printAlign);
+// Sideways shift in layout units of the texts of sheet types 6, 7, 9 and 10 for the
+// alignment; 0 for left alignment and for every other type.
+int alignShift(int sheetType, PrintAlign align);
 
 } // namespace corvial

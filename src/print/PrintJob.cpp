@@ -2,6 +2,7 @@
 #include "PrintJob.h"
 
 #include "job/LabelLayout.h"
+#include "job/NumberText.h"
 
 #include <QCoreApplication>
 #include <QtGlobal>
@@ -13,40 +14,8 @@ namespace {
 constexpr int BoxPenDots = 5;
 constexpr int FrameWidthUnits = 20;
 constexpr ColourValue White = 0xFFFFFF;
-constexpr int NumberWrap = 10000;
 
 } // namespace
-
-QVector<SheetRun> splitJob(int labels, int startPos, int perSheet)
-{
-    QVector<SheetRun> runs;
-    if (labels <= 0 || perSheet <= 0)
-        return runs;
-    const qint64 s = qBound(1, startPos, perSheet);
-    const qint64 last = s + labels - 1;
-    const int sheets = int((last + perSheet - 1) / perSheet);
-    runs.reserve(sheets);
-    for (int j = 1; j <= sheets; ++j) {
-        const bool isLast = j == sheets;
-        runs.append({j, j == 1 ? int(s) : 1,
-                     isLast ? int(last - qint64(sheets - 1) * perSheet) : perSheet, isLast});
-    }
-    return runs;
-}
-
-int nextStartPos(int labels, int startPos, int perSheet)
-{
-    if (perSheet <= 0)
-        return 1;
-    const qint64 last = qint64(qBound(1, startPos, perSheet)) + qMax(labels, 0) - 1;
-    return int(last % perSheet) + 1;
-}
-
-int advancedInitialValue(int initialValue, int sampleCount)
-{
-    const int next = initialValue + sampleCount;
-    return next > NumberWrap - 1 ? next - NumberWrap : next;
-}
 
 bool PrintSheet(PageCanvas &canvas, const LabelJob &job, int sheetNo, int firstPos, int lastPos,
                 bool isLastSheet)
@@ -126,6 +95,57 @@ bool printJob(PageCanvas &canvas, const LabelJob &job, QString *error)
         }
     }
     return true;
+}
+
+int labelSampleIndex(const LabelJob &job, int sheetNo, int S, int firstPos)
+{
+    const int perSheet = LabelsPerSheet(job.sheetType);
+    const int ordinal = sheetNo <= 1
+                            ? S - firstPos
+                            : (sheetNo - 1) * perSheet + S - qBound(1, job.startPos, perSheet);
+    // A repeat count below 1 cannot be chosen; it must not divide by zero either.
+    return ordinal / qMax(job.repeatCount, 1);
+}
+
+int labelNumberValue(const LabelJob &job, int sheetNo, int S, int firstPos)
+{
+    return job.initialValue + labelSampleIndex(job, sheetNo, S, firstPos);
+}
+
+void DrawLabelContent(PageCanvas &canvas, const LabelJob &job, const LabelPositions &pos,
+                      int sheetNo, int S, int firstPos)
+{
+    if (S < 1 || S > LabelsPerSheet(job.sheetType))
+        return;
+    LabelTexts texts;
+    texts.entryText = job.entryText;
+    texts.memo = printedProofText(job);
+    texts.numberStyle = job.numberStyle;
+    texts.shift = alignShift(job.sheetType, job.printAlign);
+    if (isNumberedType(job.sheetType))
+        texts.number =
+            labelNumberText(labelNumberValue(job, sheetNo, S, firstPos), job.numberStyle);
+
+    const int dpiX = canvas.resolutionX();
+    const int dpiY = canvas.resolutionY();
+    const int x = pos.labelX[S];
+    const int y = pos.labelY[S];
+    for (const LabelStep &step : labelSteps(job.sheetType, texts)) {
+        if (step.points > 0)
+            canvas.setFontSize(step.points);
+        if (step.clearBrush)
+            canvas.clearBrush();
+        if (step.text.isEmpty())
+            continue;
+        const int top = dotsFor(y + step.y, dpiY);
+        // Centring happens in dots after the conversion so the middle of the text lands on
+        // the converted centre whatever the resolution.
+        if (step.centred)
+            canvas.textOut(dotsFor(x + step.x, dpiX) - canvas.textWidth(step.text) / 2, top,
+                           step.text);
+        else
+            canvas.textOut(dotsFor(x + step.x, dpiX), top, step.text);
+    }
 }
 
 } // namespace corvial

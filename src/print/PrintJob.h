@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "job/JobRules.h"
 #include "job/LabelJob.h"
 #include "print/LabelGeometry.h"
 #include "print/PageCanvas.h"
@@ -9,25 +10,6 @@
 #include <QVector>
 
 namespace corvial {
-
-// One sheet of a job: label positions firstPos..lastPos of sheet sheetNo (1-based).
-struct SheetRun
-{
-    int sheetNo;
-    int firstPos;
-    int lastPos;
-    bool isLastSheet;
-};
-
-// The sheets a job of `labels` labels uses from start position startPos (taken as the
-// nearest of 1 and perSheet when outside) on sheets of perSheet positions; empty when
-// labels or perSheet is not positive.
-QVector<SheetRun> splitJob(int labels, int startPos, int perSheet);
-// Start position 1..perSheet for the job after that one: the label after its last label.
-int nextStartPos(int labels, int startPos, int perSheet);
-// First sample number of the next numbered job: initialValue + sampleCount, less 10000 when
-// that goes above 9999.
-int advancedInitialValue(int initialValue, int sampleCount);
 
 // Draws sheet sheetNo of the job on the canvas: begins the document when sheetNo is 1, draws
 // the labels firstPos..lastPos (clamped to the sheet; none when firstPos > lastPos), then

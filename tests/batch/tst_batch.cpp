@@ -4,13 +4,14 @@
 // the same job.
 #include "window/WindowSupport.h"
 
-#include "app/SettingsFile.h"
-#include "app/SettingsLock.h"
 #include "export/WorkbookExport.h"
+#include "export/XlsCrtLibrary.h"
 #include "job/Colours.h"
 #include "job/Fonts.h"
 #include "print/LabelGeometry.h"
 #include "print/PrintJob.h"
+#include "settings/SettingsFile.h"
+#include "settings/SettingsLock.h"
 #include "support/PdfProbe.h"
 
 #include <QCheckBox>
@@ -716,7 +717,7 @@ void TestBatch::textSources()
     LabelJob job;
     job.sheetType = 5;
     job.sampleCount = 3;
-    job.memo3 = labelText;
+    job.labelText = labelText;
     const QString reference = dir.filePath(QStringLiteral("reference.xls"));
     XlsCrtLibrary library;
     int32_t handle = 0;

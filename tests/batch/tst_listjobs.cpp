@@ -86,6 +86,28 @@ QByteArray encoded(const char *encoding, const QString &text)
     return enc.encode(text);
 }
 
+struct Run
+{
+    int status = -1; // -1: did not finish or crashed
+    QString err;
+};
+
+Run runBatch(const QStringList &args, const QByteArray &input = QByteArray())
+{
+    QProcess p;
+    p.start(QStringLiteral(CORVIAL_BATCH), args);
+    Run r;
+    if (!p.waitForStarted(30000))
+        return r;
+    p.write(input);
+    p.closeWriteChannel();
+    const bool finished = p.waitForFinished(120000);
+    r.err = QString::fromUtf8(p.readAllStandardError());
+    if (finished && p.exitStatus() == QProcess::NormalExit)
+        r.status = p.exitCode();
+    return r;
+}
+
 // The texts of the labels in the order they were drawn, as pdftotext reads them back.
 QStringList pdfWords(const QString &pdf)
 {
@@ -123,6 +145,8 @@ private slots:
     void printsEachSample_data();
     void printsEachSample();
     void entryScreen();
+    void batchRefusals_data();
+    void batchRefusals();
 };
 
 void TestListJobs::printsEachSample_data()
@@ -206,6 +230,22 @@ wb.save(sys.argv[1])
     QTest::mouseClick(w.cmdPrint, Qt::LeftButton);
     QCOMPARE(fx.dialogs->errors, QStringList());
     QCOMPARE(pdfWords(fx.dialogs->pdfPath), expected);
+
+    // The batch printer, from the file and, for a CSV, from standard input.
+    QStringList args{u"--type"_s, QString::number(sheetType), u"--repeat"_s,
+                     QString::number(repeat)};
+    if (heading)
+        args << u"--list-header"_s;
+    QList<QPair<QString, QByteArray>> sources{{list, QByteArray()}};
+    if (name.endsWith(u".csv"_s))
+        sources.append({u"-"_s, content});
+    for (const auto &[source, input] : sources) {
+        const QString pdf = fx.dir.filePath(u"batch.pdf"_s);
+        const Run r =
+            runBatch(QStringList(args) << u"--list"_s << source << u"--pdf"_s << pdf, input);
+        QVERIFY2(r.status == 0, qPrintable(r.err));
+        QCOMPARE(pdfWords(pdf), expected);
+    }
 }
 
 void TestListJobs::entryScreen()
@@ -261,6 +301,57 @@ void TestListJobs::entryScreen()
     QCOMPARE(P::sampleCount(w), 7);
     QVERIFY(w.ListBox2->isEnabled());
     QVERIFY(w.lblList->isHidden());
+}
+
+void TestListJobs::batchRefusals_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QByteArray>("list");
+    QTest::addColumn<QString>("named");
+
+    const QByteArray good("AB\nCD\n");
+    QTest::newRow("with --text") << QStringList{u"--text"_s, u"A"_s} << good << u"--text:"_s;
+    QTest::newRow("with --samples")
+        << QStringList{u"--samples"_s, u"2"_s} << good << u"--samples:"_s;
+    QTest::newRow("with --text-file")
+        << QStringList{u"--text-file"_s, u"-"_s} << good << u"--text-file:"_s;
+    QTest::newRow("heading without a list")
+        << QStringList{u"--list-header"_s} << QByteArray() << u"--list-header:"_s;
+    QTest::newRow("cell too long")
+        << QStringList() << QByteArray("AB\nABCDEFGH\n") << u"A2: 8 バイト"_s;
+    QTest::newRow("empty row") << QStringList() << QByteArray("AB\n\nCD\n") << u"2 行目が空です"_s;
+}
+
+void TestListJobs::batchRefusals()
+{
+    QFETCH(QStringList, options);
+    QFETCH(QByteArray, list);
+    QFETCH(QString, named);
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"list.csv"_s);
+    const QString pdf = dir.filePath(u"out.pdf"_s);
+    QStringList args{u"--type"_s, u"2"_s, u"--pdf"_s, pdf};
+    if (!list.isEmpty()) {
+        QVERIFY(writeFile(path, list));
+        args << u"--list"_s << path;
+    }
+    const Run r = runBatch(args + options);
+    QCOMPARE(r.status, 2);
+    QVERIFY2(r.err.contains(named), qPrintable(r.err));
+    QVERIFY(!QFile::exists(pdf));
+    if (!options.isEmpty())
+        return;
+
+    // A refused list: the same message as the window gives for the same file.
+    ListWindow fx;
+    TfrmMain &w = fx.create();
+    chooseType(w, 2);
+    fx.dialogs->listPath = path;
+    fx.dialogs->answerYes = false;
+    w.mnuListLoad->trigger();
+    QCOMPARE(fx.dialogs->errors.size(), 1);
+    QVERIFY2(r.err.contains(fx.dialogs->errors.first()), qPrintable(r.err));
 }
 
 QTEST_MAIN(TestListJobs)

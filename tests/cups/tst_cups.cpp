@@ -91,7 +91,7 @@ void TestCups::twoSheetsThroughTheQueue()
     job.offsetY = 6;
     job.backColourIndex = RedIndex;
     job.textColourIndex = WhiteIndex;
-    job.memo3 = job.entryText = QStringLiteral("AB");
+    job.labelText = job.entryText = QStringLiteral("AB");
     job.labelFont = QFont(uiFaceName());
     job.labelFont.setBold(true);
 

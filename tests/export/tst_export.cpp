@@ -2,7 +2,7 @@
 #include "RecordingXlsApi.h"
 #include "export/WorkbookExport.h"
 
-#include "export/XlsApi.h"
+#include "export/XlsCrtLibrary.h"
 
 #include <QDir>
 #include <QFile>
@@ -46,7 +46,7 @@ ExportJob withColours(ExportJob job, int text, int back, bool frame)
 ExportJob numbered(ExportJob job, int initial, int style)
 {
     job.initialValue = initial;
-    job.numberStyle = style;
+    job.numberStyle = corvial::NumberStyle(style);
     return job;
 }
 

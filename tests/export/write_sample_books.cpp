@@ -3,7 +3,7 @@
 // circle.xls, a framed circle job in red on sky blue, and tube.xls, a 400-sample
 // two-line tube job whose numbers run into a fifth digit.
 #include "export/WorkbookExport.h"
-#include "export/XlsApi.h"
+#include "export/XlsCrtLibrary.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -27,7 +27,7 @@ int main(int argc, char **argv)
     circle.sheetType = 1;
     circle.sampleCount = 3;
     circle.initialValue = 98;
-    circle.numberStyle = 0;
+    circle.numberStyle = corvial::NumberStyle::Padded;
     circle.circleText = QStringLiteral(u"血清A");
     circle.textColourIndex = 1; // Red
     circle.backColourIndex = 2; // SkyBlue
@@ -38,7 +38,7 @@ int main(int argc, char **argv)
     tube.sheetType = 5;
     tube.sampleCount = 400;
     tube.initialValue = 9990;
-    tube.numberStyle = 1;
+    tube.numberStyle = corvial::NumberStyle::Plain;
     tube.proofText = QStringLiteral(u"ABCDEFG\n血清ABCDEF");
     tube.textColourIndex = 2; // Blue
     tube.backColourIndex = 1; // Yellow

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "job/Colours.h"
+#include "job/JobRules.h"
 #include "job/LabelLayout.h"
 #include "job/NumberText.h"
 #include "job/ProofLabel.h"
@@ -80,6 +81,18 @@ QString repeated(const QString &piece, int times)
     return piece.repeated(times);
 }
 
+QString runsText(const QVector<SheetRun> &runs)
+{
+    QStringList parts;
+    for (int i = 0; i < runs.size(); ++i) {
+        const SheetRun &r = runs.at(i);
+        parts << QStringLiteral("%1-%2").arg(r.firstPos).arg(r.lastPos);
+        if (r.sheetNo != i + 1 || r.isLastSheet != (i + 1 == runs.size()))
+            parts << QStringLiteral("(bad sheet %1)").arg(r.sheetNo);
+    }
+    return parts.join(QLatin1Char(' '));
+}
+
 } // namespace
 
 class TestJob : public QObject
@@ -87,6 +100,10 @@ class TestJob : public QObject
     Q_OBJECT
 
 private slots:
+    void jobSplit_data();
+    void jobSplit();
+    void numberAdvance_data();
+    void numberAdvance();
     void edit2_data();
     void edit2();
     void memo8_data();
@@ -405,7 +422,7 @@ void TestJob::numberFontSize()
     QFETCH(int, n);
     QFETCH(int, style);
     QFETCH(int, points);
-    QCOMPARE(NumberFontSize(n, style), points);
+    QCOMPARE(NumberFontSize(n, NumberStyle(style)), points);
 }
 
 void TestJob::shiftJisBytes_data()
@@ -459,8 +476,8 @@ void TestJob::numberTexts()
     QFETCH(int, style);
     QFETCH(QString, text);
     QFETCH(QString, label);
-    QCOMPARE(numberText(value, style), text);
-    QCOMPARE(labelNumberText(value, style), label);
+    QCOMPARE(numberText(value, NumberStyle(style)), text);
+    QCOMPARE(labelNumberText(value, NumberStyle(style)), label);
 }
 
 void TestJob::proofLabel_data()
@@ -498,7 +515,7 @@ void TestJob::proofLabel()
     in.memo5 = QStringLiteral("AB\nCD\nEF");
     in.marker = 2;
     in.initialValue = 7;
-    in.numberStyle = style;
+    in.numberStyle = NumberStyle(style);
     const ProofLabelContent p = proofLabelFor(in);
     QTEST(int(p.kind), "kind");
     QTEST(p.memoText, "memoText");
@@ -535,6 +552,58 @@ void TestJob::placedLines()
     QFETCH(int, type);
     QFETCH(QString, memo);
     QTEST(placedLineCount(labelLayout(type), memo), "lines");
+}
+
+void TestJob::jobSplit_data()
+{
+    QTest::addColumn<int>("labels");
+    QTest::addColumn<int>("startPos");
+    QTest::addColumn<int>("perSheet");
+    QTest::addColumn<QString>("runs");
+    QTest::addColumn<int>("next");
+    QTest::newRow("circle 140+30") << 30 << 140 << 150 << "140-150 1-19" << 20;
+    QTest::newRow("rect 50+60") << 60 << 50 << 60 << "50-60 1-49" << 50;
+    QTest::newRow("exactly one sheet") << 150 << 1 << 150 << "1-150" << 1;
+    QTest::newRow("one short of the end") << 149 << 1 << 150 << "1-149" << 150;
+    QTest::newRow("tube72 72 from 1") << 72 << 1 << 72 << "1-72" << 1;
+    QTest::newRow("tube95 400 from 95")
+        << 400 << 95 << 95 << "95-95 1-95 1-95 1-95 1-95 1-19" << 20;
+    QTest::newRow("circle 400 from 150") << 400 << 150 << 150 << "150-150 1-150 1-150 1-99" << 100;
+    QTest::newRow("single label") << 1 << 7 << 60 << "7-7" << 8;
+    QTest::newRow("start below 1") << 3 << 0 << 60 << "1-3" << 4;
+    QTest::newRow("start past the sheet") << 2 << 500 << 150 << "150-150 1-1" << 2;
+    QTest::newRow("no labels") << 0 << 9 << 60 << "" << 9;
+}
+
+void TestJob::jobSplit()
+{
+    QFETCH(int, labels);
+    QFETCH(int, startPos);
+    QFETCH(int, perSheet);
+    QFETCH(QString, runs);
+    QFETCH(int, next);
+    QCOMPARE(runsText(corvial::splitJob(labels, startPos, perSheet)), runs);
+    QCOMPARE(nextStartPos(labels, startPos, perSheet), next);
+}
+
+void TestJob::numberAdvance_data()
+{
+    QTest::addColumn<int>("initial");
+    QTest::addColumn<int>("samples");
+    QTest::addColumn<int>("next");
+    QTest::newRow("plain") << 1 << 30 << 31;
+    QTest::newRow("9990 + 10 wraps to 0") << 9990 << 10 << 0;
+    QTest::newRow("9990 + 9 stays 9999") << 9990 << 9 << 9999;
+    QTest::newRow("9999 + 400") << 9999 << 400 << 399;
+    QTest::newRow("0 + 1") << 0 << 1 << 1;
+}
+
+void TestJob::numberAdvance()
+{
+    QFETCH(int, initial);
+    QFETCH(int, samples);
+    QFETCH(int, next);
+    QCOMPARE(corvial::advancedInitialValue(initial, samples), next);
 }
 
 QTEST_GUILESS_MAIN(TestJob)

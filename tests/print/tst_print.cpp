@@ -57,18 +57,6 @@ QString boxText(const CanvasCall &c)
     return QStringLiteral("%1,%2-%3,%4").arg(c.x1).arg(c.y1).arg(c.x2).arg(c.y2);
 }
 
-QString runsText(const QVector<SheetRun> &runs)
-{
-    QStringList parts;
-    for (int i = 0; i < runs.size(); ++i) {
-        const SheetRun &r = runs.at(i);
-        parts << QStringLiteral("%1-%2").arg(r.firstPos).arg(r.lastPos);
-        if (r.sheetNo != i + 1 || r.isLastSheet != (i + 1 == runs.size()))
-            parts << QStringLiteral("(bad sheet %1)").arg(r.sheetNo);
-    }
-    return parts.join(QLatin1Char(' '));
-}
-
 // The texts of one label at 250 dpi (dots = layout units) relative to its box corner:
 // "text@a,b/points" in drawing order.
 QString labelTexts(const LabelJob &job)
@@ -135,10 +123,6 @@ private slots:
     void laterSheetNeverBegins();
     void positionsClamped_data();
     void positionsClamped();
-    void jobSplit_data();
-    void jobSplit();
-    void numberAdvance_data();
-    void numberAdvance();
     void alignment_data();
     void alignment();
     void layouts_data();
@@ -309,7 +293,7 @@ void TestPrint::textBackground()
     LabelJob job = jobOf(type, 2);
     job.frame = frame;
     job.entryText = QStringLiteral("AB");
-    job.memo3 = job.memo7 = QStringLiteral("AB\nCD");
+    job.labelText = job.memoText = QStringLiteral("AB\nCD");
     job.backColourIndex = RedIndex;
     job.textColourIndex = WhiteIndex;
     QVERIFY(printJob(canvas, job, nullptr));
@@ -420,58 +404,6 @@ void TestPrint::positionsClamped()
     QCOMPARE(direct.calls.size(), 0);
 }
 
-void TestPrint::jobSplit_data()
-{
-    QTest::addColumn<int>("labels");
-    QTest::addColumn<int>("startPos");
-    QTest::addColumn<int>("perSheet");
-    QTest::addColumn<QString>("runs");
-    QTest::addColumn<int>("next");
-    QTest::newRow("circle 140+30") << 30 << 140 << 150 << "140-150 1-19" << 20;
-    QTest::newRow("rect 50+60") << 60 << 50 << 60 << "50-60 1-49" << 50;
-    QTest::newRow("exactly one sheet") << 150 << 1 << 150 << "1-150" << 1;
-    QTest::newRow("one short of the end") << 149 << 1 << 150 << "1-149" << 150;
-    QTest::newRow("tube72 72 from 1") << 72 << 1 << 72 << "1-72" << 1;
-    QTest::newRow("tube95 400 from 95")
-        << 400 << 95 << 95 << "95-95 1-95 1-95 1-95 1-95 1-19" << 20;
-    QTest::newRow("circle 400 from 150") << 400 << 150 << 150 << "150-150 1-150 1-150 1-99" << 100;
-    QTest::newRow("single label") << 1 << 7 << 60 << "7-7" << 8;
-    QTest::newRow("start below 1") << 3 << 0 << 60 << "1-3" << 4;
-    QTest::newRow("start past the sheet") << 2 << 500 << 150 << "150-150 1-1" << 2;
-    QTest::newRow("no labels") << 0 << 9 << 60 << "" << 9;
-}
-
-void TestPrint::jobSplit()
-{
-    QFETCH(int, labels);
-    QFETCH(int, startPos);
-    QFETCH(int, perSheet);
-    QFETCH(QString, runs);
-    QFETCH(int, next);
-    QCOMPARE(runsText(corvial::splitJob(labels, startPos, perSheet)), runs);
-    QCOMPARE(nextStartPos(labels, startPos, perSheet), next);
-}
-
-void TestPrint::numberAdvance_data()
-{
-    QTest::addColumn<int>("initial");
-    QTest::addColumn<int>("samples");
-    QTest::addColumn<int>("next");
-    QTest::newRow("plain") << 1 << 30 << 31;
-    QTest::newRow("9990 + 10 wraps to 0") << 9990 << 10 << 0;
-    QTest::newRow("9990 + 9 stays 9999") << 9990 << 9 << 9999;
-    QTest::newRow("9999 + 400") << 9999 << 400 << 399;
-    QTest::newRow("0 + 1") << 0 << 1 << 1;
-}
-
-void TestPrint::numberAdvance()
-{
-    QFETCH(int, initial);
-    QFETCH(int, samples);
-    QFETCH(int, next);
-    QCOMPARE(corvial::advancedInitialValue(initial, samples), next);
-}
-
 void TestPrint::alignment_data()
 {
     QTest::addColumn<int>("type");
@@ -489,7 +421,7 @@ void TestPrint::alignment()
     QFETCH(int, type);
     QFETCH(QVector<int>, shifts);
     for (int align = 0; align < shifts.size(); ++align)
-        QCOMPARE(corvial::alignShift(type, align), shifts.at(align));
+        QCOMPARE(corvial::alignShift(type, PrintAlign(align)), shifts.at(align));
 }
 
 void TestPrint::layouts_data()
@@ -575,11 +507,11 @@ void TestPrint::layouts()
     job.entryText = entry;
     // The memo a type does not read holds a decoy, so reading the wrong one shows.
     const bool memo7 = type == 3 || type == 4;
-    job.memo7 = memo7 ? memo : QStringLiteral("ZZ");
-    job.memo3 = memo7 ? QStringLiteral("ZZ") : memo;
-    job.numberStyle = style;
+    job.memoText = memo7 ? memo : QStringLiteral("ZZ");
+    job.labelText = memo7 ? QStringLiteral("ZZ") : memo;
+    job.numberStyle = NumberStyle(style);
     job.initialValue = value;
-    job.printAlign = align;
+    job.printAlign = PrintAlign(align);
     QCOMPARE(labelTexts(job), texts);
 }
 
@@ -614,8 +546,8 @@ void TestPrint::textInDots()
     canvas.charWidth = charWidth;
     LabelJob job = jobOf(type);
     job.initialValue = value;
-    job.numberStyle = style;
-    job.memo3 = style == 0 ? QStringLiteral("AB") : QString();
+    job.numberStyle = NumberStyle(style);
+    job.labelText = style == 0 ? QStringLiteral("AB") : QString();
     QVERIFY(PrintSheet(canvas, job, 1, 1, 1, true));
     QStringList got;
     for (const CanvasCall &t : canvas.callsOf(CanvasCall::TextOut))
@@ -663,7 +595,7 @@ void TestPrint::numberRule()
     job.startPos = startPos;
     job.repeatCount = repeat;
     job.initialValue = value;
-    job.numberStyle = style;
+    job.numberStyle = NumberStyle(style);
     RecordingCanvas canvas;
     QVERIFY(canvas.beginDocument());
     DrawLabelContent(canvas, job, ComputeLabelPositions(FamilyOfType(type), 10, 10), sheetNo, S,
@@ -782,7 +714,7 @@ void TestPrint::pdfSheets()
     job.startPos = perSheet - 1;
     job.backColourIndex = RedIndex;
     job.textColourIndex = WhiteIndex;
-    job.memo3 = job.entryText = QStringLiteral("AB");
+    job.labelText = job.entryText = QStringLiteral("AB");
     PrinterCanvas canvas(&printer);
     QCOMPARE(canvas.resolutionX(), PdfDpi);
     QString error;

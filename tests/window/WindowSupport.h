@@ -9,9 +9,9 @@
 
 #include <QFile>
 #include <QFont>
-#include <QPushButton>
 #include <QListWidget>
 #include <QPrinter>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -238,7 +238,7 @@ inline void typeText(QWidget *w, const QString &text)
 // Chooses a sheet type as a user does: a click on its radio button.
 inline void chooseType(TfrmMain &w, int type)
 {
-    QTest::mouseClick(w.findChild<QRadioButton *>(QLatin1String(sheetTypeInfo(type).radioName)),
+    QTest::mouseClick(w.findChild<QRadioButton *>(QLatin1String(sheetTypeRadioName(type))),
                       Qt::LeftButton);
 }
 

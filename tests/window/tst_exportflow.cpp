@@ -2,6 +2,7 @@
 // Excel from the window: which types export, the save dialog, the overwrite question and the
 // report of a failed write.
 #include "WindowSupport.h"
+#include "export/XlsCrtLibrary.h"
 
 #include <QDir>
 #include <QLabel>

@@ -399,7 +399,7 @@ void TestPagePreview::platformPreview()
     LabelJob job;
     job.sheetType = 2;
     job.sampleCount = 70; // positions 1..60, then 1..10 of a second sheet
-    job.memo3 = QStringLiteral("AB");
+    job.labelText = QStringLiteral("AB");
 
     int paints = 0;
     QStringList failures;

@@ -7,8 +7,8 @@
 //   settings_helper write PATH TEXT    writes the settings parsed from TEXT; exit 0 or 1
 //   settings_helper lock PATH          takes the lock of PATH, prints "locked" (or "refused"
 //                                      and the message) and holds it until stdin closes
-#include "app/SettingsFile.h"
-#include "app/SettingsLock.h"
+#include "settings/SettingsFile.h"
+#include "settings/SettingsLock.h"
 
 #include <QCoreApplication>
 #include <QStringList>

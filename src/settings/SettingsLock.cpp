@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/SettingsLock.h"
+#include "settings/SettingsLock.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -21,7 +21,11 @@ QString displayPath(const QString &path)
 
 QString settingsLockPath(const QString &settingsPath)
 {
-    return settingsPath + QStringLiteral(".lock");
+    // Every name of one start.txt shares one lock: a link is locked beside the file it
+    // resolves to. That also lets a start.txt link in a read-only program folder point into
+    // a folder the users may write to, where the lock can be made.
+    const QString target = QFileInfo(settingsPath).canonicalFilePath();
+    return (target.isEmpty() ? settingsPath : target) + QStringLiteral(".lock");
 }
 
 SettingsLock::SettingsLock(const QString &settingsPath)

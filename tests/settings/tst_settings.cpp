@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/SettingsFile.h"
-#include "app/SettingsLock.h"
 #include "job/ShiftJis.h"
+#include "settings/SettingsFile.h"
+#include "settings/SettingsLock.h"
 
 #include <QDir>
 #include <QFile>

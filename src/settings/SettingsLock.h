@@ -37,7 +37,8 @@ private:
     std::unique_ptr<QLockFile> mLock;
 };
 
-// The lock file that SettingsLock uses for settingsPath: beside it, its name plus ".lock".
+// The lock file that SettingsLock uses for settingsPath: the name of the file it resolves to
+// (itself when it is no link or does not exist yet) plus ".lock".
 QString settingsLockPath(const QString &settingsPath);
 
 } // namespace corvial
