@@ -169,6 +169,45 @@ QStringList firstRowOf(const ListTable &table)
     return row;
 }
 
+namespace {
+
+// Why the rows of table (samples from row first on, printed in columns 0..columns-1) do not
+// make a list; empty when they do, with *lastRow the last sample's row.
+QString rowsProblem(const ListTable &table, int first, int columns, int *lastRow)
+{
+    *lastRow = -1;
+    QSet<int> filledRows;
+    for (const ListCell &cell : table.cells) {
+        if (cell.row >= ListRowCap)
+            return QStringLiteral(
+                       "%1 行目より下にも文字があります。サンプルは %2 件まで読み込めます。")
+                .arg(ListRowCap)
+                .arg(MaxListSamples);
+        if (cell.row < first || cell.column >= columns)
+            continue;
+        filledRows.insert(cell.row);
+        *lastRow = qMax(*lastRow, cell.row);
+    }
+    if (*lastRow < first)
+        return QStringLiteral("印刷するサンプルがありません (%1 列が空です)。")
+            .arg(columns == 1 ? QStringLiteral("A")
+                              : QStringLiteral("A～%1").arg(listColumnName(columns - 1)));
+    const int count = *lastRow - first + 1;
+    if (count > MaxListSamples)
+        return QStringLiteral("サンプルが %1 件あります。サンプルは %2 件まで読み込めます。")
+            .arg(count)
+            .arg(MaxListSamples);
+    for (int r = first; r <= *lastRow; ++r) {
+        if (!filledRows.contains(r))
+            return QStringLiteral("%1 行目が空です。サンプルの間の空の行は、後のサンプルの番号を"
+                                  "ずらすため読み込みません。空の行を削除してください。")
+                .arg(r + 1);
+    }
+    return QString();
+}
+
+} // namespace
+
 SampleListRead buildSampleList(const ListTable &table, const SampleListOptions &options,
                                const QString &path)
 {
@@ -179,36 +218,10 @@ SampleListRead buildSampleList(const ListTable &table, const SampleListOptions &
                        QStringLiteral("%1にはサンプルリストを使えません。").arg(sheetTypeWord(t)));
     const int first = options.firstRowIsHeading ? 1 : 0;
     int lastRow = -1;
-    QSet<int> filledRows;
-    for (const ListCell &cell : table.cells) {
-        if (cell.row >= ListRowCap)
-            return refused(path, QStringLiteral("%1 行目より下にも文字があります。"
-                                                "サンプルは %2 件まで読み込めます。")
-                                     .arg(ListRowCap)
-                                     .arg(MaxListSamples));
-        if (cell.row < first || cell.column >= columns)
-            continue;
-        filledRows.insert(cell.row);
-        lastRow = qMax(lastRow, cell.row);
-    }
-    if (lastRow < first)
-        return refused(path, QStringLiteral("印刷するサンプルがありません (%1 列が空です)。")
-                                 .arg(columns == 1 ? QStringLiteral("A")
-                                                   : QStringLiteral("A～%1").arg(
-                                                         listColumnName(columns - 1))));
+    const QString rowProblem = rowsProblem(table, first, columns, &lastRow);
+    if (!rowProblem.isEmpty())
+        return refused(path, rowProblem);
     const int count = lastRow - first + 1;
-    if (count > MaxListSamples)
-        return refused(
-            path, QStringLiteral("サンプルが %1 件あります。サンプルは %2 件まで読み込めます。")
-                      .arg(count)
-                      .arg(MaxListSamples));
-    for (int r = first; r <= lastRow; ++r) {
-        if (!filledRows.contains(r))
-            return refused(path, QStringLiteral("%1 行目が空です。サンプルの間の空の行は、"
-                                                "後のサンプルの番号をずらすため読み込みません。"
-                                                "空の行を削除してください。")
-                                     .arg(r + 1));
-    }
 
     SampleListRead read;
     SampleList &list = read.list;

@@ -17,6 +17,17 @@ namespace corvial {
 
 namespace {
 
+// Relationship targets of a .rels part by id, the type of each (the last path segment of its
+// type, such as "worksheet"), and the first target of each type.
+struct XlsxRelationships
+{
+    QHash<QString, QString> targetById;
+    QHash<QString, QString> typeById;
+    QHash<QString, QString> firstTargetOfType;
+};
+
+bool isDateNumberFormat(int numFmtId, const QString &formatCode);
+
 constexpr qint64 kChunk = 64 * 1024;
 
 QString partFailure(const QString &part, const QString &why)
@@ -309,11 +320,9 @@ bool parseSheet(const QByteArray &data, const SheetContext &ctx, ListTable *tabl
     return !xml.hasError();
 }
 
-} // namespace
-
-bool parseXlsxRelationships(const QByteArray &data, XlsxRelationships *out, QString *error)
+bool parseRelationships(const QByteArray &data, XlsxRelationships *out, QXmlStreamReader &xml)
 {
-    QXmlStreamReader xml(data);
+    xml.addData(data);
     while (!xml.atEnd()) {
         if (xml.readNext() != QXmlStreamReader::StartElement ||
             xml.name() != QLatin1String("Relationship"))
@@ -330,13 +339,33 @@ bool parseXlsxRelationships(const QByteArray &data, XlsxRelationships *out, QStr
         if (!out->firstTargetOfType.contains(type))
             out->firstTargetOfType.insert(type, target);
     }
-    if (xml.hasError() && error)
-        *error = QStringLiteral("XML が壊れています (%1 行目: %2)")
-                     .arg(xml.lineNumber())
-                     .arg(xml.errorString());
     return !xml.hasError();
 }
 
+using PartParser = std::function<bool(const QByteArray &, QXmlStreamReader &)>;
+
+// Unpacks part and hands it to parse; false with the reason, naming the part, when either
+// fails. A part the package lacks is read as nothing when it is optional.
+bool readXmlPart(Package &package, const QString &part, const PartParser &parse, QString *reason,
+                 bool optional = false)
+{
+    if (optional && !package.has(part))
+        return true;
+    QByteArray data;
+    if (!package.read(part, &data, reason))
+        return false;
+    QXmlStreamReader xml;
+    if (parse(data, xml))
+        return true;
+    *reason = xmlFailure(part, xml);
+    return false;
+}
+
+} // namespace
+
+namespace {
+
+// Whether a number format (built-in id, or the code of a custom one) shows a date.
 bool isDateNumberFormat(int numFmtId, const QString &formatCode)
 {
     // Built-in date formats: the general ones and those of the Japanese locale (era and
@@ -370,6 +399,8 @@ bool isDateNumberFormat(int numFmtId, const QString &formatCode)
     return has('y') || has('d') || (has('m') && !has('h') && !has('s'));
 }
 
+} // namespace
+
 ListTableRead readXlsxList(const QByteArray &bytes, const QString &fileName)
 {
     ListTableRead read;
@@ -377,45 +408,29 @@ ListTableRead readXlsxList(const QByteArray &bytes, const QString &fileName)
     Package package(bytes);
     if (!package.open(&read.reason))
         return read;
-
-    const auto readPart = [&](const QString &part, QByteArray *out) {
-        return package.read(part, out, &read.reason);
-    };
-    const auto relationships = [&](const QString &part, XlsxRelationships *out) {
-        QByteArray data;
-        if (!package.has(part))
-            return true;
-        QString why;
-        if (!readPart(part, &data))
-            return false;
-        if (!parseXlsxRelationships(data, out, &why)) {
-            read.reason = partFailure(part, why);
-            return false;
-        }
-        return true;
+    const auto relationships = [&](XlsxRelationships *out) {
+        return [out](const QByteArray &d, QXmlStreamReader &x) {
+            return parseRelationships(d, out, x);
+        };
     };
 
     XlsxRelationships root;
-    if (!relationships(QStringLiteral("_rels/.rels"), &root))
+    if (!readXmlPart(package, QStringLiteral("_rels/.rels"), relationships(&root), &read.reason,
+                     true))
         return read;
     const QString workbookPart =
         resolvePart(QString(), root.firstTargetOfType.value(QStringLiteral("officeDocument"),
                                                             QStringLiteral("xl/workbook.xml")));
     XlsxRelationships rels;
-    if (!relationships(relsOf(workbookPart), &rels))
-        return read;
-
-    QByteArray data;
     Workbook workbook;
-    {
-        if (!readPart(workbookPart, &data))
-            return read;
-        QXmlStreamReader xml;
-        if (!parseWorkbook(data, &workbook, xml)) {
-            read.reason = xmlFailure(workbookPart, xml);
-            return read;
-        }
-    }
+    if (!readXmlPart(package, relsOf(workbookPart), relationships(&rels), &read.reason, true) ||
+        !readXmlPart(
+            package, workbookPart,
+            [&](const QByteArray &d, QXmlStreamReader &x) {
+                return parseWorkbook(d, &workbook, x);
+            },
+            &read.reason))
+        return read;
     if (workbook.firstSheetId.isEmpty() || !rels.targetById.contains(workbook.firstSheetId)) {
         read.reason = partFailure(workbookPart, QStringLiteral("シートがありません。"));
         return read;
@@ -425,47 +440,39 @@ ListTableRead readXlsxList(const QByteArray &bytes, const QString &fileName)
                                      "リストは最初のシートに置いてください。");
         return read;
     }
+
+    // Shared strings and cell formats, when the workbook has them.
     const QString folder = folderOf(workbookPart);
+    const auto optionalPart = [&](const char *type) {
+        const QString target = rels.firstTargetOfType.value(QLatin1String(type));
+        return target.isEmpty() ? QString() : resolvePart(folder, target);
+    };
     QStringList sharedStrings;
     QList<bool> dateStyles;
-    const struct
-    {
-        const char *type;
-        std::function<bool(const QByteArray &, QXmlStreamReader &)> parse;
-    } optionalParts[] = {
-        {"sharedStrings",
-         [&](const QByteArray &d, QXmlStreamReader &x) {
-             return parseSharedStrings(d, &sharedStrings, x);
-         }},
-        {"styles", [&](const QByteArray &d,
-                       QXmlStreamReader &x) { return parseDateStyles(d, &dateStyles, x); }},
-    };
-    for (const auto &p : optionalParts) {
-        const QString target = rels.firstTargetOfType.value(QLatin1String(p.type));
-        if (target.isEmpty())
-            continue;
-        const QString part = resolvePart(folder, target);
-        if (!package.has(part))
-            continue;
-        if (!readPart(part, &data))
-            return read;
-        QXmlStreamReader xml;
-        if (!p.parse(data, xml)) {
-            read.reason = xmlFailure(part, xml);
-            return read;
-        }
-    }
+    const QString stringsPart = optionalPart("sharedStrings");
+    const QString stylesPart = optionalPart("styles");
+    if ((!stringsPart.isEmpty() && !readXmlPart(
+                                       package, stringsPart,
+                                       [&](const QByteArray &d, QXmlStreamReader &x) {
+                                           return parseSharedStrings(d, &sharedStrings, x);
+                                       },
+                                       &read.reason, true)) ||
+        (!stylesPart.isEmpty() && !readXmlPart(
+                                      package, stylesPart,
+                                      [&](const QByteArray &d, QXmlStreamReader &x) {
+                                          return parseDateStyles(d, &dateStyles, x);
+                                      },
+                                      &read.reason, true)))
+        return read;
 
     const QString sheetPart = resolvePart(folder, rels.targetById.value(workbook.firstSheetId));
-    if (!readPart(sheetPart, &data))
-        return read;
     const SheetContext ctx{&sharedStrings, &dateStyles, workbook.date1904};
-    QXmlStreamReader xml;
     QString why;
-    if (!parseSheet(data, ctx, &read.table, xml, &why)) {
-        read.reason = why.isEmpty() ? xmlFailure(sheetPart, xml) : partFailure(sheetPart, why);
-        return read;
-    }
+    const auto sheet = [&](const QByteArray &d, QXmlStreamReader &x) {
+        return parseSheet(d, ctx, &read.table, x, &why);
+    };
+    if (!readXmlPart(package, sheetPart, sheet, &read.reason) && !why.isEmpty())
+        read.reason = partFailure(sheetPart, why);
     return read;
 }
 

@@ -4,10 +4,7 @@
 #include "lists/ListTable.h"
 
 #include <QByteArray>
-#include <QHash>
-#include <QList>
 #include <QString>
-#include <QStringList>
 
 namespace corvial {
 
@@ -22,19 +19,5 @@ constexpr qint64 MaxXlsxUnpackedBytes = 64 * 1024 * 1024;
 // left of MaxXlsxUnpackedBytes from the zip directory before it is unpacked, and again while
 // it is. fileName goes into the table; reasons are Japanese and name the part.
 ListTableRead readXlsxList(const QByteArray &bytes, const QString &fileName);
-
-// The pieces, each on the bytes of one part (exposed for tests).
-
-// Relationship targets of a .rels part by id, and the first target of each relationship type
-// (the type's last path segment, such as "worksheet" or "styles"). False on broken XML.
-struct XlsxRelationships
-{
-    QHash<QString, QString> targetById;
-    QHash<QString, QString> typeById;
-    QHash<QString, QString> firstTargetOfType;
-};
-bool parseXlsxRelationships(const QByteArray &xml, XlsxRelationships *out, QString *error);
-// Whether a number format (built-in id, or the format code of a custom one) shows a date.
-bool isDateNumberFormat(int numFmtId, const QString &formatCode);
 
 } // namespace corvial
