@@ -6,6 +6,7 @@
 #include "job/Fonts.h"
 #include "job/ShiftJis.h"
 #include "support/PdfProbe.h"
+#include "support/TextFiles.h"
 
 #include <xlscrt2.h>
 
@@ -18,7 +19,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
-#include <QStringEncoder>
 #include <QToolButton>
 
 using namespace corvial;
@@ -73,18 +73,6 @@ struct ListWindow
         return *window;
     }
 };
-
-bool writeFile(const QString &path, const QByteArray &content)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(content) == content.size();
-}
-
-QByteArray encoded(const char *encoding, const QString &text)
-{
-    QStringEncoder enc(encoding, QStringConverter::Flag::WriteBom);
-    return enc.encode(text);
-}
 
 struct Run
 {

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "../support/TextFiles.h"
 #include "lists/SampleList.h"
 
 #include <xlscrt2.h>
@@ -7,7 +8,6 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
-#include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -35,18 +35,6 @@ private slots:
 namespace {
 
 using Rows = QList<QStringList>;
-
-bool writeFile(const QString &path, const QByteArray &content)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(content) == content.size();
-}
-
-QByteArray encoded(const char *encoding, const QString &text)
-{
-    QStringEncoder enc(encoding, QStringConverter::Flag::WriteBom);
-    return enc.encode(text);
-}
 
 QByteArray sjis(const QString &text)
 {
