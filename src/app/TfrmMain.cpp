@@ -811,6 +811,8 @@ void TfrmMain::LoadSettings()
         // The file exists but cannot be read: go on with the defaults and say why.
         mStartupWarning = error + QStringLiteral("\nすべてのシートをオフセット -5、開始位置 1 の"
                                                  "初期値で始めます。");
+        // Saving the defaults would overwrite records that were never read.
+        mSettingsUnread = true;
         return;
     }
     for (int f = 1; f <= FamilyCount; ++f) {
@@ -832,7 +834,9 @@ void TfrmMain::SaveSettings()
     }
     s.tail = settingsTail;
     QString error;
-    if (!writeSettingsFile(settingsFilePath(appDir), s, &error))
+    if (mSettingsUnread)
+        error = unreadSettingsSaveError(settingsFilePath(appDir));
+    if (!error.isEmpty() || !writeSettingsFile(settingsFilePath(appDir), s, &error))
         mEnv.dialogs->error(this, error + QStringLiteral("\n変更した値は、次に保存できるまで"
                                                          "このまま使われます。"));
 }

@@ -223,6 +223,7 @@ private:
     MainWindowEnvironment mEnv;
     std::unique_ptr<QPrinter> mPrinter; // one printer for the whole run keeps the user's choice
     QString mStartupWarning;
+    bool mSettingsUnread = false; // start.txt exists but could not be read whole at start
     int mMemo8MaxLength = 38;
     bool mInTextLimit = false;
 

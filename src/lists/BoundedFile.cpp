@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "lists/BoundedFile.h"
 
+#include "files/SafeFile.h"
+
 #include <QFile>
 
 #include <cerrno>
@@ -11,22 +13,6 @@
 namespace corvial {
 
 namespace {
-
-QString notRegularReason(mode_t mode)
-{
-    QString kind;
-    if (S_ISDIR(mode))
-        kind = QStringLiteral("フォルダー");
-    else if (S_ISFIFO(mode))
-        kind = QStringLiteral("名前付きパイプ");
-    else if (S_ISCHR(mode) || S_ISBLK(mode))
-        kind = QStringLiteral("デバイス");
-    else if (S_ISSOCK(mode))
-        kind = QStringLiteral("ソケット");
-    else
-        kind = QStringLiteral("特殊なファイル");
-    return QStringLiteral("通常のファイルではなく%1です。").arg(kind);
-}
 
 bool failWith(QString *reason, const QString &text)
 {

@@ -208,8 +208,7 @@ bool printCalibrationSheet(PageCanvas &canvas, int sheetType, int offsetXIndex, 
 {
     auto fail = [&](const QString &why) {
         if (error)
-            *error =
-                why.isEmpty() ? QStringLiteral("プリンターは理由を返しませんでした。") : why;
+            *error = why.isEmpty() ? QStringLiteral("プリンターは理由を返しませんでした。") : why;
         return false;
     };
     if (!isValidSheetType(sheetType))

@@ -22,7 +22,8 @@ public:
     virtual bool beginDocument() = 0;
     // Ends the current page and opens the next one; false on failure.
     virtual bool newPage() = 0;
-    // Ends the current page and the document, which is then printed; false on failure.
+    // Ends the current page and the document, which is then printed; false on failure,
+    // including when the document did not arrive whole where it was sent.
     virtual bool endDocument() = 0;
     // Outline pen for ellipse and rectangle: width in dots (>= 0) and colour.
     virtual void setPen(int widthDots, ColourValue colour) = 0;
@@ -48,6 +49,9 @@ public:
     virtual int textWidth(const QString &text) const = 0;
     // Why the last call that returned false failed.
     virtual QString errorString() const = 0;
+    // Something the user should know about a document that did print (a paused printer
+    // holds it, say); empty when there is nothing to say.
+    virtual QString notice() const { return QString(); }
 };
 
 } // namespace corvial

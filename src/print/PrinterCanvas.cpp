@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "PrinterCanvas.h"
 
+#include "files/SafeFile.h"
+#include "print/CupsQueue.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -19,6 +22,36 @@ QRectF boxOf(int x1, int y1, int x2, int y2)
     return QRectF(x1, y1, x2 - x1, y2 - y1);
 }
 
+// Why the PDF at path is not a whole document, or empty when it is. Qt's PDF writer does not
+// report a write that failed (a full disk, a file size limit): the file then ends early,
+// without the cross-reference table its last lines point to.
+QString incompletePdf(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return file.errorString();
+    const qint64 size = file.size();
+    const auto cutShort = [size] {
+        return QStringLiteral("PDF が最後まで書き込まれませんでした（%1 バイトで途切れています）。"
+                              "ディスクの空き容量を確かめてください。")
+            .arg(size);
+    };
+    if (size < 64 || !file.read(5).startsWith("%PDF-"))
+        return cutShort();
+    const qint64 tailSize = qMin<qint64>(size, 1024);
+    file.seek(size - tailSize);
+    const QByteArray tail = file.read(tailSize);
+    const qsizetype start = tail.lastIndexOf("startxref");
+    if (start < 0 || tail.indexOf("%%EOF", start) < 0)
+        return cutShort();
+    bool ok = false;
+    const qint64 xref =
+        tail.mid(start + 9).trimmed().split('\n').value(0).trimmed().toLongLong(&ok);
+    if (!ok || xref <= 0 || xref >= size || !file.seek(xref) || !file.read(4).startsWith("xref"))
+        return cutShort();
+    return QString();
+}
+
 } // namespace
 
 PrinterCanvas::PrinterCanvas(QPrinter *printer)
@@ -32,6 +65,7 @@ PrinterCanvas::~PrinterCanvas()
     // back in a usable state instead of leaving a half-begun document behind.
     if (mPainter.isActive())
         mPainter.end();
+    restoreOutputName();
 }
 
 int PrinterCanvas::resolutionX() const
@@ -53,15 +87,16 @@ bool PrinterCanvas::beginDocument()
         return fail(
             QStringLiteral("印刷を始められませんでした: %1\n別の印刷がまだ終わっていません。")
                 .arg(targetName()));
-    // QPainter::begin only says "false" when a print file cannot be created; opening it
-    // ourselves first gets the system's reason to show to the user. A preview draws into
-    // pictures and never writes the file, and opening it would empty a file printed earlier.
+    mNotice.clear();
+    mJobsBefore = -1;
+    // A preview draws into pictures and never writes a file or sends a job.
     const QString file = mPrinter->outputFileName();
-    if (!file.isEmpty() && !drawsPreview()) {
-        QFile probe(file);
-        if (!probe.open(QIODevice::WriteOnly))
-            return fail(QStringLiteral("印刷ファイルを書き込めませんでした: %1\n%2")
-                            .arg(QDir::toNativeSeparators(file), probe.errorString()));
+    if (!drawsPreview()) {
+        if (!file.isEmpty() && !beginPdf(file))
+            return false;
+        if (file.isEmpty() && mPrinter->outputFormat() == QPrinter::NativeFormat &&
+            !mPrinter->printerName().isEmpty() && !beginQueue())
+            return false;
     }
     if (!mPainter.begin(mPrinter))
         return fail(QStringLiteral(
@@ -96,11 +131,112 @@ bool PrinterCanvas::endDocument()
         return fail(QStringLiteral("印刷できませんでした: %1\n印刷中の文書がありません。")
                         .arg(targetName()));
     const bool ended = mPainter.end();
+    // Qt sends a queue's job from end() and keeps quiet about a refusal; CUPS still knows
+    // why, for this thread, until the next request.
+    const QString submitError = cupsErrorText();
     if (!ended || printerFailed())
         return fail(
             QStringLiteral("印刷を終えられませんでした: %1\nプリンターがエラーを報告しました。")
                 .arg(targetName()));
+    if (mStaged)
+        return finishPdf();
+    if (mJobsBefore >= 0)
+        return finishQueue(submitError);
     return true;
+}
+
+bool PrinterCanvas::beginPdf(const QString &file)
+{
+    mOutputFile = file;
+    mStaged = std::make_unique<StagedFile>(file);
+    QString why;
+    if (!mStaged->create(&why)) {
+        mStaged.reset();
+        mOutputFile.clear();
+        return fail(QStringLiteral("印刷ファイルを書き込めませんでした: %1\n%2")
+                        .arg(QDir::toNativeSeparators(file), why));
+    }
+    mPrinter->setOutputFileName(mStaged->tempPath());
+    return true;
+}
+
+bool PrinterCanvas::finishPdf()
+{
+    const QString name = QDir::toNativeSeparators(mOutputFile);
+    const QString written = mStaged->tempPath();
+    restoreOutputName();
+    QString why = incompletePdf(written);
+    if (why.isEmpty() && mStaged->commit(&why)) {
+        mStaged.reset();
+        return true;
+    }
+    mStaged.reset();
+    return fail(QStringLiteral("印刷ファイルを書き込めませんでした: %1\n%2").arg(name, why));
+}
+
+bool PrinterCanvas::beginQueue()
+{
+    const QString name = mPrinter->printerName();
+    const QueueState queue = cupsQueueState(name);
+    if (!queue.answered)
+        return fail(QStringLiteral("印刷を始められませんでした: %1\n"
+                                   "CUPS からプリンターの状態を得られませんでした: %2")
+                        .arg(name, queue.reason));
+    if (!queue.accepting)
+        return fail(
+            QStringLiteral("印刷できませんでした: %1\nプリンターがジョブを受け付けていません"
+                           "（%2）。")
+                .arg(name, queue.reason.isEmpty() ? QStringLiteral("理由は示されていません")
+                                                  : queue.reason));
+    if (queue.stopped)
+        mNotice = QStringLiteral("プリンター「%1」は一時停止中です。ラベルはプリンターが再開されて"
+                                 "から印刷されます。")
+                      .arg(name);
+    mJobsBefore = cupsNewestJobId(name);
+    if (mJobsBefore < 0)
+        return fail(QStringLiteral("印刷を始められませんでした: %1\n"
+                                   "CUPS からジョブの一覧を得られませんでした: %2")
+                        .arg(name, cupsErrorText()));
+    return true;
+}
+
+bool PrinterCanvas::finishQueue(const QString &submitError)
+{
+    const QString name = mPrinter->printerName();
+    const JobOutcome job = cupsJobAfter(name, mJobsBefore);
+    mJobsBefore = -1;
+    if (job.id == 0) {
+        const QueueState queue = cupsQueueState(name);
+        QString why = submitError;
+        if (why.isEmpty())
+            why = queue.reason;
+        if (why.isEmpty())
+            why = job.reason;
+        return fail(QStringLiteral("印刷できませんでした: %1\nプリンターがジョブを受け付けません"
+                                   "でした（%2）。")
+                        .arg(name, why.isEmpty() ? QStringLiteral("理由は示されていません") : why));
+    }
+    if (job.refused)
+        return fail(
+            QStringLiteral("印刷できませんでした: %1\nジョブ %2 は取り消されたか中止されました"
+                           "（%3）。")
+                .arg(name)
+                .arg(job.id)
+                .arg(cupsQueueState(name).reason));
+    return true;
+}
+
+void PrinterCanvas::restoreOutputName()
+{
+    // The window keeps its printer for the next job; it must not offer our temporary name.
+    if (mPrinter && !mOutputFile.isEmpty())
+        mPrinter->setOutputFileName(mOutputFile);
+    mOutputFile.clear();
+}
+
+QString PrinterCanvas::notice() const
+{
+    return mNotice;
 }
 
 void PrinterCanvas::setPen(int widthDots, ColourValue colour)
@@ -200,6 +336,8 @@ QString PrinterCanvas::targetName() const
 {
     if (!mPrinter)
         return QStringLiteral("プリンター");
+    if (!mOutputFile.isEmpty())
+        return QDir::toNativeSeparators(mOutputFile);
     if (!mPrinter->outputFileName().isEmpty())
         return QDir::toNativeSeparators(mPrinter->outputFileName());
     if (!mPrinter->printerName().isEmpty())

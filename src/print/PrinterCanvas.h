@@ -9,12 +9,21 @@
 #include <QPen>
 #include <QString>
 
+#include <memory>
+
 class QPrinter;
 
 namespace corvial {
 
+class StagedFile;
+
 // The page operations on a QPrinter: drawn at the printer's own resolution, with page
 // coordinates from the top-left corner of its drawable area.
+//
+// A document counts as printed only when it arrived whole: a PDF is written beside its file
+// under another name, checked to be complete, synced and only then put in the file's
+// place, so a failure leaves an earlier file as it was; a CUPS queue is asked before the
+// job whether it takes jobs, and afterwards whether it really took this one.
 class PrinterCanvas : public PageCanvas
 {
 public:
@@ -44,8 +53,15 @@ public:
     void textOut(int x, int y, const QString &text) override;
     int textWidth(const QString &text) const override;
     QString errorString() const override;
+    QString notice() const override;
 
 private:
+    bool beginPdf(const QString &file);
+    bool beginQueue();
+    bool finishPdf();
+    bool finishQueue(const QString &submitError);
+    void restoreOutputName();
+
     bool fail(const QString &message);
     QString targetName() const;
     bool printerFailed() const;
@@ -60,6 +76,10 @@ private:
     QColor mFontColour = Qt::black;
     QFont mFont;
     QString mError;
+    QString mNotice;
+    QString mOutputFile; // the PDF asked for; the printer writes to mStaged
+    std::unique_ptr<StagedFile> mStaged;
+    int mJobsBefore = -1; // newest job id on the queue before this one
 };
 
 } // namespace corvial

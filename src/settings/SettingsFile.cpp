@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "settings/SettingsFile.h"
 
+#include "files/SafeFile.h"
+
 #include "job/SheetTypes.h"
 
 #include <QDir>
@@ -97,61 +99,11 @@ QString displayPath(const QString &path)
     return QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
 }
 
-QString notRegularReason(mode_t mode)
-{
-    QString kind;
-    if (S_ISDIR(mode))
-        kind = QStringLiteral("フォルダー");
-    else if (S_ISFIFO(mode))
-        kind = QStringLiteral("名前付きパイプ");
-    else if (S_ISCHR(mode) || S_ISBLK(mode))
-        kind = QStringLiteral("デバイス");
-    else if (S_ISSOCK(mode))
-        kind = QStringLiteral("ソケット");
-    else
-        kind = QStringLiteral("特殊なファイル");
-    return QStringLiteral("通常のファイルではなく%1です。").arg(kind);
-}
-
 struct FdCloser
 {
     int fd;
     ~FdCloser() { ::close(fd); }
 };
-
-// 0 when all of data reached fd, else the errno of the write that failed.
-int writeAll(int fd, const QByteArray &data)
-{
-    if (fd < 0)
-        return EBADF;
-    qsizetype done = 0;
-    while (done < data.size()) {
-        const ssize_t n = ::write(fd, data.constData() + done, size_t(data.size() - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return errno;
-        if (n == 0)
-            return EIO;
-        done += n;
-    }
-    return 0;
-}
-
-// 0, or the errno of a failed fsync; a file system that cannot sync at all is not a failure.
-int syncToDisk(int fd)
-{
-    if (fd < 0)
-        return EBADF;
-    while (::fsync(fd) != 0) {
-        if (errno == EINTR)
-            continue;
-        if (errno == EINVAL || errno == EROFS)
-            return 0;
-        return errno;
-    }
-    return 0;
-}
 
 // QSaveFile's temporary files are named after the file plus "." and six random letters of
 // both cases. A word a person would give a copy (backup, BACKUP, Backup) has one case or a
@@ -312,6 +264,15 @@ bool writeSettingsFile(const QString &path, const Settings &settings, QString *e
         return fail(qt_error_string(syncError));
     if (!file.commit())
         return fail(file.errorString());
+    // The rename is only durable once the folder that holds it is on disk too; without
+    // that a power cut can bring the old file back.
+    const int folderError = syncFolderOf(QFileInfo(path).canonicalFilePath());
+    if (folderError != 0) {
+        if (error)
+            *error = QStringLiteral("設定ファイルを保存できませんでした: %1\n%2")
+                         .arg(displayPath(path), qt_error_string(folderError));
+        return false;
+    }
     return true;
 }
 
@@ -356,6 +317,14 @@ QString settingsWarningText(const QList<int> &malformedLines)
     return QStringLiteral("start.txt の %1 行目が正しくありません。"
                           "その行のシートはオフセット -5、開始位置 1 の初期値で始めます。")
         .arg(numbers.join(QStringLiteral("、")));
+}
+
+QString unreadSettingsSaveError(const QString &path)
+{
+    return QStringLiteral("設定ファイルを保存できませんでした: %1\n"
+                          "起動時に読み込めなかったファイルなので、上書きしません。\n"
+                          "元の設定ファイルは変更していません。")
+        .arg(displayPath(path));
 }
 
 } // namespace corvial

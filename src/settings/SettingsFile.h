@@ -65,5 +65,9 @@ bool writeSettingsFile(const QString &path, const Settings &settings, QString *e
 int removeStaleSettingsTemporaries(const QString &settingsPath);
 // Japanese warning naming the malformed record lines (in the given order); empty if none.
 QString settingsWarningText(const QList<int> &malformedLines);
+// Why a save is refused for a start.txt at path that exists but could not be read whole at
+// start: writing the values in use would overwrite records that were never read. Japanese,
+// naming the file.
+QString unreadSettingsSaveError(const QString &path);
 
 } // namespace corvial

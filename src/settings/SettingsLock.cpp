@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QLockFile>
 #include <QSysInfo>
+#include <QThread>
 
 #include <cerrno>
 
@@ -46,6 +47,14 @@ bool SettingsLock::tryLock(QString *error)
     errno = 0;
     if (mLock->tryLock(0))
         return true;
+    if (mLock->error() == QLockFile::LockFailedError && holdsNoProcess()) {
+        // A lock file without a readable process number (empty or garbage, as a crash or a
+        // power cut during its creation leaves it) can name no copy that is still running.
+        mLock->removeStaleLockFile();
+        errno = 0;
+        if (mLock->tryLock(0))
+            return true;
+    }
     const int systemError = errno;
     if (!error)
         return false;
@@ -79,6 +88,19 @@ bool SettingsLock::tryLock(QString *error)
                             "ほかに起動していないことを確かめられません。")
                  .arg(displayPath(settingsLockPath(mSettingsPath)), reason);
     return false;
+}
+
+bool SettingsLock::holdsNoProcess() const
+{
+    qint64 pid = 0;
+    QString host;
+    QString application;
+    if (mLock->getLockInfo(&pid, &host, &application) && pid > 0)
+        return false;
+    // A copy that has just made the file writes its number right after; give it that moment
+    // before taking the file for a leftover.
+    QThread::msleep(200);
+    return !(mLock->getLockInfo(&pid, &host, &application) && pid > 0);
 }
 
 bool SettingsLock::isLocked() const

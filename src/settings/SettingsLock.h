@@ -33,6 +33,9 @@ public:
     bool isHeldElsewhere() const;
 
 private:
+    // True when the lock file names no process at all (empty or unreadable).
+    bool holdsNoProcess() const;
+
     QString mSettingsPath;
     std::unique_ptr<QLockFile> mLock;
 };

@@ -1,0 +1,64 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <sys/types.h>
+
+namespace corvial {
+
+// Why a file of this mode is no regular file, as a Japanese sentence ("通常のファイルではなく
+// 名前付きパイプです。"); meant for modes that are not S_ISREG.
+QString notRegularReason(mode_t mode);
+// Writes all of data to fd, again after EINTR and short writes. 0, or the failing errno.
+int writeAll(int fd, const QByteArray &data);
+// fsync of fd. 0, or the errno; a file system that cannot sync at all is not a failure.
+int syncToDisk(int fd);
+// Syncs the folder that holds path, so that a rename in it survives a power cut. 0 or errno.
+int syncFolderOf(const QString &path);
+
+// Why path cannot be written as an output file: empty when it does not exist yet, or is a
+// regular file or a link to one; otherwise the reason (a FIFO, device, socket or folder, or
+// the system's reason when it cannot even be looked at).
+QString outputProblem(const QString &path);
+// True when a and b name the same file: by device and inode where both exist, otherwise by
+// their absolute paths with every link resolved.
+bool sameFile(const QString &a, const QString &b);
+// True when a file name given as bytes comes back as the same bytes after decoding, so that
+// a file opened under the decoded name is the file that was meant.
+bool nameSurvivesDecoding(const QByteArray &name);
+
+// A new version of a file, written beside it under a hidden temporary name and put in its
+// place only when it is complete: until commit() the file keeps its old contents, and an
+// abandoned version is removed. A link is followed: the file it points to is replaced and
+// the link stays.
+class StagedFile
+{
+public:
+    // target: the file to replace (it may not exist yet). Nothing is created yet.
+    explicit StagedFile(const QString &target);
+    // Removes the temporary file unless it was committed.
+    ~StagedFile();
+    StagedFile(const StagedFile &) = delete;
+    StagedFile &operator=(const StagedFile &) = delete;
+
+    // Refuses a target that is no regular file, then makes the empty temporary file. False
+    // with a Japanese reason in *error.
+    bool create(QString *error);
+    // The temporary file the new contents go to (empty before create()).
+    QString tempPath() const;
+    // Syncs the temporary file, gives it the rights of the file it replaces (or those of a
+    // new file), renames it over the target and syncs the folder. False with the system's
+    // reason in *error; the target then holds its old contents.
+    bool commit(QString *error);
+    // Removes the temporary file now.
+    void discard();
+
+private:
+    QString mTarget;
+    QString mResolved;
+    QString mTemp;
+};
+
+} // namespace corvial

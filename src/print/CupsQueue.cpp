@@ -1,0 +1,93 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "print/CupsQueue.h"
+
+#include <cups/cups.h>
+
+namespace corvial {
+
+namespace {
+
+struct IppFree
+{
+    ipp_t *ipp;
+    ~IppFree() { ippDelete(ipp); }
+};
+
+} // namespace
+
+QString cupsErrorText()
+{
+    const char *text = cupsLastErrorString();
+    return text ? QString::fromUtf8(text) : QString();
+}
+
+QueueState cupsQueueState(const QString &printer)
+{
+    QueueState s;
+    char uri[HTTP_MAX_URI];
+    httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", 0,
+                     "/printers/%s", printer.toUtf8().constData());
+    ipp_t *request = ippNewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri);
+    static const char *const wanted[] = {"printer-is-accepting-jobs", "printer-state",
+                                         "printer-state-message"};
+    ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes",
+                  int(sizeof wanted / sizeof *wanted), nullptr, wanted);
+    // cupsDoRequest takes the request and frees it.
+    ipp_t *response = cupsDoRequest(CUPS_HTTP_DEFAULT, request, "/");
+    const IppFree freeResponse{response};
+    if (!response || ::cupsLastError() > IPP_STATUS_OK_EVENTS_COMPLETE) {
+        s.reason = cupsErrorText();
+        return s;
+    }
+    s.answered = true;
+    if (ipp_attribute_t *a =
+            ippFindAttribute(response, "printer-is-accepting-jobs", IPP_TAG_BOOLEAN))
+        s.accepting = ippGetBoolean(a, 0) != 0;
+    if (ipp_attribute_t *a = ippFindAttribute(response, "printer-state", IPP_TAG_ENUM))
+        s.stopped = ippGetInteger(a, 0) == IPP_PSTATE_STOPPED;
+    if (ipp_attribute_t *a = ippFindAttribute(response, "printer-state-message", IPP_TAG_TEXT))
+        s.reason = QString::fromUtf8(ippGetString(a, 0, nullptr));
+    return s;
+}
+
+int cupsNewestJobId(const QString &printer)
+{
+    cups_job_t *jobs = nullptr;
+    const int n =
+        cupsGetJobs2(CUPS_HTTP_DEFAULT, &jobs, printer.toUtf8().constData(), 1, CUPS_WHICHJOBS_ALL);
+    if (n < 0)
+        return -1;
+    int newest = 0;
+    for (int i = 0; i < n; ++i)
+        newest = qMax(newest, jobs[i].id);
+    cupsFreeJobs(n, jobs);
+    return newest;
+}
+
+JobOutcome cupsJobAfter(const QString &printer, int after)
+{
+    JobOutcome outcome;
+    cups_job_t *jobs = nullptr;
+    const int n =
+        cupsGetJobs2(CUPS_HTTP_DEFAULT, &jobs, printer.toUtf8().constData(), 1, CUPS_WHICHJOBS_ALL);
+    if (n < 0) {
+        outcome.reason = cupsErrorText();
+        return outcome;
+    }
+    const cups_job_t *newest = nullptr;
+    for (int i = 0; i < n; ++i) {
+        if (jobs[i].id > after && (!newest || jobs[i].id > newest->id))
+            newest = &jobs[i];
+    }
+    if (newest) {
+        outcome.id = newest->id;
+        outcome.refused =
+            newest->state == IPP_JSTATE_CANCELED || newest->state == IPP_JSTATE_ABORTED;
+        outcome.held = newest->state == IPP_JSTATE_HELD || newest->state == IPP_JSTATE_STOPPED;
+    }
+    cupsFreeJobs(n, jobs);
+    return outcome;
+}
+
+} // namespace corvial

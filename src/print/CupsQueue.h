@@ -1,0 +1,35 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QString>
+
+namespace corvial {
+
+// What CUPS says of a print queue before a job is sent to it.
+struct QueueState
+{
+    bool answered = false;  // CUPS answered; otherwise `reason` says why not
+    bool accepting = false; // the queue takes new jobs
+    bool stopped = false;   // paused: jobs it takes wait until it is resumed
+    QString reason;         // the queue's state message, or why CUPS did not answer
+};
+
+// What became of the newest job of this user on a queue.
+struct JobOutcome
+{
+    int id = 0;           // 0: no job newer than the one asked about
+    bool refused = false; // cancelled or aborted: it will not print
+    bool held = false;    // waiting (held, pending on a stopped queue)
+    QString reason;       // CUPS's words for what happened, when it gave any
+};
+
+// The state of queue `printer` (a CUPS destination name).
+QueueState cupsQueueState(const QString &printer);
+// The id of this user's newest job on the queue (0 when none; -1 when CUPS did not answer).
+int cupsNewestJobId(const QString &printer);
+// This user's newest job on the queue with an id above `after`.
+JobOutcome cupsJobAfter(const QString &printer, int after);
+// CUPS's message for the last request this thread made (Qt's own submission included).
+QString cupsErrorText();
+
+} // namespace corvial
