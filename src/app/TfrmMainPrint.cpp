@@ -314,6 +314,7 @@ LabelJob TfrmMain::jobFromControls() const
     job.backColourIndex = ListBox19->selectedRow();
     job.frame = CheckBox1->isChecked();
     job.labelFont = labelFont;
+    job.sampleTexts = listSampleTexts();
     return job;
 }
 
