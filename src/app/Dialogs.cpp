@@ -54,6 +54,11 @@ QString QtDialogs::saveFileName(QWidget *parent, const QString &filter)
                                         QFileDialog::DontConfirmOverwrite);
 }
 
+QString QtDialogs::openFileName(QWidget *parent, const QString &filter)
+{
+    return QFileDialog::getOpenFileName(parent, QString(), QString(), filter);
+}
+
 bool QtDialogs::chooseFont(QWidget *parent, QFont *font)
 {
     bool ok = false;

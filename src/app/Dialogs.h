@@ -30,6 +30,14 @@ public:
     virtual QString saveFileName(QWidget *parent, const QString &filter) = 0;
     // The font choice, starting from *font; true and *font replaced when confirmed.
     virtual bool chooseFont(QWidget *parent, QFont *font) = 0;
+    // A file-open choice with a Qt name filter; empty when cancelled (and from a seam that
+    // offers no files).
+    virtual QString openFileName(QWidget *parent, const QString &filter)
+    {
+        Q_UNUSED(parent)
+        Q_UNUSED(filter)
+        return QString();
+    }
     // A zoomable preview of the pages that paint draws on the printer it is handed (the
     // preview's stand-in for *printer, with the same settings); paint may be called again
     // whenever the preview needs the pages anew. Nothing is printed from it: true when the
@@ -48,6 +56,7 @@ public:
     bool choosePrinter(QWidget *parent, QPrinter *printer) override;
     QString saveFileName(QWidget *parent, const QString &filter) override;
     bool chooseFont(QWidget *parent, QFont *font) override;
+    QString openFileName(QWidget *parent, const QString &filter) override;
     bool previewPages(QWidget *parent, QPrinter *printer,
                       const std::function<void(QPrinter *)> &paint) override;
 };

@@ -231,6 +231,7 @@ void TfrmMain::buildControls()
     buildEntryScreen();
     buildPrintScreen();
     buildPreviews();
+    buildListControls();
 
     // FontDialog1 starts from the proportional Gothic face at 12 pixels.
     mFontDialogFont = QFont(uiFaceName());
@@ -568,7 +569,7 @@ void TfrmMain::connectHandlers()
         // A button runs its handler when it becomes checked; choosing the button that is
         // already checked runs nothing.
         connect(typeButtons[k - 1], &QRadioButton::toggled, this, [this, k](bool checked) {
-            if (checked)
+            if (checked && keepsListFor(k))
                 chooseSheetType(k);
         });
     }
@@ -695,6 +696,7 @@ void TfrmMain::ShowScreen(int mode)
             w->hide();
         N5->setEnabled(false);
         N6->setEnabled(false);
+        updateListActions();
         return;
     }
     if (!isValidSheetType(mode))
@@ -703,6 +705,7 @@ void TfrmMain::ShowScreen(int mode)
     pnlPrint->show();
     N5->setEnabled(true);
     N6->setEnabled(true);
+    updateListActions();
     QFrame *previews[FamilyCount] = {pnlCircle, pnlRect, PnlTube, pnlMicro};
     const int f = FamilyOfType(mode);
     for (int i = 1; i <= FamilyCount; ++i)

@@ -4,6 +4,7 @@
 #include "job/LabelJob.h"
 #include "job/ProofLabel.h"
 #include "job/SheetTypes.h"
+#include "lists/SampleList.h"
 
 #include <QByteArray>
 #include <QDate>
@@ -13,6 +14,7 @@
 #include <QVector>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QAction;
 class QCheckBox;
@@ -81,6 +83,8 @@ public:
     QAction *N5 = nullptr; // "印刷プレビュー", print screen only
     QAction *N6 = nullptr; // "位置合わせシート印刷", print screen only
     QMenu *PopupMenu1 = nullptr;
+    QAction *mnuListLoad = nullptr;   // "サンプルリスト読み込み…", entry screen only
+    QAction *mnuListUnload = nullptr; // "サンプルリスト解除", entry screen only
 
     // Entry screen.
     QLabel *Label3 = nullptr, *Label14 = nullptr, *Label1 = nullptr, *Label5 = nullptr;
@@ -90,6 +94,7 @@ public:
     QRadioButton *RadioGroup1Items[4] = {};
     TListBox *ListBox12 = nullptr, *ListBox2 = nullptr, *ListBox1 = nullptr;
     QPushButton *cmdPrintSet = nullptr;
+    QLabel *lblList = nullptr; // "リスト: FILE (N 件)" under the text while a list is loaded
     QGroupBox *GroupBox1 = nullptr;
     QRadioButton *RadioButton10 = nullptr, *RadioButton2 = nullptr, *RadioButton5 = nullptr,
                  *RadioButton6 = nullptr, *RadioButton9 = nullptr, *RadioButton11 = nullptr,
@@ -218,6 +223,16 @@ private:
     // Workbook export.
     void cmdExcelClick();
 
+    // Sample lists.
+    void buildListControls();
+    void mnuListLoadClick();
+    void mnuListUnloadClick();
+    bool keepsListFor(int newSheetType);
+    void showListOnEntryScreen();
+    void setListReadOnly(bool readOnly);
+    void updateListActions();
+    QStringList listSampleTexts() const;
+
     int family() const { return FamilyOfType(sheetType); }
 
     MainWindowEnvironment mEnv;
@@ -248,6 +263,17 @@ private:
     bool closeAtFirstTick = false;
     bool colorsResetPending = false;
     int32_t bookHandle = 0;
+
+    // The loaded sample list, and the entry as it was typed before, for when it goes.
+    struct TypedEntry
+    {
+        QString edit2, memo8, memo5;
+        int sampleRow = 0;
+    };
+    std::optional<SampleList> mList;
+    QString mListPath;
+    bool mListHeading = false;
+    TypedEntry mTypedEntry;
 };
 
 } // namespace corvial

@@ -52,6 +52,8 @@ void TfrmMain::chooseSheetType(int k)
         const QSignalBlocker blocker(Memo8);
         Memo8->clear();
     }
+    showListOnEntryScreen();
+    updateListActions();
 }
 
 void TfrmMain::setMemo8MaxLength(int bytes)

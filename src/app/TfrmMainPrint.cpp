@@ -315,6 +315,7 @@ LabelJob TfrmMain::jobFromControls() const
     job.backColourIndex = ListBox19->selectedRow();
     job.frame = CheckBox1->isChecked();
     job.labelFont = labelFont;
+    job.sampleTexts = listSampleTexts();
     job.code = codeChosen();
     job.codePrefix = edtCodePrefix->text();
     return job;

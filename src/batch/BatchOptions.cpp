@@ -9,6 +9,7 @@
 #include "job/JobRules.h"
 #include "job/ProofLabel.h"
 #include "job/SheetTypes.h"
+#include "lists/SampleList.h"
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
@@ -235,6 +236,18 @@ struct Options
                                                "standard input); one final line break is "
                                                "ignored. Same limits as --text."),
                                 QStringLiteral("file")};
+    QCommandLineOption list{QStringLiteral("list"),
+                            QStringLiteral("Sample list: one row per sample, column A the first "
+                                           "line of its label, B the second, as many as the "
+                                           "type prints (.csv, .tsv, .txt, .xls, .xlsx; '-' "
+                                           "reads a CSV from standard input). Every cell is "
+                                           "held to the limits of --text. The list decides the "
+                                           "samples and their texts: not with --samples, "
+                                           "--text or --text-file."),
+                            QStringLiteral("file")};
+    QCommandLineOption listHeader{QStringLiteral("list-header"),
+                                  QStringLiteral("The first row of --list is a heading, not a "
+                                                 "sample.")};
     QCommandLineOption marker{QStringLiteral("marker"),
                               QStringLiteral("Marker of type 4 (required there): 1 or -20 "
                                              "(－２０℃), 2 or -80 (－８０℃), 3 or caution (注意), "
@@ -315,10 +328,10 @@ struct Options
 
     QList<QCommandLineOption> all() const
     {
-        return {type,        samples,    first,      repeat,  text,   textFile, marker,
-                numberStyle, textColour, backColour, frame,   align,  code,     codePrefix,
-                font,        pdf,        resolution, printer, xls,    start,    offsetX,
-                offsetY,     settings,   exportDate, help,    version};
+        return {type,       samples,    first,       repeat,     text,       textFile, list,
+                listHeader, marker,     numberStyle, textColour, backColour, frame,    align,
+                code,       codePrefix, font,        pdf,        resolution, printer,  xls,
+                start,      offsetX,    offsetY,     settings,   exportDate, help,     version};
     }
 };
 
@@ -539,10 +552,12 @@ void readNumbers(const QCommandLineParser &parser, const Options &o, LabelJob &j
     const SheetTypeInfo &info = sheetTypeInfo(type);
     job.sheetType = type;
 
-    if (!parser.isSet(o.samples))
+    // A list has decided the count already.
+    if (!parser.isSet(o.samples) && !parser.isSet(o.list))
         refuse(nameOf(o.samples),
                QStringLiteral("サンプル数を指定してください（1～%1）。").arg(MaxSampleCount));
-    job.sampleCount = rangedValue(parser, o.samples, Samples);
+    if (!parser.isSet(o.list))
+        job.sampleCount = rangedValue(parser, o.samples, Samples);
 
     const QString numberedOnly = QStringLiteral("番号を印刷するシートタイプ");
     requireFor(parser, o.first, info.numbered, type, numberedOnly);
@@ -566,6 +581,40 @@ void readNumbers(const QCommandLineParser &parser, const Options &o, LabelJob &j
                           .arg(job.repeatCount)
                           .arg(jobLabelCount(job)) +
                       tooManyLabelsText()};
+}
+
+// A sample list: each sample's own text, read and checked as the window reads it. The job
+// takes its count and texts; the notice about unread columns becomes a warning.
+void readList(const QCommandLineParser &parser, const Options &o, BatchRequest &r)
+{
+    if (!parser.isSet(o.list)) {
+        if (parser.isSet(o.listHeader))
+            refuse(nameOf(o.listHeader), QStringLiteral("--list と一緒に使います。"));
+        return;
+    }
+    for (const QCommandLineOption *other : {&o.samples, &o.text, &o.textFile}) {
+        if (parser.isSet(*other))
+            refuse(nameOf(*other), QStringLiteral("--list と一緒には使えません"
+                                                  "（サンプル数と文字はリストで決まります）。"));
+    }
+    if (!parser.isSet(o.type))
+        return; // readNumbers asks for the type
+    const int type = rangedValue(parser, o.type, Type);
+    const QString path = parser.value(o.list);
+    const ListTableRead table =
+        path == QLatin1String("-") ? readCsvFromStandardInput() : readListTable(path);
+    if (!table.ok())
+        refuse(nameOf(o.list), sampleListFailureText(path, table.reason));
+    const SampleListRead read =
+        buildSampleList(table.table, {type, parser.isSet(o.listHeader)}, path);
+    if (!read.ok())
+        refuse(nameOf(o.list), read.error);
+    r.job.sampleCount = read.list.count();
+    for (int i = 0; i < read.list.count(); ++i)
+        r.job.sampleTexts << read.list.sampleText(i);
+    const QString notice = sampleListNotice(read.list, type);
+    if (!notice.isEmpty())
+        r.warnings << notice;
 }
 
 // The label text, checked against the limits of the box the window would take it from.
@@ -792,8 +841,11 @@ BatchRequest requestOf(const QCommandLineParser &parser, const Options &o)
         requireOnce(parser, option);
 
     BatchRequest r;
+    readList(parser, o, r);
     readNumbers(parser, o, r.job);
-    const QString text = readText(parser, o, r.job.sheetType);
+    // With a list the proof, as the window's, shows the first sample.
+    const QString text = r.job.sampleTexts.isEmpty() ? readText(parser, o, r.job.sheetType)
+                                                     : r.job.sampleTexts.first();
     readProof(parser, o, text, r.job);
     readLook(parser, o, r);
     readOutputs(parser, o, r);

@@ -92,18 +92,33 @@ struct RowLayout
     QByteArray headingNumber;
     double rowHeight = 0.0;
     int textWidth = 0;
-    QByteArray labelText;
+    QList<QByteArray> labelTexts; // of row 1, 2, ...; the last one serves every later row
     int32_t textLine = kGridLine; // borders of the text and number cells
     int textFill = 0;             // fill of the text and number cells
     int fontColour = 0;
     bool framed = false;
 };
 
+// Column A's text for one label text, as the table has always held a typed one: a single
+// line as it stands; otherwise the first two lines, since a third does not fit the label.
+QString rowText(const QString &text)
+{
+    if (memoLineCount(text) == 1)
+        return text;
+    return memoLine(text, 0) + QLatin1Char('\n') + memoLine(text, 1);
+}
+
 RowLayout layoutOf(const ExportJob &job)
 {
     RowLayout l;
-    const int lines = memoLineCount(job.proofText);
-    const bool oneLine = lines == 1;
+    // A list gives every row its own text; the table's headings and row height then follow
+    // the list as a whole (one line only when every sample has one) and column A is as wide
+    // as its widest text.
+    const QStringList texts =
+        job.sampleTexts.isEmpty() ? QStringList{job.proofText} : job.sampleTexts;
+    bool oneLine = true;
+    for (const QString &t : texts)
+        oneLine = oneLine && memoLineCount(t) == 1;
     const int backCode = exportBackColourCode(job.backColourIndex);
 
     // The circle proof shows its text above the number, whatever the number proof still
@@ -115,20 +130,20 @@ RowLayout layoutOf(const ExportJob &job)
     if (isCircleType(job.sheetType)) {
         l.rowHeight = kCircleRowHeight;
         l.textWidth = kCircleTextWidth;
-        l.labelText = toSjis(circleExportText(job.circleText));
+        if (job.sampleTexts.isEmpty())
+            l.labelTexts << toSjis(circleExportText(job.circleText));
+        for (const QString &t : job.sampleTexts)
+            l.labelTexts << toSjis(circleExportText(t));
     } else {
-        const QString first = memoLine(job.proofText, 0);
-        const QString second = memoLine(job.proofText, 1);
         l.rowHeight = oneLine ? kOneLineRowHeight : kTwoLineRowHeight;
-        int bytes = sjisLength(first);
-        const int secondBytes = sjisLength(second);
-        if (secondBytes > bytes)
-            bytes = secondBytes;
+        int bytes = 0;
+        for (const QString &t : texts) {
+            bytes = std::max({bytes, sjisLength(memoLine(t, 0)), sjisLength(memoLine(t, 1))});
+            l.labelTexts << toSjis(rowText(t));
+        }
         // 1.5 characters per byte, truncated; a width past any column's is the library's
         // to bring to its widest.
         l.textWidth = int(std::min<qint64>(qint64(bytes) * 3 / 2, INT_MAX));
-        // A third line does not fit a two-line label; a single line goes as it stands.
-        l.labelText = toSjis(oneLine ? job.proofText : first + QLatin1Char('\n') + second);
     }
 
     l.framed = isCircleType(job.sheetType) && job.frame;
@@ -157,7 +172,7 @@ void writeDataRow(XlsApi &api, const RowLayout &l, int row, const QByteArray &nu
     Cell text(api, kTextColumn, row);
     text.rowHeight(l.rowHeight);
     text.columnWidth(l.textWidth);
-    text.text(l.labelText);
+    text.text(l.labelTexts.at(std::min<qsizetype>(row, l.labelTexts.size()) - 1));
     text.borders(l.textLine);
     text.fontColour(l.fontColour);
     text.fill(l.textFill);
@@ -218,6 +233,7 @@ ExportJob exportJobOf(const LabelJob &job, const QDate &date)
     e.backColourIndex = job.backColourIndex;
     e.frame = job.frame;
     e.date = date;
+    e.sampleTexts = job.sampleTexts;
     return e;
 }
 
@@ -275,15 +291,17 @@ ExportResult writeWorkbook(XlsApi &api, const QString &path, const ExportJob &jo
 
     const RowLayout layout = layoutOf(job);
     // The library would refuse the text too, but only after the book had been filled; the
-    // units are counted on the very bytes it would decode. Every data row holds the same
-    // text, so the first one names the cell.
-    if (job.sampleCount > 0 && fromSjis(layout.labelText).size() > kMaxCellTextUnits) {
-        result.outcome = ExportResult::Outcome::CellRefused;
-        result.status = EMSGSIZE;
-        result.operation = XlsOperation::PutStr;
-        result.column = kTextColumn;
-        result.row = 1;
-        return result;
+    // units are counted on the very bytes it would decode. Rows without a text of their own
+    // hold the last one, so the first row that holds a text names the cell.
+    for (qsizetype i = 0; i < layout.labelTexts.size() && i < job.sampleCount; ++i) {
+        if (fromSjis(layout.labelTexts.at(i)).size() > kMaxCellTextUnits) {
+            result.outcome = ExportResult::Outcome::CellRefused;
+            result.status = EMSGSIZE;
+            result.operation = XlsOperation::PutStr;
+            result.column = kTextColumn;
+            result.row = int(i) + 1;
+            return result;
+        }
     }
 
     // Only a regular file is ever replaced: a workbook renamed over a FIFO or a device

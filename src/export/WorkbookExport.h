@@ -6,6 +6,7 @@
 
 #include <QDate>
 #include <QString>
+#include <QStringList>
 #include <cstdint>
 
 namespace corvial {
@@ -23,6 +24,7 @@ struct ExportJob
     int backColourIndex = 0; // background colour list position 0..7
     bool frame = false;      // circle labels with a white centre
     QDate date;              // today
+    QStringList sampleTexts; // each sample's own text from a list, row by row; empty = the proof's
 };
 
 // The export's view of a job read from the print screen, dated date.

@@ -2,7 +2,7 @@
 #include "Fonts.h"
 
 #include <QFont>
-#include <QRawFont>
+#include <QFontMetrics>
 #include <QStringList>
 
 namespace corvial {
@@ -47,11 +47,13 @@ void installJapaneseFontSubstitutions()
 
 QString labelFontProblem(const QFont &font)
 {
-    // The font the system really draws with, after every substitution.
-    const QRawFont raw = QRawFont::fromFont(font);
-    bool digits = raw.isValid();
+    // Asked of the font the system really draws with, after every substitution and its
+    // fallbacks. (QRawFont would be the direct question, but crashes when fontconfig knows
+    // no font at all.)
+    const QFontMetrics metrics(font);
+    bool digits = true;
     for (char c = '0'; digits && c <= '9'; ++c)
-        digits = raw.supportsCharacter(QLatin1Char(c));
+        digits = metrics.inFont(QLatin1Char(c));
     if (digits)
         return QString();
     return QStringLiteral("ラベルを印刷できるフォントがありません: 「%1」の代わりになるフォントで"

@@ -15,6 +15,28 @@ const QString &printedProofText(const LabelJob &job)
     return proofKindOf(job.sheetType) == ProofKind::Memo ? job.memoText : job.labelText;
 }
 
+LabelJob sampleJob(const LabelJob &job, int sampleIndex)
+{
+    if (sampleIndex < 0 || sampleIndex >= job.sampleTexts.size())
+        return job;
+    LabelJob sample = job;
+    const QString &text = job.sampleTexts.at(sampleIndex);
+    switch (proofKindOf(job.sheetType)) {
+    case ProofKind::Circle:
+        sample.entryText = text;
+        sample.circleText = text;
+        break;
+    case ProofKind::Memo:
+        sample.memoText = text;
+        break;
+    case ProofKind::Number:
+    case ProofKind::TextOnly:
+        sample.labelText = text;
+        break;
+    }
+    return sample;
+}
+
 QString circleExportText(const QString &circleText)
 {
     return circleText.isEmpty() ? QStringLiteral(" ") : circleText;

@@ -3,6 +3,7 @@
 
 #include <QFont>
 #include <QString>
+#include <QStringList>
 
 namespace corvial {
 
@@ -32,6 +33,9 @@ struct LabelJob
     int backColourIndex = 0; // position in the background colour list, 0..7
     bool frame = false;      // circle labels get a white centre
     QFont labelFont;
+    // Each sample's own text from a sample list, in sample order ("\n" between lines); empty
+    // when every sample carries the typed text.
+    QStringList sampleTexts;
     bool code = false;  // each numbered label carries a 2-D code of its sample's ID
     QString codePrefix; // printed in the code before the number (ASCII)
 };
@@ -41,6 +45,11 @@ int jobLabelCount(const LabelJob &job);
 // The text the job's sheet type prints: memoText for the memo proof (types 3, 4), labelText
 // for every other type.
 const QString &printedProofText(const LabelJob &job);
+// The job as sample index (0-based) prints: with a list, the sample's own text stands where
+// the sheet type takes its text from (the entry text of the circle type, the memo proof of
+// the memo types, the number proof of the others); without a list, or for an index the list
+// does not have, the job as it is.
+LabelJob sampleJob(const LabelJob &job, int sampleIndex);
 // Text the export writes for an empty circle text line: the workbook cannot hold an empty
 // label cell, and the circle proof shows a blank label as a space.
 QString circleExportText(const QString &circleText);

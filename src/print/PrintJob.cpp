@@ -66,7 +66,6 @@ bool printSheetWith(PageCanvas &canvas, const LabelJob &job, int sheetNo, int fi
     const int dpiY = canvas.resolutionY();
     const ColourValue back = BackColorOf(job.backColourIndex);
     const ColourValue text = TextColorOf(job.textColourIndex);
-    const int baseSize = baseFontSize(job.entryText);
     const bool round = familyInfo(family).shape == LabelShape::Ellipse;
     const bool ring = round && job.frame;
     canvas.setFont(job.labelFont);
@@ -86,8 +85,10 @@ bool printSheetWith(PageCanvas &canvas, const LabelJob &job, int sheetNo, int fi
         else
             canvas.rectangle(dotsFor(x, dpiX), dotsFor(y, dpiY), dotsFor(x + w, dpiX),
                              dotsFor(y + h, dpiY));
+        // With a list each label carries its own sample's text, sized as if it were typed.
+        const LabelJob label = sampleJob(job, labelSampleIndex(job, sheetNo, s, first));
         canvas.setFontColour(text);
-        canvas.setFontSize(baseSize);
+        canvas.setFontSize(baseFontSize(label.entryText));
         if (ring) {
             canvas.setPen(BoxPenDots, White);
             canvas.setSolidBrush(White);
@@ -101,7 +102,7 @@ bool printSheetWith(PageCanvas &canvas, const LabelJob &job, int sheetNo, int fi
         canvas.setPen(BoxPenDots, back);
         if (!job.frame)
             canvas.setSolidBrush(back);
-        if (!drawLabelWith(canvas, job, pos, sheetNo, s, first, symbols))
+        if (!drawLabelWith(canvas, label, pos, sheetNo, s, first, symbols))
             return false;
     }
 
@@ -173,14 +174,19 @@ bool printJob(PageCanvas &canvas, const LabelJob &job, QString *error)
     return true;
 }
 
-int labelNumberValue(const LabelJob &job, int sheetNo, int S, int firstPos)
+int labelSampleIndex(const LabelJob &job, int sheetNo, int S, int firstPos)
 {
     const int perSheet = LabelsPerSheet(job.sheetType);
     const int ordinal = sheetNo <= 1
                             ? S - firstPos
                             : (sheetNo - 1) * perSheet + S - qBound(1, job.startPos, perSheet);
     // A repeat count below 1 cannot be chosen; it must not divide by zero either.
-    return job.initialValue + ordinal / qMax(job.repeatCount, 1);
+    return ordinal / qMax(job.repeatCount, 1);
+}
+
+int labelNumberValue(const LabelJob &job, int sheetNo, int S, int firstPos)
+{
+    return job.initialValue + labelSampleIndex(job, sheetNo, S, firstPos);
 }
 
 bool DrawLabelContent(PageCanvas &canvas, const LabelJob &job, const LabelPositions &pos,

@@ -29,6 +29,9 @@ bool DrawLabelContent(PageCanvas &canvas, const LabelJob &job, const LabelPositi
 // resolution cannot print (refused before anything is drawn).
 bool printJob(PageCanvas &canvas, const LabelJob &job, QString *error);
 
+// Sample (0-based, in job order) whose label stands at position S of sheet sheetNo: the
+// labels of one sample follow each other, repeatCount of them.
+int labelSampleIndex(const LabelJob &job, int sheetNo, int S, int firstPos);
 // Sample number printed on label S of sheet sheetNo (number rule, before formatting).
 int labelNumberValue(const LabelJob &job, int sheetNo, int S, int firstPos);
 } // namespace corvial

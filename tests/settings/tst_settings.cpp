@@ -206,6 +206,7 @@ private slots:
     void staleTemporaries();
     void staleTemporariesBesideTheLinkTarget();
     void lockHeldByAnotherCopy();
+    void lockOfACrashedCopyIsTakenOver_data();
     void lockOfACrashedCopyIsTakenOver();
     void lockFileHasThePermissionsOfTheSettings();
     void lockFileCannotBeMade();
@@ -786,19 +787,31 @@ void TestSettings::lockHeldByAnotherCopy()
     QVERIFY(lock.tryLock(&error));
 }
 
+void TestSettings::lockOfACrashedCopyIsTakenOver_data()
+{
+    // What a crash or a power cut leaves: a lock naming a process that no longer runs, or
+    // one that names no process at all.
+    QTest::addColumn<QByteArray>("leftover"); // empty: left by a killed copy
+    QTest::newRow("a killed copy's lock") << QByteArray();
+    QTest::newRow("an empty lock file") << QByteArray("\n");
+    QTest::newRow("a garbage lock file") << QByteArray("\x01\xff garbage\n");
+}
+
 void TestSettings::lockOfACrashedCopyIsTakenOver()
 {
+    QFETCH(QByteArray, leftover);
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     const QString path = dir.filePath(QStringLiteral("start.txt"));
     QVERIFY(writeFile(path, kExample));
-    {
+    if (leftover.isEmpty()) {
         LockHolder crashed;
         QVERIFY(crashed.start(path));
         crashed.process.kill();
         QVERIFY(crashed.process.waitForFinished(120000));
+    } else {
+        QVERIFY(writeFile(settingsLockPath(path), leftover.trimmed()));
     }
-    // The lock file names a process that no longer runs.
     QVERIFY(QFile::exists(settingsLockPath(path)));
 
     QString error;

@@ -1,0 +1,168 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Sample lists: each sample's own text from a file instead of one typed text.
+#include "TfrmMain.h"
+
+#include "Controls.h"
+#include "Dialogs.h"
+#include "job/JobRules.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QRadioButton>
+#include <QSignalBlocker>
+
+namespace corvial {
+
+namespace {
+
+const QString kFilter = QStringLiteral("サンプルリスト (*.csv *.tsv *.txt *.xls *.xlsx)");
+const QString kCaption = QStringLiteral("サンプルリスト");
+
+} // namespace
+
+void TfrmMain::buildListControls()
+{
+    mnuListLoad = menuBar()->addAction(QStringLiteral("サンプルリスト読み込み…"));
+    mnuListLoad->setObjectName(QStringLiteral("mnuListLoad"));
+    mnuListUnload = menuBar()->addAction(QStringLiteral("サンプルリスト解除"));
+    mnuListUnload->setObjectName(QStringLiteral("mnuListUnload"));
+    lblList = new QLabel(pnlMain);
+    lblList->setObjectName(QStringLiteral("lblList"));
+    lblList->setGeometry(64, 162, 400, 14);
+    lblList->hide();
+    connect(mnuListLoad, &QAction::triggered, this, &TfrmMain::mnuListLoadClick);
+    connect(mnuListUnload, &QAction::triggered, this, &TfrmMain::mnuListUnloadClick);
+}
+
+void TfrmMain::updateListActions()
+{
+    const bool enabled = !pnlMain->isHidden() && !isMarkerType(sheetType);
+    mnuListLoad->setEnabled(enabled);
+    mnuListUnload->setEnabled(enabled);
+}
+
+QStringList TfrmMain::listSampleTexts() const
+{
+    QStringList texts;
+    if (!mList)
+        return texts;
+    for (int i = 0; i < mList->count(); ++i)
+        texts << mList->sampleText(i);
+    return texts;
+}
+
+void TfrmMain::mnuListLoadClick()
+{
+    const QString path = mEnv.dialogs->openFileName(this, kFilter);
+    if (path.isEmpty())
+        return;
+    // Read once; the heading question and every later check use what was read now.
+    const ListTableRead table = readListTable(path);
+    if (!table.ok()) {
+        mEnv.dialogs->error(this, sampleListFailureText(path, table.reason));
+        return;
+    }
+    // The question shows the row itself, so the user judges the data rather than a
+    // setting; the platform's file dialog has no room for a check box of ours.
+    const QStringList first = firstRowOf(table.table);
+    const bool heading =
+        !first.isEmpty() &&
+        mEnv.dialogs->askYesNo(
+            this, kCaption,
+            QStringLiteral("1 行目は見出しですか?\n\n%1").arg(first.join(QStringLiteral(" | "))));
+    const SampleListRead read = buildSampleList(table.table, {sheetType, heading}, path);
+    if (!read.ok()) {
+        mEnv.dialogs->error(this, read.error);
+        return;
+    }
+    if (!mList)
+        mTypedEntry = {Edit2->text(), Memo8->toPlainText(), Memo5->toPlainText(),
+                       ListBox2->currentRow()};
+    mList = read.list;
+    mListPath = path;
+    mListHeading = heading;
+    showListOnEntryScreen();
+    const QString notice = sampleListNotice(*mList, sheetType);
+    if (!notice.isEmpty())
+        mEnv.dialogs->message(this, notice);
+}
+
+void TfrmMain::mnuListUnloadClick()
+{
+    if (!mList)
+        return;
+    mList.reset();
+    setListReadOnly(false);
+    lblList->hide();
+    ListBox2->setEnabled(true);
+    ListBox2->selectRow(mTypedEntry.sampleRow);
+    sampleCount = mTypedEntry.sampleRow + 1;
+    Edit2->setText(mTypedEntry.edit2);
+    Memo8->setPlainText(mTypedEntry.memo8);
+    Memo5->setPlainText(mTypedEntry.memo5);
+}
+
+void TfrmMain::setListReadOnly(bool readOnly)
+{
+    Edit2->setReadOnly(readOnly);
+    Memo8->setReadOnly(readOnly);
+    Memo5->setReadOnly(readOnly);
+    // Printing and export read each sample's own text, so an edit of the proof would
+    // show something that is not printed.
+    Memo3->setReadOnly(readOnly);
+    Memo7->setReadOnly(readOnly);
+}
+
+void TfrmMain::showListOnEntryScreen()
+{
+    if (!mList)
+        return;
+    sampleCount = mList->count();
+    ListBox2->selectRow(sampleCount - 1);
+    ListBox2->setEnabled(false);
+    const QString text = mList->sampleText(0);
+    switch (sheetTypeInfo(sheetType).source) {
+    case EntrySource::Edit2:
+        Edit2->setText(text);
+        break;
+    case EntrySource::Memo8:
+        Memo8->setPlainText(text);
+        break;
+    case EntrySource::Memo5:
+        Memo5->setPlainText(text);
+        break;
+    case EntrySource::Marker:
+        break;
+    }
+    setListReadOnly(true);
+    lblList->setText(sampleListStatusLine(*mList));
+    lblList->show();
+}
+
+bool TfrmMain::keepsListFor(int newType)
+{
+    if (!mList || newType == sheetType)
+        return true;
+    const SampleListRead read = buildSampleList(mList->table, {newType, mListHeading}, mListPath);
+    if (read.ok()) {
+        mList = read.list;
+        return true;
+    }
+    const QString question = QStringLiteral("読み込んだサンプルリストは%1では使えません。\n%2\n\n"
+                                            "リストを解除してシートタイプを変えますか?")
+                                 .arg(sheetTypeWord(newType), read.error);
+    if (mEnv.dialogs->askYesNo(this, kCaption, question)) {
+        mnuListUnloadClick();
+        return true;
+    }
+    // The old type stays chosen; its button is checked again without running its handler.
+    QRadioButton *old = findChild<QRadioButton *>(QLatin1String(sheetTypeRadioName(sheetType)));
+    const QSignalBlocker blocker(old);
+    old->setChecked(true);
+    return false;
+}
+
+} // namespace corvial

@@ -1,0 +1,295 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "lists/SampleList.h"
+
+#include "job/JobRules.h"
+#include "job/LabelLayout.h"
+#include "job/SheetTypes.h"
+#include "lists/BoundedFile.h"
+#include "lists/CellText.h"
+#include "lists/DelimitedText.h"
+#include "lists/XlsList.h"
+#include "lists/XlsxList.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSet>
+
+namespace corvial {
+
+namespace {
+
+constexpr int kListedMisfits = 10;
+
+// Why a cell does not fit line `column` (0-based) of sheet type t's text, by the rule typed
+// text follows: the cell stands on its own line of the text, the lines before it empty.
+TextProblem cellProblem(int t, int column, const QString &cell)
+{
+    return checkLabelText(QString(column, QLatin1Char('\n')) + cell, t);
+}
+
+QString misfitText(const QString &cellName, const TextProblem &p, int t)
+{
+    switch (p.kind) {
+    case TextProblem::NotShiftJis:
+        return QStringLiteral("%1: 「%2」は Shift-JIS にない文字です").arg(cellName, p.character);
+    case TextProblem::LineTooLong:
+        return QStringLiteral("%1: %2 バイト (上限 %3 バイト)")
+            .arg(cellName)
+            .arg(p.bytes)
+            .arg(p.limit);
+    default:
+        return QStringLiteral("%1: %2").arg(cellName, textProblemText(p, t));
+    }
+}
+
+QString displayPath(const QString &path)
+{
+    return QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
+}
+
+SampleListRead refused(const QString &path, const QString &reason)
+{
+    SampleListRead read;
+    read.error = sampleListFailureText(path, reason);
+    return read;
+}
+
+} // namespace
+
+QString SampleList::sampleText(int index) const
+{
+    if (index < 0 || index >= rows.size())
+        return QString();
+    QStringList lines = rows.at(index);
+    while (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
+    return lines.join(QLatin1Char('\n'));
+}
+
+ListFormat listFormatOfPath(const QString &path)
+{
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    if (suffix == QLatin1String("csv"))
+        return ListFormat::Csv;
+    if (suffix == QLatin1String("tsv"))
+        return ListFormat::Tsv;
+    if (suffix == QLatin1String("txt"))
+        return ListFormat::Txt;
+    if (suffix == QLatin1String("xls"))
+        return ListFormat::Xls;
+    if (suffix == QLatin1String("xlsx"))
+        return ListFormat::Xlsx;
+    return ListFormat::Unknown;
+}
+
+int listColumnsOfType(int sheetType)
+{
+    if (!isValidSheetType(sheetType) || isMarkerType(sheetType))
+        return 0;
+    if (sheetTypeInfo(sheetType).source == EntrySource::Edit2)
+        return 1;
+    return labelLayout(sheetType).fixedLines;
+}
+
+ListTableRead readListTableData(const QByteArray &bytes, ListFormat format, const QString &fileName)
+{
+    switch (format) {
+    case ListFormat::Csv:
+        return readDelimitedList(bytes, Separator::Comma, fileName);
+    case ListFormat::Tsv:
+        return readDelimitedList(bytes, Separator::Tab, fileName);
+    case ListFormat::Txt:
+        return readDelimitedList(bytes, Separator::ByFirstLine, fileName);
+    case ListFormat::Xlsx:
+        return readXlsxList(bytes, fileName);
+    case ListFormat::Xls:
+    case ListFormat::Unknown:
+        break;
+    }
+    ListTableRead read;
+    read.table.fileName = fileName;
+    read.reason = QStringLiteral("この形式のファイルは読めません。"
+                                 ".csv、.tsv、.txt、.xls、.xlsx のファイルを選んでください。");
+    return read;
+}
+
+ListTableRead readListTable(const QString &path)
+{
+    const QString fileName = QFileInfo(path).fileName();
+    const ListFormat format = listFormatOfPath(path);
+    ListTableRead read;
+    read.table.fileName = fileName;
+    if (format == ListFormat::Unknown)
+        return readListTableData(QByteArray(), format, fileName);
+    BoundedFile file;
+    if (!file.open(path, &read.reason))
+        return read;
+    if (format == ListFormat::Xls) {
+        if (file.size() > MaxListFileBytes) {
+            read.reason = QStringLiteral("ファイルが大きすぎます (%1 バイトまで読み込めます)。")
+                              .arg(MaxListFileBytes);
+            return read;
+        }
+        return readXlsList(file, fileName);
+    }
+    QByteArray bytes;
+    if (!file.readAll(MaxListFileBytes, &bytes, &read.reason))
+        return read;
+    return readListTableData(bytes, format, fileName);
+}
+
+ListTableRead readCsvFromStandardInput()
+{
+    const QString name = QStringLiteral("標準入力");
+    QFile in;
+    QByteArray bytes;
+    if (in.open(stdin, QIODevice::ReadOnly))
+        bytes = in.read(MaxListFileBytes + 1);
+    ListTableRead read;
+    read.table.fileName = name;
+    if (!in.isOpen() || in.error() != QFileDevice::NoError)
+        read.reason = in.errorString();
+    else if (bytes.size() > MaxListFileBytes)
+        read.reason = QStringLiteral("ファイルが大きすぎます (%1 バイトまで読み込めます)。")
+                          .arg(MaxListFileBytes);
+    return read.ok() ? readListTableData(bytes, ListFormat::Csv, name) : read;
+}
+
+QStringList firstRowOf(const ListTable &table)
+{
+    QStringList row;
+    for (const ListCell &cell : table.cells) {
+        if (cell.row != 0)
+            continue;
+        while (row.size() <= cell.column)
+            row.append(QString());
+        row[cell.column] = cell.text;
+    }
+    return row;
+}
+
+namespace {
+
+// Why the rows of table (samples from row first on, printed in columns 0..columns-1) do not
+// make a list; empty when they do, with *lastRow the last sample's row.
+QString rowsProblem(const ListTable &table, int first, int columns, int *lastRow)
+{
+    *lastRow = -1;
+    QSet<int> filledRows;
+    for (const ListCell &cell : table.cells) {
+        if (cell.row >= ListRowCap)
+            return QStringLiteral(
+                       "%1 行目より下にも文字があります。サンプルは %2 件まで読み込めます。")
+                .arg(ListRowCap)
+                .arg(MaxListSamples);
+        if (cell.row < first || cell.column >= columns)
+            continue;
+        filledRows.insert(cell.row);
+        *lastRow = qMax(*lastRow, cell.row);
+    }
+    if (*lastRow < first)
+        return QStringLiteral("印刷するサンプルがありません (%1 列が空です)。")
+            .arg(columns == 1 ? QStringLiteral("A")
+                              : QStringLiteral("A～%1").arg(listColumnName(columns - 1)));
+    const int count = *lastRow - first + 1;
+    if (count > MaxListSamples)
+        return QStringLiteral("サンプルが %1 件あります。サンプルは %2 件まで読み込めます。")
+            .arg(count)
+            .arg(MaxListSamples);
+    for (int r = first; r <= *lastRow; ++r) {
+        if (!filledRows.contains(r))
+            return QStringLiteral("%1 行目が空です。サンプルの間の空の行は、後のサンプルの番号を"
+                                  "ずらすため読み込みません。空の行を削除してください。")
+                .arg(r + 1);
+    }
+    return QString();
+}
+
+} // namespace
+
+SampleListRead buildSampleList(const ListTable &table, const SampleListOptions &options,
+                               const QString &path)
+{
+    const int t = options.sheetType;
+    const int columns = listColumnsOfType(t);
+    if (columns == 0)
+        return refused(path,
+                       QStringLiteral("%1にはサンプルリストを使えません。").arg(sheetTypeWord(t)));
+    const int first = options.firstRowIsHeading ? 1 : 0;
+    int lastRow = -1;
+    const QString rowProblem = rowsProblem(table, first, columns, &lastRow);
+    if (!rowProblem.isEmpty())
+        return refused(path, rowProblem);
+    const int count = lastRow - first + 1;
+
+    SampleListRead read;
+    SampleList &list = read.list;
+    list.fileName = table.fileName;
+    list.headingDropped = options.firstRowIsHeading;
+    list.table = table;
+    list.rows = QList<QStringList>(count, QStringList(columns, QString()));
+    QSet<int> ignored;
+    QStringList misfits;
+    int misfitCount = 0;
+    for (const ListCell &cell : table.cells) {
+        if (cell.row < first || cell.row > lastRow)
+            continue;
+        if (cell.column >= columns) {
+            ignored.insert(cell.column);
+            continue;
+        }
+        const QString name = listCellName(cell.column, cell.row);
+        if (cell.text.contains(QLatin1Char('\n')) || cell.text.contains(QLatin1Char('\r')))
+            return refused(path,
+                           QStringLiteral("セル %1 に改行があります。ラベルの 1 行は 1 つのセルに"
+                                          "書き、次の行は右のセルに書いてください。")
+                               .arg(name));
+        const TextProblem problem = cellProblem(t, cell.column, cell.text);
+        if (problem.kind != TextProblem::None && ++misfitCount <= kListedMisfits)
+            misfits << misfitText(name, problem, t);
+        list.rows[cell.row - first][cell.column] = cell.text;
+    }
+    if (misfitCount > 0) {
+        if (misfitCount > kListedMisfits)
+            misfits << QStringLiteral("ほか %1 件").arg(misfitCount - kListedMisfits);
+        return refused(path, QStringLiteral("次のセルは%1のラベルに収まりません"
+                                            " (全角文字は 2 バイト)。\n%2")
+                                 .arg(sheetTypeWord(t), misfits.join(QLatin1Char('\n'))));
+    }
+    list.ignoredColumns = int(ignored.size());
+    return read;
+}
+
+SampleListRead readSampleList(const QString &path, const SampleListOptions &options)
+{
+    const ListTableRead table = readListTable(path);
+    if (!table.ok())
+        return refused(path, table.reason);
+    return buildSampleList(table.table, options, path);
+}
+
+QString sampleListFailureText(const QString &path, const QString &reason)
+{
+    const QString shown =
+        path == QLatin1String("-") ? QStringLiteral("標準入力") : displayPath(path);
+    return QStringLiteral("サンプルリストを読み込めませんでした: %1\n%2").arg(shown, reason);
+}
+
+QString sampleListStatusLine(const SampleList &list)
+{
+    return QStringLiteral("リスト: %1 (%2 件)").arg(list.fileName).arg(list.count());
+}
+
+QString sampleListNotice(const SampleList &list, int sheetType)
+{
+    if (list.ignoredColumns == 0)
+        return QString();
+    const int columns = listColumnsOfType(sheetType);
+    return QStringLiteral("このシートタイプが印刷するのは %1 列までです。"
+                          "%2 列より右の %3 列は読み込みませんでした。")
+        .arg(listColumnName(columns - 1), listColumnName(columns - 1))
+        .arg(list.ignoredColumns);
+}
+
+} // namespace corvial
