@@ -184,24 +184,6 @@ QStringList batchArguments(const Job &job)
     return a;
 }
 
-// The window's print dialog, answered with the page the batch prints on: a PDF on the whole
-// A4 sheet at kPdfDpi.
-class PdfDialogs : public FakeDialogs
-{
-public:
-    QString pdfPath;
-    bool choosePrinter(QWidget *, QPrinter *printer) override
-    {
-        printer->setOutputFormat(QPrinter::PdfFormat);
-        printer->setOutputFileName(pdfPath);
-        printer->setResolution(kPdfDpi);
-        printer->setFullPage(true);
-        printer->setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
-                                           QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter));
-        return true;
-    }
-};
-
 struct WindowResult
 {
     int startPos = 0;
@@ -215,6 +197,7 @@ WindowResult runWindow(const Job &job, const QString &dir, const QString &pdf, c
 {
     auto dialogs = std::make_shared<PdfDialogs>();
     dialogs->pdfPath = pdf;
+    dialogs->dpi = kPdfDpi;
     dialogs->saveName = xls;
     MainWindowEnvironment env;
     env.appDir = dir;

@@ -106,20 +106,6 @@ Run runBatch(const Scene &scene, const QStringList &args, int fsizeKiB, const QB
     return r;
 }
 
-// The window's print dialog, answered with a PDF file.
-class PdfDialogs : public FakeDialogs
-{
-public:
-    QString pdfPath;
-    bool choosePrinter(QWidget *, QPrinter *printer) override
-    {
-        printer->setOutputFormat(QPrinter::PdfFormat);
-        printer->setOutputFileName(pdfPath);
-        printer->setResolution(600);
-        return true;
-    }
-};
-
 enum class WindowPath { None, PrintPdf, Excel };
 
 } // namespace
