@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "files/SafeFile.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -45,6 +46,43 @@ QString resolved(const QString &path)
         return resolved(info.symLinkTarget());
     const QString folder = QFileInfo(info.absolutePath()).canonicalFilePath();
     return QDir(folder.isEmpty() ? info.absolutePath() : folder).filePath(info.fileName());
+}
+
+constexpr char kStagedInfix[] = ".corvial-";
+constexpr int kStagedLetters = 6;
+// A job writes its files within seconds; a version this old belongs to a run that was
+// killed, not to one still writing.
+constexpr qint64 kAbandonedSeconds = 10 * 60;
+
+bool isStagedName(const QString &entry, const QString &prefix)
+{
+    if (!entry.startsWith(prefix) || entry.size() != prefix.size() + kStagedLetters)
+        return false;
+    for (qsizetype i = prefix.size(); i < entry.size(); ++i) {
+        const char16_t c = entry.at(i).unicode();
+        if (!((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')))
+            return false;
+    }
+    return true;
+}
+
+// Removes the versions of the file that a killed run left beside it: regular files with
+// exactly the staged name's pattern, and old enough that no running job still writes them.
+void removeAbandonedVersions(const QFileInfo &target)
+{
+    const QDir dir = target.absoluteDir();
+    const QString prefix = QLatin1Char('.') + target.fileName() + QLatin1String(kStagedInfix);
+    const QDateTime old = QDateTime::currentDateTimeUtc().addSecs(-kAbandonedSeconds);
+    const QStringList entries = dir.entryList(QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString &entry : entries) {
+        if (!isStagedName(entry, prefix))
+            continue;
+        struct stat st;
+        const QByteArray name = QFile::encodeName(dir.filePath(entry));
+        if (::lstat(name.constData(), &st) == 0 && S_ISREG(st.st_mode) &&
+            QDateTime::fromSecsSinceEpoch(st.st_mtime, Qt::UTC) < old)
+            ::unlink(name.constData());
+    }
 }
 
 } // namespace
@@ -153,10 +191,12 @@ bool StagedFile::create(QString *error)
     }
     mResolved = resolved(mTarget);
     const QFileInfo info(mResolved);
+    removeAbandonedVersions(info);
     // Hidden and named after the file, so that a person who sees one knows what it was.
-    QByteArray name = QFile::encodeName(
-        QDir(info.absolutePath())
-            .filePath(QLatin1Char('.') + info.fileName() + QStringLiteral(".corvial-XXXXXX")));
+    QByteArray name = QFile::encodeName(QDir(info.absolutePath())
+                                            .filePath(QLatin1Char('.') + info.fileName() +
+                                                      QLatin1String(kStagedInfix) +
+                                                      QString(kStagedLetters, QLatin1Char('X'))));
     const int fd = ::mkostemp(name.data(), O_CLOEXEC);
     if (fd < 0) {
         if (error)

@@ -32,7 +32,9 @@ bool nameSurvivesDecoding(const QByteArray &name);
 // A new version of a file, written beside it under a hidden temporary name and put in its
 // place only when it is complete: until commit() the file keeps its old contents, and an
 // abandoned version is removed. A link is followed: the file it points to is replaced and
-// the link stays.
+// the link stays. The temporary name is "." + the file's name + ".corvial-" + 6 letters;
+// versions of that name that a killed run left behind are removed by the next create() for
+// the same file once they are ten minutes old.
 class StagedFile
 {
 public:

@@ -106,20 +106,6 @@ Run runBatch(const Scene &scene, const QStringList &args, int fsizeKiB, const QB
     return r;
 }
 
-// The window's print dialog, answered with a PDF file.
-class PdfDialogs : public FakeDialogs
-{
-public:
-    QString pdfPath;
-    bool choosePrinter(QWidget *, QPrinter *printer) override
-    {
-        printer->setOutputFormat(QPrinter::PdfFormat);
-        printer->setOutputFileName(pdfPath);
-        printer->setResolution(600);
-        return true;
-    }
-};
-
 enum class WindowPath { None, PrintPdf, Excel };
 
 } // namespace
@@ -132,6 +118,7 @@ private slots:
     void failuresMoveNothing_data();
     void failuresMoveNothing();
     void unreadableSettingsAreNotSavedOver();
+    void abandonedVersionsAreRemoved();
 };
 
 void TestOutputs::failuresMoveNothing_data()
@@ -266,6 +253,29 @@ void TestOutputs::unreadableSettingsAreNotSavedOver()
     QVERIFY2(dialogs->errors.constFirst().contains(QStringLiteral("上書きしません")),
              qPrintable(dialogs->errors.constFirst()));
     QCOMPARE(scene.read(QStringLiteral("start.txt")), huge);
+}
+
+// What a killed run left beside its output goes at the next job that writes it, once it is
+// old enough to belong to no running job; nothing else is touched.
+void TestOutputs::abandonedVersionsAreRemoved()
+{
+    Scene scene;
+    QVERIFY(scene.make());
+    const QStringList leftovers{".out.pdf.corvial-Ab3dEf", ".out.pdf.corvial-fresh1",
+                                ".out.pdf.corvial-toolong7", ".other.pdf.corvial-Ab3dEf"};
+    const QDateTime hourAgo = QDateTime::currentDateTime().addSecs(-3600);
+    for (const QString &name : leftovers) {
+        QFile f(scene.path(name));
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write("x") == 1 && f.flush());
+        if (!name.contains(QLatin1String("fresh")))
+            QVERIFY(f.setFileTime(hourAgo, QFileDevice::FileModificationTime));
+    }
+    const Run r = runBatch(scene, {"-t", "2", "-n", "3", "--text", "AB", "--pdf", "out.pdf"}, 0,
+                           QByteArray(), false);
+    QVERIFY2(r.status == 0, qPrintable(r.err));
+    for (const QString &name : leftovers)
+        QCOMPARE(QFile::exists(scene.path(name)), name != leftovers.constFirst());
+    QVERIFY(scene.read(QStringLiteral("out.pdf")).startsWith("%PDF-"));
 }
 
 QTEST_MAIN(TestOutputs)

@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QFont>
 #include <QListWidget>
+#include <QPageLayout>
 #include <QPrinter>
 #include <QPushButton>
 #include <QRadioButton>
@@ -103,6 +104,25 @@ public:
         for (int i = 0; i < previewPaints; ++i)
             paint(printer);
         return previewPrintWanted;
+    }
+};
+
+// The window's print dialog, answered with "Print to File": a PDF of the whole A4 sheet
+// without margins at dpi, as the batch printer writes one.
+class PdfDialogs : public FakeDialogs
+{
+public:
+    QString pdfPath;
+    int dpi = 600;
+    bool choosePrinter(QWidget *, QPrinter *printer) override
+    {
+        printer->setOutputFormat(QPrinter::PdfFormat);
+        printer->setOutputFileName(pdfPath);
+        printer->setResolution(dpi);
+        printer->setFullPage(true);
+        printer->setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
+                                           QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter));
+        return true;
     }
 };
 
