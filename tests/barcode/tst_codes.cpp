@@ -260,28 +260,29 @@ void TestCodes::codesReadBack_data()
     QTest::addColumn<int>("offsetY");
     QTest::addColumn<QString>("prefix");
     QTest::addColumn<int>("back");
+    QTest::addColumn<bool>("listed"); // each sample's own text from a sample list
     // Each numbered type at both resolutions; starts in the middle of a sheet with a sheet
     // break, numbers passing 9999, plain numbers, repeats and moved grids spread over them.
-    QTest::newRow("2 at 600, past 9999, break")
-        << 2 << 600 << 55 << 9 << 1 << 9995 << 0 << 10 << 10 << QStringLiteral("LAB-") << 0;
+    QTest::newRow("2 at 600, past 9999, break") << 2 << 600 << 55 << 9 << 1 << 9995 << 0 << 10 << 10
+                                                << QStringLiteral("LAB-") << 0 << false;
     QTest::newRow("2 at 300, plain, offsets")
-        << 2 << 300 << 1 << 8 << 1 << 7 << 1 << 0 << 20 << QStringLiteral("LAB-") << 0;
-    QTest::newRow("5 at 600, repeat, break")
-        << 5 << 600 << 90 << 5 << 2 << 120 << 0 << 14 << 6 << QStringLiteral("CRYO-95") << 0;
+        << 2 << 300 << 1 << 8 << 1 << 7 << 1 << 0 << 20 << QStringLiteral("LAB-") << 0 << false;
+    QTest::newRow("5 at 600, repeat, break") << 5 << 600 << 90 << 5 << 2 << 120 << 0 << 14 << 6
+                                             << QStringLiteral("CRYO-95") << 0 << false;
     QTest::newRow("5 at 300, plain past 9999")
-        << 5 << 300 << 40 << 8 << 1 << 9996 << 1 << 10 << 10 << QString() << 0;
-    QTest::newRow("6 at 600, red labels")
-        << 6 << 600 << 23 << 6 << 1 << 1 << 0 << 3 << 17 << QStringLiteral("S6-") << RedIndex;
+        << 5 << 300 << 40 << 8 << 1 << 9996 << 1 << 10 << 10 << QString() << 0 << false;
+    QTest::newRow("6 at 600, red labels") << 6 << 600 << 23 << 6 << 1 << 1 << 0 << 3 << 17
+                                          << QStringLiteral("S6-") << RedIndex << false;
     QTest::newRow("6 at 300, break")
-        << 6 << 300 << 93 << 5 << 1 << 500 << 1 << 10 << 10 << QStringLiteral("a!~") << 0;
-    QTest::newRow("8 at 600, longest prefix")
-        << 8 << 600 << 70 << 6 << 1 << 9998 << 0 << 20 << 0 << QStringLiteral("ABCDEFGH") << 0;
+        << 6 << 300 << 93 << 5 << 1 << 500 << 1 << 10 << 10 << QStringLiteral("a!~") << 0 << false;
+    QTest::newRow("8 at 600, longest prefix") << 8 << 600 << 70 << 6 << 1 << 9998 << 0 << 20 << 0
+                                              << QStringLiteral("ABCDEFGH") << 0 << false;
     QTest::newRow("8 at 300, plain")
-        << 8 << 300 << 5 << 6 << 1 << 42 << 1 << 12 << 10 << QStringLiteral("T8_") << 0;
+        << 8 << 300 << 5 << 6 << 1 << 42 << 1 << 12 << 10 << QStringLiteral("T8_") << 0 << true;
     QTest::newRow("9 at 600, repeat 3")
-        << 9 << 600 << 31 << 3 << 3 << 77 << 1 << 10 << 10 << QStringLiteral("x9.") << 0;
+        << 9 << 600 << 31 << 3 << 3 << 77 << 1 << 10 << 10 << QStringLiteral("x9.") << 0 << false;
     QTest::newRow("9 at 300, break, offsets")
-        << 9 << 300 << 69 << 6 << 1 << 9999 << 0 << 5 << 15 << QStringLiteral("LAB-") << 0;
+        << 9 << 300 << 69 << 6 << 1 << 9999 << 0 << 5 << 15 << QStringLiteral("LAB-") << 0 << false;
 }
 
 void TestCodes::codesReadBack()
@@ -297,6 +298,7 @@ void TestCodes::codesReadBack()
     QFETCH(int, offsetY);
     QFETCH(QString, prefix);
     QFETCH(int, back);
+    QFETCH(bool, listed);
 
     LabelJob job = codeJob(type, samples);
     job.startPos = startPos;
@@ -308,6 +310,8 @@ void TestCodes::codesReadBack()
     job.codePrefix = prefix;
     job.backColourIndex = back;
     job.printAlign = PrintAlign::Right;
+    for (int k = 0; listed && k < samples; ++k)
+        job.sampleTexts << QStringLiteral("Sample %1\nBox %2").arg(k + 1).arg(k % 3);
 
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
