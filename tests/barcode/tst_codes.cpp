@@ -277,7 +277,7 @@ void TestCodes::codesReadBack_data()
         << 6 << 300 << 93 << 5 << 1 << 500 << 1 << 10 << 10 << QStringLiteral("a!~") << 0 << false;
     QTest::newRow("8 at 600, longest prefix") << 8 << 600 << 70 << 6 << 1 << 9998 << 0 << 20 << 0
                                               << QStringLiteral("ABCDEFGH") << 0 << false;
-    QTest::newRow("8 at 300, plain")
+    QTest::newRow("8 at 300, plain, sample list")
         << 8 << 300 << 5 << 6 << 1 << 42 << 1 << 12 << 10 << QStringLiteral("T8_") << 0 << true;
     QTest::newRow("9 at 600, repeat 3")
         << 9 << 600 << 31 << 3 << 3 << 77 << 1 << 10 << 10 << QStringLiteral("x9.") << 0 << false;
