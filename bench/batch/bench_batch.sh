@@ -4,24 +4,12 @@
 # time and peak resident memory of each run, measured with /usr/bin/time, and the median
 # of the runs. Run the way a script on a headless machine would: no display, no platform
 # chosen. Usage: bench_batch.sh path/to/corvial-batch [runs]
-set -eu
-unset QT_QPA_PLATFORM DISPLAY WAYLAND_DISPLAY
+
+. "$(dirname "$0")/bench_common.sh"
 
 batch=${1:?usage: bench_batch.sh path/to/corvial-batch [runs]}
 runs=${2:-9}
 goal_ms=170
-
-if [ ! -x /usr/bin/time ]; then
-    echo "bench_batch: /usr/bin/time is missing (Debian package 'time')" >&2
-    exit 1
-fi
-
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT INT TERM
-
-median() {
-    sort -n | awk '{ v[NR] = $1 } END { if (NR % 2) print v[(NR + 1) / 2]; else print (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
-}
 
 # One label sheet job of each size class would say the same; this is the largest: 400
 # circle labels with text and number, four pages at 600 dpi.

@@ -4,24 +4,12 @@
 # into a PDF, once without and once with --code, the two alternating so that load on the
 # machine falls on both alike; medians of wall and CPU time and their differences.
 # Usage: bench_codes.sh path/to/corvial-batch [runs]
-set -eu
-unset QT_QPA_PLATFORM DISPLAY WAYLAND_DISPLAY
+
+. "$(dirname "$0")/bench_common.sh"
 
 batch=${1:?usage: bench_codes.sh path/to/corvial-batch [runs]}
 runs=${2:-15}
 goal_ms=15
-
-if [ ! -x /usr/bin/time ]; then
-    echo "bench_codes: /usr/bin/time is missing (Debian package 'time')" >&2
-    exit 1
-fi
-
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT INT TERM
-
-median() {
-    sort -n | awk '{ v[NR] = $1 } END { if (NR % 2) print v[(NR + 1) / 2]; else print (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
-}
 
 # 400 samples of one label each on the 95-label tube sheets: every code differs, so none is
 # encoded only once for several labels; numbers run past 9999.

@@ -4,18 +4,11 @@
 # with --text, in one run: the two jobs take turns so that other work on the machine weighs
 # on both alike, and the medians are compared (goal: the list job at most 1.3 times).
 # Usage: bench_list_batch.sh path/to/corvial-batch [runs]
-set -eu
-unset QT_QPA_PLATFORM DISPLAY WAYLAND_DISPLAY
+
+. "$(dirname "$0")/../batch/bench_common.sh"
 
 batch=${1:?usage: bench_list_batch.sh path/to/corvial-batch [runs]}
 runs=${2:-7}
-
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT INT TERM
-
-median() {
-    sort -n | awk '{ v[NR] = $1 } END { if (NR % 2) print v[(NR + 1) / 2]; else print (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
-}
 
 # 400 circle labels, each with its own five-byte name, from a Shift-JIS-free CSV.
 for i in $(seq 1 400); do printf 'S%04d\r\n' "$i"; done >"$work/list.csv"
