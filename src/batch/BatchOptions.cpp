@@ -3,6 +3,7 @@
 
 #include "barcode/CodeRules.h"
 #include "export/WorkbookExport.h"
+#include "files/BoundedFile.h"
 #include "files/SafeFile.h"
 #include "job/Colours.h"
 #include "job/Fonts.h"
@@ -21,8 +22,6 @@
 #include <QStringDecoder>
 
 #include <optional>
-
-#include <sys/stat.h>
 
 namespace corvial {
 
@@ -456,23 +455,27 @@ QString unescaped(const QString &text)
 
 QString readTextFile(const QString &option, const QString &path)
 {
-    QFile file;
-    const bool stdIn = path == QLatin1String("-");
-    // Opening a FIFO would wait for a writer for ever, a device may act on being opened.
-    struct stat st;
-    if (!stdIn && ::stat(QFile::encodeName(path).constData(), &st) == 0 && !S_ISREG(st.st_mode))
-        refuse(option, QStringLiteral("文字のファイルを読み込めませんでした: %1\n%2")
-                           .arg(path, notRegularReason(st.st_mode)));
-    const bool opened = stdIn ? file.open(stdin, QIODevice::ReadOnly)
-                              : (file.setFileName(path), file.open(QIODevice::ReadOnly));
-    if (!opened)
-        refuse(option, QStringLiteral("文字のファイルを読み込めませんでした: %1\n%2")
-                           .arg(path, file.errorString()));
-    const QByteArray bytes = file.read(kMaxTextFileBytes + 1);
-    if (file.error() != QFileDevice::NoError)
-        refuse(option, QStringLiteral("文字のファイルを読み込めませんでした: %1\n%2")
-                           .arg(path, file.errorString()));
-    if (bytes.size() > kMaxTextFileBytes)
+    const auto unreadable = [&](const QString &reason) {
+        refuse(option,
+               QStringLiteral("文字のファイルを読み込めませんでした: %1\n%2").arg(path, reason));
+    };
+    QByteArray bytes;
+    bool tooLarge = false;
+    if (path == QLatin1String("-")) {
+        QFile in;
+        if (!in.open(stdin, QIODevice::ReadOnly))
+            unreadable(in.errorString());
+        bytes = in.read(kMaxTextFileBytes + 1);
+        if (in.error() != QFileDevice::NoError)
+            unreadable(in.errorString());
+        tooLarge = bytes.size() > kMaxTextFileBytes;
+    } else {
+        // A FIFO would wait for a writer for ever, a device may act on being opened.
+        QString reason;
+        if (!readBoundedFile(path, kMaxTextFileBytes, &bytes, &reason, &tooLarge) && !tooLarge)
+            unreadable(reason);
+    }
+    if (tooLarge)
         refuse(option, QStringLiteral("文字のファイルが %1 バイトを超えています: %2")
                            .arg(kMaxTextFileBytes)
                            .arg(path));

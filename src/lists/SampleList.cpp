@@ -4,7 +4,7 @@
 #include "job/JobRules.h"
 #include "job/LabelLayout.h"
 #include "job/SheetTypes.h"
-#include "lists/BoundedFile.h"
+#include "files/BoundedFile.h"
 #include "lists/CellText.h"
 #include "lists/DelimitedText.h"
 #include "lists/XlsList.h"

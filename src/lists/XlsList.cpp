@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "lists/XlsList.h"
 
-#include "lists/BoundedFile.h"
+#include "files/BoundedFile.h"
 #include "lists/CellText.h"
 
 #include <QFile>

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "settings/SettingsFile.h"
 
+#include "files/BoundedFile.h"
 #include "files/SafeFile.h"
 
 #include "job/SheetTypes.h"
@@ -99,12 +100,6 @@ QString displayPath(const QString &path)
     return QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
 }
 
-struct FdCloser
-{
-    int fd;
-    ~FdCloser() { ::close(fd); }
-};
-
 // QSaveFile's temporary files are named after the file plus "." and six random letters of
 // both cases. A word a person would give a copy (backup, BACKUP, Backup) has one case or a
 // capital only in front; such names are never taken for one, and the rare temporary file
@@ -173,27 +168,13 @@ bool readSettingsFile(const QString &path, SettingsLoad *out, QString *error)
                          .arg(displayPath(path), reason);
         return false;
     };
-    const QByteArray name = QFile::encodeName(path);
-    // Opening a FIFO blocks until someone writes, opening a device may act on the device:
-    // look at what the name stands for before opening it.
-    struct stat st;
-    if (::stat(name.constData(), &st) != 0)
-        return fail(qt_error_string(errno));
-    if (!S_ISREG(st.st_mode))
-        return fail(notRegularReason(st.st_mode));
-    // The name may have been given to something else since; O_NONBLOCK keeps even that from
-    // blocking, and the opened descriptor is checked once more.
-    int fd;
-    do {
-        fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    } while (fd < 0 && errno == EINTR);
-    if (fd < 0)
-        return fail(qt_error_string(errno));
-    const FdCloser closer{fd};
-    if (::fstat(fd, &st) != 0)
-        return fail(qt_error_string(errno));
-    if (!S_ISREG(st.st_mode))
-        return fail(notRegularReason(st.st_mode));
+    // Looked at before it is opened, opened without blocking and checked once more: a FIFO
+    // or a device never stalls the start.
+    BoundedFile file;
+    QString reason;
+    if (!file.open(path, &reason))
+        return fail(reason);
+    const int fd = file.handle();
 
     // One byte more than the limit tells whether the file goes on beyond it.
     QByteArray content(MaxSettingsBytes + 1, Qt::Uninitialized);

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "lists/BoundedFile.h"
+#include "files/BoundedFile.h"
 
 #include "files/SafeFile.h"
 
