@@ -317,11 +317,7 @@ void TestCodes::codesReadBack()
     QVERIFY(dir.isValid());
     const QString pdf = dir.filePath(QStringLiteral("codes.pdf"));
     QPrinter printer(QPrinter::HighResolution);
-    printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(pdf);
-    printer.setResolution(dpi);
-    printer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
-                                      QMarginsF(24, 12, 12, 12), QPageLayout::Point));
+    setUpPdfPrinter(printer, pdf, dpi);
     {
         PrinterCanvas canvas(&printer);
         QString error;

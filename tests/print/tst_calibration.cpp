@@ -430,12 +430,7 @@ void TestCalibration::onPaper()
     QVERIFY(dir.isValid());
     const QString pdf = dir.filePath(QStringLiteral("calibration.pdf"));
     QPrinter printer(QPrinter::HighResolution);
-    printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(pdf);
-    printer.setResolution(PdfDpi);
-    // 24 pt = 100 dots at 300 dpi: the drawable area starts on a whole dot.
-    printer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
-                                      QMarginsF(24, 12, 12, 12), QPageLayout::Point));
+    setUpPdfPrinter(printer, pdf, PdfDpi);
     PrinterCanvas canvas(&printer);
     QString error;
     QVERIFY2(printCalibrationSheet(canvas, Type, Ox, Oy, &error), qPrintable(error));

@@ -76,16 +76,6 @@ QString labelTexts(const LabelJob &job)
     return out.join(QLatin1Char(' '));
 }
 
-void setUpPdf(QPrinter &printer, const QString &file)
-{
-    printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(file);
-    printer.setResolution(PdfDpi);
-    // 24 pt = 100 dots at 300 dpi: the drawable area starts on a whole dot.
-    printer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
-                                      QMarginsF(24, 12, 12, 12), QPageLayout::Point));
-}
-
 // Page `page` of a PDF at PdfDpi as an image; a null image (and a message) on failure.
 QImage rasterise(const QString &pdf, int page, QString *message)
 {
@@ -708,7 +698,7 @@ void TestPrint::pdfSheets()
     QVERIFY(dir.isValid());
     const QString pdf = dir.filePath(QStringLiteral("job.pdf"));
     QPrinter printer(QPrinter::HighResolution);
-    setUpPdf(printer, pdf);
+    setUpPdfPrinter(printer, pdf, PdfDpi);
     const int perSheet = LabelsPerSheet(type);
     LabelJob job = jobOf(type, 3); // positions P-1, P, then 1 on sheet 2
     job.startPos = perSheet - 1;
@@ -795,7 +785,7 @@ void TestPrint::pdfTextCell()
     QVERIFY(dir.isValid());
     const QString pdf = dir.filePath(QStringLiteral("cell.pdf"));
     QPrinter printer(QPrinter::HighResolution);
-    setUpPdf(printer, pdf);
+    setUpPdfPrinter(printer, pdf, PdfDpi);
     PrinterCanvas canvas(&printer);
     const QString text = QStringLiteral("ABC");
     const QPoint at(300, 300);
@@ -844,7 +834,7 @@ void TestPrint::pdfUnwritable()
     QVERIFY(dir.isValid());
     const QString pdf = dir.filePath(QStringLiteral("missing/job.pdf"));
     QPrinter printer(QPrinter::HighResolution);
-    setUpPdf(printer, pdf);
+    setUpPdfPrinter(printer, pdf, PdfDpi);
     PrinterCanvas canvas(&printer);
     QString error;
     QVERIFY(!printJob(canvas, jobOf(2, 5), &error));

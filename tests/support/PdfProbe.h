@@ -5,11 +5,24 @@
 // lpstat) and finding ink on a rasterised page.
 
 #include <QImage>
+#include <QPageLayout>
 #include <QPoint>
+#include <QPrinter>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QString>
 #include <QStringList>
+
+// Prints into the PDF file at dpi on A4 with margins of 24, 12, 12, 12 pt: 24 pt is 100 dots
+// at 300 dpi, so the drawable area starts on a whole dot and label edges can be found exactly.
+inline void setUpPdfPrinter(QPrinter &printer, const QString &file, int dpi)
+{
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(file);
+    printer.setResolution(dpi);
+    printer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
+                                      QMarginsF(24, 12, 12, 12), QPageLayout::Point));
+}
 
 // Standard output of `tool args`; when the tool is missing, fails or times out, a text that
 // starts with "MISSING" or "FAILED" (with the tool's error output) for the check to show,
@@ -23,8 +36,7 @@ inline QString runTool(const QString &tool, const QStringList &args, bool *ok = 
         return QStringLiteral("MISSING ") + tool;
     QProcess p;
     p.start(exe, args);
-    if (!p.waitForFinished(120000) || p.exitStatus() != QProcess::NormalExit ||
-        p.exitCode() != 0)
+    if (!p.waitForFinished(120000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
         return QStringLiteral("FAILED ") + tool + QLatin1Char(' ') +
                QString::fromLocal8Bit(p.readAllStandardError());
     if (ok)
