@@ -64,6 +64,14 @@ TextProblem checkLabelText(const QString &typed, int sheetType)
         p.kind = TextProblem::MarkerType;
         return p;
     }
+    p.forbidden = firstForbiddenCharacter(typed);
+    if (p.forbidden.found()) {
+        p.kind = TextProblem::Unprintable;
+        p.line = p.forbidden.line;
+        const char32_t one[1] = {p.forbidden.code};
+        p.character = QString::fromUcs4(one, 1);
+        return p;
+    }
     p.character = firstNonShiftJis(text);
     if (!p.character.isEmpty()) {
         p.kind = TextProblem::NotShiftJis;
@@ -148,6 +156,11 @@ QString textProblemText(const TextProblem &p, int sheetType)
     switch (p.kind) {
     case TextProblem::None:
         return QString();
+    case TextProblem::Unprintable: {
+        return QStringLiteral("%1 行目に%2があります。ラベルに印刷できない文字は使えません。")
+            .arg(p.line)
+            .arg(forbiddenCharacterWords(p.forbidden));
+    }
     case TextProblem::NotShiftJis:
         return QStringLiteral("「%1」（U+%2）は Shift-JIS で表せない文字です。")
             .arg(p.character, QString::number(uint(p.character.toUcs4().value(0)), 16)

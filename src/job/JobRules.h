@@ -3,6 +3,7 @@
 
 #include "job/LabelJob.h"
 #include "job/SheetTypes.h"
+#include "job/TextCharacters.h"
 
 #include <QString>
 #include <QVector>
@@ -35,6 +36,7 @@ struct TextProblem
 {
     enum Kind {
         None,
+        Unprintable,  // `character` (on line `line`) is a control or invisible character
         NotShiftJis,  // `character` has no Shift-JIS form
         MarkerType,   // the type prints a marker, not a text
         TooManyLines, // `lines` lines, `limit` allowed
@@ -47,13 +49,15 @@ struct TextProblem
     int lines = 0;
     int bytes = 0;
     int limit = 0;
-    bool singleLine = false; // the type takes one line only (its entry box is a line edit)
-    QString character;       // NotShiftJis: the character
-    QString cut;             // CutByLimit: what would be left
+    bool singleLine = false;      // the type takes one line only (its entry box is a line edit)
+    QString character;            // Unprintable, NotShiftJis: the character
+    ForbiddenCharacter forbidden; // Unprintable: what it is and where
+    QString cut;                  // CutByLimit: what would be left
 };
 
 // Checks text ("\n" between lines; "\r\n" and "\r" count as one break) against the limits of
-// sheet type 1..10, with the same limit functions that cut the window's entry boxes.
+// sheet type 1..10, with the same limit functions that cut the window's entry boxes. A control
+// or invisible character is refused before anything else, wherever the text came from.
 TextProblem checkLabelText(const QString &text, int sheetType);
 // The problem as a Japanese sentence naming the sheet type; empty for None.
 QString textProblemText(const TextProblem &problem, int sheetType);

@@ -1,15 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "lists/SampleList.h"
 
+#include "files/BoundedFile.h"
 #include "job/JobRules.h"
 #include "job/LabelLayout.h"
 #include "job/SheetTypes.h"
-#include "files/BoundedFile.h"
 #include "lists/CellText.h"
 #include "lists/DelimitedText.h"
 #include "lists/XlsList.h"
 #include "lists/XlsxList.h"
 
+#include <QBitArray>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -31,6 +32,9 @@ TextProblem cellProblem(int t, int column, const QString &cell)
 QString misfitText(const QString &cellName, const TextProblem &p, int t)
 {
     switch (p.kind) {
+    case TextProblem::Unprintable:
+        return QStringLiteral("%1: %2があります (ラベルに印刷できない文字です)")
+            .arg(cellName, forbiddenCharacterWords(p.forbidden));
     case TextProblem::NotShiftJis:
         return QStringLiteral("%1: 「%2」は Shift-JIS にない文字です").arg(cellName, p.character);
     case TextProblem::LineTooLong:
@@ -177,6 +181,13 @@ QString rowsProblem(const ListTable &table, int first, int columns, int *lastRow
 {
     *lastRow = -1;
     QSet<int> filledRows;
+    for (auto far = table.farColumns.cbegin(); far != table.farColumns.cend(); ++far) {
+        if (far.key() >= ListRowCap)
+            return QStringLiteral(
+                       "%1 行目より下にも文字があります。サンプルは %2 件まで読み込めます。")
+                .arg(ListRowCap)
+                .arg(MaxListSamples);
+    }
     for (const ListCell &cell : table.cells) {
         if (cell.row >= ListRowCap)
             return QStringLiteral(
@@ -257,7 +268,17 @@ SampleListRead buildSampleList(const ListTable &table, const SampleListOptions &
                                             " (全角文字は 2 バイト)。\n%2")
                                  .arg(sheetTypeWord(t), misfits.join(QLatin1Char('\n'))));
     }
-    list.ignoredColumns = int(ignored.size());
+    QBitArray far;
+    for (auto row = table.farColumns.cbegin(); row != table.farColumns.cend(); ++row) {
+        if (row.key() < first || row.key() > lastRow)
+            continue;
+        QBitArray bits = row.value();
+        const qsizetype n = qMax(far.size(), bits.size());
+        far.resize(n);
+        bits.resize(n);
+        far |= bits;
+    }
+    list.ignoredColumns = int(ignored.size()) + int(far.count(true));
     return read;
 }
 

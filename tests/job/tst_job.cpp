@@ -130,6 +130,8 @@ private slots:
     void proofLabel();
     void placedLines_data();
     void placedLines();
+    void unprintableCharacters_data();
+    void unprintableCharacters();
 };
 
 void TestJob::edit2_data()
@@ -604,6 +606,57 @@ void TestJob::numberAdvance()
     QFETCH(int, samples);
     QFETCH(int, next);
     QCOMPARE(corvial::advancedInitialValue(initial, samples), next);
+}
+
+void TestJob::unprintableCharacters_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("sheetType");
+    QTest::addColumn<int>("line");      // 0: the text is taken
+    QTest::addColumn<QString>("named"); // how the message names the character
+
+    const auto row = [](const char *name, const QString &text, int type, int line,
+                        const char *named) {
+        QTest::newRow(name) << text << type << line << QString::fromLatin1(named);
+    };
+    row("tab", QStringLiteral("A\tB"), 3, 1, "U+0009");
+    row("leading tab, second line", QStringLiteral("AB\n\tC"), 3, 2, "U+0009");
+    row("line count after CR LF", QStringLiteral("A\r\nB\r\n\x1b"), 3, 3, "U+001B");
+    row("NUL", QString::fromUtf16(u"ab\0c", 4), 5, 1, "U+0000");
+    row("0x01 one-line box", QStringLiteral("a\x01"), 1, 1, "U+0001");
+    row("DEL", QStringLiteral("a\x7f"), 2, 1, "U+007F");
+    row("vertical tab", QStringLiteral("a\x0b"), 2, 1, "U+000B");
+    row("C1 control", QStringLiteral("a\u0085"), 2, 1, "U+0085");
+    row("right-to-left override", QStringLiteral("a\u202Eb"), 2, 1, "U+202E");
+    row("isolate", QStringLiteral("a\u2066b"), 2, 1, "U+2066");
+    row("zero-width joiner", QStringLiteral("a\u200Db"), 2, 1, "U+200D");
+    row("byte order mark", QStringLiteral("\uFEFFa"), 2, 1, "U+FEFF");
+    row("line separator", QStringLiteral("a\u2028b"), 3, 1, "U+2028");
+    row("tag character", QString::fromUcs4(U"a\U000E0041", 2), 2, 1, "U+E0041");
+    row("line breaks are taken", QStringLiteral("A\r\nB\rC\nD"), 3, 0, "");
+    row("full-width space is printed", QStringLiteral("Ａ　Ｂ"), 3, 0, "");
+}
+
+void TestJob::unprintableCharacters()
+{
+    QFETCH(QString, text);
+    QFETCH(int, sheetType);
+    QFETCH(int, line);
+    QFETCH(QString, named);
+
+    const TextProblem p = checkLabelText(text, sheetType);
+    if (line == 0) {
+        QVERIFY(p.kind != TextProblem::Unprintable);
+        return;
+    }
+    QCOMPARE(p.kind, TextProblem::Unprintable);
+    QCOMPARE(p.line, line);
+    const QString message = textProblemText(p, sheetType);
+    QVERIFY2(message.contains(named), qPrintable(message));
+    // The message shows the character by name only: nothing in it can hide or reorder text.
+    QVERIFY(!firstForbiddenCharacter(message, false).found());
+    QVERIFY(visibleText(text).contains(named));
+    QVERIFY(!firstForbiddenCharacter(visibleText(text), false).found());
 }
 
 QTEST_GUILESS_MAIN(TestJob)
