@@ -10,12 +10,12 @@
 #include "job/JobRules.h"
 #include "job/ProofLabel.h"
 #include "job/SheetTypes.h"
+#include "job/TextCharacters.h"
 #include "lists/SampleList.h"
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QFile>
 #include <QFont>
 #include <QFontDatabase>
 #include <QFontInfo>
@@ -404,8 +404,9 @@ int rangedValue(const QCommandLineParser &parser, const QCommandLineOption &opti
     const QString value = parser.value(option);
     const std::optional<int> v = decimal(value);
     if (!v)
-        refuse(nameOf(option),
-               QStringLiteral("%1は数字で指定してください（「%2」）。").arg(name, value));
+        refuse(
+            nameOf(option),
+            QStringLiteral("%1は数字で指定してください（「%2」）。").arg(name, visibleText(value)));
     if (*v < row.low || *v > top)
         refuse(nameOf(option), QStringLiteral("%1は %2～%3 です（%4 が指定されました）。")
                                    .arg(name)
@@ -425,7 +426,7 @@ int wordValue(const QCommandLineOption &option, const QString &given, const Word
         if (row.words.at(i).compare(word, Qt::CaseInsensitive) == 0)
             return row.values.at(i);
     }
-    refuse(nameOf(option), row.refusal.arg(given));
+    refuse(nameOf(option), row.refusal.arg(visibleText(given)));
 }
 
 // "\n" is a line break and "\\" a backslash, so a one-line shell command can give two lines.
@@ -455,34 +456,28 @@ QString unescaped(const QString &text)
 
 QString readTextFile(const QString &option, const QString &path)
 {
-    const auto unreadable = [&](const QString &reason) {
-        refuse(option,
-               QStringLiteral("文字のファイルを読み込めませんでした: %1\n%2").arg(path, reason));
-    };
+    const bool standardInput = path == QLatin1String("-");
+    const QString shown = standardInput ? QStringLiteral("標準入力") : visibleText(path);
     QByteArray bytes;
     bool tooLarge = false;
-    if (path == QLatin1String("-")) {
-        QFile in;
-        if (!in.open(stdin, QIODevice::ReadOnly))
-            unreadable(in.errorString());
-        bytes = in.read(kMaxTextFileBytes + 1);
-        if (in.error() != QFileDevice::NoError)
-            unreadable(in.errorString());
-        tooLarge = bytes.size() > kMaxTextFileBytes;
-    } else {
-        // A FIFO would wait for a writer for ever, a device may act on being opened.
-        QString reason;
-        if (!readBoundedFile(path, kMaxTextFileBytes, &bytes, &reason, &tooLarge) && !tooLarge)
-            unreadable(reason);
-    }
+    QString reason;
+    // A FIFO would wait for a writer for ever, a device may act on being opened; a pipe on
+    // standard input is read to its end, however its writer divides the text.
+    const bool read =
+        standardInput
+            ? readStandardInput(kMaxTextFileBytes, StandardInputSeconds, &bytes, &reason, &tooLarge)
+            : readBoundedFile(path, kMaxTextFileBytes, &bytes, &reason, &tooLarge);
     if (tooLarge)
         refuse(option, QStringLiteral("文字のファイルが %1 バイトを超えています: %2")
                            .arg(kMaxTextFileBytes)
-                           .arg(path));
+                           .arg(shown));
+    if (!read)
+        refuse(option,
+               QStringLiteral("文字のファイルを読み込めませんでした: %1\n%2").arg(shown, reason));
     QStringDecoder decoder(QStringConverter::Utf8);
     QString text = decoder.decode(bytes);
     if (decoder.hasError())
-        refuse(option, QStringLiteral("文字のファイルが UTF-8 ではありません: %1").arg(path));
+        refuse(option, QStringLiteral("文字のファイルが UTF-8 ではありません: %1").arg(shown));
     // The line break that ends a file's last line does not open another line.
     if (text.endsWith(QLatin1String("\r\n")))
         text.chop(2);
@@ -539,8 +534,8 @@ QString checkedPath(const QCommandLineParser &parser, const Options &o,
     if (output) {
         const QString problem = outputProblem(path);
         if (!problem.isEmpty())
-            refuse(nameOf(option),
-                   QStringLiteral("このファイルには書き込めません: %1\n%2").arg(path, problem));
+            refuse(nameOf(option), QStringLiteral("このファイルには書き込めません: %1\n%2")
+                                       .arg(visibleText(path), problem));
     }
     return path;
 }
@@ -603,7 +598,9 @@ void readList(const QCommandLineParser &parser, const Options &o, BatchRequest &
     if (!parser.isSet(o.type))
         return; // readNumbers asks for the type
     const int type = rangedValue(parser, o.type, Type);
-    const QString path = parser.value(o.list);
+    const QString path = parser.value(o.list) == QLatin1String("-")
+                             ? parser.value(o.list)
+                             : checkedPath(parser, o, o.list, false);
     const ListTableRead table =
         path == QLatin1String("-") ? readCsvFromStandardInput() : readListTable(path);
     if (!table.ok())
@@ -723,7 +720,8 @@ void readLook(const QCommandLineParser &parser, const Options &o, BatchRequest &
     // The program's own face is a Windows name that only stands for an installed one.
     const bool ownFace = face == uiFaceName();
     if (!ownFace && !fontInstalled(face))
-        refuse(nameOf(o.font), QStringLiteral("フォント「%1」がありません。").arg(face));
+        refuse(nameOf(o.font),
+               QStringLiteral("フォント「%1」がありません。").arg(visibleText(face)));
     // The window prints with whatever face the system puts in its place too; say so at least.
     if (ownFace && !printsJapanese(face))
         r.warnings << QStringLiteral("「%1」の代わりになる日本語フォントが見つかりません。"
@@ -762,16 +760,18 @@ void readCode(const QCommandLineParser &parser, const Options &o, BatchRequest &
 void requireDistinctFiles(const QCommandLineParser &parser, const Options &o)
 {
     QList<const QCommandLineOption *> given;
-    for (const QCommandLineOption *option : {&o.pdf, &o.xls, &o.settings, &o.textFile}) {
+    // The list and the text file are read before anything is written, but a job that
+    // replaced its own list with its PDF would leave the user without the list.
+    for (const QCommandLineOption *option : {&o.pdf, &o.xls, &o.settings, &o.textFile, &o.list}) {
         if (parser.isSet(*option) && parser.value(*option) != QLatin1String("-"))
             given << option;
     }
     for (int i = 0; i < given.size(); ++i) {
         for (int j = i + 1; j < given.size(); ++j) {
             if (sameFile(parser.value(*given[i]), parser.value(*given[j])))
-                throw Refusal{
-                    QStringLiteral("--%1 と --%2 が同じファイルです: %3")
-                        .arg(nameOf(*given[i]), nameOf(*given[j]), parser.value(*given[j]))};
+                throw Refusal{QStringLiteral("--%1 と --%2 が同じファイルです: %3")
+                                  .arg(nameOf(*given[i]), nameOf(*given[j]),
+                                       visibleText(parser.value(*given[j])))};
         }
     }
 }
@@ -839,10 +839,13 @@ BatchRequest requestOf(const QCommandLineParser &parser, const Options &o)
 {
     if (!parser.positionalArguments().isEmpty())
         throw Refusal{QStringLiteral("余分な引数があります: %1")
-                          .arg(parser.positionalArguments().join(QLatin1Char(' ')))};
+                          .arg(visibleText(parser.positionalArguments().join(QLatin1Char(' '))))};
     for (const QCommandLineOption &option : o.all())
         requireOnce(parser, option);
 
+    // Before any file is read: a list that is also an output is refused for that, not for
+    // what the output made of it last time.
+    requireDistinctFiles(parser, o);
     BatchRequest r;
     readList(parser, o, r);
     readNumbers(parser, o, r.job);
@@ -854,7 +857,6 @@ BatchRequest requestOf(const QCommandLineParser &parser, const Options &o)
     readOutputs(parser, o, r);
     readCode(parser, o, r);
     readPlace(parser, o, r);
-    requireDistinctFiles(parser, o);
     return r;
 }
 
@@ -871,7 +873,11 @@ BatchCommand parseBatchCommand(const QStringList &arguments, const QStringList &
 
     BatchCommand command;
     if (!parser.parse(arguments)) {
-        command.error = parser.errorText();
+        // The parser quotes the unknown option as given, which may hold anything.
+        QStringList lines = parser.errorText().split(QLatin1Char('\n'));
+        for (QString &line : lines)
+            line = visibleText(line);
+        command.error = lines.join(QLatin1Char('\n'));
         return command;
     }
     if (parser.isSet(o.help)) {

@@ -7,6 +7,7 @@
 #include "job/Fonts.h"
 #include "job/JobRules.h"
 #include "job/SheetTypes.h"
+#include "job/TextCharacters.h"
 #include "print/PrintJob.h"
 #include "print/PrinterCanvas.h"
 #include "settings/SettingsFile.h"
@@ -32,9 +33,11 @@ void report(QTextStream &err, const QString &message)
     err.flush();
 }
 
+// The file as messages name it: whole, and with characters that would hide or reorder
+// part of the terminal line written out.
 QString displayPath(const QString &path)
 {
-    return QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
+    return visibleText(QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()));
 }
 
 // The sheet geometry is measured from the paper's corner, so a PDF page is the whole A4
@@ -53,15 +56,16 @@ bool setUpPrinter(QPrinter &printer, const QString &name, QString *error)
 {
     const QStringList known = QPrinterInfo::availablePrinterNames();
     if (!known.contains(name)) {
-        *error = QStringLiteral("プリンター「%1」は CUPS に登録されていません。").arg(name);
+        *error =
+            QStringLiteral("プリンター「%1」は CUPS に登録されていません。").arg(visibleText(name));
         *error += known.isEmpty() ? QStringLiteral("\n登録されているプリンターはありません。")
                                   : QStringLiteral("\n登録されているプリンター: %1")
-                                        .arg(known.join(QStringLiteral(", ")));
+                                        .arg(visibleText(known.join(QStringLiteral(", "))));
         return false;
     }
     printer.setPrinterName(name);
     if (!printer.isValid()) {
-        *error = QStringLiteral("プリンター「%1」を使えません。").arg(name);
+        *error = QStringLiteral("プリンター「%1」を使えません。").arg(visibleText(name));
         return false;
     }
     return true;

@@ -2,6 +2,7 @@
 // corvial-batch: prints one label job from a script, without a window.
 #include "BatchOptions.h"
 #include "BatchRun.h"
+#include "files/BoundedFile.h"
 #include "files/SafeFile.h"
 #include "job/Fonts.h"
 
@@ -27,6 +28,8 @@ bool platformChosen(int argc, char **argv)
 
 int main(int argc, char **argv)
 {
+    // Before Qt opens its first file, which would otherwise become a closed standard input.
+    corvial::guardStandardInput();
     // Scripts and lab systems run this without a desktop; the window system would refuse
     // to start there, and a printer page needs none.
     if (!platformChosen(argc, argv) && qEnvironmentVariableIsEmpty("DISPLAY") &&

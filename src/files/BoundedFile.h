@@ -40,4 +40,19 @@ private:
 bool readBoundedFile(const QString &path, qint64 maxBytes, QByteArray *out, QString *reason,
                      bool *tooLarge = nullptr);
 
+// Longest a program waits for standard input to end, in seconds.
+constexpr int StandardInputSeconds = 120;
+
+// Call first in main(), before anything opens a file: when standard input is closed, the
+// next file opened would become descriptor 0 and be read as the input. /dev/null takes its
+// place instead, and readStandardInput() still refuses the input as closed.
+void guardStandardInput();
+// Standard input read from where it stands to its end (a pipe is read until its writer
+// closes it, however it divides the data), at most maxBytes, within timeoutSeconds. A pipe,
+// socket or redirected regular file is read; a closed input, a terminal, a folder or a
+// device is refused. False with a Japanese reason that does not name the input; *tooLarge
+// (if given) is set when it holds more than maxBytes.
+bool readStandardInput(qint64 maxBytes, int timeoutSeconds, QByteArray *out, QString *reason,
+                       bool *tooLarge = nullptr);
+
 } // namespace corvial

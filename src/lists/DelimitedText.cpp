@@ -56,6 +56,28 @@ QString undecodableReason(int line)
         .arg(line);
 }
 
+// UTF-16 puts a NUL in the high byte of every ASCII character (digits, separators, line
+// breaks), so its NULs crowd into every other place; text in an 8-bit encoding has none
+// unless a cell holds one by mistake, which is then named as the cell's fault. The first
+// 64 KiB tell enough.
+bool looksLikeUtf16WithoutBom(QByteArrayView bytes)
+{
+    const qsizetype n = qMin<qsizetype>(bytes.size(), 64 * 1024) & ~qsizetype(1);
+    qsizetype nuls[2] = {0, 0};
+    for (qsizetype i = 0; i < n; ++i) {
+        if (bytes[i] == '\0')
+            ++nuls[i & 1];
+    }
+    const qsizetype places = n / 2;
+    for (int side = 0; side < 2; ++side) {
+        const qsizetype here = nuls[side];
+        const qsizetype there = nuls[1 - side];
+        if (here >= 2 && here * 8 >= places && there * 4 <= here)
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 bool decodeListText(const QByteArray &bytes, QString *text, QString *reason)
@@ -79,6 +101,14 @@ bool decodeListText(const QByteArray &bytes, QString *text, QString *reason)
         *reason = undecodableReason(int(partial.count(QLatin1Char('\n'))) + 1);
         return false;
     }
+    if (looksLikeUtf16WithoutBom(bytes)) {
+        *reason = QStringLiteral(
+            "バイト順マーク (BOM) のない UTF-16 のファイルのようです (0 のバイトが 1 つおきに"
+            "並んでいます)。このままでは文字を正しく読めません。Excel では「Unicode テキスト」"
+            "(.txt) か「CSV UTF-8」で、ほかのプログラムでは UTF-8 か BOM 付きの UTF-16 で"
+            "保存し直してください。");
+        return false;
+    }
     if (decodes(strict(QStringConverter::Utf8), bytes, text))
         return true;
     const auto shiftJis = [] {
@@ -98,55 +128,67 @@ bool decodeListText(const QByteArray &bytes, QString *text, QString *reason)
 ListTableRead parseDelimitedText(const QString &text, Separator separator)
 {
     ListTableRead read;
-    QChar sep = QLatin1Char(',');
-    if (separator == Separator::Tab)
-        sep = QLatin1Char('\t');
-    else if (separator == Separator::ByFirstLine) {
-        qsizetype end = text.indexOf(QLatin1Char('\n'));
-        if (end < 0)
-            end = text.size();
-        if (text.left(end).contains(QLatin1Char('\t')))
-            sep = QLatin1Char('\t');
+    // Excel's "Unicode text" is tab separated, but a list of one column has no tab at all,
+    // and its first line alone may be a heading without one. A text without tabs is one
+    // column: its commas are the samples' own (-1 matches no character).
+    int sep = u',';
+    if (separator != Separator::Comma) {
+        const bool tabs = separator == Separator::Tab || text.contains(QLatin1Char('\t'));
+        sep = tabs ? int(u'\t') : -1;
     }
 
-    const QChar quote = QLatin1Char('"');
-    const qsizetype n = text.size();
+    // Walked as plain UTF-16 units: a 16 MiB list is tens of millions of them, and the text
+    // of a cell is copied in runs, never a character at a time.
+    const char16_t *const begin = reinterpret_cast<const char16_t *>(text.utf16());
+    const char16_t *const end = begin + text.size();
+    const char16_t *p = begin;
+    // keepCell only asks whether a cell right of the kept columns held text; its text is
+    // never built, so a row of millions of cells costs no more than a row of four.
+    static const QString farCell = QStringLiteral("*");
+    const auto isBreak = [](char16_t c) { return c == u'\n' || c == u'\r'; };
+    // Steps over the line break at p (CR LF counts as one).
+    const auto skipBreak = [&] {
+        if (*p == u'\r' && p + 1 < end && p[1] == u'\n')
+            ++p;
+        ++p;
+    };
     int row = 0;
     int column = 0;
     QString field;
-    qsizetype i = 0;
-    const auto isBreak = [](QChar c) { return c == QLatin1Char('\n') || c == QLatin1Char('\r'); };
-    // Steps over the line break at i (CR LF counts as one).
-    const auto skipBreak = [&] {
-        if (text.at(i) == QLatin1Char('\r') && i + 1 < n && text.at(i + 1) == QLatin1Char('\n'))
-            ++i;
-        ++i;
-    };
-    while (i < n) {
+    while (p < end) {
+        const bool kept = isKeptColumn(column);
+        bool filled = false;
         field.clear();
-        if (text.at(i) == quote) {
+        if (*p == u'"') {
             const int openedRow = row;
-            ++i;
+            ++p;
             bool closed = false;
-            while (i < n) {
-                const QChar c = text.at(i);
-                if (c == quote) {
-                    if (i + 1 < n && text.at(i + 1) == quote) {
-                        field += quote;
-                        i += 2;
-                        continue;
-                    }
-                    ++i;
-                    closed = true;
+            while (p < end) {
+                const char16_t *run = p;
+                while (p < end && *p != u'"' && !isBreak(*p))
+                    ++p;
+                if (kept)
+                    field.append(reinterpret_cast<const QChar *>(run), p - run);
+                filled = filled || p > run;
+                if (p == end)
                     break;
-                }
-                if (isBreak(c)) {
-                    field += QLatin1Char('\n');
+                if (isBreak(*p)) {
+                    filled = true;
+                    if (kept)
+                        field += QLatin1Char('\n');
                     skipBreak();
                     continue;
                 }
-                field += c;
-                ++i;
+                if (p + 1 < end && p[1] == u'"') {
+                    filled = true;
+                    if (kept)
+                        field += QLatin1Char('"');
+                    p += 2;
+                    continue;
+                }
+                ++p;
+                closed = true;
+                break;
             }
             if (!closed) {
                 read.reason = QStringLiteral("%1 行目で始まる引用符 (\") が閉じられていません。")
@@ -154,17 +196,21 @@ ListTableRead parseDelimitedText(const QString &text, Separator separator)
                 return read;
             }
         }
-        while (i < n && text.at(i) != sep && !isBreak(text.at(i)))
-            field += text.at(i++);
-        if (!keepCell(read.table, row, column, field))
+        const char16_t *run = p;
+        while (p < end && *p != sep && !isBreak(*p))
+            ++p;
+        if (kept)
+            field.append(reinterpret_cast<const QChar *>(run), p - run);
+        filled = filled || p > run;
+        if (!keepCell(read.table, row, column, kept ? field : (filled ? farCell : QString())))
             return read;
-        if (i < n && text.at(i) == sep) {
-            ++i;
+        if (p < end && *p == sep) {
+            ++p;
             ++column;
             // A separator at the very end still opens an (empty) last field.
             continue;
         }
-        if (i < n)
+        if (p < end)
             skipBreak();
         ++row;
         column = 0;

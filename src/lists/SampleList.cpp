@@ -5,6 +5,8 @@
 #include "job/JobRules.h"
 #include "job/LabelLayout.h"
 #include "job/SheetTypes.h"
+#include "job/ShiftJis.h"
+#include "job/TextCharacters.h"
 #include "lists/CellText.h"
 #include "lists/DelimitedText.h"
 #include "lists/XlsList.h"
@@ -12,7 +14,6 @@
 
 #include <QBitArray>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QSet>
 
@@ -22,11 +23,33 @@ namespace {
 
 constexpr int kListedMisfits = 10;
 
+// Longer than any line of any sheet type by far: such a cell is refused for its length.
+constexpr qsizetype kLongCell = 1024;
+
 // Why a cell does not fit line `column` (0-based) of sheet type t's text, by the rule typed
-// text follows: the cell stands on its own line of the text, the lines before it empty.
+// text follows: the cell stands on its own line of the text, the lines before it empty. A
+// cell of megabytes would cost the text rules several copies of itself, so only its start
+// is checked and the rest only adds its bytes to the count the refusal gives.
 TextProblem cellProblem(int t, int column, const QString &cell)
 {
-    return checkLabelText(QString(column, QLatin1Char('\n')) + cell, t);
+    const QString before(column, QLatin1Char('\n'));
+    if (cell.size() <= kLongCell)
+        return checkLabelText(before + cell, t);
+    qsizetype head = kLongCell;
+    if (cell.at(head - 1).isHighSurrogate())
+        --head;
+    TextProblem p = checkLabelText(before + cell.left(head), t);
+    if (p.kind != TextProblem::LineTooLong && p.kind != TextProblem::TextTooLong)
+        return p;
+    // Counted a slice at a time: the count works on a copy of what it is given.
+    for (qsizetype from = head; from < cell.size();) {
+        qsizetype n = qMin(kLongCell, cell.size() - from);
+        if (from + n < cell.size() && cell.at(from + n - 1).isHighSurrogate())
+            --n;
+        p.bytes += sjisLength(QString::fromRawData(cell.constData() + from, n));
+        from += n;
+    }
+    return p;
 }
 
 QString misfitText(const QString &cellName, const TextProblem &p, int t)
@@ -104,7 +127,7 @@ ListTableRead readListTableData(const QByteArray &bytes, ListFormat format, cons
     case ListFormat::Tsv:
         return readDelimitedList(bytes, Separator::Tab, fileName);
     case ListFormat::Txt:
-        return readDelimitedList(bytes, Separator::ByFirstLine, fileName);
+        return readDelimitedList(bytes, Separator::TabIfAnyTab, fileName);
     case ListFormat::Xlsx:
         return readXlsxList(bytes, fileName);
     case ListFormat::Xls:
@@ -146,18 +169,12 @@ ListTableRead readListTable(const QString &path)
 ListTableRead readCsvFromStandardInput()
 {
     const QString name = QStringLiteral("標準入力");
-    QFile in;
-    QByteArray bytes;
-    if (in.open(stdin, QIODevice::ReadOnly))
-        bytes = in.read(MaxListFileBytes + 1);
     ListTableRead read;
     read.table.fileName = name;
-    if (!in.isOpen() || in.error() != QFileDevice::NoError)
-        read.reason = in.errorString();
-    else if (bytes.size() > MaxListFileBytes)
-        read.reason = QStringLiteral("ファイルが大きすぎます (%1 バイトまで読み込めます)。")
-                          .arg(MaxListFileBytes);
-    return read.ok() ? readListTableData(bytes, ListFormat::Csv, name) : read;
+    QByteArray bytes;
+    if (!readStandardInput(MaxListFileBytes, StandardInputSeconds, &bytes, &read.reason))
+        return read;
+    return readListTableData(bytes, ListFormat::Csv, name);
 }
 
 QStringList firstRowOf(const ListTable &table)
@@ -293,7 +310,7 @@ SampleListRead readSampleList(const QString &path, const SampleListOptions &opti
 QString sampleListFailureText(const QString &path, const QString &reason)
 {
     const QString shown =
-        path == QLatin1String("-") ? QStringLiteral("標準入力") : displayPath(path);
+        path == QLatin1String("-") ? QStringLiteral("標準入力") : visibleText(displayPath(path));
     return QStringLiteral("サンプルリストを読み込めませんでした: %1\n%2").arg(shown, reason);
 }
 

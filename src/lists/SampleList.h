@@ -58,7 +58,8 @@ ListTableRead readListTable(const QString &path);
 // read from a file only); fileName names it in messages.
 ListTableRead readListTableData(const QByteArray &bytes, ListFormat format,
                                 const QString &fileName);
-// Cells of a CSV list read from standard input, at most MaxListFileBytes; named "標準入力".
+// Cells of a CSV list read from standard input to its end (readStandardInput), at most
+// MaxListFileBytes; named "標準入力".
 ListTableRead readCsvFromStandardInput();
 // Texts of the first row of table, columns A.. up to its last non-empty cell.
 QStringList firstRowOf(const ListTable &table);

@@ -26,9 +26,11 @@
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QStandardPaths>
+#include <QStringEncoder>
 #include <QToolButton>
 
 using namespace corvial;
+using namespace Qt::StringLiterals;
 using P = TfrmMainProbe;
 
 namespace {
@@ -251,6 +253,32 @@ QStringList folderEntries(const QString &dir)
     return QDir(dir).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
 }
 
+// The batch printer started by sh with redirect after its arguments (to close or replace
+// standard input, or to give a name as raw bytes); input is written to its standard input.
+Run runThroughShell(const QString &redirect, const QStringList &args, const QByteArray &input,
+                    const QString &folder)
+{
+    QProcess p;
+    p.setWorkingDirectory(folder);
+    p.start(QStringLiteral("/bin/sh"),
+            QStringList{QStringLiteral("-c"), QStringLiteral("exec \"$0\" \"$@\" ") + redirect,
+                        kBatch} +
+                args);
+    Run r;
+    if (!p.waitForStarted(30000)) {
+        r.err = p.errorString();
+        return r;
+    }
+    p.write(input);
+    p.closeWriteChannel();
+    const bool finished = p.waitForFinished(120000);
+    r.out = QString::fromUtf8(p.readAllStandardOutput());
+    r.err = QString::fromUtf8(p.readAllStandardError());
+    if (finished && p.exitStatus() == QProcess::NormalExit)
+        r.status = p.exitCode();
+    return r;
+}
+
 } // namespace
 
 Q_DECLARE_METATYPE(Job)
@@ -270,6 +298,8 @@ private slots:
     void sameAsWindow();
     void textSources_data();
     void textSources();
+    void inputsRefused_data();
+    void inputsRefused();
     void failedPrintSavesNothing();
     void failedExportPrintsNothing();
     void settingsHeldElsewhere_data();
@@ -729,6 +759,126 @@ void TestBatch::textSources()
         input);
     QVERIFY2(r.status == 0, qPrintable(describe(r)));
     QVERIFY2(readAll(xls) == readAll(reference), "the label text differs from the reference");
+}
+
+void TestBatch::inputsRefused_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("fileName"); // written with file, named by @file
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QByteArray>("input"); // standard input
+    QTest::addColumn<QString>("redirect"); // for sh, after the arguments
+    QTest::addColumn<QString>("named");
+
+    const QString text = QStringLiteral("--text");
+    const QStringList textFile{QStringLiteral("--text-file"), QStringLiteral("@file")};
+    const QStringList textInput{QStringLiteral("--text-file"), QStringLiteral("-")};
+    const QStringList list{QStringLiteral("--list"), QStringLiteral("@file")};
+    const QStringList listInput{QStringLiteral("--list"), QStringLiteral("-")};
+    const QByteArray none;
+    const QByteArray six = "S1,a\nS2,a\nS3,a\nS4,a\nS5,a\nS6,a\n";
+
+    // Characters that would print as boxes or reorder the label, from every source.
+    QTest::newRow("--text, ESC") << QStringList{text, "A\x1b[1mB"} << "" << none << none << ""
+                                 << "--text: 1 行目に制御文字 U+001B";
+    QTest::newRow("--text, DEL in line 2")
+        << QStringList{text, "AB\\nC\x7f"} << "" << none << none << ""
+        << "2 行目に制御文字 U+007F";
+    QTest::newRow("--text, bidi override")
+        << QStringList{text, u"AB\u202E12"_s} << "" << none << none << ""
+        << "見えない書式文字 U+202E";
+    QTest::newRow("text file, VT") << textFile << "t.txt" << QByteArray("AB\nC\vD\n") << none << ""
+                                   << "--text-file: 2 行目に制御文字 U+000B";
+    QTest::newRow("text on standard input, NUL")
+        << textInput << "" << none << QByteArray("AB\nC\0D\n", 7) << ""
+        << "--text-file: 2 行目に制御文字 U+0000";
+    QTest::newRow("CSV, tab in B7") << list << "l.csv" << six + "S7,a\tb\n"
+                                    << none << ""
+                                    << "B7: 制御文字 U+0009";
+    QTest::newRow("CSV on standard input, NUL in A3")
+        << listInput << "" << none << QByteArray("S1\nS2\nS\0\n", 9) << ""
+        << "A3: 制御文字 U+0000";
+    QTest::newRow("TSV, ESC") << list << "l.tsv" << QByteArray("AB\tC\x1b\n") << none << ""
+                              << "B1: 制御文字 U+001B";
+    QTest::newRow("UTF-16 without BOM on standard input")
+        << listInput << "" << none
+        << QStringEncoder(QStringConverter::Utf16LE).encode(u"S1,a\nS2,b\n"_s) << ""
+        << "バイト順マーク (BOM) のない UTF-16";
+    QTest::newRow("more than 16 MiB on standard input")
+        << listInput << "" << none << QByteArray(16 * 1024 * 1024 + 1, 'a') << ""
+        << "入力が大きすぎます (16777216 バイトまで";
+    // The list is an input too: an output or start.txt written over it would lose it.
+    QTest::newRow("list is the PDF") << QStringList{"--list", "@pdf"} << "" << none << none << ""
+                                     << "--pdf と --list が同じファイルです";
+    QTest::newRow("list is the workbook")
+        << QStringList{"--list", "@xls"} << "" << none << none << ""
+        << "--xls と --list が同じファイルです";
+    QTest::newRow("list is start.txt")
+        << QStringList{"--list", "@settings"} << "" << none << none << ""
+        << "--settings と --list が同じファイルです";
+    // Bytes that are not UTF-8 decode to U+FFFD, which names this other, readable list.
+    QTest::newRow("list name not UTF-8") << QStringList() << u"l\uFFFD.csv"_s << QByteArray("AB\n")
+                                         << none << "--list \"$(printf 'l\\377.csv')\""
+                                         << "--list: ファイル名に UTF-8 として読めないバイト";
+    QTest::newRow("list name with a bidi override")
+        << list << u"ab\u202Ec.csv"_s << QByteArray("ABCDEFGH\n") << none << ""
+        << "abU+202Ec.csv";
+    // Standard input that is no data at all is refused in words.
+    QTest::newRow("list, standard input closed") << listInput << "" << none << none << "<&-"
+                                                 << "標準入力\n閉じられています";
+    QTest::newRow("text, standard input closed") << textInput << "" << none << none << "<&-"
+                                                 << "標準入力\n閉じられています";
+    QTest::newRow("standard input a folder") << listInput << "" << none << none << "< /"
+                                             << "フォルダーです";
+    QTest::newRow("standard input a device") << listInput << "" << none << none << "< /dev/zero"
+                                             << "デバイスです";
+}
+
+// A refused input, wherever it came from: status 2, the cell or line and the character named,
+// and start.txt, an earlier PDF and workbook and the list itself byte for byte as they were.
+void TestBatch::inputsRefused()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QString, fileName);
+    QFETCH(QByteArray, file);
+    QFETCH(QByteArray, input);
+    QFETCH(QString, redirect);
+    QFETCH(QString, named);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QHash<QString, QString> paths{
+        {QStringLiteral("@settings"), dir.filePath(QStringLiteral("start.txt"))},
+        {QStringLiteral("@pdf"), dir.filePath(QStringLiteral("out.pdf"))},
+        {QStringLiteral("@xls"), dir.filePath(QStringLiteral("out.xls"))},
+        {QStringLiteral("@file"), dir.filePath(fileName)},
+    };
+    QVERIFY(writeFile(paths[QStringLiteral("@settings")], kDefaultSettings));
+    QVERIFY(writeFile(paths[QStringLiteral("@pdf")], "AB\nearlier PDF\n"));
+    QVERIFY(writeFile(paths[QStringLiteral("@xls")], "AB\nearlier workbook\n"));
+    if (!fileName.isEmpty())
+        QVERIFY(writeFile(paths[QStringLiteral("@file")], file));
+    for (QString &a : args)
+        a = paths.value(a, a);
+    QHash<QString, QByteArray> before;
+    for (const QString &entry : folderEntries(dir.path()))
+        before.insert(entry, readAll(dir.filePath(entry)));
+
+    const QStringList job{QStringLiteral("-t"),         QStringLiteral("2"),
+                          QStringLiteral("--settings"), paths[QStringLiteral("@settings")],
+                          QStringLiteral("--pdf"),      paths[QStringLiteral("@pdf")],
+                          QStringLiteral("--xls"),      paths[QStringLiteral("@xls")]};
+    const Run r = redirect.isEmpty() ? runBatch(job + args, input)
+                                     : runThroughShell(redirect, job + args, input, dir.path());
+    QVERIFY2(r.status == 2, qPrintable(describe(r)));
+    QVERIFY2(r.err.contains(named), qPrintable(describe(r)));
+    // Nothing typed or named is echoed as it stands, to reorder the terminal line.
+    QVERIFY2(!r.err.contains(QChar(0x202E)) && !r.err.contains(QChar(0x1b)),
+             qPrintable(describe(r)));
+    QVERIFY(r.out.isEmpty());
+    QHash<QString, QByteArray> after;
+    for (const QString &entry : folderEntries(dir.path()))
+        after.insert(entry, readAll(dir.filePath(entry)));
+    QCOMPARE(after, before);
 }
 
 void TestBatch::failedPrintSavesNothing()

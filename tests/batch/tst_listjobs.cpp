@@ -5,6 +5,7 @@
 
 #include "job/Fonts.h"
 #include "job/ShiftJis.h"
+#include "lists/ListTable.h"
 #include "support/PdfProbe.h"
 #include "support/TextFiles.h"
 
@@ -133,6 +134,7 @@ private slots:
     void printsEachSample_data();
     void printsEachSample();
     void entryScreen();
+    void pipedInPieces();
     void batchRefusals_data();
     void batchRefusals();
 };
@@ -289,6 +291,46 @@ void TestListJobs::entryScreen()
     QCOMPARE(P::sampleCount(w), 7);
     QVERIFY(w.ListBox2->isEnabled());
     QVERIFY(w.lblList->isHidden());
+}
+
+// A list piped in pieces, each written after a pause, with a cell, a CR LF and a UTF-8
+// character cut between pieces: every one of the 400 samples prints whole.
+void TestListJobs::pipedInPieces()
+{
+    QTemporaryDir dir;
+    Rows samples;
+    QByteArray list;
+    QList<qsizetype> cuts;
+    for (int i = 1; i <= MaxListSamples; ++i) {
+        samples << QStringList{u"検%1"_s.arg(i), u"abc"_s};
+        const QByteArray row = (samples.last().join(QLatin1Char(',')) + u"\r\n"_s).toUtf8();
+        if (i == 3)
+            cuts << list.size() + row.indexOf("abc") + 1;
+        if (i == 100)
+            cuts << list.size() + row.indexOf('\r') + 1;
+        if (i == 250)
+            cuts << list.size() + 1;
+        list += row;
+    }
+    cuts << list.size();
+
+    const QString pdf = dir.filePath(u"piped.pdf"_s);
+    QProcess p;
+    p.start(QStringLiteral(CORVIAL_BATCH),
+            {u"--type"_s, u"2"_s, u"--list"_s, u"-"_s, u"--pdf"_s, pdf});
+    QVERIFY(p.waitForStarted(30000));
+    qsizetype from = 0;
+    for (const qsizetype cut : cuts) {
+        p.write(list.mid(from, cut - from));
+        QVERIFY(p.waitForBytesWritten(30000));
+        from = cut;
+        QTest::qWait(300);
+    }
+    p.closeWriteChannel();
+    QVERIFY(p.waitForFinished(120000));
+    QVERIFY2(p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0,
+             p.readAllStandardError().constData());
+    QCOMPARE(pdfWords(pdf), expectedWords(samples, 1, 2));
 }
 
 void TestListJobs::batchRefusals_data()

@@ -99,6 +99,12 @@ QByteArray sheetXml(const QByteArray &rows)
            rows + "</sheetData></worksheet>";
 }
 
+// text as UTF-16 without a byte order mark, as some exporters write it.
+QByteArray utf16WithoutBom(QStringConverter::Encoding encoding, const QString &text)
+{
+    return QStringEncoder(encoding).encode(text);
+}
+
 QByteArray lines(int count, const QByteArray &line)
 {
     QByteArray out;
@@ -156,11 +162,39 @@ void TestLists::refusals_data()
                                            << false << "B1: 13 バイト (上限 12 バイト)";
     QTest::newRow("fourth line of the memo type") << "list.csv" << QByteArray("a,b,c,12345678901\n")
                                                   << 3 << false << "D1: 11 バイト (上限 10 バイト)";
+    QTest::newRow("a cell of 3000 full-width characters")
+        << "list.csv"
+        << "a\n" + QString(3000, QChar(0x691C)).toUtf8() + "\n"
+        << 2 << false << "A2: 6000 バイト (上限 7 バイト)";
     QTest::newRow("ten named, then the rest") << "list.csv" << lines(13, "12345678") << 2 << false
                                               << "A10: 8 バイト (上限 7 バイト)\nほか 3 件";
     QTest::newRow("no Shift-JIS form")
         << "list.csv" << QStringLiteral(u"ok\n検体🧪\n").toUtf8() << 8 << false
         << "A2: 「🧪」は Shift-JIS にない文字です";
+    // Every character that would print as a box or not at all is named with its cell, whatever
+    // the encoding the decoder took; nothing is cut at a NUL.
+    QTest::newRow("NUL in a UTF-8 cell")
+        << "list.csv" << (lines(6, "S,ok") + QByteArray("S7,a\0b\n", 8)) << 2 << false
+        << "B7: 制御文字 U+0000があります";
+    QTest::newRow("NUL in a Shift-JIS cell")
+        << "list.csv" << sjis(u"検体,x\n"_s) + QByteArray("\0\n", 2) << 2 << false
+        << "A2: 制御文字 U+0000があります";
+    QTest::newRow("ESC in a TSV cell")
+        << "list.tsv" << QByteArray("a\tb\x1b[31m\n") << 2 << false << "B1: 制御文字 U+001B";
+    QTest::newRow("DEL in a text list")
+        << "list.txt" << QByteArray("a\nb\x7f\n") << 1 << false << "A2: 制御文字 U+007F";
+    QTest::newRow("tab in a CSV cell")
+        << "list.csv" << QByteArray("a,\"x\ty\"\n") << 2 << false << "B1: 制御文字 U+0009";
+    QTest::newRow("vertical tab, a heading before")
+        << "list.csv" << QByteArray("ID\nx\v\n") << 1 << true << "A2: 制御文字 U+000B";
+    QTest::newRow("bidi override") << "list.csv" << u"ab\u202Ec\n"_s.toUtf8() << 2 << false
+                                   << "A1: 見えない書式文字 U+202Eがあります";
+    QTest::newRow("UTF-16LE without BOM")
+        << "list.txt" << utf16WithoutBom(QStringConverter::Utf16LE, u"S-1\tA\r\nS-2\tB\r\n"_s) << 2
+        << false << "バイト順マーク (BOM) のない UTF-16";
+    QTest::newRow("UTF-16BE without BOM, kanji only")
+        << "list.csv" << utf16WithoutBom(QStringConverter::Utf16BE, u"検体甲\n検体乙\n検体丙\n"_s)
+        << 1 << false << "バイト順マーク (BOM) のない UTF-16";
     QTest::newRow("not a zip") << "list.xlsx" << QByteArray("a,b\n") << 1 << false
                                << "xlsx (ZIP 形式) のファイルとして開けません";
     QTest::newRow("zip bomb") << "list.xlsx"
@@ -219,8 +253,20 @@ void TestLists::readsBack_data()
     QTest::newRow("UTF-16 text, tab separated")
         << "excel.txt" << encoded("UTF-16LE", QStringLiteral(u"検体\t12,5\r\nB\t\t\tx\r\n")) << 8
         << false << Rows{{u"検体"_s, u"12,5"_s, {}}, {u"B"_s, {}, {}}} << 1;
+    // A text list is tab separated when any line has a tab; otherwise each line is one cell.
     QTest::newRow("text with commas")
-        << "c.txt" << QByteArray("a,b\n") << 2 << false << Rows{{u"a"_s, u"b"_s}} << 0;
+        << "c.txt" << QByteArray("a,b\n") << 2 << false << Rows{{u"a,b"_s, {}}} << 0;
+    QTest::newRow("text, tabs only after the heading")
+        << "h.txt" << QByteArray("ID only\nS-1\tx\nS-2\t\"y,z\"\n") << 2 << true
+        << Rows{{u"S-1"_s, u"x"_s}, {u"S-2"_s, u"y,z"_s}} << 0;
+    QTest::newRow("text, tab in the last line only")
+        << "l.txt" << QByteArray("a\nb\nc\td\n") << 2 << false
+        << Rows{{u"a"_s, {}}, {u"b"_s, {}}, {u"c"_s, u"d"_s}} << 0;
+    // Columns past the kept ones are counted, not read: a quoted "" is empty, a quoted quote
+    // or line break is text, and every row adds its own.
+    QTest::newRow("far columns counted")
+        << "far.csv" << QByteArray("a,b,c,,e,\"\",\"\"\"\",\"\r\n\"\nf,g,,,,,,,,x\n") << 2 << false
+        << Rows{{u"a"_s, u"b"_s}, {u"f"_s, u"g"_s}} << 5;
     QTest::newRow("hand-made xlsx")
         << "h.xlsx"
         << handMadeXlsx(sheetXml(
