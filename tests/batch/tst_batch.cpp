@@ -771,21 +771,22 @@ void TestBatch::inputsRefused_data()
     QTest::addColumn<QString>("named");
 
     const QString text = QStringLiteral("--text");
-    const QStringList textFile{QStringLiteral("--text-file"), QStringLiteral("@file")};
-    const QStringList textInput{QStringLiteral("--text-file"), QStringLiteral("-")};
+    const QStringList textFile{"-n", "1", "--text-file", "@file"};
+    const QStringList textInput{"-n", "1", "--text-file", "-"};
     const QStringList list{QStringLiteral("--list"), QStringLiteral("@file")};
     const QStringList listInput{QStringLiteral("--list"), QStringLiteral("-")};
     const QByteArray none;
     const QByteArray six = "S1,a\nS2,a\nS3,a\nS4,a\nS5,a\nS6,a\n";
 
     // Characters that would print as boxes or reorder the label, from every source.
-    QTest::newRow("--text, ESC") << QStringList{text, "A\x1b[1mB"} << "" << none << none << ""
+    QTest::newRow("--text, ESC") << QStringList{"-n", "1", text, "A\x1b[1mB"} << "" << none << none
+                                 << ""
                                  << "--text: 1 行目に制御文字 U+001B";
     QTest::newRow("--text, DEL in line 2")
-        << QStringList{text, "AB\\nC\x7f"} << "" << none << none << ""
+        << QStringList{"-n", "1", text, "AB\\nC\x7f"} << "" << none << none << ""
         << "2 行目に制御文字 U+007F";
     QTest::newRow("--text, bidi override")
-        << QStringList{text, u"AB\u202E12"_s} << "" << none << none << ""
+        << QStringList{"-n", "1", text, u"AB\u202E12"_s} << "" << none << none << ""
         << "見えない書式文字 U+202E";
     QTest::newRow("text file, VT") << textFile << "t.txt" << QByteArray("AB\nC\vD\n") << none << ""
                                    << "--text-file: 2 行目に制御文字 U+000B";
@@ -802,7 +803,7 @@ void TestBatch::inputsRefused_data()
                               << "B1: 制御文字 U+001B";
     QTest::newRow("UTF-16 without BOM on standard input")
         << listInput << "" << none
-        << QStringEncoder(QStringConverter::Utf16LE).encode(u"S1,a\nS2,b\n"_s) << ""
+        << QByteArray(QStringEncoder(QStringConverter::Utf16LE).encode(u"S1,a\nS2,b\n"_s)) << ""
         << "バイト順マーク (BOM) のない UTF-16";
     QTest::newRow("more than 16 MiB on standard input")
         << listInput << "" << none << QByteArray(16 * 1024 * 1024 + 1, 'a') << ""
