@@ -4,6 +4,7 @@
 #include <QDate>
 
 #include <cmath>
+#include <limits>
 
 namespace corvial {
 
@@ -29,9 +30,11 @@ QString generalNumberText(double value)
 {
     if (!std::isfinite(value))
         return QString();
-    if (value == 0)
-        return QStringLiteral("0");
     const double magnitude = std::fabs(value);
+    // The spreadsheet keeps no number closer to zero than the smallest normal double; it
+    // shows the ones that a file holds as 0.
+    if (magnitude < std::numeric_limits<double>::min())
+        return QStringLiteral("0");
     if (magnitude >= 1e11 || magnitude < 1e-9) {
         // Six significant digits, as the spreadsheet keeps a standard column 11 wide. The
         // digits come from one correctly rounded conversion: dividing by a power of ten

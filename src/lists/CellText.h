@@ -40,7 +40,8 @@ NumberFormat numberFormatOf(int numFmtId, const QString &formatCode);
 QString formattedNumberText(double value, const NumberFormat &format, bool system1904);
 // A number as a spreadsheet's General format shows it in a standard column: at most ten
 // significant digits, no trailing zeros or point ("1", "0.333333333", "-2.5"), and from
-// 1E+11 on (or below 1E-09) in exponent form "1.23457E+11"; empty for NaN and infinity.
+// 1E+11 on (or below 1E-09) in exponent form "1.23457E+11"; "0" for numbers closer to zero
+// than the smallest normal double (the spreadsheet has none); empty for NaN and infinity.
 QString generalNumberText(double value);
 // Date of a spreadsheet day number (the 1900 system, with its day 60 = 1900/02/29, or the
 // 1904 system) as "yyyy/mm/dd"; the time of day is dropped. Empty for a number no date

@@ -16,10 +16,10 @@ namespace corvial {
 
 namespace {
 
-// The library tells whether the file is a workbook it can open and why not; it cannot tell
-// which sheet was active, which rows are hidden, nor an error value from a boolean, and it
-// allocates a slot for every cell a sheet's DIMENSIONS claims. So the cells are read here
-// from the records of the one sheet wanted, after the library has accepted the file.
+// The library cannot tell which sheet was active, which rows are hidden, nor an error value
+// from a boolean, and it allocates a slot for every cell each sheet's DIMENSIONS claims. So
+// the workbook is read here, from the records of the one sheet wanted; the library diagnoses
+// the files that are no workbook at all.
 
 struct XlsHandle
 {
@@ -664,34 +664,29 @@ ListTableRead readXlsList(BoundedFile &file, const QString &fileName)
         read.reason = why;
         return read;
     };
-    {
-        // The library opens files by name only. The name of the descriptor already opened
-        // and checked is used, so nothing but that regular file can be read, whatever
-        // happened to the name meanwhile. Its info mode reads no cells.
-        const QByteArray self = "/proc/self/fd/" + QByteArray::number(file.handle());
-        XlsHandle xls;
-        const int status = freexl_open_info(self.constData(), &xls.handle);
-        if (status != FREEXL_OK)
-            return fail(libraryFailureText(status));
-        unsigned int info = 0;
-        if (freexl_get_info(xls.handle, FREEXL_BIFF_PASSWORD, &info) == FREEXL_OK &&
-            info == FREEXL_BIFF_OBFUSCATED)
-            return fail(QStringLiteral("パスワードで保護 (暗号化) されたブックは読めません。"
-                                       "保護を解除して保存し直してください。"));
-        if (freexl_get_info(xls.handle, FREEXL_BIFF_VERSION, &info) == FREEXL_OK &&
-            info != FREEXL_BIFF_VER_8)
-            return fail(QStringLiteral("Excel 95 以前の形式 (BIFF%1) のブックは読めません。"
-                                       "Excel 97-2003 形式か .xlsx で保存し直してください。")
-                            .arg(info));
-    }
-
     QByteArray bytes;
     if (!file.readAll(MaxListFileBytes, &bytes, &read.reason))
         return read;
     QByteArray stream;
-    if (!CompoundFile(bytes).workbook(&stream, &read.reason))
+    if (!CompoundFile(bytes).workbook(&stream, &read.reason)) {
+        // The library's diagnosis names what is wrong with a file that is no readable
+        // container more precisely. It is asked only then: on a file it accepts, it allocates
+        // every cell each sheet's DIMENSIONS claims (65536 x 256 cells are some 270 MB). It
+        // opens files by name only; the name of the descriptor already opened and checked is
+        // used, so nothing but that regular file is read, whatever happened to the name.
+        const QByteArray self = "/proc/self/fd/" + QByteArray::number(file.handle());
+        XlsHandle xls;
+        const int status = freexl_open_info(self.constData(), &xls.handle);
+        if (status != FREEXL_OK)
+            read.reason = libraryFailureText(status);
         return read;
+    }
     bytes.clear();
+    if (u16(stream, 0) != 0x0809)
+        return fail(libraryFailureText(FREEXL_BIFF_INVALID_BOF));
+    if (u16(stream, 4) != 0x0600)
+        return fail(QStringLiteral("Excel 95 以前の形式のブックは読めません。"
+                                   "Excel 97-2003 形式か .xlsx で保存し直してください。"));
 
     Globals globals;
     readGlobals(stream, &globals);

@@ -291,6 +291,20 @@ public:
             *reason = partFailure(part, px.refusal());
             return false;
         }
+        if (px.xml.error() == QXmlStreamReader::PrematureEndOfDocumentError &&
+            device.consumed() == declared) {
+            *reason = partFailure(part, QStringLiteral("ZIP の目次と中身の大きさが違います。"));
+            return false;
+        }
+        // The reader reports an entity that no DTD declares as a plain error, "Entity 'x' not
+        // declared."; said in words here, since the text would otherwise lose it.
+        const QString error = px.xml.errorString();
+        if (px.xml.hasError() && error.startsWith(QLatin1String("Entity '")) &&
+            error.endsWith(QLatin1String("' not declared."))) {
+            *reason = partFailure(part, QStringLiteral("定義されていない実体参照 &%1; があります。")
+                                            .arg(visibleText(error.mid(8, error.size() - 23))));
+            return false;
+        }
         if (px.xml.hasError()) {
             *reason = partFailure(part, QStringLiteral("XML が壊れています (%1 行目: %2)")
                                             .arg(px.xml.lineNumber())
