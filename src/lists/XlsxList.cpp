@@ -25,6 +25,10 @@ constexpr qsizetype kMaxCellChars = 32767;
 // far below (64000 cell formats at most); the bounds keep a crafted part from filling memory
 // with small entries.
 constexpr int kMaxEntries = 65536;
+// Longest run of blanks passed on to the XML reader, and longest run of bytes without a tag
+// accepted at all (a cell's 32767 characters written as entities stay below it).
+constexpr qint64 kMaxBlankRun = 64 * 1024;
+constexpr qint64 kMaxTextRun = 1024 * 1024;
 
 QString partFailure(const QString &part, const QString &why)
 {
@@ -77,21 +81,42 @@ public:
     qint64 consumed() const { return mRead; }
     bool overLimit() const { return mOver; }
     bool zipFailed() const { return mZipFailed; }
+    bool longRun() const { return mLongRun; }
 
 protected:
     qint64 readData(char *data, qint64 max) override
     {
-        const qint64 n = mFile->read(data, qMin(max, mLimit - mRead + 1));
-        if (n < 0) {
-            mZipFailed = true;
-            return -1;
+        // The XML reader holds character data whole until the next tag: a run of blanks
+        // beyond kMaxBlankRun is cut there (between tags it means nothing; inside a cell's
+        // text the cell is too long either way) and a longer run without any tag is refused.
+        for (;;) {
+            const qint64 n = mFile->read(data, qMin(max, mLimit - mRead + 1));
+            if (n < 0) {
+                mZipFailed = true;
+                return -1;
+            }
+            mRead += n;
+            if (mRead > mLimit) {
+                mOver = true;
+                return -1;
+            }
+            qint64 kept = 0;
+            for (qint64 i = 0; i < n; ++i) {
+                const char c = data[i];
+                const bool blank = c == ' ' || c == '\t' || c == '\r' || c == '\n';
+                mBlankRun = blank ? mBlankRun + 1 : 0;
+                if (mBlankRun > kMaxBlankRun)
+                    continue;
+                mTextRun = c == '<' || c == '>' ? 0 : mTextRun + 1;
+                if (mTextRun > kMaxTextRun) {
+                    mLongRun = true;
+                    return -1;
+                }
+                data[kept++] = c;
+            }
+            if (kept > 0 || n == 0)
+                return kept;
         }
-        mRead += n;
-        if (mRead > mLimit) {
-            mOver = true;
-            return -1;
-        }
-        return n;
     }
     qint64 writeData(const char *, qint64) override { return -1; }
 
@@ -101,6 +126,9 @@ private:
     qint64 mRead = 0;
     bool mOver = false;
     bool mZipFailed = false;
+    bool mLongRun = false;
+    qint64 mBlankRun = 0;
+    qint64 mTextRun = 0;
 };
 
 class Package;
@@ -280,6 +308,11 @@ public:
             // The directory may lie about the size: what it declared was within the
             // allowance, so more than that is a broken or crafted file.
             *reason = partFailure(part, QStringLiteral("ZIP の目次と中身の大きさが違います。"));
+            return false;
+        }
+        if (device.longRun()) {
+            *reason = partFailure(part, QStringLiteral("タグのない部分が %1 MiB を超えています。")
+                                            .arg(kMaxTextRun / (1024 * 1024)));
             return false;
         }
         if (device.zipFailed() || (parsed && !px.xml.hasError() && file.getZipError() != 0)) {

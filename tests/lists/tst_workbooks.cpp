@@ -221,6 +221,9 @@ void TestWorkbooks::xlsx_data()
     QTest::newRow("unpacks past 64 MiB")
         << xlsxOf({"one||" + worksheet(repeated(QByteArray(1024 * 1024, ' '), 65))})
         << u"展開すると 64 MiB を超えるため"_s;
+    QTest::newRow("megabytes of text between tags")
+        << oneSheet(QByteArray(2 * 1024 * 1024, 'a'))
+        << u"xl/worksheets/sheet1.xml を読めません: タグのない部分が 1 MiB を超えています"_s;
     QTest::newRow("shared string missing")
         << oneSheet(R"(<row r="2"><c r="B2" t="s"><v>3</v></c></row>)", "<si><t>a</t></si>")
         << u"セル B2: 共有文字列 3 がありません"_s;
