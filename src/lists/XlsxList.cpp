@@ -1,13 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "lists/XlsxList.h"
 
+#include "job/TextCharacters.h"
 #include "lists/CellText.h"
 
 #include <QBuffer>
 #include <QDir>
+#include <QHash>
 #include <QXmlStreamReader>
 
-#include <functional>
+#include <memory>
 
 #include <quazip.h>
 #include <quazipfile.h>
@@ -17,30 +19,237 @@ namespace corvial {
 
 namespace {
 
-// Relationship targets of a .rels part by id, the type of each (the last path segment of its
-// type, such as "worksheet"), and the first target of each type.
-struct XlsxRelationships
-{
-    QHash<QString, QString> targetById;
-    QHash<QString, QString> typeById;
-    QHash<QString, QString> firstTargetOfType;
-};
-
-bool isDateNumberFormat(int numFmtId, const QString &formatCode);
-
-constexpr qint64 kChunk = 64 * 1024;
+// Longest text a spreadsheet cell holds; longer text is refused before it is built further.
+constexpr qsizetype kMaxCellChars = 32767;
+// Sheets, relationships and cell formats a workbook may declare. Spreadsheet programs stay
+// far below (64000 cell formats at most); the bounds keep a crafted part from filling memory
+// with small entries.
+constexpr int kMaxEntries = 65536;
+// Longest run of blanks passed on to the XML reader, and longest run of bytes without a tag
+// accepted at all (a cell's 32767 characters written as entities stay below it).
+constexpr qint64 kMaxBlankRun = 64 * 1024;
+constexpr qint64 kMaxTextRun = 1024 * 1024;
 
 QString partFailure(const QString &part, const QString &why)
 {
-    return QStringLiteral("xlsx の中の %1 を読めません: %2").arg(part, why);
+    return QStringLiteral("xlsx の中の %1 を読めません: %2").arg(visibleText(part), why);
 }
 
-QString xmlFailure(const QString &part, const QXmlStreamReader &xml)
+QString bombText()
 {
-    return partFailure(part, QStringLiteral("XML が壊れています (%1 行目: %2)")
-                                 .arg(xml.lineNumber())
-                                 .arg(xml.errorString()));
+    return QStringLiteral("xlsx の中身が展開すると %1 MiB を超えるため読み込みません。"
+                          "壊れたファイルか、展開すると巨大になるように作られたファイルです。")
+        .arg(MaxXlsxUnpackedBytes / (1024 * 1024));
 }
+
+bool isTrue(QStringView v)
+{
+    return v == QLatin1String("1") || v == QLatin1String("true");
+}
+
+// Text with the _xHHHH_ escapes a spreadsheet writes for characters XML cannot carry decoded;
+// "_x005F_" stands for the "_" of a literal "_xHHHH_".
+QString decodeEscapes(const QString &text)
+{
+    if (!text.contains(QLatin1String("_x")))
+        return text;
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text.at(i) == QLatin1Char('_') && i + 6 < text.size() &&
+            text.at(i + 1) == QLatin1Char('x') && text.at(i + 6) == QLatin1Char('_')) {
+            bool ok = false;
+            const uint code = QStringView(text).mid(i + 2, 4).toUInt(&ok, 16);
+            if (ok) {
+                out += QChar(char16_t(code));
+                i += 6;
+                continue;
+            }
+        }
+        out += text.at(i);
+    }
+    return out;
+}
+
+// A part being unpacked: reads from the zip stop, as an error, at the size the zip directory
+// declared or at what is left of the unpacking allowance, whichever is less.
+class PartDevice : public QIODevice
+{
+public:
+    PartDevice(QuaZipFile *file, qint64 limit) : mFile(file), mLimit(limit) {}
+    bool isSequential() const override { return true; }
+    qint64 consumed() const { return mRead; }
+    bool overLimit() const { return mOver; }
+    bool zipFailed() const { return mZipFailed; }
+    bool longRun() const { return mLongRun; }
+
+protected:
+    qint64 readData(char *data, qint64 max) override
+    {
+        // The XML reader holds character data whole until the next tag: a run of blanks
+        // beyond kMaxBlankRun is cut there (between tags it means nothing; inside a cell's
+        // text the cell is too long either way) and a longer run without any tag is refused.
+        for (;;) {
+            const qint64 n = mFile->read(data, qMin(max, mLimit - mRead + 1));
+            if (n < 0) {
+                mZipFailed = true;
+                return -1;
+            }
+            mRead += n;
+            if (mRead > mLimit) {
+                mOver = true;
+                return -1;
+            }
+            qint64 kept = 0;
+            for (qint64 i = 0; i < n; ++i) {
+                const char c = data[i];
+                const bool blank = c == ' ' || c == '\t' || c == '\r' || c == '\n';
+                mBlankRun = blank ? mBlankRun + 1 : 0;
+                if (mBlankRun > kMaxBlankRun)
+                    continue;
+                mTextRun = c == '<' || c == '>' ? 0 : mTextRun + 1;
+                if (mTextRun > kMaxTextRun) {
+                    mLongRun = true;
+                    return -1;
+                }
+                data[kept++] = c;
+            }
+            if (kept > 0 || n == 0)
+                return kept;
+        }
+    }
+    qint64 writeData(const char *, qint64) override { return -1; }
+
+private:
+    QuaZipFile *mFile;
+    qint64 mLimit;
+    qint64 mRead = 0;
+    bool mOver = false;
+    bool mZipFailed = false;
+    bool mLongRun = false;
+    qint64 mBlankRun = 0;
+    qint64 mTextRun = 0;
+};
+
+class Package;
+
+// One XML part read token by token straight from the zip. next() keeps the nesting depth and
+// refuses what no workbook part holds (a DTD, an entity reference, deep nesting), so the
+// parsers need no checks of their own and nothing in them recurses.
+class PartXml
+{
+public:
+    QXmlStreamReader xml;
+    int depth = 0;
+
+    // False at the end of the part or on any failure (see failure()).
+    bool next()
+    {
+        if (!mRefusal.isEmpty() || xml.atEnd())
+            return false;
+        const auto token = xml.readNext();
+        if (token == QXmlStreamReader::StartElement) {
+            if (++depth > MaxXlsxNesting)
+                return refuse(
+                    QStringLiteral("XML の入れ子が %1 段を超えています。").arg(MaxXlsxNesting));
+        } else if (token == QXmlStreamReader::EndElement) {
+            --depth;
+        } else if (token == QXmlStreamReader::EntityReference) {
+            return refuse(QStringLiteral("定義されていない実体参照 &%1; があります。")
+                              .arg(visibleText(xml.name().toString())));
+        } else if (token == QXmlStreamReader::DTD) {
+            return refuse(QStringLiteral("DTD (文書型宣言) があります。"));
+        } else if (token == QXmlStreamReader::Invalid) {
+            return false;
+        }
+        return true;
+    }
+    bool isStart(const char *name) const
+    {
+        return xml.tokenType() == QXmlStreamReader::StartElement &&
+               xml.name() == QLatin1String(name);
+    }
+    bool refuse(const QString &why)
+    {
+        if (mRefusal.isEmpty())
+            mRefusal = why;
+        return false;
+    }
+    // The text of the element just started (an <si> or an <is>): its <t> texts and those of
+    // its rich runs, joined; phonetic guides (<rPh>) are not part of the cell's text. With
+    // keep false the text is only looked at: *nonEmpty tells whether there was any.
+    bool elementText(QString *out, bool keep, bool *nonEmpty = nullptr)
+    {
+        const int base = depth;
+        int inText = 0;
+        int phonetic = 0;
+        qsizetype length = 0;
+        while (next()) {
+            switch (xml.tokenType()) {
+            case QXmlStreamReader::StartElement:
+                if (!phonetic && xml.name() == QLatin1String("rPh"))
+                    phonetic = depth;
+                else if (!phonetic && xml.name() == QLatin1String("t"))
+                    inText = depth;
+                break;
+            case QXmlStreamReader::Characters:
+                if (inText && !phonetic) {
+                    length += xml.text().size();
+                    if (length > kMaxCellChars)
+                        return refuse(
+                            QStringLiteral("%1 文字を超える文字列があります。").arg(kMaxCellChars));
+                    if (keep)
+                        out->append(xml.text());
+                }
+                break;
+            case QXmlStreamReader::EndElement:
+                if (depth < inText)
+                    inText = 0;
+                if (depth < phonetic)
+                    phonetic = 0;
+                if (depth < base) {
+                    if (nonEmpty)
+                        *nonEmpty = length > 0;
+                    return true;
+                }
+                break;
+            default:
+                break;
+            }
+        }
+        return false;
+    }
+    // Text of the simple element just started (a <v>), bounded like a cell's text.
+    bool simpleText(QString *out)
+    {
+        const int base = depth;
+        while (next()) {
+            if (xml.tokenType() == QXmlStreamReader::Characters) {
+                if (out->size() + xml.text().size() > kMaxCellChars)
+                    return refuse(
+                        QStringLiteral("%1 文字を超える文字列があります。").arg(kMaxCellChars));
+                out->append(xml.text());
+            } else if (xml.tokenType() == QXmlStreamReader::EndElement && depth < base) {
+                return true;
+            }
+        }
+        return false;
+    }
+    // Skips to the end of the element just started.
+    bool skip()
+    {
+        const int base = depth;
+        while (next()) {
+            if (xml.tokenType() == QXmlStreamReader::EndElement && depth < base)
+                return true;
+        }
+        return false;
+    }
+    const QString &refusal() const { return mRefusal; }
+
+private:
+    QString mRefusal;
+};
 
 // The zip archive and what is left of the unpacking allowance.
 class Package
@@ -63,23 +272,21 @@ public:
 
     bool has(const QString &part) const { return mSizes.contains(part); }
 
-    bool read(const QString &part, QByteArray *out, QString *reason)
+    // Unpacks part while parse reads it from px; false with the reason, naming the part,
+    // when the part is missing, cannot be unpacked, breaks a bound or parse fails. parse
+    // may stop early (returning true); only what was unpacked counts against the allowance.
+    template <typename Parse> bool parse(const QString &part, Parse parse, QString *reason)
     {
-        const auto bomb = [&] {
-            *reason =
-                QStringLiteral("xlsx の中身が展開すると %1 MiB を超えるため読み込みません。"
-                               "壊れたファイルか、展開すると巨大になるように作られたファイルです。")
-                    .arg(MaxXlsxUnpackedBytes / (1024 * 1024));
-            return false;
-        };
         const auto it = mSizes.constFind(part);
         if (it == mSizes.cend()) {
             *reason = partFailure(part, QStringLiteral("ありません。"));
             return false;
         }
         const qint64 declared = qint64(qMin<quint64>(*it, quint64(MaxXlsxUnpackedBytes) + 1));
-        if (declared > mAllowance)
-            return bomb();
+        if (declared > mAllowance) {
+            *reason = bombText();
+            return false;
+        }
         if (!mZip.setCurrentFile(part)) {
             *reason = partFailure(part, QStringLiteral("ZIP の目次が壊れています。"));
             return false;
@@ -90,29 +297,57 @@ public:
                 part, QStringLiteral("展開できません (ZIP エラー %1)。").arg(file.getZipError()));
             return false;
         }
-        // The directory may lie about the size: stop at what it declared (and at what is
-        // left of the allowance) instead of trusting it.
-        QByteArray data;
-        for (;;) {
-            const qint64 room = qMin(declared, mAllowance) - data.size();
-            const QByteArray chunk = file.read(qMin(kChunk, room + 1));
-            if (chunk.isEmpty())
-                break;
-            data += chunk;
-            if (data.size() > mAllowance)
-                return bomb();
-            if (data.size() > declared) {
-                *reason = partFailure(part, QStringLiteral("ZIP の目次と中身の大きさが違います。"));
-                return false;
-            }
+        PartDevice device(&file, declared);
+        device.open(QIODevice::ReadOnly);
+        PartXml px;
+        px.xml.setDevice(&device);
+        QString why;
+        const bool parsed = parse(px, &why);
+        mAllowance -= device.consumed();
+        if (device.overLimit()) {
+            // The directory may lie about the size: what it declared was within the
+            // allowance, so more than that is a broken or crafted file.
+            *reason = partFailure(part, QStringLiteral("ZIP の目次と中身の大きさが違います。"));
+            return false;
         }
-        if (file.getZipError() != 0) {
+        if (device.longRun()) {
+            *reason = partFailure(part, QStringLiteral("タグのない部分が %1 MiB を超えています。")
+                                            .arg(kMaxTextRun / (1024 * 1024)));
+            return false;
+        }
+        if (device.zipFailed() || (parsed && !px.xml.hasError() && file.getZipError() != 0)) {
             *reason = partFailure(
                 part, QStringLiteral("展開できません (ZIP エラー %1)。").arg(file.getZipError()));
             return false;
         }
-        mAllowance -= data.size();
-        *out = data;
+        if (!px.refusal().isEmpty()) {
+            *reason = partFailure(part, px.refusal());
+            return false;
+        }
+        if (px.xml.error() == QXmlStreamReader::PrematureEndOfDocumentError &&
+            device.consumed() == declared) {
+            *reason = partFailure(part, QStringLiteral("ZIP の目次と中身の大きさが違います。"));
+            return false;
+        }
+        // The reader reports an entity that no DTD declares as a plain error, "Entity 'x' not
+        // declared."; said in words here, since the text would otherwise lose it.
+        const QString error = px.xml.errorString();
+        if (px.xml.hasError() && error.startsWith(QLatin1String("Entity '")) &&
+            error.endsWith(QLatin1String("' not declared."))) {
+            *reason = partFailure(part, QStringLiteral("定義されていない実体参照 &%1; があります。")
+                                            .arg(visibleText(error.mid(8, error.size() - 23))));
+            return false;
+        }
+        if (px.xml.hasError()) {
+            *reason = partFailure(part, QStringLiteral("XML が壊れています (%1 行目: %2)")
+                                            .arg(px.xml.lineNumber())
+                                            .arg(px.xml.errorString()));
+            return false;
+        }
+        if (!parsed) {
+            *reason = why.isEmpty() ? partFailure(part, QStringLiteral("読み込めません。")) : why;
+            return false;
+        }
         return true;
     }
 
@@ -146,190 +381,30 @@ QString relsOf(const QString &part)
            name + QStringLiteral(".rels");
 }
 
-// The text of the element the reader stands on (an <si> or an <is>): its <t> texts and those
-// of its rich runs, joined; phonetic guides (<rPh>) are not part of the cell's text.
-QString richText(QXmlStreamReader &xml)
+QString tooManyText()
 {
-    QString text;
-    while (xml.readNextStartElement()) {
-        if (xml.name() == QLatin1String("t"))
-            text += xml.readElementText();
-        else if (xml.name() == QLatin1String("r"))
-            text += richText(xml);
-        else
-            xml.skipCurrentElement();
-    }
-    return text;
+    return QStringLiteral("項目が %1 個を超えています。").arg(kMaxEntries);
 }
 
-bool parseSharedStrings(const QByteArray &data, QStringList *out, QXmlStreamReader &xml)
+// Relationship targets of a .rels part by id, the type of each (the last path segment of its
+// type, such as "worksheet"), and the first target of each type.
+struct Relationships
 {
-    xml.addData(data);
-    while (!xml.atEnd()) {
-        if (xml.readNext() == QXmlStreamReader::StartElement && xml.name() == QLatin1String("si"))
-            out->append(richText(xml));
-    }
-    return !xml.hasError();
-}
-
-// Per cell format (the s attribute of a cell): does it show a date?
-bool parseDateStyles(const QByteArray &data, QList<bool> *out, QXmlStreamReader &xml)
-{
-    QHash<int, QString> customFormats;
-    QList<int> formatOfStyle;
-    bool inCellXfs = false;
-    xml.addData(data);
-    while (!xml.atEnd()) {
-        const auto token = xml.readNext();
-        if (token == QXmlStreamReader::StartElement) {
-            const auto attrs = xml.attributes();
-            if (xml.name() == QLatin1String("numFmt"))
-                customFormats.insert(attrs.value(QLatin1String("numFmtId")).toInt(),
-                                     attrs.value(QLatin1String("formatCode")).toString());
-            else if (xml.name() == QLatin1String("cellXfs"))
-                inCellXfs = true;
-            else if (inCellXfs && xml.name() == QLatin1String("xf"))
-                formatOfStyle.append(attrs.value(QLatin1String("numFmtId")).toInt());
-        } else if (token == QXmlStreamReader::EndElement &&
-                   xml.name() == QLatin1String("cellXfs")) {
-            inCellXfs = false;
-        }
-    }
-    for (int id : formatOfStyle)
-        out->append(isDateNumberFormat(id, customFormats.value(id)));
-    return !xml.hasError();
-}
-
-struct Workbook
-{
-    QString firstSheetId;
-    bool date1904 = false;
+    QHash<QString, QString> targetById;
+    QHash<QString, QString> typeById;
+    QHash<QString, QString> firstTargetOfType;
 };
 
-bool parseWorkbook(const QByteArray &data, Workbook *out, QXmlStreamReader &xml)
+bool parseRelationships(PartXml &px, Relationships *out)
 {
-    xml.addData(data);
-    while (!xml.atEnd()) {
-        if (xml.readNext() != QXmlStreamReader::StartElement)
+    while (px.next()) {
+        if (!px.isStart("Relationship"))
             continue;
-        const auto attrs = xml.attributes();
-        if (xml.name() == QLatin1String("workbookPr")) {
-            const auto v = attrs.value(QLatin1String("date1904"));
-            out->date1904 = v == QLatin1String("1") || v == QLatin1String("true");
-        } else if (xml.name() == QLatin1String("sheet") && out->firstSheetId.isEmpty()) {
-            // r:id, whatever prefix the relationship namespace was given.
-            for (const QXmlStreamAttribute &a : attrs) {
-                if (a.name() == QLatin1String("id") && !a.namespaceUri().isEmpty())
-                    out->firstSheetId = a.value().toString();
-            }
-        }
-    }
-    return !xml.hasError();
-}
-
-struct SheetContext
-{
-    const QStringList *sharedStrings;
-    const QList<bool> *dateStyles;
-    bool date1904;
-};
-
-// The text a cell shows, or false with *reason when it names a shared string that is not
-// there.
-bool cellText(const SheetContext &ctx, const QString &type, int style, const QString &value,
-              const QString &inlineText, QString *text, QString *reason)
-{
-    if (type == QLatin1String("s")) {
-        bool ok = false;
-        const int index = value.toInt(&ok);
-        if (!ok || index < 0 || index >= ctx.sharedStrings->size()) {
-            *reason = QStringLiteral("共有文字列 %1 がありません。").arg(value);
-            return false;
-        }
-        *text = ctx.sharedStrings->at(index);
-    } else if (type == QLatin1String("inlineStr")) {
-        *text = inlineText;
-    } else if (type == QLatin1String("b")) {
-        *text = value.trimmed() == QLatin1String("1") ? QStringLiteral("TRUE")
-                                                      : QStringLiteral("FALSE");
-    } else if (type == QLatin1String("d")) {
-        *text = isoDateText(value);
-    } else if (type == QLatin1String("str") || type == QLatin1String("e")) {
-        *text = value;
-    } else if (value.isEmpty()) {
-        text->clear();
-    } else {
-        bool ok = false;
-        const double number = value.toDouble(&ok);
-        const bool isDate =
-            style >= 0 && style < ctx.dateStyles->size() && ctx.dateStyles->at(style);
-        QString date = ok && isDate ? serialDateText(number, ctx.date1904) : QString();
-        *text = !date.isEmpty() ? date : ok ? generalNumberText(number) : value;
-    }
-    return true;
-}
-
-bool parseSheet(const QByteArray &data, const SheetContext &ctx, ListTable *table,
-                QXmlStreamReader &xml, QString *reason)
-{
-    xml.addData(data);
-    int row = -1;
-    int column = -1;
-    while (!xml.atEnd()) {
-        if (xml.readNext() != QXmlStreamReader::StartElement)
-            continue;
-        if (xml.name() == QLatin1String("row")) {
-            bool ok = false;
-            const int r = xml.attributes().value(QLatin1String("r")).toInt(&ok);
-            row = ok && r >= 1 ? r - 1 : row + 1;
-            column = -1;
-            continue;
-        }
-        if (xml.name() != QLatin1String("c"))
-            continue;
-        const auto attrs = xml.attributes();
-        const QString ref = attrs.value(QLatin1String("r")).toString();
-        const int c = ref.isEmpty() ? column + 1 : columnOfReference(ref);
-        if (c < 0) {
-            *reason = QStringLiteral("セル参照 \"%1\" が正しくありません。").arg(ref);
-            return false;
-        }
-        column = c;
-        const QString type = attrs.value(QLatin1String("t")).toString();
-        bool styled = false;
-        const int style = attrs.value(QLatin1String("s")).toInt(&styled);
-        QString value;
-        QString inlineText;
-        while (xml.readNextStartElement()) {
-            if (xml.name() == QLatin1String("v"))
-                value = xml.readElementText();
-            else if (xml.name() == QLatin1String("is"))
-                inlineText = richText(xml);
-            else
-                xml.skipCurrentElement();
-        }
-        QString text;
-        if (!cellText(ctx, type, styled ? style : -1, value, inlineText, &text, reason)) {
-            *reason =
-                QStringLiteral("セル %1: %2").arg(listCellName(column, qMax(row, 0)), *reason);
-            return false;
-        }
-        if (!keepCell(*table, qMax(row, 0), column, text))
-            return true;
-    }
-    return !xml.hasError();
-}
-
-bool parseRelationships(const QByteArray &data, XlsxRelationships *out, QXmlStreamReader &xml)
-{
-    xml.addData(data);
-    while (!xml.atEnd()) {
-        if (xml.readNext() != QXmlStreamReader::StartElement ||
-            xml.name() != QLatin1String("Relationship"))
-            continue;
-        const auto attrs = xml.attributes();
+        const auto attrs = px.xml.attributes();
         if (attrs.value(QLatin1String("TargetMode")) == QLatin1String("External"))
             continue;
+        if (out->targetById.size() >= kMaxEntries)
+            return px.refuse(tooManyText());
         const QString id = attrs.value(QLatin1String("Id")).toString();
         const QString target = attrs.value(QLatin1String("Target")).toString();
         const QString typeUri = attrs.value(QLatin1String("Type")).toString();
@@ -339,64 +414,308 @@ bool parseRelationships(const QByteArray &data, XlsxRelationships *out, QXmlStre
         if (!out->firstTargetOfType.contains(type))
             out->firstTargetOfType.insert(type, target);
     }
-    return !xml.hasError();
+    return !px.xml.hasError();
 }
 
-using PartParser = std::function<bool(const QByteArray &, QXmlStreamReader &)>;
-
-// Unpacks part and hands it to parse; false with the reason, naming the part, when either
-// fails. A part the package lacks is read as nothing when it is optional.
-bool readXmlPart(Package &package, const QString &part, const PartParser &parse, QString *reason,
-                 bool optional = false)
+struct SheetEntry
 {
-    if (optional && !package.has(part))
-        return true;
-    QByteArray data;
-    if (!package.read(part, &data, reason))
-        return false;
-    QXmlStreamReader xml;
-    if (parse(data, xml))
-        return true;
-    *reason = xmlFailure(part, xml);
-    return false;
-}
+    QString name;
+    QString relationshipId;
+    bool hidden = false;
+};
 
-} // namespace
-
-namespace {
-
-// Whether a number format (built-in id, or the code of a custom one) shows a date.
-bool isDateNumberFormat(int numFmtId, const QString &formatCode)
+struct Workbook
 {
-    // Built-in date formats: the general ones and those of the Japanese locale (era and
-    // 年月日 forms); 18..21 and 32, 33 are times of day.
-    if ((numFmtId >= 14 && numFmtId <= 17) || numFmtId == 22 ||
-        (numFmtId >= 27 && numFmtId <= 31) || (numFmtId >= 34 && numFmtId <= 36) ||
-        (numFmtId >= 50 && numFmtId <= 58))
-        return true;
-    if (numFmtId < 164 || formatCode.isEmpty())
-        return false;
-    // Letters inside quotes, after a backslash or in brackets ([Red], [$-411]) are literal.
-    QString letters;
-    bool quoted = false;
-    for (qsizetype i = 0; i < formatCode.size(); ++i) {
-        const QChar c = formatCode.at(i);
-        if (c == QLatin1Char('"')) {
-            quoted = !quoted;
-        } else if (quoted) {
+    QList<SheetEntry> sheets;
+    int activeTab = -1; // -1: the workbook names none
+    bool date1904 = false;
+};
+
+bool parseWorkbook(PartXml &px, Workbook *out)
+{
+    while (px.next()) {
+        if (px.xml.tokenType() != QXmlStreamReader::StartElement)
             continue;
-        } else if (c == QLatin1Char('\\') || c == QLatin1Char('_') || c == QLatin1Char('*')) {
-            ++i;
-        } else if (c == QLatin1Char('[')) {
-            const qsizetype close = formatCode.indexOf(QLatin1Char(']'), i);
-            i = close < 0 ? formatCode.size() : close;
-        } else {
-            letters += c.toLower();
+        const auto attrs = px.xml.attributes();
+        if (px.isStart("workbookPr")) {
+            out->date1904 = isTrue(attrs.value(QLatin1String("date1904")));
+        } else if (px.isStart("workbookView") && out->activeTab < 0) {
+            bool ok = false;
+            const int tab = attrs.value(QLatin1String("activeTab")).toInt(&ok);
+            out->activeTab = ok && tab >= 0 ? tab : 0;
+        } else if (px.isStart("sheet")) {
+            if (out->sheets.size() >= kMaxEntries)
+                return px.refuse(tooManyText());
+            SheetEntry sheet;
+            sheet.name = attrs.value(QLatin1String("name")).toString();
+            const auto state = attrs.value(QLatin1String("state"));
+            sheet.hidden = state == QLatin1String("hidden") || state == QLatin1String("veryHidden");
+            // r:id, whatever prefix the relationship namespace was given.
+            for (const QXmlStreamAttribute &a : attrs) {
+                if (a.name() == QLatin1String("id") && !a.namespaceUri().isEmpty())
+                    sheet.relationshipId = a.value().toString();
+            }
+            out->sheets.append(sheet);
         }
     }
-    const auto has = [&](char c) { return letters.contains(QLatin1Char(c)); };
-    // "m" alone is a month; beside hours or seconds it means minutes.
-    return has('y') || has('d') || (has('m') && !has('h') && !has('s'));
+    return !px.xml.hasError();
+}
+
+// Number format of each cell format (the s attribute of a cell), in order.
+bool parseStyles(PartXml &px, QList<NumberFormat> *out)
+{
+    QHash<int, QString> customFormats;
+    QList<int> formatOfStyle;
+    bool inCellXfs = false;
+    while (px.next()) {
+        const auto token = px.xml.tokenType();
+        if (token == QXmlStreamReader::StartElement) {
+            const auto attrs = px.xml.attributes();
+            if (px.isStart("numFmt")) {
+                if (customFormats.size() >= kMaxEntries)
+                    return px.refuse(tooManyText());
+                customFormats.insert(attrs.value(QLatin1String("numFmtId")).toInt(),
+                                     attrs.value(QLatin1String("formatCode")).toString());
+            } else if (px.isStart("cellXfs")) {
+                inCellXfs = true;
+            } else if (inCellXfs && px.isStart("xf")) {
+                if (formatOfStyle.size() >= kMaxEntries)
+                    return px.refuse(tooManyText());
+                formatOfStyle.append(attrs.value(QLatin1String("numFmtId")).toInt());
+            }
+        } else if (token == QXmlStreamReader::EndElement &&
+                   px.xml.name() == QLatin1String("cellXfs")) {
+            inCellXfs = false;
+        }
+    }
+    for (int id : formatOfStyle)
+        out->append(numberFormatOf(id, customFormats.value(id)));
+    return !px.xml.hasError();
+}
+
+// A kept cell whose text is a shared string, read after the sheet.
+struct PendingString
+{
+    qsizetype cell; // index into ListTable::cells
+    int index;
+};
+
+struct SheetRead
+{
+    ListTable *table;
+    const QList<NumberFormat> *styles;
+    bool date1904;
+    QList<PendingString> pending;
+};
+
+struct RawCell
+{
+    int row;
+    int column;
+    QString type;
+    int style = -1;
+    bool hasValue = false;
+    bool hasFormula = false;
+    QString value;
+    QString inlineText;
+};
+
+// The text a kept cell shows; false with *reason when the cell is refused.
+bool keptCellText(const SheetRead &sheet, const RawCell &c, QString *text, QString *reason)
+{
+    const auto &type = c.type;
+    if (type == QLatin1String("inlineStr")) {
+        *text = decodeEscapes(c.inlineText);
+        return true;
+    }
+    if (type == QLatin1String("e")) {
+        *reason = errorCellText(c.column, c.row, visibleText(c.value.trimmed()));
+        return false;
+    }
+    if (!c.hasValue || c.value.isEmpty()) {
+        if (c.hasFormula) {
+            *reason = uncachedFormulaText(c.column, c.row);
+            return false;
+        }
+        text->clear();
+        return true;
+    }
+    if (type == QLatin1String("b")) {
+        const QString v = c.value.trimmed();
+        if (isTrue(v) || v == QLatin1String("0") || v == QLatin1String("false")) {
+            *text = isTrue(v) ? QStringLiteral("TRUE") : QStringLiteral("FALSE");
+            return true;
+        }
+        *reason = QStringLiteral("セル %1 の真偽値 \"%2\" を読めません。")
+                      .arg(listCellName(c.column, c.row), visibleText(v));
+        return false;
+    }
+    if (type == QLatin1String("str")) {
+        *text = decodeEscapes(c.value);
+        return true;
+    }
+    if (type == QLatin1String("d")) {
+        *text = isoDateText(c.value.trimmed());
+        return true;
+    }
+    if (!type.isEmpty() && type != QLatin1String("n")) {
+        *reason = QStringLiteral("セル %1 の種類 \"%2\" を読めません。")
+                      .arg(listCellName(c.column, c.row), visibleText(type));
+        return false;
+    }
+    bool ok = false;
+    const double number = c.value.trimmed().toDouble(&ok);
+    const NumberFormat format =
+        c.style >= 0 && c.style < sheet.styles->size() ? sheet.styles->at(c.style) : NumberFormat{};
+    *text = ok ? formattedNumberText(number, format, sheet.date1904) : QString();
+    if (text->isEmpty()) {
+        *reason = unshowableNumberText(c.column, c.row, visibleText(c.value.trimmed()));
+        return false;
+    }
+    return true;
+}
+
+// Reads the cells of the sheet into sheet.table until ListRowCap; shared strings of kept
+// cells are left pending. Rows marked hidden are skipped and counted when they hold text.
+bool parseSheet(PartXml &px, SheetRead &sheet, QString *reason)
+{
+    ListTable &table = *sheet.table;
+    int row = -1;
+    int column = -1;
+    bool hiddenRow = false;
+    bool hiddenRowHasText = false;
+    while (px.next()) {
+        const auto token = px.xml.tokenType();
+        if (token == QXmlStreamReader::EndElement && px.xml.name() == QLatin1String("row")) {
+            if (hiddenRow && hiddenRowHasText)
+                ++table.hiddenRows;
+            hiddenRow = false;
+            continue;
+        }
+        if (token != QXmlStreamReader::StartElement)
+            continue;
+        if (px.isStart("row")) {
+            const auto attrs = px.xml.attributes();
+            bool ok = false;
+            const int r = attrs.value(QLatin1String("r")).toInt(&ok);
+            row = ok && r >= 1 ? r - 1 : row + 1;
+            column = -1;
+            hiddenRow = isTrue(attrs.value(QLatin1String("hidden")));
+            hiddenRowHasText = false;
+            continue;
+        }
+        if (!px.isStart("c"))
+            continue;
+        RawCell c;
+        c.row = qMax(row, 0);
+        {
+            const auto attrs = px.xml.attributes();
+            const auto ref = attrs.value(QLatin1String("r"));
+            c.column = ref.isEmpty() ? column + 1 : columnOfReference(ref.toString());
+            if (c.column < 0) {
+                *reason = QStringLiteral("セル参照 \"%1\" が正しくありません。")
+                              .arg(visibleText(ref.toString()));
+                return false;
+            }
+            column = c.column;
+            c.type = attrs.value(QLatin1String("t")).toString();
+            bool styled = false;
+            const int style = attrs.value(QLatin1String("s")).toInt(&styled);
+            c.style = styled ? style : -1;
+        }
+        // Far and hidden cells are only looked at: their text is never built.
+        const bool kept = isKeptColumn(c.column) && !hiddenRow;
+        bool nonEmpty = false;
+        while (px.next()) {
+            const auto t = px.xml.tokenType();
+            if (t == QXmlStreamReader::EndElement) {
+                break;
+            } else if (t != QXmlStreamReader::StartElement) {
+                continue;
+            } else if (px.isStart("v")) {
+                c.hasValue = true;
+                if (!px.simpleText(&c.value))
+                    return false;
+            } else if (px.isStart("is")) {
+                bool any = false;
+                if (!px.elementText(&c.inlineText, kept, &any))
+                    return false;
+                nonEmpty = nonEmpty || any;
+            } else {
+                c.hasFormula = c.hasFormula || px.xml.name() == QLatin1String("f");
+                if (!px.skip())
+                    return false;
+            }
+        }
+        if (px.xml.tokenType() != QXmlStreamReader::EndElement)
+            return !px.xml.hasError() && px.refusal().isEmpty();
+        if (c.type == QLatin1String("inlineStr"))
+            c.hasValue = nonEmpty;
+        else
+            nonEmpty = !c.value.isEmpty();
+        if (hiddenRow) {
+            hiddenRowHasText = hiddenRowHasText || nonEmpty;
+            continue;
+        }
+        if (!kept) {
+            // A far cell is noted as holding text when it holds anything; its string, even
+            // an empty shared one, is not looked up.
+            if (nonEmpty && !keepCell(table, c.row, c.column, QStringLiteral(" ")))
+                return true;
+            continue;
+        }
+        if (c.type == QLatin1String("s")) {
+            bool ok = false;
+            const int index = c.value.trimmed().toInt(&ok);
+            if (!ok || index < 0) {
+                *reason = QStringLiteral("セル %1: 共有文字列 %2 がありません。")
+                              .arg(listCellName(c.column, c.row), visibleText(c.value));
+                return false;
+            }
+            sheet.pending.append(PendingString{table.cells.size(), index});
+            table.cells.append(ListCell{c.row, c.column, QString()});
+            if (c.row >= ListRowCap)
+                return true;
+            continue;
+        }
+        QString text;
+        if (!keptCellText(sheet, c, &text, reason))
+            return false;
+        if (!keepCell(table, c.row, c.column, text))
+            return true;
+    }
+    return !px.xml.hasError();
+}
+
+// The shared strings the pending cells name, and how many strings the part holds.
+bool parseSharedStrings(PartXml &px, QHash<int, QString> *wanted, int *count)
+{
+    int index = 0;
+    while (px.next()) {
+        if (!px.isStart("si"))
+            continue;
+        const auto it = wanted->find(index);
+        QString text;
+        if (!px.elementText(&text, it != wanted->end()))
+            return false;
+        if (it != wanted->end())
+            *it = decodeEscapes(text);
+        ++index;
+    }
+    *count = index;
+    return !px.xml.hasError();
+}
+
+// Index of the sheet to read: the active tab, else the first visible sheet; -1 for none.
+int chosenSheet(const Workbook &workbook)
+{
+    if (workbook.activeTab >= 0 && workbook.activeTab < workbook.sheets.size())
+        return workbook.activeTab;
+    for (int i = 0; i < workbook.sheets.size(); ++i) {
+        if (!workbook.sheets.at(i).hidden)
+            return i;
+    }
+    return -1;
 }
 
 } // namespace
@@ -408,71 +727,93 @@ ListTableRead readXlsxList(const QByteArray &bytes, const QString &fileName)
     Package package(bytes);
     if (!package.open(&read.reason))
         return read;
-    const auto relationships = [&](XlsxRelationships *out) {
-        return [out](const QByteArray &d, QXmlStreamReader &x) {
-            return parseRelationships(d, out, x);
-        };
+    const auto relationships = [](Relationships *out) {
+        return [out](PartXml &px, QString *) { return parseRelationships(px, out); };
     };
 
-    XlsxRelationships root;
-    if (!readXmlPart(package, QStringLiteral("_rels/.rels"), relationships(&root), &read.reason,
-                     true))
+    Relationships root;
+    const QString rootRels = QStringLiteral("_rels/.rels");
+    if (package.has(rootRels) && !package.parse(rootRels, relationships(&root), &read.reason))
         return read;
     const QString workbookPart =
         resolvePart(QString(), root.firstTargetOfType.value(QStringLiteral("officeDocument"),
                                                             QStringLiteral("xl/workbook.xml")));
-    XlsxRelationships rels;
+    Relationships rels;
     Workbook workbook;
-    if (!readXmlPart(package, relsOf(workbookPart), relationships(&rels), &read.reason, true) ||
-        !readXmlPart(
-            package, workbookPart,
-            [&](const QByteArray &d, QXmlStreamReader &x) {
-                return parseWorkbook(d, &workbook, x);
-            },
+    const QString workbookRels = relsOf(workbookPart);
+    if ((package.has(workbookRels) &&
+         !package.parse(workbookRels, relationships(&rels), &read.reason)) ||
+        !package.parse(
+            workbookPart, [&](PartXml &px, QString *) { return parseWorkbook(px, &workbook); },
             &read.reason))
         return read;
-    if (workbook.firstSheetId.isEmpty() || !rels.targetById.contains(workbook.firstSheetId)) {
-        read.reason = partFailure(workbookPart, QStringLiteral("シートがありません。"));
+    const int chosen = chosenSheet(workbook);
+    if (chosen < 0 || !rels.targetById.contains(workbook.sheets.at(chosen).relationshipId)) {
+        read.reason = partFailure(workbookPart, QStringLiteral("読み込めるシートがありません。"));
         return read;
     }
-    if (rels.typeById.value(workbook.firstSheetId) != QLatin1String("worksheet")) {
-        read.reason = QStringLiteral("最初のシートが表のシートではありません (グラフシートなど)。"
-                                     "リストは最初のシートに置いてください。");
+    const SheetEntry &entry = workbook.sheets.at(chosen);
+    if (rels.typeById.value(entry.relationshipId) != QLatin1String("worksheet")) {
+        read.reason =
+            QStringLiteral("保存したときに開いていたシート「%1」は表のシートではありません"
+                           " (グラフシートなど)。リストのシートを開いて保存し直して"
+                           "ください。")
+                .arg(visibleText(entry.name));
         return read;
     }
 
-    // Shared strings and cell formats, when the workbook has them.
     const QString folder = folderOf(workbookPart);
     const auto optionalPart = [&](const char *type) {
         const QString target = rels.firstTargetOfType.value(QLatin1String(type));
-        return target.isEmpty() ? QString() : resolvePart(folder, target);
+        const QString part = target.isEmpty() ? QString() : resolvePart(folder, target);
+        return package.has(part) ? part : QString();
     };
-    QStringList sharedStrings;
-    QList<bool> dateStyles;
-    const QString stringsPart = optionalPart("sharedStrings");
+    QList<NumberFormat> styles;
     const QString stylesPart = optionalPart("styles");
-    if ((!stringsPart.isEmpty() && !readXmlPart(
-                                       package, stringsPart,
-                                       [&](const QByteArray &d, QXmlStreamReader &x) {
-                                           return parseSharedStrings(d, &sharedStrings, x);
-                                       },
-                                       &read.reason, true)) ||
-        (!stylesPart.isEmpty() && !readXmlPart(
-                                      package, stylesPart,
-                                      [&](const QByteArray &d, QXmlStreamReader &x) {
-                                          return parseDateStyles(d, &dateStyles, x);
-                                      },
-                                      &read.reason, true)))
+    if (!stylesPart.isEmpty() &&
+        !package.parse(
+            stylesPart, [&](PartXml &px, QString *) { return parseStyles(px, &styles); },
+            &read.reason))
         return read;
 
-    const QString sheetPart = resolvePart(folder, rels.targetById.value(workbook.firstSheetId));
-    const SheetContext ctx{&sharedStrings, &dateStyles, workbook.date1904};
-    QString why;
-    const auto sheet = [&](const QByteArray &d, QXmlStreamReader &x) {
-        return parseSheet(d, ctx, &read.table, x, &why);
+    // The sheet comes before the shared strings, so that only the strings of kept cells are
+    // ever built, however many the workbook holds.
+    const QString sheetPart = resolvePart(folder, rels.targetById.value(entry.relationshipId));
+    SheetRead sheet{&read.table, &styles, workbook.date1904, {}};
+    const auto sheetParse = [&](PartXml &px, QString *why) {
+        const bool ok = parseSheet(px, sheet, why);
+        if (!ok && !why->isEmpty())
+            *why = QStringLiteral("シート「%1」の%2").arg(visibleText(entry.name), *why);
+        return ok;
     };
-    if (!readXmlPart(package, sheetPart, sheet, &read.reason) && !why.isEmpty())
-        read.reason = partFailure(sheetPart, why);
+    if (!package.parse(sheetPart, sheetParse, &read.reason))
+        return read;
+    if (sheet.pending.isEmpty())
+        return read;
+
+    QHash<int, QString> wanted;
+    for (const PendingString &p : std::as_const(sheet.pending))
+        wanted.insert(p.index, QString());
+    int count = 0;
+    const QString stringsPart = optionalPart("sharedStrings");
+    if (!stringsPart.isEmpty() &&
+        !package.parse(
+            stringsPart,
+            [&](PartXml &px, QString *) { return parseSharedStrings(px, &wanted, &count); },
+            &read.reason))
+        return read;
+    for (const PendingString &p : std::as_const(sheet.pending)) {
+        const ListCell &cell = read.table.cells.at(p.cell);
+        if (p.index >= count) {
+            read.reason = QStringLiteral("シート「%1」のセル %2: 共有文字列 %3 がありません。")
+                              .arg(visibleText(entry.name), listCellName(cell.column, cell.row))
+                              .arg(p.index);
+            return read;
+        }
+        read.table.cells[p.cell].text = wanted.value(p.index);
+    }
+    // An empty shared string is an empty cell.
+    read.table.cells.removeIf([](const ListCell &cell) { return cell.text.isEmpty(); });
     return read;
 }
 

@@ -11,13 +11,19 @@ namespace corvial {
 // Most bytes the parts of an .xlsx that are read may unpack to, all together: far more than
 // any list needs, far less than a crafted file (a zip bomb) would unpack to.
 constexpr qint64 MaxXlsxUnpackedBytes = 64 * 1024 * 1024;
+// Deepest element nesting read in any part; real workbooks stay below ten.
+constexpr int MaxXlsxNesting = 64;
 
-// The first worksheet of an .xlsx workbook (file content bytes), in the workbook's own sheet
-// order, as cells: shared and inline strings with their rich-text runs joined (phonetic
-// guides left out), numbers as the General format shows them, numbers in a date format as
-// "yyyy/mm/dd", TRUE/FALSE, error values as written. Each part is checked against what is
-// left of MaxXlsxUnpackedBytes from the zip directory before it is unpacked, and again while
-// it is. fileName goes into the table; reasons are Japanese and name the part.
+// The active sheet of an .xlsx workbook (file content bytes): the one shown when the workbook
+// was saved (workbookView activeTab over the workbook's sheet order), else its first visible
+// sheet. Cells as the spreadsheet shows them (see CellText.h): shared and inline strings
+// with their rich-text runs joined (phonetic guides left out, _xHHHH_ escapes decoded),
+// numbers by their number format, TRUE/FALSE. Refused with the cell named: error values,
+// formulas saved without their result, numbers that cannot be shown, text over 32767
+// characters. Hidden rows are left out and counted. Parts are unpacked as they are parsed,
+// never whole; all together they may unpack to MaxXlsxUnpackedBytes, checked against the zip
+// directory first and again while unpacking. A DTD, an entity reference or nesting deeper than
+// MaxXlsxNesting is refused. fileName goes into the table; reasons are Japanese.
 ListTableRead readXlsxList(const QByteArray &bytes, const QString &fileName);
 
 } // namespace corvial
