@@ -4,6 +4,7 @@
 #include <QBitArray>
 #include <QHash>
 #include <QList>
+#include <QSet>
 #include <QString>
 
 namespace corvial {
@@ -27,7 +28,8 @@ struct ListTable
     // Per row, the columns at or right of ListKeptColumns that held text (bit 0 is column
     // ListKeptColumns): their text is never kept, only that it was there.
     QHash<int, QBitArray> farColumns;
-    int hiddenRows = 0; // rows the workbook hides (by a filter or by hand), left out
+    int hiddenRows = 0;     // rows with text the workbook hides (by a filter or by hand), left out
+    QSet<int> hiddenRowSet; // every hidden row above ListRowCap, with text or without
 };
 
 // Most samples a list may hold: as many as labels in one job.

@@ -220,13 +220,17 @@ QString rowsProblem(const ListTable &table, int first, int columns, int *lastRow
         return QStringLiteral("印刷するサンプルがありません (%1 列が空です)。")
             .arg(columns == 1 ? QStringLiteral("A")
                               : QStringLiteral("A～%1").arg(listColumnName(columns - 1)));
-    const int count = *lastRow - first + 1;
+    int hiddenBetween = 0;
+    for (int r : table.hiddenRowSet)
+        hiddenBetween += r >= first && r <= *lastRow;
+    const int count = *lastRow - first + 1 - hiddenBetween;
     if (count > MaxListSamples)
         return QStringLiteral("サンプルが %1 件あります。サンプルは %2 件まで読み込めます。")
             .arg(count)
             .arg(MaxListSamples);
     for (int r = first; r <= *lastRow; ++r) {
-        if (!filledRows.contains(r))
+        // A row the workbook hides is no gap the user sees: it is left out, not numbered.
+        if (!filledRows.contains(r) && !table.hiddenRowSet.contains(r))
             return QStringLiteral("%1 行目が空です。サンプルの間の空の行は、後のサンプルの番号を"
                                   "ずらすため読み込みません。空の行を削除してください。")
                 .arg(r + 1);
@@ -249,7 +253,13 @@ SampleListRead buildSampleList(const ListTable &table, const SampleListOptions &
     const QString rowProblem = rowsProblem(table, first, columns, &lastRow);
     if (!rowProblem.isEmpty())
         return refused(path, rowProblem);
-    const int count = lastRow - first + 1;
+    // Sample index of each row from first to lastRow; hidden rows have none.
+    QList<int> sampleOfRow(lastRow - first + 1, -1);
+    int count = 0;
+    for (int r = first; r <= lastRow; ++r) {
+        if (!table.hiddenRowSet.contains(r))
+            sampleOfRow[r - first] = count++;
+    }
 
     SampleListRead read;
     SampleList &list = read.list;
@@ -276,7 +286,9 @@ SampleListRead buildSampleList(const ListTable &table, const SampleListOptions &
         const TextProblem problem = cellProblem(t, cell.column, cell.text);
         if (problem.kind != TextProblem::None && ++misfitCount <= kListedMisfits)
             misfits << misfitText(name, problem, t);
-        list.rows[cell.row - first][cell.column] = cell.text;
+        const int sample = sampleOfRow.at(cell.row - first);
+        if (sample >= 0)
+            list.rows[sample][cell.column] = cell.text;
     }
     if (misfitCount > 0) {
         if (misfitCount > kListedMisfits)

@@ -469,8 +469,11 @@ public:
             const int xf = u16(r.data, 4);
             switch (r.id) {
             case 0x0208: // ROW
-                if (u32(r.data, 12) & 0x20)
+                if (u32(r.data, 12) & 0x20) {
                     mHidden.insert(row);
+                    if (row < ListRowCap)
+                        mTable->hiddenRowSet.insert(row);
+                }
                 break;
             case 0x0203: // NUMBER
                 if (!number(row, column, xf, doubleAt(r.data, 6)))

@@ -21,6 +21,9 @@ namespace {
 
 // Longest text a spreadsheet cell holds; longer text is refused before it is built further.
 constexpr qsizetype kMaxCellChars = 32767;
+// The rows and columns of a worksheet (1048576 rows, columns A..XFD).
+constexpr int kMaxSheetRows = 1048576;
+constexpr int kMaxSheetColumns = 16384;
 // Sheets, relationships and cell formats a workbook may declare. Spreadsheet programs stay
 // far below (64000 cell formats at most); the bounds keep a crafted part from filling memory
 // with small entries.
@@ -139,6 +142,9 @@ class Package;
 class PartXml
 {
 public:
+    // elements: the count of elements read so far in the whole package, kept up to date.
+    explicit PartXml(qint64 *elements) : mElements(elements) {}
+
     QXmlStreamReader xml;
     int depth = 0;
 
@@ -152,6 +158,10 @@ public:
             if (++depth > MaxXlsxNesting)
                 return refuse(
                     QStringLiteral("XML の入れ子が %1 段を超えています。").arg(MaxXlsxNesting));
+            if (++*mElements > MaxXlsxElements)
+                return refuse(QStringLiteral("XML の要素が %1 個を超えています。"
+                                             "サンプルリストには大きすぎるブックです。")
+                                  .arg(MaxXlsxElements));
         } else if (token == QXmlStreamReader::EndElement) {
             --depth;
         } else if (token == QXmlStreamReader::EntityReference) {
@@ -219,16 +229,23 @@ public:
         }
         return false;
     }
-    // Text of the simple element just started (a <v>), bounded like a cell's text.
-    bool simpleText(QString *out)
+    // Text of the simple element just started (a <v>), bounded like a cell's text. With keep
+    // false only its first character is kept, enough to tell an empty value from one.
+    bool simpleText(QString *out, bool keep = true)
     {
         const int base = depth;
+        qsizetype length = 0;
         while (next()) {
             if (xml.tokenType() == QXmlStreamReader::Characters) {
-                if (out->size() + xml.text().size() > kMaxCellChars)
+                const QStringView text = xml.text();
+                length += text.size();
+                if (length > kMaxCellChars)
                     return refuse(
                         QStringLiteral("%1 文字を超える文字列があります。").arg(kMaxCellChars));
-                out->append(xml.text());
+                if (keep)
+                    out->append(text);
+                else if (out->isEmpty())
+                    out->append(text.left(1));
             } else if (xml.tokenType() == QXmlStreamReader::EndElement && depth < base) {
                 return true;
             }
@@ -249,6 +266,7 @@ public:
 
 private:
     QString mRefusal;
+    qint64 *mElements;
 };
 
 // The zip archive and what is left of the unpacking allowance.
@@ -299,7 +317,7 @@ public:
         }
         PartDevice device(&file, declared);
         device.open(QIODevice::ReadOnly);
-        PartXml px;
+        PartXml px(&mElements);
         px.xml.setDevice(&device);
         QString why;
         const bool parsed = parse(px, &why);
@@ -357,6 +375,7 @@ private:
     QuaZip mZip;
     QHash<QString, quint64> mSizes;
     qint64 mAllowance = MaxXlsxUnpackedBytes;
+    qint64 mElements = 0;
 };
 
 // Part name of a relationship target, seen from the folder of the part that holds it.
@@ -512,7 +531,8 @@ struct RawCell
 {
     int row;
     int column;
-    QString type;
+    QString type; // kept columns only
+    bool inlineString = false;
     int style = -1;
     bool hasValue = false;
     bool hasFormula = false;
@@ -598,9 +618,20 @@ bool parseSheet(PartXml &px, SheetRead &sheet, QString *reason)
             const auto attrs = px.xml.attributes();
             bool ok = false;
             const int r = attrs.value(QLatin1String("r")).toInt(&ok);
-            row = ok && r >= 1 ? r - 1 : row + 1;
+            const int next = ok && r >= 1 ? r - 1 : row + 1;
+            // Rows come in order and cells in order within them, as the spreadsheets write
+            // them: a file that names the same cell twice has no one value to print, and
+            // refusing it bounds the work one row can ask for.
+            if (next <= row || next >= kMaxSheetRows) {
+                *reason = QStringLiteral("行 %1 が順に並んでいないか、シートの範囲を超えています。")
+                              .arg(qint64(next) + 1);
+                return false;
+            }
+            row = next;
             column = -1;
             hiddenRow = isTrue(attrs.value(QLatin1String("hidden")));
+            if (hiddenRow && row < ListRowCap)
+                table.hiddenRowSet.insert(row);
             hiddenRowHasText = false;
             continue;
         }
@@ -617,8 +648,17 @@ bool parseSheet(PartXml &px, SheetRead &sheet, QString *reason)
                               .arg(visibleText(ref.toString()));
                 return false;
             }
+            if (c.column <= column || c.column >= kMaxSheetColumns) {
+                *reason =
+                    QStringLiteral("セル %1 が順に並んでいないか、シートの範囲を超えています。")
+                        .arg(listCellName(c.column, qMax(row, 0)));
+                return false;
+            }
             column = c.column;
-            c.type = attrs.value(QLatin1String("t")).toString();
+            const auto type = attrs.value(QLatin1String("t"));
+            c.inlineString = type == QLatin1String("inlineStr");
+            if (isKeptColumn(c.column))
+                c.type = type.toString();
             bool styled = false;
             const int style = attrs.value(QLatin1String("s")).toInt(&styled);
             c.style = styled ? style : -1;
@@ -634,7 +674,7 @@ bool parseSheet(PartXml &px, SheetRead &sheet, QString *reason)
                 continue;
             } else if (px.isStart("v")) {
                 c.hasValue = true;
-                if (!px.simpleText(&c.value))
+                if (!px.simpleText(&c.value, kept))
                     return false;
             } else if (px.isStart("is")) {
                 bool any = false;
@@ -649,7 +689,7 @@ bool parseSheet(PartXml &px, SheetRead &sheet, QString *reason)
         }
         if (px.xml.tokenType() != QXmlStreamReader::EndElement)
             return !px.xml.hasError() && px.refusal().isEmpty();
-        if (c.type == QLatin1String("inlineStr"))
+        if (c.inlineString)
             c.hasValue = nonEmpty;
         else
             nonEmpty = !c.value.isEmpty();

@@ -273,6 +273,13 @@ void TestLists::readsBack_data()
                R"(<row r="1"><c r="A1" t="s"><v>0</v></c><c r="C1" t="inlineStr"><is><r><t>A</t></r><r><t>B</t></r></is></c></row>
 <row r="2"><c r="A2" s="1"><v>0</v></c><c r="B2" s="2"><v>2.50</v></c><c r="C2" t="str"><f>1</f><v>X</v></c><c r="E2"><v>1</v></c></row>)"))
         << 8 << false << Rows{{u"血清 "_s, {}, u"AB"_s}, {u"1904/01/01"_s, u"2.5"_s, u"X"_s}} << 1;
+    // Rows a filter hides are neither samples nor gaps between them, with text or without.
+    QTest::newRow("rows hidden between samples")
+        << "f.xlsx"
+        << handMadeXlsx(sheetXml(
+               R"(<row r="1"><c r="A1" t="inlineStr"><is><t>a</t></is></c></row><row r="2" hidden="1"/>
+<row r="3" hidden="1"><c r="A3" t="inlineStr"><is><t>x</t></is></c></row><row r="4"><c r="A4" t="inlineStr"><is><t>b</t></is></c></row>)"))
+        << 2 << false << Rows{{u"a"_s, {}}, {u"b"_s, {}}} << 0;
 }
 
 void TestLists::readsBack()

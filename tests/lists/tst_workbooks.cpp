@@ -4,6 +4,7 @@
 #include "../support/TextFiles.h"
 #include "CompoundFile.h"
 #include "lists/SampleList.h"
+#include "lists/XlsxList.h"
 
 #include <QBuffer>
 #include <QTemporaryDir>
@@ -224,6 +225,20 @@ void TestWorkbooks::xlsx_data()
     QTest::newRow("megabytes of text between tags")
         << oneSheet(QByteArray(2 * 1024 * 1024, 'a'))
         << u"xl/worksheets/sheet1.xml を読めません: タグのない部分が 1 MiB を超えています"_s;
+    // A worksheet holds each cell once, in order, within A..XFD; the bounds also keep the cost
+    // of any file down.
+    QTest::newRow("cell named twice")
+        << oneSheet(R"(<row r="1"><c r="B1"><v>1</v></c><c r="A1"><v>2</v></c></row>)")
+        << u"セル A1 が順に並んでいない"_s;
+    QTest::newRow("row past column XFD")
+        << oneSheet("<row r=\"2\">" + repeated("<c><v>1</v></c>", 16385) + "</row>")
+        << u"セル XFE2 が順に並んでいない"_s;
+    QTest::newRow("rows out of order")
+        << oneSheet(R"(<row r="2"><c r="A2"><v>1</v></c></row><row r="1"/>)")
+        << u"行 1 が順に並んでいない"_s;
+    QTest::newRow("millions of elements")
+        << oneSheet(repeated("<x/>", int(MaxXlsxElements)))
+        << u"XML の要素が %1 個を超えています"_s.arg(MaxXlsxElements);
     QTest::newRow("shared string missing")
         << oneSheet(R"(<row r="2"><c r="B2" t="s"><v>3</v></c></row>)", "<si><t>a</t></si>")
         << u"セル B2: 共有文字列 3 がありません"_s;
