@@ -10,6 +10,7 @@
 #include "job/JobRules.h"
 #include "job/ProofLabel.h"
 #include "job/SheetTypes.h"
+#include "job/TextCharacters.h"
 #include "lists/SampleList.h"
 
 #include <QCommandLineOption>
@@ -18,7 +19,6 @@
 #include <QFile>
 #include <QFont>
 #include <QFontDatabase>
-#include <QFontInfo>
 #include <QStringDecoder>
 
 #include <optional>
@@ -504,14 +504,6 @@ bool fontInstalled(const QString &face)
     return false;
 }
 
-// The font the system really draws the face with has Japanese glyphs. Asked of the font
-// that is resolved, because the names the font database lists follow the locale.
-bool printsJapanese(const QString &face)
-{
-    const QFontInfo resolved{QFont(face)};
-    return QFontDatabase::writingSystems(resolved.family()).contains(QFontDatabase::Japanese);
-}
-
 // An option that would change nothing on this sheet type is a mistake in the command, not
 // something to ignore.
 void requireFor(const QCommandLineParser &parser, const QCommandLineOption &option, bool allowed,
@@ -723,13 +715,10 @@ void readLook(const QCommandLineParser &parser, const Options &o, BatchRequest &
     // The program's own face is a Windows name that only stands for an installed one.
     const bool ownFace = face == uiFaceName();
     if (!ownFace && !fontInstalled(face))
-        refuse(nameOf(o.font), QStringLiteral("フォント「%1」がありません。").arg(face));
-    // The window prints with whatever face the system puts in its place too; say so at least.
-    if (ownFace && !printsJapanese(face))
-        r.warnings << QStringLiteral("「%1」の代わりになる日本語フォントが見つかりません。"
-                                     "日本語の文字は正しく印刷されないことがあります"
-                                     "（fonts-ipafont-gothic を入れてください）。")
-                          .arg(face);
+        refuse(nameOf(o.font),
+               QStringLiteral("フォント「%1」がありません。").arg(visibleText(face)));
+    // Whether the face (or what stands in for it) draws every character of the job is asked
+    // once the job is whole, with its texts.
     job.labelFont = QFont(face);
     job.labelFont.setBold(true);
 }

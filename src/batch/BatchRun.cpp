@@ -7,6 +7,8 @@
 #include "job/Fonts.h"
 #include "job/JobRules.h"
 #include "job/SheetTypes.h"
+#include "job/TextCharacters.h"
+#include "print/CupsQueue.h"
 #include "print/PrintJob.h"
 #include "print/PrinterCanvas.h"
 #include "settings/SettingsFile.h"
@@ -34,7 +36,7 @@ void report(QTextStream &err, const QString &message)
 
 QString displayPath(const QString &path)
 {
-    return QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
+    return visibleText(QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()));
 }
 
 // The sheet geometry is measured from the paper's corner, so a PDF page is the whole A4
@@ -53,15 +55,24 @@ bool setUpPrinter(QPrinter &printer, const QString &name, QString *error)
 {
     const QStringList known = QPrinterInfo::availablePrinterNames();
     if (!known.contains(name)) {
-        *error = QStringLiteral("プリンター「%1」は CUPS に登録されていません。").arg(name);
+        // Qt lists no printer at all when it cannot reach the server: that is no answer
+        // about this printer.
+        const QString server = cupsServerProblem();
+        if (!server.isEmpty()) {
+            *error =
+                QStringLiteral("プリンター「%1」を使えません: %2").arg(visibleText(name), server);
+            return false;
+        }
+        *error =
+            QStringLiteral("プリンター「%1」は CUPS に登録されていません。").arg(visibleText(name));
         *error += known.isEmpty() ? QStringLiteral("\n登録されているプリンターはありません。")
                                   : QStringLiteral("\n登録されているプリンター: %1")
-                                        .arg(known.join(QStringLiteral(", ")));
+                                        .arg(visibleText(known.join(QStringLiteral(", "))));
         return false;
     }
     printer.setPrinterName(name);
     if (!printer.isValid()) {
-        *error = QStringLiteral("プリンター「%1」を使えません。").arg(name);
+        *error = QStringLiteral("プリンター「%1」を使えません。").arg(visibleText(name));
         return false;
     }
     return true;
@@ -161,8 +172,8 @@ int runBatch(const BatchRequest &request, QTextStream &out, QTextStream &err)
     for (const QString &warning : request.warnings)
         report(err, warning);
 
-    // Labels in a face that cannot draw the numbers would come out as empty boxes.
-    const QString fontProblem = labelFontProblem(job.labelFont);
+    // A character that no installed face draws would come out as an empty box.
+    const QString fontProblem = jobFontProblem(job);
     if (!fontProblem.isEmpty()) {
         report(err, fontProblem);
         return BatchFailed;
