@@ -1,5 +1,4 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "files/SafeFile.h"
 #include "job/ShiftJis.h"
 #include "settings/SettingsFile.h"
 #include "settings/SettingsLock.h"
@@ -214,8 +213,6 @@ private slots:
     void lockPlaceTakenByNoFile_data();
     void lockPlaceTakenByNoFile();
     void hardLinkedSettingsAreRefused();
-    void stagedVersionIsUnseenUntilCommit_data();
-    void stagedVersionIsUnseenUntilCommit();
     void killedStagingLeavesNothing();
 };
 
@@ -951,79 +948,6 @@ void TestSettings::hardLinkedSettingsAreRefused()
     QCOMPARE(a.st_ino, b.st_ino);
     QCOMPARE(readAll(first), kExample);
     QVERIFY(!QFile::exists(settingsLockPath(first)) && !QFile::exists(settingsLockPath(second)));
-}
-
-// A new version is written through the path StagedFile hands out and takes the file's
-// place only at commit, with the rights of the file it replaces; before that the folder
-// shows nothing new.
-void TestSettings::stagedVersionIsUnseenUntilCommit_data()
-{
-    QTest::addColumn<QString>("kind");
-    QTest::addColumn<int>("oldMode"); // 0: no earlier file
-    QTest::newRow("new file") << "file" << 0;
-    QTest::newRow("group-readable file") << "file" << 0640;
-    QTest::newRow("link to a file elsewhere") << "link" << 0604;
-}
-
-void TestSettings::stagedVersionIsUnseenUntilCommit()
-{
-    QFETCH(QString, kind);
-    QFETCH(int, oldMode);
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QString folder = dir.filePath(QStringLiteral("out"));
-    QVERIFY(QDir().mkpath(folder));
-    const QString path = QDir(folder).filePath(QStringLiteral("job.pdf"));
-    QString real = path;
-    if (kind == QLatin1String("link")) {
-        real = dir.filePath(QStringLiteral("kept/job.pdf"));
-        QVERIFY(QDir().mkpath(QFileInfo(real).path()) && QFile::link(real, path));
-    }
-    if (oldMode != 0) {
-        QVERIFY(writeFile(real, "old"));
-        QVERIFY(::chmod(QFile::encodeName(real).constData(), mode_t(oldMode)) == 0);
-    }
-    // Both folders: the one named and the one a link leads to.
-    const auto listing = [&] {
-        const auto entries = [](const QString &f) {
-            return QDir(f).entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
-                                     QDir::NoDotAndDotDot);
-        };
-        const QString kept = QFileInfo(real).path();
-        return kept == folder ? entries(folder) : entries(folder) + entries(kept);
-    };
-    const QStringList before = listing();
-
-    StagedFile staged(path);
-    QString error;
-    QVERIFY2(staged.create(&error), qPrintable(error));
-    QVERIFY(staged.isUnnamed());
-    {
-        QFile out(staged.tempPath());
-        QVERIFY2(out.open(QIODevice::WriteOnly), qPrintable(out.errorString()));
-        QCOMPARE(out.write("new contents"), qint64(12));
-    }
-    QCOMPARE(listing(), before);
-    QCOMPARE(QFile::exists(real), oldMode != 0);
-    if (oldMode != 0)
-        QCOMPARE(readAll(real), QByteArray("old"));
-    QVERIFY2(staged.commit(&error), qPrintable(error));
-
-    QCOMPARE(readAll(real), QByteArray("new contents"));
-    if (kind == QLatin1String("link"))
-        QCOMPARE(typeOf(path), mode_t(S_IFLNK));
-    struct stat st;
-    QVERIFY(::stat(QFile::encodeName(real).constData(), &st) == 0);
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    QCOMPARE(st.st_mode & 07777, oldMode != 0 ? mode_t(oldMode) : (0666 & ~mask));
-    QStringList after = before;
-    if (oldMode == 0)
-        after << QStringLiteral("job.pdf");
-    after.sort();
-    QStringList now = listing();
-    now.sort();
-    QCOMPARE(now, after);
 }
 
 // A run killed while it writes an output leaves the folder as it found it.
