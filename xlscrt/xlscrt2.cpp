@@ -191,6 +191,20 @@ int replaceFile(const std::string &given, const QByteArray &data)
 {
     if (const int err = replaceableTarget(given))
         return err;
+    // A descriptor of this process by its /proc name is a file the caller stages itself (an
+    // unnamed one, named only once its job is done): no other process sees it, and a /proc
+    // name cannot be renamed over, so the workbook goes straight into it.
+    if (given.rfind("/proc/self/fd/", 0) == 0) {
+        const int fd = ::open(given.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+        if (fd < 0)
+            return errno;
+        int err = writeAllTo(fd, data);
+        if (err == 0 && ::fsync(fd) != 0 && errno != EINVAL && errno != EROFS)
+            err = errno;
+        if (::close(fd) != 0 && err == 0)
+            err = errno;
+        return err;
+    }
     std::string path = given;
     if (char *real = ::realpath(given.c_str(), nullptr)) {
         path = real;

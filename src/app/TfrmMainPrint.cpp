@@ -344,15 +344,17 @@ void TfrmMain::cmdPrintClick()
 
 bool TfrmMain::printOnPrinter(const LabelJob &job)
 {
+    // Asked before the printer is chosen: a job that would print empty boxes goes nowhere.
+    const QString fontProblem = jobFontProblem(job);
+    if (!fontProblem.isEmpty()) {
+        mEnv.dialogs->error(this,
+                            fontProblem + QStringLiteral("\n開始位置と番号は変わっていません。"));
+        return false;
+    }
     if (!mEnv.dialogs->choosePrinter(this, keptPrinter()))
         return false;
 
     QString error;
-    if (!mLabelFontProblem.isEmpty()) {
-        mEnv.dialogs->error(this, mLabelFontProblem +
-                                      QStringLiteral("\n開始位置と番号は変わっていません。"));
-        return false;
-    }
     const std::unique_ptr<PageCanvas> canvas = mEnv.canvasFactory(mPrinter.get());
     if (!printJob(*canvas, job, &error)) {
         // Nothing moves on for a job that did not print.

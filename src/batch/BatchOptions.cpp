@@ -18,7 +18,6 @@
 #include <QCoreApplication>
 #include <QFont>
 #include <QFontDatabase>
-#include <QFontInfo>
 #include <QStringDecoder>
 
 #include <optional>
@@ -499,14 +498,6 @@ bool fontInstalled(const QString &face)
     return false;
 }
 
-// The font the system really draws the face with has Japanese glyphs. Asked of the font
-// that is resolved, because the names the font database lists follow the locale.
-bool printsJapanese(const QString &face)
-{
-    const QFontInfo resolved{QFont(face)};
-    return QFontDatabase::writingSystems(resolved.family()).contains(QFontDatabase::Japanese);
-}
-
 // An option that would change nothing on this sheet type is a mistake in the command, not
 // something to ignore.
 void requireFor(const QCommandLineParser &parser, const QCommandLineOption &option, bool allowed,
@@ -722,12 +713,8 @@ void readLook(const QCommandLineParser &parser, const Options &o, BatchRequest &
     if (!ownFace && !fontInstalled(face))
         refuse(nameOf(o.font),
                QStringLiteral("フォント「%1」がありません。").arg(visibleText(face)));
-    // The window prints with whatever face the system puts in its place too; say so at least.
-    if (ownFace && !printsJapanese(face))
-        r.warnings << QStringLiteral("「%1」の代わりになる日本語フォントが見つかりません。"
-                                     "日本語の文字は正しく印刷されないことがあります"
-                                     "（fonts-ipafont-gothic を入れてください）。")
-                          .arg(face);
+    // Whether the face (or what stands in for it) draws every character of the job is asked
+    // once the job is whole, with its texts.
     job.labelFont = QFont(face);
     job.labelFont.setBold(true);
 }

@@ -8,6 +8,7 @@
 #include "job/JobRules.h"
 #include "job/SheetTypes.h"
 #include "job/TextCharacters.h"
+#include "print/CupsQueue.h"
 #include "print/PrintJob.h"
 #include "print/PrinterCanvas.h"
 #include "settings/SettingsFile.h"
@@ -33,8 +34,6 @@ void report(QTextStream &err, const QString &message)
     err.flush();
 }
 
-// The file as messages name it: whole, and with characters that would hide or reorder
-// part of the terminal line written out.
 QString displayPath(const QString &path)
 {
     return visibleText(QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()));
@@ -56,6 +55,14 @@ bool setUpPrinter(QPrinter &printer, const QString &name, QString *error)
 {
     const QStringList known = QPrinterInfo::availablePrinterNames();
     if (!known.contains(name)) {
+        // Qt lists no printer at all when it cannot reach the server: that is no answer
+        // about this printer.
+        const QString server = cupsServerProblem();
+        if (!server.isEmpty()) {
+            *error =
+                QStringLiteral("プリンター「%1」を使えません: %2").arg(visibleText(name), server);
+            return false;
+        }
         *error =
             QStringLiteral("プリンター「%1」は CUPS に登録されていません。").arg(visibleText(name));
         *error += known.isEmpty() ? QStringLiteral("\n登録されているプリンターはありません。")
@@ -165,8 +172,8 @@ int runBatch(const BatchRequest &request, QTextStream &out, QTextStream &err)
     for (const QString &warning : request.warnings)
         report(err, warning);
 
-    // Labels in a face that cannot draw the numbers would come out as empty boxes.
-    const QString fontProblem = labelFontProblem(job.labelFont);
+    // A character that no installed face draws would come out as an empty box.
+    const QString fontProblem = jobFontProblem(job);
     if (!fontProblem.isEmpty()) {
         report(err, fontProblem);
         return BatchFailed;

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 #include <QStringDecoder>
 
 #include <cerrno>
@@ -192,11 +193,41 @@ bool StagedFile::create(QString *error)
     mResolved = resolved(mTarget);
     const QFileInfo info(mResolved);
     removeAbandonedVersions(info);
+    const QByteArray folder = QFile::encodeName(info.absolutePath());
+    int fd;
+    do {
+        fd = ::open(folder.constData(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+        // Kernels and file systems without unnamed files say so in one of these ways; any
+        // other failure (no such folder, no right to write there) is the answer itself.
+        if (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)
+            return createNamed(info.absolutePath(), error);
+        if (error)
+            *error = qt_error_string(errno);
+        return false;
+    }
+    // The writer opens the file by its /proc name; without /proc (a bare chroot) it could
+    // not, so the named version is used there as well.
+    const QString self = QStringLiteral("/proc/self/fd/%1").arg(fd);
+    if (::access(QFile::encodeName(self).constData(), W_OK) != 0) {
+        ::close(fd);
+        return createNamed(info.absolutePath(), error);
+    }
+    // The umask must not leave the owner unable to open it for writing by that name.
+    ::fchmod(fd, 0600);
+    mFd = fd;
+    mTemp = self;
+    return true;
+}
+
+bool StagedFile::createNamed(const QString &folder, QString *error)
+{
+    const QFileInfo info(mResolved);
     // Hidden and named after the file, so that a person who sees one knows what it was.
-    QByteArray name = QFile::encodeName(QDir(info.absolutePath())
-                                            .filePath(QLatin1Char('.') + info.fileName() +
-                                                      QLatin1String(kStagedInfix) +
-                                                      QString(kStagedLetters, QLatin1Char('X'))));
+    QByteArray name = QFile::encodeName(
+        QDir(folder).filePath(QLatin1Char('.') + info.fileName() + QLatin1String(kStagedInfix) +
+                              QString(kStagedLetters, QLatin1Char('X'))));
     const int fd = ::mkostemp(name.data(), O_CLOEXEC);
     if (fd < 0) {
         if (error)
@@ -213,6 +244,11 @@ QString StagedFile::tempPath() const
     return mTemp;
 }
 
+bool StagedFile::isUnnamed() const
+{
+    return mFd >= 0;
+}
+
 bool StagedFile::commit(QString *error)
 {
     const auto fail = [error](int err) {
@@ -222,29 +258,64 @@ bool StagedFile::commit(QString *error)
     };
     if (mTemp.isEmpty())
         return fail(ENOENT);
-    const QByteArray temp = QFile::encodeName(mTemp);
-    int fd;
-    do {
-        fd = ::open(temp.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-    } while (fd < 0 && errno == EINTR);
-    if (fd < 0)
+    const QByteArray target = QFile::encodeName(mResolved);
+    int fd = mFd;
+    if (fd < 0) {
+        const QByteArray temp = QFile::encodeName(mTemp);
+        do {
+            fd = ::open(temp.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+        } while (fd < 0 && errno == EINTR);
+        if (fd < 0)
+            return fail(errno);
+    }
+    // Closes what commit opened itself; the unnamed file stays open (and so alive) until
+    // it has a name or the commit is given up.
+    const FdCloser closer{fd == mFd ? -1 : fd};
+    // The new version is private until now; it gets the rights of the file it replaces, or
+    // those of any new file.
+    struct stat old;
+    const mode_t mode = ::stat(target.constData(), &old) == 0 && S_ISREG(old.st_mode)
+                            ? old.st_mode & 07777
+                            : 0666 & ~currentUmask();
+    if (::fchmod(fd, mode) != 0)
         return fail(errno);
-    {
-        const FdCloser closer{fd};
-        // mkstemp makes the file private; the new version gets the rights of the file it
-        // replaces, or those of any new file.
-        struct stat old;
-        const QByteArray target = QFile::encodeName(mResolved);
-        const mode_t mode = ::stat(target.constData(), &old) == 0 && S_ISREG(old.st_mode)
-                                ? old.st_mode & 07777
-                                : 0666 & ~currentUmask();
-        if (::fchmod(fd, mode) != 0)
-            return fail(errno);
-        const int syncError = syncToDisk(fd);
-        if (syncError != 0)
-            return fail(syncError);
-        if (::rename(temp.constData(), target.constData()) != 0)
-            return fail(errno);
+    const int syncError = syncToDisk(fd);
+    if (syncError != 0)
+        return fail(syncError);
+
+    if (mFd >= 0) {
+        // A hard link cannot replace an existing name, so the file is linked under a fresh
+        // hidden name and renamed from there. Should the run be killed in between, the name
+        // has the pattern the next create() clears away.
+        const QFileInfo info(mResolved);
+        const QString prefix = QLatin1Char('.') + info.fileName() + QLatin1String(kStagedInfix);
+        static const char letters[] =
+            "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+        const QByteArray self = QFile::encodeName(mTemp);
+        QByteArray named;
+        for (int attempt = 0; named.isEmpty() && attempt < 100; ++attempt) {
+            QString name = prefix;
+            for (int i = 0; i < kStagedLetters; ++i)
+                name += QLatin1Char(
+                    letters[QRandomGenerator::global()->bounded(int(sizeof letters - 1))]);
+            const QByteArray candidate = QFile::encodeName(info.dir().filePath(name));
+            if (::linkat(AT_FDCWD, self.constData(), AT_FDCWD, candidate.constData(),
+                         AT_SYMLINK_FOLLOW) == 0)
+                named = candidate;
+            else if (errno != EEXIST)
+                return fail(errno);
+        }
+        if (named.isEmpty())
+            return fail(EEXIST);
+        if (::rename(named.constData(), target.constData()) != 0) {
+            const int err = errno;
+            ::unlink(named.constData());
+            return fail(err);
+        }
+        ::close(mFd);
+        mFd = -1;
+    } else if (::rename(QFile::encodeName(mTemp).constData(), target.constData()) != 0) {
+        return fail(errno);
     }
     mTemp.clear();
     const int folderError = syncFolderOf(mResolved);
@@ -255,9 +326,13 @@ bool StagedFile::commit(QString *error)
 
 void StagedFile::discard()
 {
-    if (mTemp.isEmpty())
-        return;
-    ::unlink(QFile::encodeName(mTemp).constData());
+    if (mFd >= 0) {
+        // Unnamed: closing the last descriptor is all it takes.
+        ::close(mFd);
+        mFd = -1;
+    } else if (!mTemp.isEmpty()) {
+        ::unlink(QFile::encodeName(mTemp).constData());
+    }
     mTemp.clear();
 }
 

@@ -29,38 +29,47 @@ bool sameFile(const QString &a, const QString &b);
 // a file opened under the decoded name is the file that was meant.
 bool nameSurvivesDecoding(const QByteArray &name);
 
-// A new version of a file, written beside it under a hidden temporary name and put in its
-// place only when it is complete: until commit() the file keeps its old contents, and an
-// abandoned version is removed. A link is followed: the file it points to is replaced and
-// the link stays. The temporary name is "." + the file's name + ".corvial-" + 6 letters;
-// versions of that name that a killed run left behind are removed by the next create() for
-// the same file once they are ten minutes old.
+// A new version of a file, written beside it and put in its place only when it is complete:
+// until commit() the file keeps its old contents, and an abandoned version is removed. A
+// link is followed: the file it points to is replaced and the link stays. The new version
+// is an unnamed file in the target's folder (O_TMPFILE), so a run killed while writing it
+// leaves nothing behind; it gets a name only for the moment of the rename. Where the file
+// system cannot make unnamed files it is named "." + the file's name + ".corvial-" + 6
+// letters; versions of that name that a killed run left behind are removed by the next
+// create() for the same file once they are ten minutes old.
 class StagedFile
 {
 public:
     // target: the file to replace (it may not exist yet). Nothing is created yet.
     explicit StagedFile(const QString &target);
-    // Removes the temporary file unless it was committed.
+    // Removes the new version unless it was committed.
     ~StagedFile();
     StagedFile(const StagedFile &) = delete;
     StagedFile &operator=(const StagedFile &) = delete;
 
-    // Refuses a target that is no regular file, then makes the empty temporary file. False
+    // Refuses a target that is no regular file, then makes the empty new version. False
     // with a Japanese reason in *error.
     bool create(QString *error);
-    // The temporary file the new contents go to (empty before create()).
+    // The path a writer opens to fill the new version (empty before create()): the
+    // /proc/self/fd name of the unnamed file, or the hidden name of the fallback. It can be
+    // opened and written, read back and truncated, but not renamed.
     QString tempPath() const;
-    // Syncs the temporary file, gives it the rights of the file it replaces (or those of a
-    // new file), renames it over the target and syncs the folder. False with the system's
+    // True when the new version is unnamed, so that a killed run leaves nothing.
+    bool isUnnamed() const;
+    // Syncs the new version, gives it the rights of the file it replaces (or those of a new
+    // file), renames it over the target and syncs the folder. False with the system's
     // reason in *error; the target then holds its old contents.
     bool commit(QString *error);
-    // Removes the temporary file now.
+    // Removes the new version now.
     void discard();
 
 private:
+    bool createNamed(const QString &folder, QString *error);
+
     QString mTarget;
     QString mResolved;
     QString mTemp;
+    int mFd = -1; // the unnamed file, held open until it is named or given up
 };
 
 } // namespace corvial

@@ -1,7 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "print/CupsQueue.h"
 
+#include "job/TextCharacters.h"
+
 #include <cups/cups.h>
+
+#include <cerrno>
+#include <sys/socket.h>
 
 namespace corvial {
 
@@ -13,7 +18,42 @@ struct IppFree
     ~IppFree() { ippDelete(ipp); }
 };
 
+// A server that neither accepts nor refuses (a firewall dropping packets) must not hold the
+// job for long; a reachable one answers a connection in milliseconds.
+constexpr int kConnectMilliseconds = 5000;
+
+QString unreachableText(const QString &why)
+{
+    QString text =
+        QStringLiteral("印刷サーバー %1 に接続できません。").arg(visibleText(cupsServerName()));
+    if (!why.isEmpty())
+        text += QStringLiteral("（%1）").arg(why);
+    return text;
+}
+
 } // namespace
+
+QString cupsServerName()
+{
+    const char *server = cupsServer();
+    const QString host = QString::fromUtf8(server ? server : "");
+    if (host.startsWith(QLatin1Char('/')))
+        return host;
+    return QStringLiteral("%1:%2").arg(host).arg(ippPort());
+}
+
+QString cupsServerProblem()
+{
+    errno = 0;
+    http_t *http = httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1,
+                                kConnectMilliseconds, nullptr);
+    if (http) {
+        httpClose(http);
+        return QString();
+    }
+    const int err = errno;
+    return unreachableText(err != 0 ? qt_error_string(err) : cupsErrorText());
+}
 
 QString cupsErrorText()
 {
@@ -37,7 +77,11 @@ QueueState cupsQueueState(const QString &printer)
     ipp_t *response = cupsDoRequest(CUPS_HTTP_DEFAULT, request, "/");
     const IppFree freeResponse{response};
     if (!response || ::cupsLastError() > IPP_STATUS_OK_EVENTS_COMPLETE) {
-        s.reason = cupsErrorText();
+        // CUPS words a server it cannot reach as a service that is not available, which
+        // reads like the printer's fault; it is the connection.
+        s.reason = ::cupsLastError() == IPP_STATUS_ERROR_SERVICE_UNAVAILABLE
+                       ? unreachableText(cupsErrorText())
+                       : cupsErrorText();
         return s;
     }
     s.answered = true;

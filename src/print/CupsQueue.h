@@ -23,7 +23,14 @@ struct JobOutcome
     QString reason;       // CUPS's words for what happened, when it gave any
 };
 
-// The state of queue `printer` (a CUPS destination name).
+// The print server this process talks to: "host:port", or the path of its local socket.
+QString cupsServerName();
+// Why the print server cannot be reached, in Japanese, naming it ("印刷サーバー
+// 127.0.0.1:1 に接続できません。" and the system's reason); empty when it takes a
+// connection. Waits at most a few seconds for a server that does not answer.
+QString cupsServerProblem();
+// The state of queue `printer` (a CUPS destination name); when the server cannot be reached,
+// `reason` says so, naming it.
 QueueState cupsQueueState(const QString &printer);
 // The id of this user's newest job on the queue (0 when none; -1 when CUPS did not answer).
 int cupsNewestJobId(const QString &printer);

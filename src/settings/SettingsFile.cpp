@@ -5,6 +5,7 @@
 #include "files/SafeFile.h"
 
 #include "job/SheetTypes.h"
+#include "job/TextCharacters.h"
 
 #include <QDir>
 #include <QFile>
@@ -97,7 +98,7 @@ constexpr int kMaxLinkDepth = 128; // as deep as QSaveFile follows links
 
 QString displayPath(const QString &path)
 {
-    return QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
+    return visibleText(QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()));
 }
 
 // QSaveFile's temporary files are named after the file plus "." and six random letters of
@@ -224,6 +225,9 @@ bool writeSettingsFile(const QString &path, const Settings &settings, QString *e
     // (or a link to one), that would put an ordinary file in its place.
     if (exists && !S_ISREG(st.st_mode))
         return fail(notRegularReason(st.st_mode));
+    // The new file would take this name only; the other names would keep the old one.
+    if (exists && st.st_nlink > 1)
+        return fail(hardLinkedSettingsReason(int(st.st_nlink)));
     if (exists && ::access(name.constData(), W_OK) != 0)
         return fail(qt_error_string(errno));
 
@@ -255,6 +259,24 @@ bool writeSettingsFile(const QString &path, const Settings &settings, QString *e
         return false;
     }
     return true;
+}
+
+int settingsLinkCount(const QString &path)
+{
+    struct stat st;
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return 0;
+    return int(qMin<nlink_t>(st.st_nlink, nlink_t(std::numeric_limits<int>::max())));
+}
+
+QString hardLinkedSettingsReason(int links)
+{
+    return QStringLiteral(
+               "このファイルには別の名前（ハードリンク）があり、名前は全部で %1 個です。"
+               "保存すると新しいファイルはこの名前にだけ付き、ほかの名前で使っている人の"
+               "開始位置とオフセットが失われます。"
+               "共有するには、ハードリンクの代わりにシンボリックリンクを使ってください。")
+        .arg(links);
 }
 
 int removeStaleSettingsTemporaries(const QString &settingsPath)

@@ -54,10 +54,15 @@ bool readSettingsFile(const QString &path, SettingsLoad *out, QString *error);
 // Replaces the file at path (or the regular file a link there points to, keeping the link)
 // with formatSettings(settings), all or nothing: the new content is written, flushed and
 // synced before it takes the old file's place. Refuses to replace anything that is not a
-// regular file. False with a Japanese message naming the file, the reason and that the old
-// file is unchanged in *error; the old file is then byte for byte as it was. error may be
-// null.
+// regular file, and a file with more than one hard link (the save would split them). False with a
+// Japanese message naming the file, the reason and that the old file is unchanged in *error; the
+// old file is then byte for byte as it was. error may be null.
 bool writeSettingsFile(const QString &path, const Settings &settings, QString *error);
+// How many hard links the file at path (a link to it followed) has; 0 when it cannot be
+// looked at or does not exist.
+int settingsLinkCount(const QString &path);
+// Why a start.txt with `links` (> 1) hard links is neither locked nor saved, in Japanese.
+QString hardLinkedSettingsReason(int links);
 // Removes the temporary files an interrupted write of settingsPath left beside it (and beside
 // the regular file it links to): regular files named after it plus "." and six letters of
 // mixed case, the names such a write uses; any other name is kept. Only call while holding

@@ -1,6 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "settings/SettingsLock.h"
 
+#include "files/SafeFile.h"
+#include "job/TextCharacters.h"
+#include "settings/SettingsFile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -9,6 +13,7 @@
 #include <QThread>
 
 #include <cerrno>
+#include <sys/stat.h>
 
 namespace corvial {
 
@@ -16,7 +21,20 @@ namespace {
 
 QString displayPath(const QString &path)
 {
-    return QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
+    return visibleText(QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()));
+}
+
+// Why what stands at the lock's name is no lock file that QLockFile could have made or can
+// take over; empty for a regular file or nothing at all.
+QString notALockFile(const QString &lockPath)
+{
+    struct stat st;
+    if (::lstat(QFile::encodeName(lockPath).constData(), &st) != 0 || S_ISREG(st.st_mode))
+        return QString();
+    // QLockFile never makes a link, and one there would let the lock be taken through it.
+    if (S_ISLNK(st.st_mode))
+        return QStringLiteral("通常のファイルではなくシンボリックリンクです。");
+    return notRegularReason(st.st_mode);
 }
 
 // QLockFile makes its file with the umask (022 for most users), and it takes over the lock
@@ -59,9 +77,35 @@ bool SettingsLock::tryLock(QString *error)
 {
     if (mLock->isLocked())
         return true;
+    mFailure = Failure::Other;
+    // A save renames a new file over one name of start.txt: every other hard link keeps the
+    // old file, and whoever uses it would lose the positions saved through this name. A
+    // lock by name cannot guard that, so such a start.txt is not taken at all.
+    const int links = settingsLinkCount(mSettingsPath);
+    if (links > 1) {
+        if (error)
+            *error = QStringLiteral("設定ファイルをロックできません: %1\n%2")
+                         .arg(displayPath(mSettingsPath), hardLinkedSettingsReason(links));
+        return false;
+    }
+    const QString lockPath = settingsLockPath(mSettingsPath);
+    // A folder where the lock file belongs cannot be told from a held lock by QLockFile, and
+    // a FIFO would stall it; neither is a copy of the program, and no takeover may remove
+    // them.
+    const QString foreign = notALockFile(lockPath);
+    if (!foreign.isEmpty()) {
+        mFailure = Failure::NotALockFile;
+        if (error)
+            *error = QStringLiteral("設定ファイルのロックファイルの場所に、ロックファイルでは"
+                                    "ないものがあります: %1\n%2\n"
+                                    "それを取り除くか名前を変えてから、もう一度起動してください。")
+                         .arg(displayPath(lockPath), foreign);
+        return false;
+    }
     errno = 0;
     if (mLock->tryLock(0)) {
-        shareLikeSettings(settingsLockPath(mSettingsPath), mSettingsPath);
+        mFailure = Failure::None;
+        shareLikeSettings(lockPath, mSettingsPath);
         return true;
     }
     if (mLock->error() == QLockFile::LockFailedError && holdsNoProcess()) {
@@ -70,11 +114,14 @@ bool SettingsLock::tryLock(QString *error)
         mLock->removeStaleLockFile();
         errno = 0;
         if (mLock->tryLock(0)) {
-            shareLikeSettings(settingsLockPath(mSettingsPath), mSettingsPath);
+            mFailure = Failure::None;
+            shareLikeSettings(lockPath, mSettingsPath);
             return true;
         }
     }
     const int systemError = errno;
+    if (mLock->error() == QLockFile::LockFailedError)
+        mFailure = Failure::HeldElsewhere;
     if (!error)
         return false;
 
@@ -129,7 +176,8 @@ bool SettingsLock::isLocked() const
 
 bool SettingsLock::isHeldElsewhere() const
 {
-    return !mLock->isLocked() && mLock->error() == QLockFile::LockFailedError;
+    return !mLock->isLocked() &&
+           (mFailure == Failure::HeldElsewhere || mFailure == Failure::NotALockFile);
 }
 
 } // namespace corvial

@@ -141,7 +141,7 @@ void TestOutputs::failuresMoveNothing_data()
         << false << 1 << "書き込めませんでした" << none << "";
     QTest::newRow("printer fails after the workbook was written")
         << QStringList{"--printer", "corvial-no-such-printer", "--xls", "out.xls"} << 0
-        << QByteArray() << false << 1 << "CUPS に登録されていません" << none << "";
+        << QByteArray() << false << 1 << "プリンター「corvial-no-such-printer」" << none << "";
     QTest::newRow("PDF to a device")
         << QStringList{"--pdf", "/dev/full"} << 0 << QByteArray() << false << 2
         << "--pdf: このファイルには書き込めません: /dev/full\n通常のファイルではなくデバイスです。"
@@ -165,9 +165,9 @@ void TestOutputs::failuresMoveNothing_data()
         << "--pdf と --settings が同じファイルです" << none << "";
     QTest::newRow("file name not UTF-8") << QStringList() << 0 << QByteArray("lab\\351.pdf")
                                          << false << 2 << "--pdf: ファイル名に UTF-8" << none << "";
-    QTest::newRow("no font draws the numbers")
+    QTest::newRow("no font draws the text")
         << QStringList{"--pdf", "new.pdf"} << 0 << QByteArray() << true << 1
-        << "ラベルを印刷できるフォントがありません" << none << "";
+        << "文字「A」（U+0041）を描けるフォントがありません" << none << "";
 }
 
 void TestOutputs::failuresMoveNothing()

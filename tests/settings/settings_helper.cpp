@@ -7,10 +7,14 @@
 //   settings_helper write PATH TEXT    writes the settings parsed from TEXT; exit 0 or 1
 //   settings_helper lock PATH          takes the lock of PATH, prints "locked" (or "refused"
 //                                      and the message) and holds it until stdin closes
+//   settings_helper stage PATH         stages a new version of PATH, writes into it through
+//                                      its path, prints "staged" and waits to be killed
+#include "files/SafeFile.h"
 #include "settings/SettingsFile.h"
 #include "settings/SettingsLock.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QStringList>
 
 #include <cerrno>
@@ -77,6 +81,22 @@ int main(int argc, char **argv)
             return 1;
         }
         say(QStringLiteral("locked"));
+        char buffer[64];
+        for (;;) {
+            const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
+            if (n == 0 || (n < 0 && errno != EINTR))
+                return 0;
+        }
+    }
+    if (command == QLatin1String("stage")) {
+        StagedFile staged(path);
+        if (!staged.create(&error))
+            return reportError(error);
+        QFile file(staged.tempPath());
+        if (!file.open(QIODevice::WriteOnly) || file.write("half a new version") < 0 ||
+            !file.flush())
+            return reportError(file.errorString());
+        say(QStringLiteral("staged"));
         char buffer[64];
         for (;;) {
             const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);

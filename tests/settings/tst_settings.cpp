@@ -210,6 +210,10 @@ private slots:
     void lockOfACrashedCopyIsTakenOver();
     void lockFileHasThePermissionsOfTheSettings();
     void lockFileCannotBeMade();
+    void lockPlaceTakenByNoFile_data();
+    void lockPlaceTakenByNoFile();
+    void hardLinkedSettingsAreRefused();
+    void killedStagingLeavesNothing();
 };
 
 void TestSettings::parse_data()
@@ -864,6 +868,110 @@ void TestSettings::lockFileCannotBeMade()
                               settingsLockPath(path) + '\n'),
              qPrintable(error));
     QVERIFY2(error.contains(qt_error_string(ENOENT)), qPrintable(error));
+}
+
+// Something at the lock's name that no copy of the program made: the message says what it
+// is, never that another copy runs, and nothing of it is removed.
+void TestSettings::lockPlaceTakenByNoFile_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("folder") << "folder" << QStringLiteral("フォルダー");
+    QTest::newRow("FIFO") << "FIFO" << QStringLiteral("名前付きパイプ");
+    QTest::newRow("link to a folder") << "link to a folder" << QStringLiteral("シンボリックリンク");
+}
+
+void TestSettings::lockPlaceTakenByNoFile()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, reason);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("start.txt"));
+    QVERIFY(writeFile(path, kExample));
+    const QString lockPath = settingsLockPath(path);
+    QVERIFY(makeSpecial(kind, lockPath, dir.filePath(QStringLiteral("elsewhere"))));
+
+    SettingsLock lock(path);
+    QString error;
+    QVERIFY(!lock.tryLock(&error));
+    QVERIFY(!lock.isLocked());
+    QVERIFY(lock.isHeldElsewhere());
+    QVERIFY2(error.contains(lockPath + '\n' + QStringLiteral("通常のファイルではなく") + reason),
+             qPrintable(error));
+    QVERIFY2(!error.contains(QStringLiteral("使用中")), qPrintable(error));
+    QCOMPARE(typeOf(lockPath), kind == QLatin1String("folder") ? mode_t(S_IFDIR)
+                               : kind == QLatin1String("FIFO") ? mode_t(S_IFIFO)
+                                                               : mode_t(S_IFLNK));
+}
+
+// One start.txt under two hard links: neither name is locked or saved, so no copy claims a
+// lock that the other name does not see, and no save splits the names.
+void TestSettings::hardLinkedSettingsAreRefused()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString first = dir.filePath(QStringLiteral("a/start.txt"));
+    const QString second = dir.filePath(QStringLiteral("b/start.txt"));
+    QVERIFY(QDir().mkpath(dir.filePath(QStringLiteral("a"))) &&
+            QDir().mkpath(dir.filePath(QStringLiteral("b"))));
+    QVERIFY(writeFile(first, kExample));
+    QVERIFY(::link(QFile::encodeName(first).constData(), QFile::encodeName(second).constData()) ==
+            0);
+
+    LockHolder other;
+    QVERIFY(!other.start(second));
+    QVERIFY(other.process.waitForFinished(120000));
+    const QString otherSaid = QString::fromUtf8(other.process.readAll());
+    QVERIFY2(otherSaid.contains(second), qPrintable(otherSaid));
+
+    SettingsLock lock(first);
+    QString error;
+    QVERIFY(!lock.tryLock(&error));
+    QVERIFY(!lock.isHeldElsewhere());
+    QVERIFY2(error.startsWith(QStringLiteral("設定ファイルをロックできません: ") + first + '\n'),
+             qPrintable(error));
+    QVERIFY2(error.contains(QStringLiteral("ハードリンク")) &&
+                 error.contains(QStringLiteral("全部で 2 個")),
+             qPrintable(error));
+
+    Settings changed = parseSettings(kExample).settings;
+    changed.family[2].startPos = 77;
+    QVERIFY(!writeSettingsFile(second, changed, &error));
+    QVERIFY2(error.contains(second) && error.contains(QStringLiteral("ハードリンク")) &&
+                 error.contains(QStringLiteral("変更していません")),
+             qPrintable(error));
+    struct stat a;
+    struct stat b;
+    QVERIFY(::stat(QFile::encodeName(first).constData(), &a) == 0 &&
+            ::stat(QFile::encodeName(second).constData(), &b) == 0);
+    QCOMPARE(a.st_ino, b.st_ino);
+    QCOMPARE(readAll(first), kExample);
+    QVERIFY(!QFile::exists(settingsLockPath(first)) && !QFile::exists(settingsLockPath(second)));
+}
+
+// A run killed while it writes an output leaves the folder as it found it.
+void TestSettings::killedStagingLeavesNothing()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("out.pdf"));
+    QVERIFY(writeFile(path, "earlier"));
+    const QStringList before =
+        QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+
+    QProcess helper;
+    helper.start(QStringLiteral(SETTINGS_HELPER), {QStringLiteral("stage"), path});
+    while (!helper.canReadLine())
+        QVERIFY(helper.waitForReadyRead(120000));
+    QCOMPARE(helper.readLine(), QByteArray("staged\n"));
+    ::kill(pid_t(helper.processId()), SIGKILL);
+    QVERIFY(helper.waitForFinished(120000));
+    QCOMPARE(helper.exitStatus(), QProcess::CrashExit);
+
+    QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             before);
+    QCOMPARE(readAll(path), QByteArray("earlier"));
 }
 
 QTEST_GUILESS_MAIN(TestSettings)
