@@ -143,7 +143,9 @@ std::optional<ListTableRead> TfrmMain::readListAway(const QString &path)
     }
     mListProgress = nullptr;
     // A cancelled read runs on to its end in the pool; its result is dropped with the future.
-    if (progress.wasCanceled())
+    // Loops left early by the application's end count as cancelled: waiting for the result
+    // here would freeze the window after all.
+    if (progress.wasCanceled() || !watcher.isFinished())
         return std::nullopt;
     return watcher.result();
 }
