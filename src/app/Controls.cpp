@@ -1,12 +1,43 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "Controls.h"
 
+#include <QInputMethodEvent>
 #include <QKeyEvent>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QSignalBlocker>
+#include <QValidator>
+#include <utility>
 
 namespace corvial {
+
+namespace {
+
+// The line edit undoes an edit this calls Invalid by itself, exactly to the text before it,
+// and then says inputRejected; the character is kept for that moment.
+class CharacterValidator : public QValidator
+{
+public:
+    CharacterValidator(ForbiddenCharacter *refused, QObject *parent)
+        : QValidator(parent), mRefused(refused)
+    {
+    }
+
+    State validate(QString &input, int &) const override
+    {
+        const ForbiddenCharacter c = firstForbiddenCharacter(input, false);
+        if (!c.found())
+            return Acceptable;
+        *mRefused = c;
+        return Invalid;
+    }
+
+private:
+    ForbiddenCharacter *mRefused;
+};
+
+} // namespace
 
 TShape::TShape(Kind kind, QWidget *parent) : QWidget(parent), mKind(kind)
 {
@@ -126,6 +157,65 @@ void TListBox::keyPressEvent(QKeyEvent *event)
     QListWidget::keyPressEvent(event);
     if (currentRow() != before)
         emit userClicked();
+}
+
+TMemo::TMemo(QWidget *parent) : QPlainTextEdit(parent)
+{
+    setTabChangesFocus(true);
+}
+
+bool TMemo::refuses(const QString &inserted)
+{
+    const ForbiddenCharacter c = firstForbiddenCharacter(inserted, true);
+    if (!c.found())
+        return false;
+    emit refused(c);
+    return true;
+}
+
+void TMemo::insertFromMimeData(const QMimeData *source)
+{
+    // A plain-text box inserts the text form of whatever is pasted or dropped, nothing else.
+    if (source && refuses(source->text()))
+        return;
+    QPlainTextEdit::insertFromMimeData(source);
+}
+
+void TMemo::inputMethodEvent(QInputMethodEvent *event)
+{
+    if (!refuses(event->commitString())) {
+        QPlainTextEdit::inputMethodEvent(event);
+        return;
+    }
+    // The composition still ends as the input method says; only its text stays out.
+    QInputMethodEvent withoutCommit(event->preeditString(), event->attributes());
+    QPlainTextEdit::inputMethodEvent(&withoutCommit);
+    event->accept();
+}
+
+void TMemo::keyPressEvent(QKeyEvent *event)
+{
+    // Keys give control characters for Backspace, Escape and Ctrl shortcuts, which the box
+    // never types; a key that types an invisible character is refused like a paste.
+    const ForbiddenCharacter c = firstForbiddenCharacter(event->text(), true);
+    if (c.found() && c.kind == CharacterClass::Invisible) {
+        emit refused(c);
+        event->accept();
+        return;
+    }
+    QPlainTextEdit::keyPressEvent(event);
+}
+
+TEdit::TEdit(QWidget *parent) : QLineEdit(parent)
+{
+    setValidator(new CharacterValidator(&mRefused, this));
+    // Also said for a text over the maximum length, which these boxes do not set; only a
+    // refusal of the validator has a character to name.
+    connect(this, &QLineEdit::inputRejected, this, [this] {
+        const ForbiddenCharacter c = std::exchange(mRefused, ForbiddenCharacter());
+        if (c.found())
+            emit refused(c);
+    });
 }
 
 } // namespace corvial

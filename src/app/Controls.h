@@ -1,8 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "job/TextCharacters.h"
+
 #include <QColor>
+#include <QLineEdit>
 #include <QListWidget>
+#include <QPlainTextEdit>
 #include <QWidget>
 
 namespace corvial {
@@ -87,6 +91,46 @@ protected:
 
 private:
     bool mKeepSelection = false;
+};
+
+// A text box of label text: several lines, Tab moves the focus and never enters the text, and
+// a character a label cannot hold (control or invisible, line breaks allowed) that arrives by
+// paste, drop or input method is refused before it enters: the box keeps the text it had.
+class TMemo : public QPlainTextEdit
+{
+    Q_OBJECT
+
+public:
+    explicit TMemo(QWidget *parent = nullptr);
+
+signals:
+    // An insertion was refused for character; the text is unchanged.
+    void refused(const corvial::ForbiddenCharacter &character);
+
+protected:
+    void insertFromMimeData(const QMimeData *source) override;
+    void inputMethodEvent(QInputMethodEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    bool refuses(const QString &inserted);
+};
+
+// A one-line text box with the same refusal as TMemo, line breaks included: whatever way an
+// edit came (typed, pasted, dropped, input method), the box keeps the text it had before it.
+class TEdit : public QLineEdit
+{
+    Q_OBJECT
+
+public:
+    explicit TEdit(QWidget *parent = nullptr);
+
+signals:
+    // An edit was refused for character; the text is unchanged.
+    void refused(const corvial::ForbiddenCharacter &character);
+
+private:
+    ForbiddenCharacter mRefused; // set by the validator, reported once the edit is undone
 };
 
 } // namespace corvial

@@ -24,6 +24,8 @@ TfrmLib::TfrmLib(QWidget *parent) : QWidget(parent, Qt::Window)
     Memo1->setObjectName(QStringLiteral("Memo1"));
     Memo1->setGeometry(56, 40, 289, 217);
     Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
+    // A notice to read and copy from: Tab goes on to OK instead of typing into it.
+    Memo1->setTabChangesFocus(true);
     Memo1->setPlainText(noticeLines().join(QLatin1Char('\n')));
 
     Button1 = new QPushButton(QStringLiteral("OK"), this);

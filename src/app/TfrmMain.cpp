@@ -30,6 +30,7 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPrinter>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStyle>
@@ -285,25 +286,29 @@ void TfrmMain::buildEntryScreen()
 
     Label3 = label("Label3", QStringLiteral("印刷する文字を入力してください"),
                    QRect(64, 40, 321, 33), false, 19);
-    Edit2 = new QLineEdit(pnlMain);
+    auto *edit2 = new TEdit(pnlMain);
+    watchCharacters(edit2, labelTextWord());
+    Edit2 = edit2;
     Edit2->setObjectName(QStringLiteral("Edit2"));
     Edit2->setGeometry(64, 72, 193, 27);
     Edit2->setFont(pixelFont(base, 19));
 
-    Memo5 = new QPlainTextEdit(pnlMain);
+    auto *memo5 = new TMemo(pnlMain);
+    watchCharacters(memo5, labelTextWord());
+    Memo5 = memo5;
     Memo5->setObjectName(QStringLiteral("Memo5"));
     Memo5->setGeometry(64, 72, 201, 89);
     Memo5->hide();
 
-    Memo8 = new QPlainTextEdit(pnlMain);
+    auto *memo8 = new TMemo(pnlMain);
+    watchCharacters(memo8, labelTextWord());
+    Memo8 = memo8;
     Memo8->setObjectName(QStringLiteral("Memo8"));
     Memo8->setGeometry(64, 72, 209, 73);
     Memo8->setFont(pixelFont(base, 19));
     Memo8->hide();
-    for (QPlainTextEdit *m : {Memo5, Memo8}) {
+    for (QPlainTextEdit *m : {Memo5, Memo8})
         m->setLineWrapMode(QPlainTextEdit::NoWrap);
-        m->setTabChangesFocus(true);
-    }
 
     RadioGroup1 = new QGroupBox(QStringLiteral("表示"), pnlMain);
     RadioGroup1->setObjectName(QStringLiteral("RadioGroup1"));
@@ -429,7 +434,10 @@ void TfrmMain::buildPrintScreen()
     pnlNum = proofPanel("pnlNum", QRect(-16, 144, 227, 153));
     QFont small = base;
     small.setPixelSize(11);
-    Memo3 = new QPlainTextEdit(pnlNum);
+    // The proof texts are what printing reads: the same refusal as the entry boxes.
+    auto *memo3 = new TMemo(pnlNum);
+    watchCharacters(memo3, labelTextWord());
+    Memo3 = memo3;
     Memo3->setObjectName(QStringLiteral("Memo3"));
     Memo3->setGeometry(8, 32, 161, 57);
     Memo3->setFont(small);
@@ -450,7 +458,9 @@ void TfrmMain::buildPrintScreen()
 
     // Memo proof.
     pnlmemo = proofPanel("pnlmemo", QRect(0, 160, 177, 121));
-    Memo7 = new QPlainTextEdit(pnlmemo);
+    auto *memo7 = new TMemo(pnlmemo);
+    watchCharacters(memo7, labelTextWord());
+    Memo7 = memo7;
     Memo7->setObjectName(QStringLiteral("Memo7"));
     Memo7->setGeometry(24, 24, 145, 73);
     Memo7->setFont(pixelFont(base, 19));
@@ -803,6 +813,12 @@ void TfrmMain::Timer1Timer()
 
 void TfrmMain::closeEvent(QCloseEvent *event)
 {
+    // Closing while a list is read gives up the read; the window stays for the user to go on.
+    if (mListProgress) {
+        mListProgress->cancel();
+        event->ignore();
+        return;
+    }
     QMainWindow::closeEvent(event);
     if (event->isAccepted()) {
         AboutBox->hide();

@@ -4,6 +4,7 @@
 #include "job/LabelJob.h"
 #include "job/ProofLabel.h"
 #include "job/SheetTypes.h"
+#include "job/TextCharacters.h"
 #include "lists/SampleList.h"
 
 #include <QByteArray>
@@ -25,6 +26,7 @@ class QLineEdit;
 class QMenu;
 class QPlainTextEdit;
 class QPrinter;
+class QProgressDialog;
 class QRadioButton;
 class QTimer;
 class QToolButton;
@@ -39,6 +41,8 @@ class TfrmLib;
 class TImage;
 class TListBox;
 class TShape;
+class TEdit;
+class TMemo;
 class XlsApi;
 class CodeView;
 
@@ -54,6 +58,8 @@ struct MainWindowEnvironment
     std::function<std::unique_ptr<PageCanvas>(QPrinter *)> canvasFactory; // null = the printer
     std::shared_ptr<XlsApi> workbook; // null = the workbook library
     std::function<QDate()> today;     // null = the local date
+    // Reads a list file's cells; called on a worker thread, so it must touch no widget.
+    std::function<ListTableRead(const QString &)> readList; // null = readListTable
 };
 
 // The main window: all state of the program, the entry screen and the print screen.
@@ -179,6 +185,10 @@ private:
     void N3Click();
     void setNumberStyle(int style);
     void setMemo8MaxLength(int bytes);
+    static QString labelTextWord();
+    void watchCharacters(TMemo *box, const QString &what);
+    void watchCharacters(TEdit *box, const QString &what);
+    void characterRefused(const QString &what, const ForbiddenCharacter &character);
 
     // Print setup and proof label.
     void cmdPrintSetClick();
@@ -227,6 +237,7 @@ private:
     void buildListControls();
     void mnuListLoadClick();
     void mnuListUnloadClick();
+    std::optional<ListTableRead> readListAway(const QString &path);
     bool keepsListFor(int newSheetType);
     void showListOnEntryScreen();
     void setListReadOnly(bool readOnly);
@@ -273,6 +284,7 @@ private:
     std::optional<SampleList> mList;
     QString mListPath;
     bool mListHeading = false;
+    QProgressDialog *mListProgress = nullptr; // while a list file is being read
     TypedEntry mTypedEntry;
 };
 

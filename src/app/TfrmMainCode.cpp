@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The print screen's 2-D code choice: the check box, the prefix and the code on the proof.
 #include "CodeView.h"
+#include "Controls.h"
 #include "Dialogs.h"
 #include "TfrmMain.h"
 
@@ -21,7 +22,9 @@ void TfrmMain::buildCodeControls()
     lblCodePrefix = new QLabel(QStringLiteral("コードの頭文字"), pnlPrint);
     lblCodePrefix->setObjectName(QStringLiteral("lblCodePrefix"));
     lblCodePrefix->setGeometry(16, 331, 97, 16);
-    edtCodePrefix = new QLineEdit(pnlPrint);
+    auto *prefix = new TEdit(pnlPrint);
+    watchCharacters(prefix, QStringLiteral("コードの頭文字"));
+    edtCodePrefix = prefix;
     edtCodePrefix->setObjectName(QStringLiteral("edtCodePrefix"));
     edtCodePrefix->setGeometry(116, 328, 113, 22);
     imgCode = new CodeView(pnlNum);

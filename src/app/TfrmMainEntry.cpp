@@ -3,6 +3,7 @@
 #include "TfrmMain.h"
 
 #include "Controls.h"
+#include "Dialogs.h"
 #include "job/TextLimits.h"
 
 #include <QAction>
@@ -157,6 +158,32 @@ void TfrmMain::Memo5Change()
     mInTextLimit = true;
     limitMemo(Memo5, [this](const QString &t) { return limitMemo5Text(t, sheetType); });
     mInTextLimit = false;
+}
+
+QString TfrmMain::labelTextWord()
+{
+    return QStringLiteral("ラベルの文字");
+}
+
+// The boxes refuse such a character before it reaches their text, so the cut of an over-long
+// text above never sees it and works as it always has.
+void TfrmMain::watchCharacters(TMemo *box, const QString &what)
+{
+    connect(box, &TMemo::refused, this,
+            [this, what](const ForbiddenCharacter &c) { characterRefused(what, c); });
+}
+
+void TfrmMain::watchCharacters(TEdit *box, const QString &what)
+{
+    connect(box, &TEdit::refused, this,
+            [this, what](const ForbiddenCharacter &c) { characterRefused(what, c); });
+}
+
+void TfrmMain::characterRefused(const QString &what, const ForbiddenCharacter &character)
+{
+    mEnv.dialogs->message(this, QStringLiteral("%1に%2は入力できません。ラベルに印刷できない"
+                                               "文字なので、入力を取り消しました。")
+                                    .arg(what, forbiddenCharacterWords(character)));
 }
 
 void TfrmMain::N2Click()

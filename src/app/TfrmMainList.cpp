@@ -5,14 +5,21 @@
 #include "Controls.h"
 #include "Dialogs.h"
 #include "job/JobRules.h"
+#include "job/TextCharacters.h"
 
 #include <QAction>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QFutureWatcher>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QProgressDialog>
 #include <QRadioButton>
 #include <QSignalBlocker>
+#include <QTimer>
+#include <QtConcurrent/QtConcurrentRun>
 
 namespace corvial {
 
@@ -20,6 +27,8 @@ namespace {
 
 const QString kFilter = QStringLiteral("サンプルリスト (*.csv *.tsv *.txt *.xls *.xlsx)");
 const QString kCaption = QStringLiteral("サンプルリスト");
+// A read quicker than this shows no progress dialog: it would only flash.
+constexpr int kProgressDelayMs = 400;
 
 } // namespace
 
@@ -60,7 +69,10 @@ void TfrmMain::mnuListLoadClick()
     if (path.isEmpty())
         return;
     // Read once; the heading question and every later check use what was read now.
-    const ListTableRead table = readListTable(path);
+    const std::optional<ListTableRead> read = readListAway(path);
+    if (!read)
+        return; // cancelled: the window stays as it was
+    const ListTableRead &table = *read;
     if (!table.ok()) {
         mEnv.dialogs->error(this, sampleListFailureText(path, table.reason));
         return;
@@ -73,21 +85,69 @@ void TfrmMain::mnuListLoadClick()
         mEnv.dialogs->askYesNo(
             this, kCaption,
             QStringLiteral("1 行目は見出しですか?\n\n%1").arg(first.join(QStringLiteral(" | "))));
-    const SampleListRead read = buildSampleList(table.table, {sheetType, heading}, path);
-    if (!read.ok()) {
-        mEnv.dialogs->error(this, read.error);
+    const SampleListRead built = buildSampleList(table.table, {sheetType, heading}, path);
+    if (!built.ok()) {
+        mEnv.dialogs->error(this, built.error);
         return;
     }
     if (!mList)
         mTypedEntry = {Edit2->text(), Memo8->toPlainText(), Memo5->toPlainText(),
                        ListBox2->currentRow()};
-    mList = read.list;
+    mList = built.list;
     mListPath = path;
     mListHeading = heading;
     showListOnEntryScreen();
+    QStringList notices;
+    if (table.table.hiddenRows > 0)
+        notices << QStringLiteral("%1: 非表示の行 %2 行は読み込んでいません。")
+                       .arg(visibleText(mList->fileName))
+                       .arg(table.table.hiddenRows);
     const QString notice = sampleListNotice(*mList, sheetType);
     if (!notice.isEmpty())
-        mEnv.dialogs->message(this, notice);
+        notices << notice;
+    if (!notices.isEmpty())
+        mEnv.dialogs->message(this, notices.join(QLatin1Char('\n')));
+}
+
+std::optional<ListTableRead> TfrmMain::readListAway(const QString &path)
+{
+    // A large workbook takes seconds to read; the window keeps drawing meanwhile and the user
+    // may give up. The worker gets only the path and a reader that touches no widget.
+    std::function<ListTableRead(const QString &)> reader = mEnv.readList;
+    if (!reader)
+        reader = [](const QString &p) { return readListTable(p); };
+    QFutureWatcher<ListTableRead> watcher;
+    QProgressDialog progress(QStringLiteral("サンプルリスト「%1」を読み込んでいます…")
+                                 .arg(visibleText(QFileInfo(path).fileName())),
+                             QStringLiteral("キャンセル"), 0, 0, this);
+    progress.setObjectName(QStringLiteral("dlgListProgress"));
+    progress.setWindowTitle(kCaption);
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setAutoClose(false);
+    progress.setAutoReset(false);
+    progress.setMinimumDuration(kProgressDelayMs);
+    progress.setValue(0); // starts the dialog's own clock
+
+    QEventLoop loop;
+    connect(&watcher, &QFutureWatcherBase::finished, &loop, &QEventLoop::quit);
+    connect(&progress, &QProgressDialog::canceled, &loop, &QEventLoop::quit);
+    mListProgress = &progress;
+    watcher.setFuture(QtConcurrent::run([reader, path] { return reader(path); }));
+    // Until the modal dialog is up nothing else stops a click from reaching the window, so
+    // input waits (it is not lost) for that moment or for the end of a quick read.
+    QTimer::singleShot(kProgressDelayMs, &loop, &QEventLoop::quit);
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    if (!watcher.isFinished() && !progress.wasCanceled()) {
+        progress.show();
+        loop.exec();
+    }
+    mListProgress = nullptr;
+    // A cancelled read runs on to its end in the pool; its result is dropped with the future.
+    // Loops left early by the application's end count as cancelled: waiting for the result
+    // here would freeze the window after all.
+    if (progress.wasCanceled() || !watcher.isFinished())
+        return std::nullopt;
+    return watcher.result();
 }
 
 void TfrmMain::mnuListUnloadClick()

@@ -1,0 +1,192 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Reading a sample list away from the window's thread: the same list as a direct read, a
+// progress dialog naming the file when the read is slow, and a cancel that changes nothing.
+#include "WindowSupport.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QProgressDialog>
+#include <QSemaphore>
+#include <QThread>
+#include <QThreadPool>
+#include <QTimer>
+#include <atomic>
+
+using namespace corvial;
+using P = TfrmMainProbe;
+
+namespace {
+
+struct ListFixture : WindowFixture
+{
+    QString path;
+    QString offered; // what the file dialog answers
+    std::atomic<QThread *> readOn{nullptr};
+    int hiddenRows = 0;
+    QSemaphore *gate = nullptr; // when set, each read waits for one release
+
+    void open()
+    {
+        path = dir.filePath(QStringLiteral("サンプル.csv"));
+        QFile f(path);
+        if (f.open(QIODevice::WriteOnly))
+            f.write("AB,x\nCD,y\nEF,z\n");
+        f.close();
+        offered = path;
+        dialogs = std::make_shared<OfferingDialogs>(this);
+        writeSettings(defaultSettings());
+    }
+
+    class OfferingDialogs : public FakeDialogs
+    {
+    public:
+        explicit OfferingDialogs(ListFixture *fx) : mFx(fx) {}
+        QString openFileName(QWidget *, const QString &) override { return mFx->offered; }
+
+    private:
+        ListFixture *mFx;
+    };
+};
+
+// A window like WindowFixture's, whose list reads go through the fixture's reader.
+TfrmMain &createWithReader(ListFixture &fx)
+{
+    fx.open();
+    MainWindowEnvironment env;
+    env.appDir = fx.dir.path();
+    env.dialogs = fx.dialogs;
+    env.workbook = fx.xls;
+    env.readList = [&fx](const QString &p) {
+        fx.readOn = QThread::currentThread();
+        if (fx.gate)
+            fx.gate->acquire();
+        ListTableRead read = readListTable(p);
+        read.table.hiddenRows = fx.hiddenRows;
+        return read;
+    };
+    fx.window = std::make_unique<TfrmMain>(env);
+    chooseType(*fx.window, 2);
+    return *fx.window;
+}
+
+// What the entry screen shows of the list (or of the typed text).
+QStringList entryState(TfrmMain &w)
+{
+    return {w.Memo8->toPlainText(),
+            QString::number(P::sampleCount(w)),
+            QString::number(w.ListBox2->currentRow()),
+            w.ListBox2->isEnabled() ? QStringLiteral("enabled") : QStringLiteral("disabled"),
+            w.Memo8->isReadOnly() ? QStringLiteral("read-only") : QStringLiteral("editable"),
+            w.lblList->isHidden() ? QString() : w.lblList->text()};
+}
+
+} // namespace
+
+class TestListLoad : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void readAwayGivesTheSameList_data();
+    void readAwayGivesTheSameList();
+    void cancelLeavesTheWindow_data();
+    void cancelLeavesTheWindow();
+};
+
+void TestListLoad::readAwayGivesTheSameList_data()
+{
+    QTest::addColumn<int>("hiddenRows");
+    QTest::newRow("no hidden rows") << 0;
+    QTest::newRow("hidden rows") << 3;
+}
+
+void TestListLoad::readAwayGivesTheSameList()
+{
+    QFETCH(int, hiddenRows);
+    ListFixture fx;
+    fx.hiddenRows = hiddenRows;
+    TfrmMain &w = createWithReader(fx);
+    fx.dialogs->answerYes = false;
+    w.mnuListLoad->trigger();
+
+    QVERIFY(fx.readOn.load() && fx.readOn.load() != QApplication::instance()->thread());
+    QCOMPARE(fx.dialogs->errors, QStringList());
+    const SampleListRead direct = readSampleList(fx.path, {2, false});
+    QVERIFY(direct.ok());
+    QCOMPARE(P::sampleCount(w), direct.list.count());
+    QCOMPARE(w.Memo8->toPlainText(), direct.list.sampleText(0));
+    QCOMPARE(w.lblList->text(), sampleListStatusLine(direct.list));
+    if (hiddenRows == 0) {
+        QCOMPARE(fx.dialogs->messages, QStringList());
+        return;
+    }
+    QCOMPARE(fx.dialogs->messages.size(), 1);
+    const QString notice = fx.dialogs->messages.first();
+    QVERIFY2(notice.contains(QStringLiteral("サンプル.csv")) &&
+                 notice.contains(QStringLiteral("%1 行").arg(hiddenRows)),
+             qPrintable(notice));
+}
+
+void TestListLoad::cancelLeavesTheWindow_data()
+{
+    QTest::addColumn<bool>("listBefore");
+    QTest::addColumn<bool>("byClosing");
+    QTest::newRow("typed text, cancelled") << false << false;
+    QTest::newRow("list loaded, cancelled") << true << false;
+    QTest::newRow("list loaded, window closed") << true << true;
+}
+
+void TestListLoad::cancelLeavesTheWindow()
+{
+    QFETCH(bool, listBefore);
+    QFETCH(bool, byClosing);
+    ListFixture fx;
+    TfrmMain &w = createWithReader(fx);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    typeText(w.Memo8, QStringLiteral("typed"));
+    fx.dialogs->answerYes = false;
+    if (listBefore)
+        w.mnuListLoad->trigger();
+    const QStringList before = entryState(w);
+    const int messages = int(fx.dialogs->messages.size());
+    const int questions = int(fx.dialogs->questions.size());
+    bool closedSignal = false;
+    connect(&w, &TfrmMain::closed, this, [&closedSignal] { closedSignal = true; });
+
+    // A read that does not end by itself: the dialog comes up after its delay, names the
+    // file, and is cancelled (or the window closed) while the read still runs.
+    QSemaphore gate;
+    fx.gate = &gate;
+    QString shownText;
+    bool shown = false;
+    QTimer::singleShot(0, &w, [&] {
+        auto *progress = w.findChild<QProgressDialog *>(QStringLiteral("dlgListProgress"));
+        if (!progress)
+            return;
+        shown = QTest::qWaitFor([progress] { return progress->isVisible(); }, 5000);
+        shownText = progress->labelText();
+        if (byClosing)
+            w.close();
+        else
+            progress->cancel();
+    });
+    w.mnuListLoad->trigger();
+    gate.release();
+    QThreadPool::globalInstance()->waitForDone();
+
+    QVERIFY(shown);
+    QVERIFY2(shownText.contains(QStringLiteral("サンプル.csv")), qPrintable(shownText));
+    QCOMPARE(entryState(w), before);
+    QCOMPARE(fx.dialogs->errors, QStringList());
+    QCOMPARE(fx.dialogs->messages.size(), messages);
+    QCOMPARE(fx.dialogs->questions.size(), questions);
+    QVERIFY(!closedSignal);
+    QVERIFY(w.isVisible());
+    QVERIFY(!w.findChild<QProgressDialog *>());
+}
+
+QTEST_MAIN(TestListLoad)
+#include "tst_listload.moc"
