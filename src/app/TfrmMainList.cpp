@@ -97,16 +97,9 @@ void TfrmMain::mnuListLoadClick()
     mListPath = path;
     mListHeading = heading;
     showListOnEntryScreen();
-    QStringList notices;
-    if (table.table.hiddenRows > 0)
-        notices << QStringLiteral("%1: 非表示の行 %2 行は読み込んでいません。")
-                       .arg(visibleText(mList->fileName))
-                       .arg(table.table.hiddenRows);
     const QString notice = sampleListNotice(*mList, sheetType);
     if (!notice.isEmpty())
-        notices << notice;
-    if (!notices.isEmpty())
-        mEnv.dialogs->message(this, notices.join(QLatin1Char('\n')));
+        mEnv.dialogs->message(this, notice);
 }
 
 std::optional<ListTableRead> TfrmMain::readListAway(const QString &path)

@@ -328,18 +328,24 @@ QString sampleListFailureText(const QString &path, const QString &reason)
 
 QString sampleListStatusLine(const SampleList &list)
 {
-    return QStringLiteral("リスト: %1 (%2 件)").arg(list.fileName).arg(list.count());
+    return QStringLiteral("リスト: %1 (%2 件)").arg(visibleText(list.fileName)).arg(list.count());
 }
 
 QString sampleListNotice(const SampleList &list, int sheetType)
 {
-    if (list.ignoredColumns == 0)
-        return QString();
-    const int columns = listColumnsOfType(sheetType);
-    return QStringLiteral("このシートタイプが印刷するのは %1 列までです。"
-                          "%2 列より右の %3 列は読み込みませんでした。")
-        .arg(listColumnName(columns - 1), listColumnName(columns - 1))
-        .arg(list.ignoredColumns);
+    QStringList notices;
+    if (list.table.hiddenRows > 0)
+        notices << QStringLiteral("%1: 非表示の行 %2 行は読み込んでいません。")
+                       .arg(visibleText(list.fileName))
+                       .arg(list.table.hiddenRows);
+    if (list.ignoredColumns > 0) {
+        const int columns = listColumnsOfType(sheetType);
+        notices << QStringLiteral("このシートタイプが印刷するのは %1 列までです。"
+                                  "%2 列より右の %3 列は読み込みませんでした。")
+                       .arg(listColumnName(columns - 1), listColumnName(columns - 1))
+                       .arg(list.ignoredColumns);
+    }
+    return notices.join(QLatin1Char('\n'));
 }
 
 } // namespace corvial

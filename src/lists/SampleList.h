@@ -79,7 +79,8 @@ SampleListRead readSampleList(const QString &path, const SampleListOptions &opti
 QString sampleListFailureText(const QString &path, const QString &reason);
 // "リスト: FILE (N 件)", the line the window shows under the text while a list is loaded.
 QString sampleListStatusLine(const SampleList &list);
-// Japanese note that columns right of the printed ones were not read; empty when none were.
+// Japanese notes, one a line, that rows the workbook hides were left out and that columns
+// right of the printed ones were not read; empty when neither happened.
 QString sampleListNotice(const SampleList &list, int sheetType);
 
 } // namespace corvial
