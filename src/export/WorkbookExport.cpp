@@ -6,6 +6,7 @@
 #include "job/NumberText.h"
 #include "job/SheetTypes.h"
 #include "job/ShiftJis.h"
+#include "job/TextCharacters.h"
 
 #include <QDir>
 #include <QFile>
@@ -356,7 +357,7 @@ QString spreadsheetCellName(int column, int row)
 
 QString exportErrorText(const QString &path, const ExportResult &result)
 {
-    const QString file = QDir::toNativeSeparators(path);
+    const QString file = visibleText(QDir::toNativeSeparators(path));
     const QString reason = QString::fromLocal8Bit(std::strerror(result.status));
     QString what;
     switch (result.outcome) {

@@ -2,6 +2,7 @@
 #include "PrinterCanvas.h"
 
 #include "files/SafeFile.h"
+#include "job/TextCharacters.h"
 #include "print/CupsQueue.h"
 
 #include <numeric>
@@ -371,11 +372,11 @@ QString PrinterCanvas::targetName() const
     if (!mPrinter)
         return QStringLiteral("プリンター");
     if (!mOutputFile.isEmpty())
-        return QDir::toNativeSeparators(mOutputFile);
+        return visibleText(QDir::toNativeSeparators(mOutputFile));
     if (!mPrinter->outputFileName().isEmpty())
-        return QDir::toNativeSeparators(mPrinter->outputFileName());
+        return visibleText(QDir::toNativeSeparators(mPrinter->outputFileName()));
     if (!mPrinter->printerName().isEmpty())
-        return mPrinter->printerName();
+        return visibleText(mPrinter->printerName());
     return QStringLiteral("プリンター");
 }
 
