@@ -1,12 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Milliseconds from process start to the main window on screen, for our window and for a
-// minimal Qt main window (a menu bar and a list widget) started the same way in the same run,
-// so that the ratio does not depend on the machine or the display. The parent starts this
-// program again as a child, alternating the two windows; each child reports the moment its
-// window is first exposed, and the moments its QApplication and its window were made. Both
-// read the same monotonic clock, so the figures include loading the program and its
-// libraries. Both children set up the application alike (Japanese font substitutions and a
-// Japanese menu title), so the pair differs only in the window.
+// Milliseconds from process start to the main window on screen: our window against a minimal
+// Qt program (startup_minimal: a main window, a menu bar and a list widget, linked to Qt
+// Widgets only), started in turns in the same run under the same display, so that the ratio
+// does not depend on the machine. The same minimal window is also timed inside this program,
+// which loads all our libraries: the difference to startup_minimal is what loading them costs,
+// the rest is our window. Each child reports when its QApplication and its window were made
+// and when the window was first exposed, on the monotonic clock the parent reads, so the
+// figures include loading the program and its libraries.
+#include "StartupProbe.h"
 #include "TfrmMain.h"
 #include "job/Fonts.h"
 
@@ -18,51 +19,21 @@
 #include <QMenuBar>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QWindow>
 #include <algorithm>
+#include <array>
 #include <cstdio>
-#include <ctime>
 #include <memory>
 #include <vector>
 
 namespace {
 
-double nowMs()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return ts.tv_sec * 1000.0 + ts.tv_nsec / 1e6;
-}
+using startupbench::nowMs;
 
-class ExposeWatch : public QObject
-{
-public:
-    explicit ExposeWatch(double appMade, double windowMade)
-        : mAppMade(appMade), mWindowMade(windowMade)
-    {
-    }
-
-    bool eventFilter(QObject *o, QEvent *e) override
-    {
-        if (!mSeen && e->type() == QEvent::Expose && static_cast<QWindow *>(o)->isExposed()) {
-            mSeen = true;
-            std::printf("%.3f %.3f %.3f\n", mAppMade, mWindowMade, nowMs());
-            std::fflush(stdout);
-            QCoreApplication::exit(0);
-        }
-        return false;
-    }
-
-private:
-    double mAppMade;
-    double mWindowMade;
-    bool mSeen = false;
-};
-
+// The window of startup_minimal, made the same way.
 std::unique_ptr<QMainWindow> minimalWindow()
 {
     auto w = std::make_unique<QMainWindow>();
-    w->menuBar()->addMenu(QStringLiteral("ファイル"))->addAction(QStringLiteral("終了"));
+    w->menuBar()->addMenu(QStringLiteral("File"))->addAction(QStringLiteral("Quit"));
     auto *list = new QListWidget(w.get());
     list->addItems({QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3")});
     w->setCentralWidget(list);
@@ -70,22 +41,25 @@ std::unique_ptr<QMainWindow> minimalWindow()
     return w;
 }
 
-// dir empty: the minimal window; otherwise our window over start.txt in dir.
+// dir empty: the minimal window; otherwise our window over start.txt in dir, set up as the
+// program sets it up.
 int child(int argc, char **argv, const QString &dir)
 {
     QApplication app(argc, argv);
-    corvial::installJapaneseFontSubstitutions();
-    const double appMade = nowMs();
     std::unique_ptr<QMainWindow> w;
+    double appMade = 0;
     if (dir.isEmpty()) {
+        appMade = nowMs();
         w = minimalWindow();
     } else {
+        corvial::installJapaneseFontSubstitutions();
+        appMade = nowMs();
         corvial::MainWindowEnvironment env;
         env.appDir = dir;
         w = std::make_unique<corvial::TfrmMain>(env);
     }
     w->winId();
-    ExposeWatch watch(appMade, nowMs());
+    startupbench::ExposeWatch watch(appMade, nowMs());
     w->windowHandle()->installEventFilter(&watch);
     w->show();
     return app.exec();
@@ -93,23 +67,24 @@ int child(int argc, char **argv, const QString &dir)
 
 struct Run
 {
-    double app = 0;    // process start to QApplication made
+    double app = 0;    // process start to QApplication made (and set up)
     double window = 0; // making the window
     double shown = 0;  // process start to the window exposed
 };
 
-bool runChild(const QStringList &args, Run *run)
+bool runChild(const QString &program, const QStringList &args, Run *run)
 {
     QProcess p;
     const double start = nowMs();
-    p.start(QCoreApplication::applicationFilePath(), args);
+    p.start(program, args);
     if (!p.waitForFinished(30000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
-        std::fprintf(stderr, "child failed: %s\n", p.readAllStandardError().constData());
+        std::fprintf(stderr, "%s failed: %s %s\n", qPrintable(program), qPrintable(p.errorString()),
+                     p.readAllStandardError().constData());
         return false;
     }
     const QList<QByteArray> t = p.readAllStandardOutput().trimmed().split('\n').value(0).split(' ');
     if (t.size() != 3) {
-        std::fprintf(stderr, "child reported no times\n");
+        std::fprintf(stderr, "%s reported no times\n", qPrintable(program));
         return false;
     }
     run->app = t[0].toDouble() - start;
@@ -125,19 +100,35 @@ double median(std::vector<double> v)
     return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
 }
 
-void report(const char *name, const std::vector<Run> &runs)
+struct Child
 {
-    std::vector<double> app, window, shown;
-    for (const Run &r : runs) {
-        app.push_back(r.app);
-        window.push_back(r.window);
-        shown.push_back(r.shown);
+    const char *name;
+    QString program;
+    QStringList args;
+    std::vector<Run> runs;
+
+    std::vector<double> shown() const
+    {
+        std::vector<double> out;
+        for (const Run &r : runs)
+            out.push_back(r.shown);
+        return out;
     }
-    std::printf("  %-26s median %6.1f ms (min %6.1f, max %6.1f); of which QApplication %5.1f ms, "
-                "making the window %5.1f ms\n",
-                name, median(shown), *std::min_element(shown.begin(), shown.end()),
-                *std::max_element(shown.begin(), shown.end()), median(app), median(window));
-}
+
+    void report() const
+    {
+        std::vector<double> app, window;
+        for (const Run &r : runs) {
+            app.push_back(r.app);
+            window.push_back(r.window);
+        }
+        const std::vector<double> s = shown();
+        std::printf("  %-38s median %6.1f ms (min %6.1f, max %6.1f); QApplication %5.1f ms, "
+                    "window made in %5.1f ms\n",
+                    name, median(s), *std::min_element(s.begin(), s.end()),
+                    *std::max_element(s.begin(), s.end()), median(app), median(window));
+    }
+};
 
 } // namespace
 
@@ -156,36 +147,45 @@ int main(int argc, char **argv)
     settings.write("10,10,1\r\n10,10,1\r\n10,10,1\r\n10,10,1\r\n\r\n");
     settings.close();
 
-    // One unmeasured start of each loads the libraries into the page cache, so that the first
-    // measured run is not the only one that reads them from disk.
-    constexpr int runs = 15;
-    const QStringList ourArgs{QStringLiteral("--child"), dir.path()};
-    const QStringList minimalArgs{QStringLiteral("--minimal")};
-    Run warm;
-    if (!runChild(ourArgs, &warm) || !runChild(minimalArgs, &warm))
-        return 1;
-    std::vector<Run> ours(runs), minimal(runs);
-    std::vector<double> ratios;
-    for (int i = 0; i < runs; ++i) {
-        // Alternating which goes first evens out a machine that speeds up or slows down.
-        const bool oursFirst = i % 2 == 0;
-        if (!runChild(oursFirst ? ourArgs : minimalArgs, oursFirst ? &ours[i] : &minimal[i]) ||
-            !runChild(oursFirst ? minimalArgs : ourArgs, oursFirst ? &minimal[i] : &ours[i]))
+    const QString self = QCoreApplication::applicationFilePath();
+    std::array<Child, 3> children{{
+        {"our main window", self, {QStringLiteral("--child"), dir.path()}, {}},
+        {"minimal window in our program", self, {QStringLiteral("--minimal")}, {}},
+        {"minimal program (startup_minimal)",
+         QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("startup_minimal")),
+         {},
+         {}},
+    }};
+
+    // One unmeasured start of each reads the libraries into the page cache, so that the first
+    // measured run is not the only one that loads them from disk.
+    for (const Child &c : children) {
+        Run warm;
+        if (!runChild(c.program, c.args, &warm))
             return 1;
-        ratios.push_back(ours[i].shown / minimal[i].shown);
     }
-    std::printf("startup: process start to main window shown, %d paired runs (platform %s)\n", runs,
+    constexpr int rounds = 15;
+    std::vector<double> ratios;
+    for (int i = 0; i < rounds; ++i) {
+        // Each round starts with another child, evening out a machine that speeds up or slows
+        // down while the bench runs.
+        for (size_t k = 0; k < children.size(); ++k) {
+            Child &c = children[(i + k) % children.size()];
+            Run r;
+            if (!runChild(c.program, c.args, &r))
+                return 1;
+            c.runs.push_back(r);
+        }
+        ratios.push_back(children[0].runs.back().shown / children[2].runs.back().shown);
+    }
+    std::printf("startup: process start to main window shown, %d rounds (platform %s)\n", rounds,
                 qEnvironmentVariable("QT_QPA_PLATFORM", QStringLiteral("default"))
                     .toLocal8Bit()
                     .constData());
-    report("our main window", ours);
-    report("minimal menu + list window", minimal);
-    std::vector<double> oursShown, minimalShown;
-    for (int i = 0; i < runs; ++i) {
-        oursShown.push_back(ours[i].shown);
-        minimalShown.push_back(minimal[i].shown);
-    }
-    std::printf("  ratio of medians %.2fx, median of paired ratios %.2fx\n",
-                median(oursShown) / median(minimalShown), median(ratios));
+    for (const Child &c : children)
+        c.report();
+    std::printf("  our window against the minimal program: ratio of medians %.2fx, "
+                "median of the rounds' ratios %.2fx\n",
+                median(children[0].shown()) / median(children[2].shown()), median(ratios));
     return 0;
 }
