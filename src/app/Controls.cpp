@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "Controls.h"
 
+#include <QAbstractListModel>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMimeData>
@@ -8,6 +9,7 @@
 #include <QPainter>
 #include <QSignalBlocker>
 #include <QValidator>
+#include <algorithm>
 #include <utility>
 
 namespace corvial {
@@ -103,10 +105,157 @@ void TImage::mouseReleaseEvent(QMouseEvent *event)
         emit clicked();
 }
 
-TListBox::TListBox(QWidget *parent) : QListWidget(parent)
+// The rows of a list box: first a run of numbers 1..n, formatted only when a row is drawn or
+// read, then any texts. Start-up fills 9,990 + 400 numbers, and an item object per row was
+// the larger part of the window's start-up time.
+class TListModel : public QAbstractListModel
 {
+public:
+    using QAbstractListModel::QAbstractListModel;
+
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override
+    {
+        return parent.isValid() ? 0 : mNumbers + int(mTexts.size());
+    }
+
+    QVariant data(const QModelIndex &index, int role) const override
+    {
+        if (!index.isValid() || index.row() >= rowCount() ||
+            (role != Qt::DisplayRole && role != Qt::EditRole))
+            return QVariant();
+        return text(index.row());
+    }
+
+    Qt::ItemFlags flags(const QModelIndex &index) const override
+    {
+        return index.isValid() ? Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemNeverHasChildren
+                               : Qt::NoItemFlags;
+    }
+
+    QString text(int row) const
+    {
+        return row < mNumbers ? QString::number(row + 1) : mTexts.at(row - mNumbers);
+    }
+
+    void addNumbers(int last)
+    {
+        if (last < 1)
+            return;
+        // A run only counts from 1 at the top of the list; anywhere else its rows are texts.
+        if (rowCount() > 0) {
+            QStringList texts;
+            texts.reserve(last);
+            for (int i = 1; i <= last; ++i)
+                texts << QString::number(i);
+            addTexts(texts);
+            return;
+        }
+        beginInsertRows(QModelIndex(), 0, last - 1);
+        mNumbers = last;
+        endInsertRows();
+    }
+
+    void addTexts(const QStringList &texts)
+    {
+        if (texts.isEmpty())
+            return;
+        const int first = rowCount();
+        beginInsertRows(QModelIndex(), first, first + int(texts.size()) - 1);
+        mTexts += texts;
+        endInsertRows();
+    }
+
+    void clear()
+    {
+        beginResetModel();
+        mNumbers = 0;
+        mTexts.clear();
+        endResetModel();
+    }
+
+private:
+    int mNumbers = 0;
+    QStringList mTexts;
+};
+
+QString TListItem::text() const
+{
+    return mList ? mList->model()->index(mRow, 0).data().toString() : QString();
+}
+
+bool TListItem::isSelected() const
+{
+    return mList && mList->selectionModel()->isSelected(mList->model()->index(mRow, 0));
+}
+
+TListBox::TListBox(QWidget *parent) : QListView(parent), mModel(new TListModel(this))
+{
+    setModel(mModel);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setUniformItemSizes(true);
+}
+
+void TListBox::addNumbers(int last)
+{
+    mModel->addNumbers(last);
+}
+
+void TListBox::addItems(const QStringList &texts)
+{
+    mModel->addTexts(texts);
+}
+
+void TListBox::clear()
+{
+    mModel->clear();
+}
+
+int TListBox::count() const
+{
+    return mModel->rowCount();
+}
+
+TListItem TListBox::item(int row) const
+{
+    return row >= 0 && row < count() ? TListItem(this, row) : TListItem();
+}
+
+TListItem TListBox::currentItem() const
+{
+    return item(currentRow());
+}
+
+QList<TListItem> TListBox::selectedItems() const
+{
+    QList<int> rows;
+    for (const QModelIndex &index : selectionModel()->selectedIndexes())
+        rows << index.row();
+    std::sort(rows.begin(), rows.end());
+    QList<TListItem> items;
+    for (int row : rows)
+        items << item(row);
+    return items;
+}
+
+int TListBox::currentRow() const
+{
+    return currentIndex().row();
+}
+
+void TListBox::setCurrentRow(int row)
+{
+    selectionModel()->setCurrentIndex(mModel->index(row, 0), QItemSelectionModel::ClearAndSelect);
+}
+
+void TListBox::scrollToItem(const TListItem &item, ScrollHint hint)
+{
+    if (item)
+        scrollTo(mModel->index(item.row(), 0), hint);
+}
+
+QRect TListBox::visualItemRect(const TListItem &item) const
+{
+    return item ? visualRect(mModel->index(item.row(), 0)) : QRect();
 }
 
 void TListBox::selectRow(int row)
@@ -122,24 +271,24 @@ void TListBox::selectRow(int row)
 
 int TListBox::selectedRow() const
 {
-    const QList<QListWidgetItem *> items = selectedItems();
-    return items.isEmpty() ? -1 : row(items.first());
+    const QList<TListItem> items = selectedItems();
+    return items.isEmpty() ? -1 : items.first().row();
 }
 
 void TListBox::mouseReleaseEvent(QMouseEvent *event)
 {
-    QListWidget::mouseReleaseEvent(event);
-    if (event->button() == Qt::LeftButton && itemAt(event->position().toPoint()))
+    QListView::mouseReleaseEvent(event);
+    if (event->button() == Qt::LeftButton && indexAt(event->position().toPoint()).isValid())
         emit userClicked();
 }
 
 QItemSelectionModel::SelectionFlags TListBox::selectionCommand(const QModelIndex &index,
                                                                const QEvent *event) const
 {
-    const QItemSelectionModel::SelectionFlags command = QListWidget::selectionCommand(index, event);
+    const QItemSelectionModel::SelectionFlags command = QListView::selectionCommand(index, event);
     // The view answers the user's gestures through here; the program's selectRow and
     // clear go around it. Whatever would leave the list with nothing selected is dropped.
-    if (!mKeepSelection || selectedItems().isEmpty())
+    if (!mKeepSelection || !selectionModel()->hasSelection())
         return command;
     const bool deselects =
         command.testAnyFlags(QItemSelectionModel::Deselect | QItemSelectionModel::Toggle) &&
@@ -154,7 +303,7 @@ QItemSelectionModel::SelectionFlags TListBox::selectionCommand(const QModelIndex
 void TListBox::keyPressEvent(QKeyEvent *event)
 {
     const int before = currentRow();
-    QListWidget::keyPressEvent(event);
+    QListView::keyPressEvent(event);
     if (currentRow() != before)
         emit userClicked();
 }

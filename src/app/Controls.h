@@ -5,7 +5,7 @@
 
 #include <QColor>
 #include <QLineEdit>
-#include <QListWidget>
+#include <QListView>
 #include <QPlainTextEdit>
 #include <QWidget>
 
@@ -63,14 +63,67 @@ private:
     bool mPressed = false;
 };
 
+class TListBox;
+class TListModel;
+
+// One row of a TListBox, made on demand: it names the row and reads the text and selection
+// from the list, so a list of thousands of numbers holds no object per row. It is invalid
+// (false) for a row the list does not have.
+class TListItem
+{
+public:
+    TListItem() = default;
+    // list and row as the list hands them out; row must be in 0..count()-1.
+    TListItem(const TListBox *list, int row) : mList(list), mRow(row) {}
+
+    explicit operator bool() const { return mList != nullptr; }
+    // The calls written for item pointers (item(i)->text()) read on unchanged.
+    const TListItem *operator->() const { return this; }
+    // Row 0.., or -1 for an invalid item.
+    int row() const { return mRow; }
+    // The shown text; empty for an invalid item.
+    QString text() const;
+    // Whether the row is selected; false for an invalid item.
+    bool isSelected() const;
+
+private:
+    const TListBox *mList = nullptr;
+    int mRow = -1;
+};
+
 // A list box whose click signal fires for the user's choices only (a mouse click on an
 // item, or a keyboard move of the selection), never for a selection the program makes.
-class TListBox : public QListWidget
+// Its rows come from a model that formats each one when it is drawn or read: a run of
+// numbers 1..n costs nothing per row, and the window starts without making 10,000 items.
+class TListBox : public QListView
 {
     Q_OBJECT
 
 public:
     explicit TListBox(QWidget *parent = nullptr);
+
+    // Appends the rows "1".."last" (none for last < 1) after the rows the list has.
+    void addNumbers(int last);
+    // Appends one row per text after the rows the list has.
+    void addItems(const QStringList &texts);
+    // Removes every row; nothing is selected or current afterwards.
+    void clear();
+    // Number of rows.
+    int count() const;
+    // The row as an item; invalid outside 0..count()-1.
+    TListItem item(int row) const;
+    // The current row as an item; invalid when there is none.
+    TListItem currentItem() const;
+    // The selected rows as items, in row order (at most one: the list selects one row).
+    QList<TListItem> selectedItems() const;
+    // The current row, -1 for none.
+    int currentRow() const;
+    // Makes row current and the only selected one (-1: none), as a program call.
+    void setCurrentRow(int row);
+    // Scrolls so that item shows; an invalid item is ignored.
+    void scrollToItem(const TListItem &item, ScrollHint hint = EnsureVisible);
+    // Viewport rectangle of item; empty for an invalid item or one scrolled out of the layout.
+    QRect visualItemRect(const TListItem &item) const;
 
     // Selects row (or none for -1) without running the click action.
     void selectRow(int row);
@@ -90,6 +143,7 @@ protected:
                                                          const QEvent *event) const override;
 
 private:
+    TListModel *mModel;
     bool mKeepSelection = false;
 };
 

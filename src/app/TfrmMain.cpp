@@ -65,15 +65,6 @@ const char *const kSheetTypeRadioNames[SheetTypeCount] = {
     "RadioButton10", "RadioButton2",  "RadioButton5", "RadioButton6", "RadioButton9",
     "RadioButton11", "RadioButton12", "RadioButton3", "RadioButton1", "RadioButton13"};
 
-QStringList numberItems(int last)
-{
-    QStringList items;
-    items.reserve(last);
-    for (int i = 1; i <= last; ++i)
-        items << QString::number(i);
-    return items;
-}
-
 // Name of the preview cell of label position i of family f, as the sheet pictures have
 // always named them.
 QString previewCellName(int f, int i)
@@ -636,12 +627,13 @@ void TfrmMain::FormCreate()
         p->setLineWidth(0);
     }
 
-    // 8., 9. Filled in one call each: 9,990 items one by one would cost the start-up.
-    ListBox1->addItems(numberItems(MaxRepeatCount));
+    // 8., 9. Runs of numbers the lists format as rows are drawn: an item per number (9,990
+    // of them) used to be most of the start-up time.
+    ListBox1->addNumbers(MaxRepeatCount);
     ListBox1->selectRow(0);
     repeatCount = 1;
-    ListBox2->addItems(numberItems(MaxSampleCount));
-    ListBox12->addItems(numberItems(FirstNumberListMax));
+    ListBox2->addNumbers(MaxSampleCount);
+    ListBox12->addNumbers(FirstNumberListMax);
     ListBox2->selectRow(29);
     ListBox12->selectRow(0);
     sampleCount = 30;

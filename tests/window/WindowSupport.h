@@ -9,7 +9,6 @@
 
 #include <QFile>
 #include <QFont>
-#include <QListWidget>
 #include <QPageLayout>
 #include <QPrinter>
 #include <QPushButton>
@@ -269,7 +268,7 @@ inline void chooseType(TfrmMain &w, int type)
 // Selects row in a list box as a user does: a click on the item.
 inline void clickRow(TListBox *list, int row)
 {
-    QListWidgetItem *item = list->item(row);
+    const TListItem item = list->item(row);
     QVERIFY(item);
     list->scrollToItem(item);
     const QRect r = list->visualItemRect(item);

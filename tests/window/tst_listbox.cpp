@@ -1,0 +1,140 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The list box the window's lists are made of: rows formatted on demand, and a click action
+// that only the user's choices run.
+#include "Controls.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+using corvial::TListBox;
+
+namespace {
+
+// Runs steps separated by spaces: "n5" appends the numbers 1..5, "t:a,b" the texts a and b,
+// "s2" selects row 2 as the program does, "c" clears.
+void run(TListBox &list, const QString &steps)
+{
+    for (const QString &step : steps.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        if (step.startsWith(QLatin1String("t:")))
+            list.addItems(step.mid(2).split(QLatin1Char(',')));
+        else if (step.startsWith(QLatin1Char('n')))
+            list.addNumbers(step.mid(1).toInt());
+        else if (step.startsWith(QLatin1Char('s')))
+            list.selectRow(step.mid(1).toInt());
+        else if (step == QLatin1String("c"))
+            list.clear();
+        else
+            QFAIL(qPrintable(QStringLiteral("unknown step ") + step));
+    }
+}
+
+QStringList texts(const TListBox &list)
+{
+    QStringList out;
+    for (int i = 0; i < list.count(); ++i)
+        out << list.item(i)->text();
+    return out;
+}
+
+} // namespace
+
+class TestListBox : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void rows_data();
+    void rows();
+    void clickAction_data();
+    void clickAction();
+};
+
+void TestListBox::rows_data()
+{
+    QTest::addColumn<QString>("steps");
+    QTest::addColumn<QStringList>("rows");
+    QTest::addColumn<int>("selected");
+    QTest::newRow("numbers") << "n4 s3" << QStringList{"1", "2", "3", "4"} << 3;
+    QTest::newRow("no numbers") << "n0 n-2" << QStringList{} << -1;
+    QTest::newRow("texts after numbers") << "n2 t:a,b s3" << QStringList{"1", "2", "a", "b"} << 3;
+    QTest::newRow("numbers after texts") << "t:a n2 s2" << QStringList{"a", "1", "2"} << 2;
+    QTest::newRow("numbers after numbers") << "n2 n3" << QStringList{"1", "2", "1", "2", "3"} << -1;
+    QTest::newRow("beyond the last row") << "n3 s1 s3" << QStringList{"1", "2", "3"} << -1;
+    QTest::newRow("clear drops the selection") << "n3 s1 c" << QStringList{} << -1;
+    QTest::newRow("numbers again after clear") << "t:a n2 s1 c n2" << QStringList{"1", "2"} << -1;
+}
+
+// What a list shows, hands out as items and has selected after the program filled it.
+void TestListBox::rows()
+{
+    QFETCH(QString, steps);
+    QFETCH(QStringList, rows);
+    QFETCH(int, selected);
+    TListBox list;
+    run(list, steps);
+    QCOMPARE(texts(list), rows);
+    for (int i = 0; i < list.count(); ++i)
+        QCOMPARE(list.model()->index(i, 0).data().toString(), rows.at(i));
+    QVERIFY(!list.item(list.count()));
+    QCOMPARE(list.selectedRow(), selected);
+    QCOMPARE(list.currentRow(), selected);
+    QCOMPARE(list.currentItem()->text(), rows.value(selected));
+    QCOMPARE(list.selectedItems().size(), selected < 0 ? 0 : 1);
+}
+
+void TestListBox::clickAction_data()
+{
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<int>("row"); // selected afterwards
+    QTest::addColumn<int>("clicks");
+    QTest::newRow("program selects") << "select" << 5 << 0;
+    QTest::newRow("key down") << "down" << 3 << 1;
+    QTest::newRow("key end") << "end" << 9989 << 1;
+    QTest::newRow("key up on the first row") << "top up" << 0 << 0;
+    QTest::newRow("mouse on an item") << "click" << 1 << 1;
+    QTest::newRow("mouse below the items") << "below" << 2 << 0;
+}
+
+// The click action runs for the user's choices on a long number run, never for the
+// program's selection nor for a gesture that chooses nothing.
+void TestListBox::clickAction()
+{
+    QFETCH(QString, action);
+    QFETCH(int, row);
+    QFETCH(int, clicks);
+    TListBox list;
+    list.setKeepSelection(true);
+    list.resize(80, 200);
+    list.addNumbers(9990);
+    list.selectRow(2);
+    list.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&list));
+    QSignalSpy clicked(&list, &TListBox::userClicked);
+
+    if (action == QLatin1String("select")) {
+        list.selectRow(5);
+    } else if (action == QLatin1String("down")) {
+        QTest::keyClick(&list, Qt::Key_Down);
+    } else if (action == QLatin1String("end")) {
+        QTest::keyClick(&list, Qt::Key_End);
+    } else if (action == QLatin1String("top up")) {
+        list.selectRow(0);
+        QTest::keyClick(&list, Qt::Key_Up);
+    } else if (action == QLatin1String("click")) {
+        const QRect r = list.visualItemRect(list.item(1));
+        QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, r.center());
+    } else {
+        list.clear();
+        list.addNumbers(3);
+        list.selectRow(2);
+        const QRect last = list.visualItemRect(list.item(2));
+        QVERIFY(last.bottom() + 10 < list.viewport()->height());
+        QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, last.center() + QPoint(0, 40));
+    }
+    QCOMPARE(list.selectedRow(), row);
+    QCOMPARE(list.item(row)->text(), QString::number(row + 1));
+    QCOMPARE(clicked.count(), clicks);
+}
+
+QTEST_MAIN(TestListBox)
+#include "tst_listbox.moc"
