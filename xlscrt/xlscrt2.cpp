@@ -181,6 +181,12 @@ std::string temporaryName(const std::string &dir)
     return name;
 }
 
+// This library stands in for an outside workbook library behind a C interface and links
+// nothing of the program, so that it can be swapped for the real one; it therefore keeps
+// its own copy of the program's StagedFile (src/files/SafeFile) rather than calling it. The
+// window's Excel button relies on this copy; the batch printer stages the workbook itself
+// and hands over a /proc name, which is written straight through below.
+//
 // Writes data to a temporary file beside path and renames it over path, so path holds
 // either its old contents or the whole new file. A link is followed: the file it points to
 // is replaced. The new file is written unnamed (O_TMPFILE) and given a name only just

@@ -15,7 +15,6 @@
 #include "settings/SettingsLock.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QFileInfo>
 #include <QPageLayout>
 #include <QPrinter>
@@ -32,11 +31,6 @@ void report(QTextStream &err, const QString &message)
 {
     err << "corvial-batch: " << message << '\n';
     err.flush();
-}
-
-QString displayPath(const QString &path)
-{
-    return visibleText(QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()));
 }
 
 // The sheet geometry is measured from the paper's corner, so a PDF page is the whole A4

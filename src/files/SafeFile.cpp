@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "files/SafeFile.h"
 
+#include "job/TextCharacters.h"
+
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -34,19 +36,28 @@ mode_t currentUmask()
     return mask;
 }
 
+// As many links as the kernel follows in one name; a chain longer than this is a loop.
+constexpr int kMaxLinkDepth = 40;
+
 // The file a path stands for once every link is followed; for a file that does not exist
-// yet, its name in the resolved folder.
+// yet, its name in the resolved folder. Dangling links are followed one by one, without
+// recursion and at most kMaxLinkDepth deep; empty for a chain longer than that.
 QString resolved(const QString &path)
 {
-    const QFileInfo info(path);
-    const QString canonical = info.canonicalFilePath();
-    if (!canonical.isEmpty())
-        return canonical;
-    // A dangling link is written through, as QSaveFile does: its target is created.
-    if (info.isSymLink())
-        return resolved(info.symLinkTarget());
-    const QString folder = QFileInfo(info.absolutePath()).canonicalFilePath();
-    return QDir(folder.isEmpty() ? info.absolutePath() : folder).filePath(info.fileName());
+    QFileInfo info(path);
+    for (int depth = 0; depth <= kMaxLinkDepth; ++depth) {
+        const QString canonical = info.canonicalFilePath();
+        if (!canonical.isEmpty())
+            return canonical;
+        // A dangling link is written through, as QSaveFile does: its target is created.
+        if (!info.isSymLink()) {
+            const QString folder = QFileInfo(info.absolutePath()).canonicalFilePath();
+            return QDir(folder.isEmpty() ? info.absolutePath() : folder).filePath(info.fileName());
+        }
+        const QString next = info.symLinkTarget();
+        info.setFile(next);
+    }
+    return QString();
 }
 
 constexpr char kStagedInfix[] = ".corvial-";
@@ -66,6 +77,38 @@ bool isStagedName(const QString &entry, const QString &prefix)
     }
     return true;
 }
+
+// Earlier versions of the program saved start.txt through QSaveFile, whose temporary files
+// have this pattern too, so that leftovers from before are recognised as well. A word a
+// person would give a copy (backup, BACKUP, Backup) has one case or a capital only in front.
+bool isBesideSuffix(const QString &suffix)
+{
+    if (suffix.size() != kStagedLetters)
+        return false;
+    int upper = 0;
+    for (QChar c : suffix) {
+        const char16_t u = c.unicode();
+        if (u >= 'A' && u <= 'Z')
+            ++upper;
+        else if (u < 'a' || u > 'z')
+            return false;
+    }
+    const bool capitalisedWord = upper == 1 && suffix.at(0).isUpper();
+    return upper > 0 && upper < kStagedLetters && !capitalisedWord;
+}
+
+QString randomLetters(bool digits)
+{
+    static const char chars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    const int count = digits ? int(sizeof chars - 1) : 52;
+    QString letters;
+    for (int i = 0; i < kStagedLetters; ++i)
+        letters += QLatin1Char(chars[QRandomGenerator::global()->bounded(count)]);
+    return letters;
+}
+
+// Tries a fresh name this often before giving up; with 6 random characters a clash is rare.
+constexpr int kNameAttempts = 100;
 
 // Removes the versions of the file that a killed run left beside it: regular files with
 // exactly the staged name's pattern, and old enough that no running job still writes them.
@@ -166,7 +209,15 @@ bool sameFile(const QString &a, const QString &b)
     if (::stat(QFile::encodeName(a).constData(), &sa) == 0 &&
         ::stat(QFile::encodeName(b).constData(), &sb) == 0)
         return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
-    return resolved(a) == resolved(b);
+    const QString ra = resolved(a);
+    return !ra.isEmpty() && ra == resolved(b);
+}
+
+bool isBesideVersionName(const QString &entry, const QString &fileName)
+{
+    return entry.size() == fileName.size() + 1 + kStagedLetters && entry.startsWith(fileName) &&
+           entry.at(fileName.size()) == QLatin1Char('.') &&
+           isBesideSuffix(entry.mid(fileName.size() + 1));
 }
 
 bool nameSurvivesDecoding(const QByteArray &name)
@@ -174,7 +225,12 @@ bool nameSurvivesDecoding(const QByteArray &name)
     return QFile::encodeName(QFile::decodeName(name)) == name;
 }
 
-StagedFile::StagedFile(const QString &target) : mTarget(target) {}
+QString displayPath(const QString &path)
+{
+    return visibleText(QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()));
+}
+
+StagedFile::StagedFile(const QString &target, StagedNames names) : mTarget(target), mNames(names) {}
 
 StagedFile::~StagedFile()
 {
@@ -184,15 +240,19 @@ StagedFile::~StagedFile()
 bool StagedFile::create(QString *error)
 {
     discard();
-    const QString problem = outputProblem(mTarget);
+    mReplaced = false;
+    QString problem = outputProblem(mTarget);
+    mResolved = resolved(mTarget);
+    if (problem.isEmpty() && mResolved.isEmpty())
+        problem = qt_error_string(ELOOP);
     if (!problem.isEmpty()) {
         if (error)
             *error = problem;
         return false;
     }
-    mResolved = resolved(mTarget);
     const QFileInfo info(mResolved);
-    removeAbandonedVersions(info);
+    if (mNames == StagedNames::Hidden)
+        removeAbandonedVersions(info);
     const QByteArray folder = QFile::encodeName(info.absolutePath());
     int fd;
     do {
@@ -202,7 +262,7 @@ bool StagedFile::create(QString *error)
         // Kernels and file systems without unnamed files say so in one of these ways; any
         // other failure (no such folder, no right to write there) is the answer itself.
         if (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)
-            return createNamed(info.absolutePath(), error);
+            return createNamed(error);
         if (error)
             *error = qt_error_string(errno);
         return false;
@@ -212,7 +272,7 @@ bool StagedFile::create(QString *error)
     const QString self = QStringLiteral("/proc/self/fd/%1").arg(fd);
     if (::access(QFile::encodeName(self).constData(), W_OK) != 0) {
         ::close(fd);
-        return createNamed(info.absolutePath(), error);
+        return createNamed(error);
     }
     // The umask must not leave the owner unable to open it for writing by that name.
     ::fchmod(fd, 0600);
@@ -221,22 +281,43 @@ bool StagedFile::create(QString *error)
     return true;
 }
 
-bool StagedFile::createNamed(const QString &folder, QString *error)
+// A name beside the file for the new version, not yet tried.
+QString StagedFile::freshName() const
 {
     const QFileInfo info(mResolved);
     // Hidden and named after the file, so that a person who sees one knows what it was.
-    QByteArray name = QFile::encodeName(
-        QDir(folder).filePath(QLatin1Char('.') + info.fileName() + QLatin1String(kStagedInfix) +
-                              QString(kStagedLetters, QLatin1Char('X'))));
-    const int fd = ::mkostemp(name.data(), O_CLOEXEC);
-    if (fd < 0) {
-        if (error)
-            *error = qt_error_string(errno);
-        return false;
+    if (mNames == StagedNames::Hidden)
+        return info.dir().filePath(QLatin1Char('.') + info.fileName() +
+                                   QLatin1String(kStagedInfix) + randomLetters(true));
+    QString letters;
+    do {
+        letters = randomLetters(false);
+    } while (!isBesideSuffix(letters));
+    return info.dir().filePath(info.fileName() + QLatin1Char('.') + letters);
+}
+
+bool StagedFile::createNamed(QString *error)
+{
+    for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+        const QByteArray name = QFile::encodeName(freshName());
+        int fd;
+        do {
+            fd = ::open(name.constData(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        } while (fd < 0 && errno == EINTR);
+        if (fd >= 0) {
+            ::close(fd);
+            mTemp = QFile::decodeName(name);
+            return true;
+        }
+        if (errno != EEXIST) {
+            if (error)
+                *error = qt_error_string(errno);
+            return false;
+        }
     }
-    ::close(fd);
-    mTemp = QFile::decodeName(name);
-    return true;
+    if (error)
+        *error = qt_error_string(EEXIST);
+    return false;
 }
 
 QString StagedFile::tempPath() const
@@ -247,6 +328,33 @@ QString StagedFile::tempPath() const
 bool StagedFile::isUnnamed() const
 {
     return mFd >= 0;
+}
+
+bool StagedFile::write(const QByteArray &data, QString *error)
+{
+    const auto fail = [error](int err) {
+        if (error)
+            *error = qt_error_string(err);
+        return false;
+    };
+    if (mTemp.isEmpty())
+        return fail(ENOENT);
+    int fd = mFd;
+    if (fd < 0) {
+        const QByteArray temp = QFile::encodeName(mTemp);
+        do {
+            fd = ::open(temp.constData(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
+        } while (fd < 0 && errno == EINTR);
+        if (fd < 0)
+            return fail(errno);
+    } else if (::lseek(fd, 0, SEEK_SET) < 0) {
+        return fail(errno);
+    }
+    const FdCloser closer{fd == mFd ? -1 : fd};
+    if (::ftruncate(fd, 0) != 0)
+        return fail(errno);
+    const int writeError = writeAll(fd, data);
+    return writeError == 0 || fail(writeError);
 }
 
 bool StagedFile::commit(QString *error)
@@ -285,20 +393,12 @@ bool StagedFile::commit(QString *error)
 
     if (mFd >= 0) {
         // A hard link cannot replace an existing name, so the file is linked under a fresh
-        // hidden name and renamed from there. Should the run be killed in between, the name
-        // has the pattern the next create() clears away.
-        const QFileInfo info(mResolved);
-        const QString prefix = QLatin1Char('.') + info.fileName() + QLatin1String(kStagedInfix);
-        static const char letters[] =
-            "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+        // name and renamed from there. Should the run be killed in between, the name has
+        // the pattern that is cleared away later.
         const QByteArray self = QFile::encodeName(mTemp);
         QByteArray named;
-        for (int attempt = 0; named.isEmpty() && attempt < 100; ++attempt) {
-            QString name = prefix;
-            for (int i = 0; i < kStagedLetters; ++i)
-                name += QLatin1Char(
-                    letters[QRandomGenerator::global()->bounded(int(sizeof letters - 1))]);
-            const QByteArray candidate = QFile::encodeName(info.dir().filePath(name));
+        for (int attempt = 0; named.isEmpty() && attempt < kNameAttempts; ++attempt) {
+            const QByteArray candidate = QFile::encodeName(freshName());
             if (::linkat(AT_FDCWD, self.constData(), AT_FDCWD, candidate.constData(),
                          AT_SYMLINK_FOLLOW) == 0)
                 named = candidate;
@@ -318,6 +418,7 @@ bool StagedFile::commit(QString *error)
         return fail(errno);
     }
     mTemp.clear();
+    mReplaced = true;
     const int folderError = syncFolderOf(mResolved);
     if (folderError != 0)
         return fail(folderError);

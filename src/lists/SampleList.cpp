@@ -2,6 +2,7 @@
 #include "lists/SampleList.h"
 
 #include "files/BoundedFile.h"
+#include "files/SafeFile.h"
 #include "job/JobRules.h"
 #include "job/LabelLayout.h"
 #include "job/SheetTypes.h"
@@ -13,7 +14,6 @@
 #include "lists/XlsxList.h"
 
 #include <QBitArray>
-#include <QDir>
 #include <QFileInfo>
 #include <QSet>
 
@@ -68,11 +68,6 @@ QString misfitText(const QString &cellName, const TextProblem &p, int t)
     default:
         return QStringLiteral("%1: %2").arg(cellName, textProblemText(p, t));
     }
-}
-
-QString displayPath(const QString &path)
-{
-    return QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
 }
 
 SampleListRead refused(const QString &path, const QString &reason)
@@ -322,7 +317,7 @@ SampleListRead readSampleList(const QString &path, const SampleListOptions &opti
 QString sampleListFailureText(const QString &path, const QString &reason)
 {
     const QString shown =
-        path == QLatin1String("-") ? QStringLiteral("標準入力") : visibleText(displayPath(path));
+        path == QLatin1String("-") ? QStringLiteral("標準入力") : displayPath(path);
     return QStringLiteral("サンプルリストを読み込めませんでした: %1\n%2").arg(shown, reason);
 }
 

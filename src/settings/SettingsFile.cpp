@@ -5,12 +5,10 @@
 #include "files/SafeFile.h"
 
 #include "job/SheetTypes.h"
-#include "job/TextCharacters.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStringList>
 
 #include <cerrno>
@@ -94,32 +92,7 @@ FamilySettings normalised(FamilySettings r, int family)
     return r;
 }
 
-constexpr int kMaxLinkDepth = 128; // as deep as QSaveFile follows links
-
-QString displayPath(const QString &path)
-{
-    return visibleText(QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()));
-}
-
-// QSaveFile's temporary files are named after the file plus "." and six random letters of
-// both cases. A word a person would give a copy (backup, BACKUP, Backup) has one case or a
-// capital only in front; such names are never taken for one, and the rare temporary file
-// named that way is merely left behind.
-bool isTemporarySuffix(const QString &suffix)
-{
-    if (suffix.size() != 6)
-        return false;
-    int upper = 0;
-    for (QChar c : suffix) {
-        const char16_t u = c.unicode();
-        if (u >= 'A' && u <= 'Z')
-            ++upper;
-        else if (u < 'a' || u > 'z')
-            return false;
-    }
-    const bool capitalisedWord = upper == 1 && suffix.at(0).isUpper();
-    return upper > 0 && upper < 6 && !capitalisedWord;
-}
+constexpr int kMaxLinkDepth = 40; // as many links as a save follows (StagedFile)
 
 } // namespace
 
@@ -231,34 +204,21 @@ bool writeSettingsFile(const QString &path, const Settings &settings, QString *e
     if (exists && ::access(name.constData(), W_OK) != 0)
         return fail(qt_error_string(errno));
 
-    const QByteArray content = formatSettings(settings);
-    QSaveFile file(path);
-    // The bytes go straight to the descriptor so that every failing write(2) is seen here
-    // with its own reason: commit() does not notice a buffered tail that its flush fails to
-    // write, nor does QIODevice report why a write stopped short, and the cut-off file would
-    // take the old one's place. Returning without commit() discards the new file.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return fail(file.errorString());
-    const int writeError = writeAll(file.handle(), content);
-    if (writeError != 0)
-        return fail(qt_error_string(writeError));
-    // commit() syncs too but ignores the result; a file system that reports a failed
-    // write-back only here must stop the save before the rename.
-    const int syncError = syncToDisk(file.handle());
-    if (syncError != 0)
-        return fail(qt_error_string(syncError));
-    if (!file.commit())
-        return fail(file.errorString());
-    // The rename is only durable once the folder that holds it is on disk too; without
-    // that a power cut can bring the old file back.
-    const int folderError = syncFolderOf(QFileInfo(path).canonicalFilePath());
-    if (folderError != 0) {
-        if (error)
-            *error = QStringLiteral("設定ファイルを保存できませんでした: %1\n%2")
-                         .arg(displayPath(path), qt_error_string(folderError));
-        return false;
-    }
-    return true;
+    // The new file takes the old one's place only once it is whole and on disk; its names
+    // while it is written are the ones removeStaleSettingsTemporaries clears at the start.
+    StagedFile staged(path, StagedNames::Beside);
+    QString reason;
+    if (staged.create(&reason) && staged.write(formatSettings(settings), &reason) &&
+        staged.commit(&reason))
+        return true;
+    if (!staged.replaced())
+        return fail(reason);
+    // The rename is only durable once the folder that holds it is on disk too; that alone
+    // failed, so the file already holds the new positions.
+    if (error)
+        *error = QStringLiteral("設定ファイルを保存できませんでした: %1\n%2")
+                     .arg(displayPath(path), reason);
+    return false;
 }
 
 int settingsLinkCount(const QString &path)
@@ -294,10 +254,9 @@ int removeStaleSettingsTemporaries(const QString &settingsPath)
     for (const QString &file : names) {
         const QFileInfo info(file);
         const QDir dir = info.absoluteDir();
-        const QString prefix = info.fileName() + QLatin1Char('.');
         const QStringList entries = dir.entryList(QDir::Files | QDir::Hidden | QDir::System);
         for (const QString &entry : entries) {
-            if (!entry.startsWith(prefix) || !isTemporarySuffix(entry.mid(prefix.size())))
+            if (!isBesideVersionName(entry, info.fileName()))
                 continue;
             const QString candidate = dir.filePath(entry);
             struct stat st;

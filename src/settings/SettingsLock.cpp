@@ -2,10 +2,8 @@
 #include "settings/SettingsLock.h"
 
 #include "files/SafeFile.h"
-#include "job/TextCharacters.h"
 #include "settings/SettingsFile.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
@@ -18,11 +16,6 @@
 namespace corvial {
 
 namespace {
-
-QString displayPath(const QString &path)
-{
-    return visibleText(QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()));
-}
 
 // Why what stands at the lock's name is no lock file that QLockFile could have made or can
 // take over; empty for a regular file or nothing at all.
@@ -49,6 +42,25 @@ void shareLikeSettings(const QString &lockPath, const QString &settingsPath)
     const QFileInfo settings(settingsPath); // a link's target
     if (settings.exists())
         QFile::setPermissions(lockPath, settings.permissions());
+}
+
+// The message for a lock another copy holds, naming that copy where its lock file says.
+QString heldElsewhereText(const QLockFile &lock, const QString &settingsPath)
+{
+    qint64 pid = 0;
+    QString host;
+    QString application;
+    QString holder;
+    if (lock.getLockInfo(&pid, &host, &application)) {
+        holder = QStringLiteral("（プロセス番号 %1").arg(pid);
+        if (!host.isEmpty() && host != QSysInfo::machineHostName())
+            holder += QStringLiteral("、コンピューター %1").arg(host);
+        holder += QStringLiteral("）");
+    }
+    return QStringLiteral("設定ファイルは別の Corvial Manager が使用中です: %1\n"
+                          "Corvial Manager は既に起動しています%2。"
+                          "先に起動した方をお使いください。")
+        .arg(displayPath(settingsPath), holder);
 }
 
 } // namespace
@@ -126,20 +138,7 @@ bool SettingsLock::tryLock(QString *error)
         return false;
 
     if (mLock->error() == QLockFile::LockFailedError) {
-        qint64 pid = 0;
-        QString host;
-        QString application;
-        QString holder;
-        if (mLock->getLockInfo(&pid, &host, &application)) {
-            holder = QStringLiteral("（プロセス番号 %1").arg(pid);
-            if (!host.isEmpty() && host != QSysInfo::machineHostName())
-                holder += QStringLiteral("、コンピューター %1").arg(host);
-            holder += QStringLiteral("）");
-        }
-        *error = QStringLiteral("設定ファイルは別の Corvial Manager が使用中です: %1\n"
-                                "Corvial Manager は既に起動しています%2。"
-                                "先に起動した方をお使いください。")
-                     .arg(displayPath(mSettingsPath), holder);
+        *error = heldElsewhereText(*mLock, mSettingsPath);
         return false;
     }
     QString reason;

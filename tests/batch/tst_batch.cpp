@@ -4,6 +4,7 @@
 // the same job.
 #include "window/WindowSupport.h"
 
+#include "barcode/CodeRules.h"
 #include "export/WorkbookExport.h"
 #include "export/XlsCrtLibrary.h"
 #include "job/Colours.h"
@@ -293,6 +294,8 @@ private slots:
     void latinFontsRefuseWhatTheyCannotDraw_data();
     void latinFontsRefuseWhatTheyCannotDraw();
     void helpListsTheOptions();
+    void typeListsFollowTheTable_data();
+    void typeListsFollowTheTable();
 };
 
 void TestBatch::initTestCase()
@@ -1037,6 +1040,79 @@ void TestBatch::helpListsTheOptions()
     QVERIFY(!r.out.contains(QLatin1String("--export-date")));
     for (int t = 1; t <= SheetTypeCount; ++t)
         QVERIFY(r.out.contains(QString::fromUtf8(sheetTypeInfo(t).caption)));
+}
+
+// The sheet types an option serves, as the help and the refusals list them, are the ones the
+// sheet table gives it: a type added to the table, or a fact changed there, shows in both.
+void TestBatch::typeListsFollowTheTable_data()
+{
+    QTest::addColumn<QStringList>("option");
+    QTest::addColumn<QList<int>>("types");
+    QTest::addColumn<bool>("refused"); // the option is also tried on a type outside the list
+
+    const auto typesWhere = [](const auto &has) {
+        QList<int> types;
+        for (int t = 1; t <= SheetTypeCount; ++t) {
+            if (has(t))
+                types << t;
+        }
+        return types;
+    };
+    const QList<int> markerTypes = typesWhere(isMarkerType);
+    QTest::newRow("frame") << QStringList{u"--frame"_s} << typesWhere(isCircleType) << true;
+    QTest::newRow("align") << QStringList{u"--align"_s, u"right"_s}
+                           << typesWhere([](int t) { return sheetTypeInfo(t).alignChoice; })
+                           << true;
+    QTest::newRow("marker") << QStringList{u"--marker"_s, u"1"_s} << markerTypes << true;
+    QTest::newRow("code") << QStringList{u"--code"_s} << typesWhere(hasCodeRoom) << true;
+    QTest::newRow("text colour") << QStringList{u"--text-colour"_s} << markerTypes << false;
+    QTest::newRow("background") << QStringList{u"--back-colour"_s} << markerTypes << false;
+    QTest::newRow("one-line text")
+        << QStringList{u"--text"_s}
+        << typesWhere([](int t) { return sheetTypeInfo(t).source == EntrySource::Edit2; }) << false;
+}
+
+void TestBatch::typeListsFollowTheTable()
+{
+    QFETCH(QStringList, option);
+    QFETCH(QList<int>, types);
+    QFETCH(bool, refused);
+    QVERIFY(!types.isEmpty());
+    QStringList numbers;
+    for (int t : types)
+        numbers << QString::number(t);
+    const QString list = numbers.join(u", "_s);
+
+    const Run help = runBatch({u"--help"_s});
+    QVERIFY2(help.status == 0, qPrintable(describe(help)));
+    // The option's own paragraph of the help, with the line wrapping undone.
+    const qsizetype from = help.out.indexOf(
+        QRegularExpression(u"  "_s + QRegularExpression::escape(option.first()) + u"[ ,]"_s));
+    QVERIFY2(from >= 0, qPrintable(help.out));
+    const qsizetype to = help.out.indexOf(QRegularExpression(u"\n  -"_s), from + 1);
+    const QString paragraph = help.out.mid(from, to - from).simplified();
+    QVERIFY2(paragraph.contains(
+                 QRegularExpression(u" "_s + QRegularExpression::escape(list) + u"(?![0-9,])"_s)),
+             qPrintable(paragraph));
+    if (!refused)
+        return;
+
+    int other = 1;
+    while (types.contains(other))
+        ++other;
+    QTemporaryDir dir;
+    const Run r = runBatch(QStringList{u"-t"_s, QString::number(other), u"-n"_s, u"1"_s, u"--pdf"_s,
+                                       dir.filePath(u"out.pdf"_s)} +
+                           option);
+    QVERIFY2(r.status == 2, qPrintable(describe(r)));
+    const QString prefix = u"corvial-batch: "_s + option.first() + u':';
+    const qsizetype at = r.err.indexOf(prefix);
+    QVERIFY2(at >= 0, qPrintable(describe(r)));
+    const QString refusal = r.err.mid(at).section(u'\n', 0, 0);
+    QVERIFY2(QRegularExpression(u"[ （]"_s + QRegularExpression::escape(list) + u"）?だけです"_s)
+                 .match(refusal)
+                 .hasMatch(),
+             qPrintable(refusal));
 }
 
 QTEST_MAIN(TestBatch)
