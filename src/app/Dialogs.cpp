@@ -54,9 +54,9 @@ QString QtDialogs::saveFileName(QWidget *parent, const QString &filter)
                                         QFileDialog::DontConfirmOverwrite);
 }
 
-QString QtDialogs::openFileName(QWidget *parent, const QString &filter)
+QString QtDialogs::openFileName(QWidget *parent, const QString &filter, const QString &folder)
 {
-    return QFileDialog::getOpenFileName(parent, QString(), QString(), filter);
+    return QFileDialog::getOpenFileName(parent, QString(), folder, filter);
 }
 
 bool QtDialogs::chooseFont(QWidget *parent, QFont *font)

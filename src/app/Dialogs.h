@@ -30,12 +30,13 @@ public:
     virtual QString saveFileName(QWidget *parent, const QString &filter) = 0;
     // The font choice, starting from *font; true and *font replaced when confirmed.
     virtual bool chooseFont(QWidget *parent, QFont *font) = 0;
-    // A file-open choice with a Qt name filter; empty when cancelled (and from a seam that
-    // offers no files).
-    virtual QString openFileName(QWidget *parent, const QString &filter)
+    // A file-open choice with a Qt name filter, opening in folder; empty when cancelled (and
+    // from a seam that offers no files).
+    virtual QString openFileName(QWidget *parent, const QString &filter, const QString &folder)
     {
         Q_UNUSED(parent)
         Q_UNUSED(filter)
+        Q_UNUSED(folder)
         return QString();
     }
     // A zoomable preview of the pages that paint draws on the printer it is handed (the
@@ -56,7 +57,7 @@ public:
     bool choosePrinter(QWidget *parent, QPrinter *printer) override;
     QString saveFileName(QWidget *parent, const QString &filter) override;
     bool chooseFont(QWidget *parent, QFont *font) override;
-    QString openFileName(QWidget *parent, const QString &filter) override;
+    QString openFileName(QWidget *parent, const QString &filter, const QString &folder) override;
     bool previewPages(QWidget *parent, QPrinter *printer,
                       const std::function<void(QPrinter *)> &paint) override;
 };

@@ -18,6 +18,7 @@
 #include <QProgressDialog>
 #include <QRadioButton>
 #include <QSignalBlocker>
+#include <QStandardPaths>
 #include <QTimer>
 #include <QtConcurrent/QtConcurrentRun>
 
@@ -50,7 +51,7 @@ void TfrmMain::updateListActions()
 {
     const bool enabled = !pnlMain->isHidden() && !isMarkerType(sheetType);
     mnuListLoad->setEnabled(enabled);
-    mnuListUnload->setEnabled(enabled);
+    mnuListUnload->setEnabled(enabled && mList.has_value());
 }
 
 QStringList TfrmMain::listSampleTexts() const
@@ -65,7 +66,12 @@ QStringList TfrmMain::listSampleTexts() const
 
 void TfrmMain::mnuListLoadClick()
 {
-    const QString path = mEnv.dialogs->openFileName(this, kFilter);
+    // Lists are the user's documents, not the program's files: the dialog opens where the
+    // last list came from, or in the documents folder.
+    const QString folder =
+        !mListPath.isEmpty() ? QFileInfo(mListPath).absolutePath()
+                             : QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    const QString path = mEnv.dialogs->openFileName(this, kFilter, folder);
     if (path.isEmpty())
         return;
     // Read once; the heading question and every later check use what was read now.
@@ -97,6 +103,7 @@ void TfrmMain::mnuListLoadClick()
     mListPath = path;
     mListHeading = heading;
     showListOnEntryScreen();
+    updateListActions();
     const QString notice = sampleListNotice(*mList, sheetType);
     if (!notice.isEmpty())
         mEnv.dialogs->message(this, notice);
@@ -148,6 +155,7 @@ void TfrmMain::mnuListUnloadClick()
     if (!mList)
         return;
     mList.reset();
+    updateListActions();
     setListReadOnly(false);
     lblList->hide();
     ListBox2->setEnabled(true);

@@ -44,7 +44,7 @@ public:
         printer->setOutputFileName(pdfPath);
         return FakeDialogs::choosePrinter(parent, printer);
     }
-    QString openFileName(QWidget *, const QString &) override
+    QString openFileName(QWidget *, const QString &, const QString &) override
     {
         ++opened;
         return listPath;

@@ -9,6 +9,7 @@
 #include <QPlainTextEdit>
 #include <QProgressDialog>
 #include <QSemaphore>
+#include <QStandardPaths>
 #include <QThread>
 #include <QThreadPool>
 #include <QTimer>
@@ -22,7 +23,8 @@ namespace {
 struct ListFixture : WindowFixture
 {
     QString path;
-    QString offered; // what the file dialog answers
+    QString offered;     // what the file dialog answers
+    QStringList folders; // where the file dialog opened, each time
     std::atomic<QThread *> readOn{nullptr};
     int hiddenRows = 0;
     QSemaphore *gate = nullptr; // when set, each read waits for one release
@@ -43,7 +45,11 @@ struct ListFixture : WindowFixture
     {
     public:
         explicit OfferingDialogs(ListFixture *fx) : mFx(fx) {}
-        QString openFileName(QWidget *, const QString &) override { return mFx->offered; }
+        QString openFileName(QWidget *, const QString &, const QString &folder) override
+        {
+            mFx->folders << folder;
+            return mFx->offered;
+        }
 
     private:
         ListFixture *mFx;
@@ -93,6 +99,7 @@ private slots:
     void readAwayGivesTheSameList();
     void cancelLeavesTheWindow_data();
     void cancelLeavesTheWindow();
+    void dialogAndUnloadFollowTheList();
 };
 
 void TestListLoad::readAwayGivesTheSameList_data()
@@ -186,6 +193,28 @@ void TestListLoad::cancelLeavesTheWindow()
     QVERIFY(!closedSignal);
     QVERIFY(w.isVisible());
     QVERIFY(!w.findChild<QProgressDialog *>());
+}
+
+// The file dialog opens in the documents folder, then where the last list came from (also
+// after it was unloaded); unloading is offered only while a list is loaded.
+void TestListLoad::dialogAndUnloadFollowTheList()
+{
+    ListFixture fx;
+    TfrmMain &w = createWithReader(fx);
+    fx.dialogs->answerYes = false;
+    QVERIFY(!w.mnuListUnload->isEnabled());
+    fx.offered.clear();
+    w.mnuListLoad->trigger();
+    QVERIFY(!w.mnuListUnload->isEnabled());
+    fx.offered = fx.path;
+    w.mnuListLoad->trigger();
+    QVERIFY(w.mnuListUnload->isEnabled());
+    w.mnuListUnload->trigger();
+    QVERIFY(!w.mnuListUnload->isEnabled());
+    w.mnuListLoad->trigger();
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    QCOMPARE(fx.folders, (QStringList{documents, documents, fx.dir.path()}));
+    QCOMPARE(P::sampleCount(w), 3);
 }
 
 QTEST_MAIN(TestListLoad)
