@@ -4,6 +4,7 @@
 
 #include "Controls.h"
 #include "Dialogs.h"
+#include "JobProgress.h"
 #include "export/WorkbookExport.h"
 #include "export/XlsApi.h"
 #include "job/Colours.h"
@@ -15,6 +16,7 @@
 #include "preview/PreviewRules.h"
 #include "print/PageCanvas.h"
 #include "print/PrintJob.h"
+#include "print/PrinterCanvas.h"
 
 #include <QCheckBox>
 #include <QFileInfo>
@@ -356,6 +358,9 @@ bool TfrmMain::printOnPrinter(const LabelJob &job)
 
     QString error;
     const std::unique_ptr<PageCanvas> canvas = mEnv.canvasFactory(mPrinter.get());
+    JobProgress progress(this);
+    if (auto *queue = dynamic_cast<PrinterCanvas *>(canvas.get()))
+        queue->setJobWatcher(&progress);
     if (!printJob(*canvas, job, &error)) {
         // Nothing moves on for a job that did not print.
         mEnv.dialogs->error(this, error + QStringLiteral("\n開始位置と番号は変わっていません。"));

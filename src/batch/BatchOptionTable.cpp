@@ -9,6 +9,7 @@
 #include "job/ProofLabel.h"
 #include "job/SheetTypes.h"
 #include "job/TextCharacters.h"
+#include "print/JobFollow.h"
 
 #include <QFont>
 #include <QFontDatabase>
@@ -114,6 +115,15 @@ const RangeRow &rangeRow(Ranged which)
          OffsetIndexMin,
          OffsetIndexMax,
          OffsetIndexCentre},
+        {{QStringLiteral("wait")},
+         "With --printer: follow the job in CUPS for at most %1..%2 seconds (default %3) until "
+         "it is printed, aborted or cancelled. Aborted or cancelled is a failure; a job still "
+         "waiting then (a paused or unreachable printer) counts as printed, with a notice.",
+         "seconds",
+         "待ち時間（秒）",
+         0,
+         MaxJobWaitSeconds,
+         DefaultJobWaitSeconds},
     };
     return rows[int(which)];
 }

@@ -27,7 +27,7 @@ struct BatchRefusal
 
 // The integer options; each has a row with its range. The start position's top depends on
 // the sheet type, so its row gives only the bottom.
-enum class Ranged { Type, Samples, First, Repeat, Resolution, Start, OffsetX, OffsetY };
+enum class Ranged { Type, Samples, First, Repeat, Resolution, Start, OffsetX, OffsetY, Wait };
 
 // The option of an integer row, its help and value name filled in from the row.
 QCommandLineOption rangeOption(Ranged which);
@@ -124,6 +124,7 @@ struct BatchOptionSet
                                QStringLiteral("Print on this CUPS printer instead, at its own "
                                               "resolution."),
                                QStringLiteral("name")};
+    QCommandLineOption wait = rangeOption(Ranged::Wait);
     QCommandLineOption xls{QStringLiteral("xls"),
                            QStringLiteral("Also write the Excel workbook of the job, as the "
                                           "Excel button does (numbered types only; replaced if "
@@ -153,10 +154,10 @@ struct BatchOptionSet
 
     QList<QCommandLineOption> all() const
     {
-        return {type,       samples,    first,       repeat,     text,       textFile, list,
-                listHeader, marker,     numberStyle, textColour, backColour, frame,    align,
-                code,       codePrefix, font,        pdf,        resolution, printer,  xls,
-                start,      offsetX,    offsetY,     settings,   exportDate, help,     version};
+        return {type,    samples,     first,      repeat,     text,   textFile, list,  listHeader,
+                marker,  numberStyle, textColour, backColour, frame,  align,    code,  codePrefix,
+                font,    pdf,         resolution, printer,    wait,   xls,      start, offsetX,
+                offsetY, settings,    exportDate, help,       version};
     }
 };
 

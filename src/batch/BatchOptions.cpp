@@ -276,6 +276,11 @@ void readOutputs(const QCommandLineParser &parser, const BatchOptionSet &o, Batc
         refuseOption(nameOf(o.resolution),
                      QStringLiteral("PDF（--pdf）のときだけ使えます。プリンターには"
                                     "そのプリンターの解像度で印刷します。"));
+    if (parser.isSet(o.wait) && !parser.isSet(o.printer))
+        refuseOption(nameOf(o.wait), QStringLiteral("プリンター（--printer）のときだけ使えます。"
+                                                    "PDF は書き終えたときに出来上がっています。"));
+    if (parser.isSet(o.wait))
+        r.waitSeconds = rangedValue(parser, o.wait, Ranged::Wait);
     if (parser.isSet(o.resolution))
         r.pdfDpi = rangedValue(parser, o.resolution, Ranged::Resolution);
 

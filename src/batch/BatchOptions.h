@@ -28,6 +28,7 @@ struct BatchRequest
     QString pdfPath; // PDF output, or empty
     int pdfDpi = DefaultPdfDpi;
     QString printerName;  // CUPS printer, or empty
+    int waitSeconds = -1; // how long to follow the printer's job; -1: the canvas's default
     QString xlsPath;      // workbook export, or empty
     QDate exportDate;     // date of the workbook title; invalid = today
     QString settingsPath; // start.txt to take the start position from and advance, or empty

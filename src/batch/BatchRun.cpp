@@ -9,6 +9,7 @@
 #include "job/SheetTypes.h"
 #include "job/TextCharacters.h"
 #include "print/CupsQueue.h"
+#include "print/JobFollow.h"
 #include "print/PrintJob.h"
 #include "print/PrinterCanvas.h"
 #include "settings/SettingsFile.h"
@@ -148,6 +149,9 @@ bool printLabels(const BatchRequest &request, const LabelJob &job, QTextStream &
         return false;
     }
     PrinterCanvas canvas(&printer);
+    TimeBoundWatcher watcher(request.waitSeconds >= 0 ? request.waitSeconds
+                                                      : DefaultJobWaitSeconds);
+    canvas.setJobWatcher(&watcher);
     if (!printJob(canvas, job, &error)) {
         report(err, error);
         return false;

@@ -3,6 +3,8 @@
 
 #include "job/TextCharacters.h"
 
+#include <QStringList>
+
 #include <cups/cups.h>
 
 #include <cerrno>
@@ -132,6 +134,68 @@ JobOutcome cupsJobAfter(const QString &printer, int after)
     }
     cupsFreeJobs(n, jobs);
     return outcome;
+}
+
+JobStatus cupsJobStatus(int jobId)
+{
+    JobStatus s;
+    char uri[HTTP_MAX_URI];
+    httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", 0,
+                     "/jobs/%d", jobId);
+    ipp_t *request = ippNewRequest(IPP_OP_GET_JOB_ATTRIBUTES);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "job-uri", nullptr, uri);
+    // Without a user name CUPS answers as to a stranger and may keep a job's details back.
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr,
+                 cupsUser());
+    static const char *const wanted[] = {"job-state", "job-state-reasons",
+                                         "job-printer-state-message"};
+    ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes",
+                  int(sizeof wanted / sizeof *wanted), nullptr, wanted);
+    ipp_t *response = cupsDoRequest(CUPS_HTTP_DEFAULT, request, "/");
+    const IppFree freeResponse{response};
+    if (!response || ::cupsLastError() > IPP_STATUS_OK_EVENTS_COMPLETE) {
+        s.error = ::cupsLastError() == IPP_STATUS_ERROR_SERVICE_UNAVAILABLE
+                      ? unreachableText(cupsErrorText())
+                      : cupsErrorText();
+        return s;
+    }
+    ipp_attribute_t *state = ippFindAttribute(response, "job-state", IPP_TAG_ENUM);
+    if (!state) {
+        s.error = QStringLiteral("CUPS がジョブの状態を返しませんでした。");
+        return s;
+    }
+    switch (ippGetInteger(state, 0)) {
+    case IPP_JSTATE_COMPLETED:
+        s.phase = JobPhase::Completed;
+        break;
+    case IPP_JSTATE_ABORTED:
+        s.phase = JobPhase::Aborted;
+        break;
+    case IPP_JSTATE_CANCELED:
+        s.phase = JobPhase::Cancelled;
+        break;
+    case IPP_JSTATE_HELD:
+        s.phase = JobPhase::Waiting;
+        s.held = true;
+        break;
+    case IPP_JSTATE_PROCESSING:
+        s.phase = JobPhase::Waiting;
+        s.processing = true;
+        break;
+    default: // pending, or stopped with its printer
+        s.phase = JobPhase::Waiting;
+        break;
+    }
+    if (ipp_attribute_t *a = ippFindAttribute(response, "job-state-reasons", IPP_TAG_KEYWORD)) {
+        QStringList words;
+        for (int i = 0; i < ippGetCount(a); ++i)
+            words << QString::fromUtf8(ippGetString(a, i, nullptr));
+        words.removeAll(QStringLiteral("none"));
+        s.reasons = words.join(QStringLiteral(", "));
+    }
+    if (ipp_attribute_t *a = ippFindAttribute(response, "job-printer-state-message", IPP_TAG_TEXT))
+        s.message = QString::fromUtf8(ippGetString(a, 0, nullptr));
+    return s;
 }
 
 } // namespace corvial

@@ -23,6 +23,26 @@ struct JobOutcome
     QString reason;       // CUPS's words for what happened, when it gave any
 };
 
+// Where a job sent to CUPS stands, as CUPS's job states group it.
+enum class JobPhase {
+    Unknown,   // CUPS did not answer, or knows no such job
+    Waiting,   // pending, held, processing or stopped: not ended yet
+    Completed, // printed
+    Aborted,   // CUPS gave up on it (the printer failed under the abort-job policy)
+    Cancelled, // someone cancelled it
+};
+
+// One look at a job.
+struct JobStatus
+{
+    JobPhase phase = JobPhase::Unknown;
+    bool held = false;       // waiting for a hold to be released
+    bool processing = false; // the printer has it now
+    QString reasons;         // job-state-reasons, comma-separated keywords
+    QString message;         // the printer's message for the job, CUPS's own words
+    QString error;           // for Unknown: why CUPS did not answer
+};
+
 // The print server this process talks to: "host:port", or the path of its local socket.
 QString cupsServerName();
 // Why the print server cannot be reached, in Japanese, naming it ("印刷サーバー
@@ -36,6 +56,8 @@ QueueState cupsQueueState(const QString &printer);
 int cupsNewestJobId(const QString &printer);
 // This user's newest job on the queue with an id above `after`.
 JobOutcome cupsJobAfter(const QString &printer, int after);
+// Where job `jobId` (> 0) stands now; asks the server once.
+JobStatus cupsJobStatus(int jobId);
 // CUPS's message for the last request this thread made (Qt's own submission included).
 QString cupsErrorText();
 

@@ -4,6 +4,7 @@
 #include "files/SafeFile.h"
 #include "job/TextCharacters.h"
 #include "print/CupsQueue.h"
+#include "print/JobFollow.h"
 
 #include <numeric>
 
@@ -92,6 +93,8 @@ bool PrinterCanvas::beginDocument()
                 .arg(targetName()));
     mNotice.clear();
     mJobsBefore = -1;
+    mJobId = 0;
+    mJobEnd = JobEnd::NotSent;
     // A preview draws into pictures and never writes a file or sends a job.
     const QString file = mPrinter->outputFileName();
     if (!drawsPreview()) {
@@ -219,14 +222,83 @@ bool PrinterCanvas::finishQueue(const QString &submitError)
                                    "でした（%2）。")
                         .arg(name, why.isEmpty() ? QStringLiteral("理由は示されていません") : why));
     }
-    if (job.refused)
-        return fail(
-            QStringLiteral("印刷できませんでした: %1\nジョブ %2 は取り消されたか中止されました"
-                           "（%3）。")
-                .arg(name)
-                .arg(job.id)
-                .arg(cupsQueueState(name).reason));
+    return followQueueJob(name, job.id);
+}
+
+bool PrinterCanvas::followQueueJob(const QString &name, int id)
+{
+    mJobId = id;
+    TimeBoundWatcher usual(DefaultJobWaitSeconds);
+    const JobStatus job = followCupsJob(name, id, mWatcher ? *mWatcher : usual);
+    const QString shown = visibleText(name);
+    if (job.phase == JobPhase::Completed) {
+        // A pause that ended while we waited no longer needs saying.
+        mJobEnd = JobEnd::Completed;
+        mNotice.clear();
+        return true;
+    }
+    if (job.phase == JobPhase::Aborted || job.phase == JobPhase::Cancelled) {
+        // The job's own message says what the device did. After that, an abort is best
+        // told by the queue's message (CUPS often puts the device's failure only there), a
+        // cancellation by the job's reasons (who cancelled it).
+        const bool aborted = job.phase == JobPhase::Aborted;
+        QString why = job.message;
+        if (why.isEmpty())
+            why = aborted ? cupsQueueState(name).reason : job.reasons;
+        if (why.isEmpty())
+            why = aborted ? job.reasons : cupsQueueState(name).reason;
+        if (why.isEmpty())
+            why = QStringLiteral("理由は示されていません");
+        mJobEnd = aborted ? JobEnd::Aborted : JobEnd::Cancelled;
+        return fail((aborted ? QStringLiteral("印刷できませんでした: %1\nCUPS がジョブ %2 を"
+                                              "中止しました（%3）。")
+                             : QStringLiteral("印刷できませんでした: %1\nジョブ %2 は印刷が終わる"
+                                              "前に取り消されました（%3）。"))
+                        .arg(shown)
+                        .arg(id)
+                        .arg(visibleText(why)));
+    }
+
+    // CUPS keeps the job and prints it when it can; the user only needs to know that it has
+    // not come out yet, and why.
+    mJobEnd = JobEnd::StillWaiting;
+    const QueueState queue = cupsQueueState(name);
+    if (queue.stopped) {
+        mNotice = QStringLiteral("プリンター「%1」は一時停止中です。ジョブ %2 はプリンターが再開"
+                                 "されてから印刷されます。")
+                      .arg(shown)
+                      .arg(id);
+    } else if (job.phase == JobPhase::Unknown) {
+        mNotice = QStringLiteral("ジョブ %2 が印刷されたかを CUPS に確かめられませんでした"
+                                 "（プリンター「%1」: %3）。CUPS に送ったものとして扱います。")
+                      .arg(shown)
+                      .arg(id)
+                      .arg(visibleText(job.error));
+    } else if (job.held) {
+        mNotice = QStringLiteral("プリンター「%1」のジョブ %2 は CUPS で保留されています"
+                                 "（%3）。保留が解かれると印刷されます。")
+                      .arg(shown)
+                      .arg(id)
+                      .arg(job.reasons.isEmpty() ? QStringLiteral("job-hold-until-specified")
+                                                 : job.reasons);
+    } else {
+        QString state = job.message;
+        if (state.isEmpty())
+            state = queue.reason;
+        if (state.isEmpty())
+            state = job.processing ? QStringLiteral("印刷中") : QStringLiteral("順番待ち");
+        mNotice = QStringLiteral("プリンター「%1」のジョブ %2 はまだ印刷が終わっていません"
+                                 "（%3）。CUPS がプリンターに送り終えると印刷されます。")
+                      .arg(shown)
+                      .arg(id)
+                      .arg(visibleText(state));
+    }
     return true;
+}
+
+void PrinterCanvas::setJobWatcher(JobWatcher *watcher)
+{
+    mWatcher = watcher;
 }
 
 void PrinterCanvas::restoreOutputName()

@@ -15,7 +15,17 @@ class QPrinter;
 
 namespace corvial {
 
+class JobWatcher;
 class StagedFile;
+
+// How a document sent to a CUPS queue ended, as far as the canvas followed it.
+enum class JobEnd {
+    NotSent,      // no queue job (a PDF, a preview, or it failed before CUPS took it)
+    Completed,    // CUPS printed it
+    Aborted,      // CUPS gave up on it: not printed
+    Cancelled,    // cancelled before it was printed
+    StillWaiting, // not ended when the wait ran out or was given up; CUPS prints it later
+};
 
 // The page operations on a QPrinter: drawn at the printer's own resolution, with page
 // coordinates from the top-left corner of its drawable area.
@@ -23,7 +33,8 @@ class StagedFile;
 // A document counts as printed only when it arrived whole: a PDF is written beside its file
 // under another name, checked to be complete, synced and only then put in the file's
 // place, so a failure leaves an earlier file as it was; a CUPS queue is asked before the
-// job whether it takes jobs, and afterwards whether it really took this one.
+// job whether it takes jobs, and afterwards the job is followed until CUPS prints it, gives
+// up on it, or the watcher stops waiting.
 class PrinterCanvas : public PageCanvas
 {
 public:
@@ -56,11 +67,20 @@ public:
     QString errorString() const override;
     QString notice() const override;
 
+    // The watcher that follows a queue job to its end (not owned; null: a time bound of
+    // DefaultJobWaitSeconds). It must outlive endDocument().
+    void setJobWatcher(JobWatcher *watcher);
+    // CUPS's id of the last job sent, 0 when none was.
+    int jobId() const { return mJobId; }
+    // How the last job sent ended.
+    JobEnd jobEnd() const { return mJobEnd; }
+
 private:
     bool beginPdf(const QString &file);
     bool beginQueue();
     bool finishPdf();
     bool finishQueue(const QString &submitError);
+    bool followQueueJob(const QString &name, int id);
     void restoreOutputName();
 
     bool fail(const QString &message);
@@ -81,6 +101,9 @@ private:
     QString mOutputFile; // the PDF asked for; the printer writes to mStaged
     std::unique_ptr<StagedFile> mStaged;
     int mJobsBefore = -1; // newest job id on the queue before this one
+    JobWatcher *mWatcher = nullptr;
+    int mJobId = 0;
+    JobEnd mJobEnd = JobEnd::NotSent;
 };
 
 } // namespace corvial

@@ -2,12 +2,15 @@
 // A queue that refuses jobs and a paused queue, through the batch printer and the window:
 // printed means the queue took the job. A refused job moves nothing on; a paused queue
 // holds the job, which then counts as printed, with a notice.
+#include "JobProgress.h"
 #include "window/WindowSupport.h"
 
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QProcess>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QTemporaryDir>
@@ -117,8 +120,9 @@ void TestQueueStates::queueState()
         QVERIFY(f.open(QIODevice::WriteOnly) && f.write(kSettings) == kSettings.size());
     }
     QProcess batch;
+    // A paused queue's job is waited for no longer than --wait.
     batch.start(QStringLiteral(CORVIAL_BATCH),
-                kJob + QStringList{"--printer", mQueue, "--settings", settings});
+                kJob + QStringList{"--wait", "1", "--printer", mQueue, "--settings", settings});
     QVERIFY(batch.waitForFinished(120000));
     const QString err = QString::fromUtf8(batch.readAllStandardError());
     QVERIFY2(batch.exitCode() == (printed ? 0 : 1), qPrintable(err));
@@ -142,7 +146,27 @@ void TestQueueStates::queueState()
     clickRow(w.ListBox2, 4);
     w.Memo8->setPlainText(QStringLiteral("AB"));
     QTest::mouseClick(w.cmdPrintSet, Qt::LeftButton);
+    // While the window waits for the held job, its dialog names the job and lets the user
+    // go on without waiting; a refused job is never waited for.
+    QString progressText;
+    QTimer stopWaiting;
+    QObject::connect(&stopWaiting, &QTimer::timeout, &stopWaiting, [&] {
+        for (QWidget *top : QApplication::topLevelWidgets()) {
+            auto *progress = qobject_cast<QProgressDialog *>(top);
+            if (!progress || !progress->isVisible() ||
+                progress->objectName() != JobProgress::dialogName())
+                continue;
+            progressText = progress->findChild<QLabel *>()->text();
+            QTest::mouseClick(progress->findChild<QPushButton *>(), Qt::LeftButton);
+        }
+    });
+    stopWaiting.start(100);
+    QElapsedTimer clock;
+    clock.start();
     QTest::mouseClick(w.cmdPrint, Qt::LeftButton);
+    stopWaiting.stop();
+    QVERIFY2(clock.elapsed() < DefaultJobWaitSeconds * 1000, qPrintable(progressText));
+    QCOMPARE(progressText.contains(QStringLiteral("ジョブ")), printed);
     const QStringList said = printed ? dialogs->messages : dialogs->errors;
     QVERIFY2(said.size() == 1 && said.constFirst().contains(message),
              qPrintable(said.join(u'|') + dialogs->errors.join(u'|')));

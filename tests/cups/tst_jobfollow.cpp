@@ -1,0 +1,162 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// A job sent to CUPS counts as printed only by how it ends there: through the batch printer
+// on a working queue, a queue whose device fails under the abort-job policy, a paused queue
+// whose job is cancelled while the program waits, and a paused queue it stops waiting for.
+#include <QFile>
+#include <QPrinterInfo>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QScopeGuard>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+const QByteArray kSettings = "10,10,1\r\n10,10,1\r\n10,10,1\r\n10,10,1\r\n\r\n";
+const QStringList kJob{"-t", "2", "-n", "2", "--text", "AB"};
+
+QString tool(const QString &program, const QStringList &args)
+{
+    QProcess p;
+    p.start(program, args);
+    p.waitForFinished(30000);
+    return QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError());
+}
+
+// The highest id among the queue's jobs that lpstat lists with `which` (all, not-completed).
+int newestJob(const QString &queue, const QString &which)
+{
+    const QString listed =
+        tool(QStringLiteral("lpstat"), {QStringLiteral("-W"), which, QStringLiteral("-o"), queue});
+    const QRegularExpression id(
+        QStringLiteral("^%1-(\\d+)\\s").arg(QRegularExpression::escape(queue)),
+        QRegularExpression::MultilineOption);
+    int newest = 0;
+    for (auto m = id.globalMatch(listed); m.hasNext();)
+        newest = qMax(newest, m.next().captured(1).toInt());
+    return newest;
+}
+
+QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+} // namespace
+
+class TestJobFollow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void jobEnd_data();
+    void jobEnd();
+
+private:
+    QString mQueue;      // a cups-pdf queue: jobs complete
+    QString mAbortQueue; // its device cannot be opened, and CUPS aborts the job
+};
+
+void TestJobFollow::initTestCase()
+{
+    mQueue = qEnvironmentVariable("CORVIAL_CUPS_QUEUE", QStringLiteral("CorvialPDF"));
+    mAbortQueue = qEnvironmentVariable("CORVIAL_CUPS_ABORT_QUEUE", QStringLiteral("CorvialAbort"));
+    const QStringList offered = QPrinterInfo::availablePrinterNames();
+    for (const QString &queue : {mQueue, mAbortQueue}) {
+        if (offered.contains(queue))
+            continue;
+        const QByteArray why =
+            QStringLiteral("CUPS offers no queue %1 (is cupsd running? .ci/cups-pdf-queue sets "
+                           "it up)")
+                .arg(queue)
+                .toLocal8Bit();
+        if (qEnvironmentVariableIntValue("CORVIAL_REQUIRE_CUPS") == 1)
+            QFAIL(why.constData());
+        QSKIP(why.constData());
+    }
+}
+
+void TestJobFollow::jobEnd_data()
+{
+    QTest::addColumn<bool>("failing");     // the abort queue instead of the cups-pdf one
+    QTest::addColumn<bool>("paused");      // the queue is paused while the job is sent
+    QTest::addColumn<bool>("cancel");      // the test cancels the job while the program waits
+    QTest::addColumn<QStringList>("wait"); // --wait, when given
+    QTest::addColumn<bool>("printed");
+    QTest::addColumn<QString>("said"); // in what the program says, beside the queue and job
+
+    QTest::newRow("completed") << false << false << false << QStringList() << true << QString();
+    QTest::newRow("aborted") << true << false << false << QStringList() << false
+                             << "中止しました（Unable to open serial port";
+    QTest::newRow("cancelled while waiting")
+        << false << true << true << QStringList() << false << "取り消されました";
+    QTest::newRow("still waiting when the wait ends")
+        << false << true << false << QStringList{"--wait", "1"} << true << "一時停止中";
+}
+
+void TestJobFollow::jobEnd()
+{
+    QFETCH(bool, failing);
+    QFETCH(bool, paused);
+    QFETCH(bool, cancel);
+    QFETCH(QStringList, wait);
+    QFETCH(bool, printed);
+    QFETCH(QString, said);
+
+    const QString queue = failing ? mAbortQueue : mQueue;
+    if (paused)
+        tool(QStringLiteral("cupsdisable"), {queue});
+    const auto back = qScopeGuard([&] {
+        if (paused) {
+            tool(QStringLiteral("cancel"), {QStringLiteral("-a"), queue});
+            tool(QStringLiteral("cupsenable"), {queue});
+        }
+    });
+    const int before = newestJob(queue, QStringLiteral("all"));
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString settings = dir.filePath(QStringLiteral("start.txt"));
+    {
+        QFile f(settings);
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(kSettings) == kSettings.size());
+    }
+    QProcess batch;
+    QElapsedTimer clock;
+    clock.start();
+    batch.start(QStringLiteral(CORVIAL_BATCH),
+                kJob + wait + QStringList{"--printer", queue, "--settings", settings});
+    if (cancel) {
+        int sent = 0;
+        QVERIFY(QTest::qWaitFor(
+            [&] { return (sent = newestJob(queue, QStringLiteral("not-completed"))) > before; },
+            20000));
+        tool(QStringLiteral("cancel"), {QStringLiteral("%1-%2").arg(queue).arg(sent)});
+    }
+    QVERIFY(batch.waitForFinished(120000));
+    const QString err = QString::fromUtf8(batch.readAllStandardError());
+    const int job = newestJob(queue, QStringLiteral("all"));
+    QVERIFY2(job > before, qPrintable(err));
+    QVERIFY2(batch.exitCode() == (printed ? 0 : 1), qPrintable(err));
+    if (said.isEmpty()) {
+        // A printed job needs no word about it.
+        QVERIFY2(!err.contains(queue), qPrintable(err));
+    } else {
+        // Whatever ended the job, the user learns which queue and which job it was.
+        QVERIFY2(err.contains(said) && err.contains(queue) &&
+                     err.contains(QStringLiteral("ジョブ %1 ").arg(job)),
+                 qPrintable(err));
+    }
+    if (printed)
+        QVERIFY(readAll(settings) != kSettings);
+    else
+        QCOMPARE(readAll(settings), kSettings);
+    // A job that is still waiting is not waited for beyond --wait.
+    if (!wait.isEmpty())
+        QVERIFY2(clock.elapsed() < 1000 * (wait.constLast().toInt() + 10), qPrintable(err));
+}
+
+QTEST_MAIN(TestJobFollow)
+#include "tst_jobfollow.moc"
