@@ -157,6 +157,7 @@ JobStatus cupsJobStatus(int jobId)
         s.error = ::cupsLastError() == IPP_STATUS_ERROR_SERVICE_UNAVAILABLE
                       ? unreachableText(cupsErrorText())
                       : cupsErrorText();
+        s.gone = ::cupsLastError() == IPP_STATUS_ERROR_NOT_FOUND;
         return s;
     }
     ipp_attribute_t *state = ippFindAttribute(response, "job-state", IPP_TAG_ENUM);

@@ -41,6 +41,7 @@ struct JobStatus
     QString reasons;         // job-state-reasons, comma-separated keywords
     QString message;         // the printer's message for the job, CUPS's own words
     QString error;           // for Unknown: why CUPS did not answer
+    bool gone = false;       // for Unknown: CUPS keeps no record of the job (any more)
 };
 
 // The print server this process talks to: "host:port", or the path of its local socket.

@@ -29,8 +29,11 @@ JobStatus followCupsJob(const QString &printer, int jobId, JobWatcher &watcher)
 {
     for (;;) {
         const JobStatus status = cupsJobStatus(jobId);
+        // A server set not to keep finished jobs forgets them at once: no later look would
+        // tell more.
         const bool ended = status.phase == JobPhase::Completed ||
-                           status.phase == JobPhase::Aborted || status.phase == JobPhase::Cancelled;
+                           status.phase == JobPhase::Aborted ||
+                           status.phase == JobPhase::Cancelled || status.gone;
         if (ended || !watcher.keepWaiting(printer, jobId, status)) {
             watcher.finished(status);
             return status;

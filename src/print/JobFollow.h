@@ -49,7 +49,7 @@ private:
 
 // Looks at job jobId (> 0) on printer every JobPollMilliseconds until it has ended or the
 // watcher stops waiting; returns the last look. A look CUPS did not answer is tried again
-// while the watcher waits.
+// while the watcher waits; a job CUPS no longer knows ends the following.
 JobStatus followCupsJob(const QString &printer, int jobId, JobWatcher &watcher);
 
 } // namespace corvial

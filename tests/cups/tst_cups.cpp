@@ -125,6 +125,8 @@ void TestCups::twoSheetsThroughTheQueue()
         PrinterCanvas canvas(&printer);
         QString error;
         QVERIFY2(printJob(canvas, job, &error), qPrintable(error));
+        // The canvas waited for the queue to finish the job.
+        QCOMPARE(canvas.jobEnd(), JobEnd::Completed);
     }
     const int dpiX = printer.logicalDpiX();
     const int dpiY = printer.logicalDpiY();
