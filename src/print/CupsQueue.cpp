@@ -126,12 +126,8 @@ JobOutcome cupsJobAfter(const QString &printer, int after)
         if (jobs[i].id > after && (!newest || jobs[i].id > newest->id))
             newest = &jobs[i];
     }
-    if (newest) {
+    if (newest)
         outcome.id = newest->id;
-        outcome.refused =
-            newest->state == IPP_JSTATE_CANCELED || newest->state == IPP_JSTATE_ABORTED;
-        outcome.held = newest->state == IPP_JSTATE_HELD || newest->state == IPP_JSTATE_STOPPED;
-    }
     cupsFreeJobs(n, jobs);
     return outcome;
 }

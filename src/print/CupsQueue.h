@@ -14,13 +14,11 @@ struct QueueState
     QString reason;         // the queue's state message, or why CUPS did not answer
 };
 
-// What became of the newest job of this user on a queue.
+// The newest job of this user on a queue; cupsJobStatus tells where it stands.
 struct JobOutcome
 {
-    int id = 0;           // 0: no job newer than the one asked about
-    bool refused = false; // cancelled or aborted: it will not print
-    bool held = false;    // waiting (held, pending on a stopped queue)
-    QString reason;       // CUPS's words for what happened, when it gave any
+    int id = 0;     // 0: no job newer than the one asked about
+    QString reason; // why CUPS did not answer, when it did not
 };
 
 // Where a job sent to CUPS stands, as CUPS's job states group it.
