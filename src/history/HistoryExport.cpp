@@ -77,8 +77,7 @@ QString sampleCell(const QStringList &texts)
     QStringList lines;
     for (QString text : texts) {
         text.replace(QLatin1Char('\\'), QStringLiteral("\\\\"));
-        text.replace(QStringLiteral("\r\n"), QStringLiteral("\\n"));
-        text.replace(QLatin1Char('\r'), QStringLiteral("\\n"));
+        text.replace(QLatin1Char('\r'), QStringLiteral("\\r"));
         text.replace(QLatin1Char('\n'), QStringLiteral("\\n"));
         lines << text;
     }

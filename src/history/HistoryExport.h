@@ -12,7 +12,7 @@ namespace corvial {
 // holds a comma, quote or line break is quoted, a quote doubled), a heading row whose first
 // column is "id", then one row per entry in the given order. Times are UTC in ISO 8601.
 // All sample texts share the column "sample_texts": one line per sample (LF between them),
-// and within a sample a line break is written "\n" and a backslash "\\", so a sample never
+// and within a sample LF is written "\n", CR "\r" and a backslash "\\", so a sample never
 // spans two lines of the cell. bom puts a UTF-8 byte order mark first, which Excel needs to
 // read the file as UTF-8.
 QByteArray historyCsv(const QList<HistoryEntry> &entries, bool bom);

@@ -176,6 +176,9 @@ bool HistoryStore::createSchema(QString *reason)
     // the second then fails, so the creation is serialized there.
     if (!sqlite && !q.exec(QStringLiteral("SELECT pg_advisory_xact_lock(7305119)")))
         return fail();
+    // The server would otherwise tell of every table that already exists on each open.
+    if (!sqlite && !q.exec(QStringLiteral("SET LOCAL client_min_messages = warning")))
+        return fail();
     const QStringList statements = {
         QStringLiteral("CREATE TABLE IF NOT EXISTS history_schema (version INTEGER NOT NULL)"),
         QStringLiteral(
