@@ -51,9 +51,8 @@ QDateTime utcFromText(const QString &text)
 // A system's reason on one line, as a message shows it.
 QString reasonText(const QSqlError &error)
 {
-    QString text = error.text().trimmed();
-    text.replace(QLatin1Char('\n'), QLatin1Char(' '));
-    return visibleText(text);
+    // The server's reasons span lines and indent with tabs.
+    return visibleText(error.text().simplified());
 }
 
 QString reasonText(const QSqlQuery &query)
@@ -263,7 +262,13 @@ bool HistoryStore::open(const HistoryLocation &location, QString *error)
         mDb.setPort(location.port);
         mDb.setUserName(location.user);
         mDb.setDatabaseName(location.database);
-        mDb.setConnectOptions(QStringLiteral("connect_timeout=%1").arg(kConnectSeconds));
+        // A server that stops answering mid-statement (a cable pulled, a PC asleep) must
+        // not hold a print for the minutes TCP takes to give up on its own.
+        mDb.setConnectOptions(QStringLiteral("connect_timeout=%1;keepalives=1;keepalives_idle=5;"
+                                             "keepalives_interval=2;keepalives_count=3;"
+                                             "tcp_user_timeout=%2")
+                                  .arg(kConnectSeconds)
+                                  .arg(kConnectSeconds * 3000));
     }
     if (!mDb.open()) {
         const QString reason = reasonText(mDb.lastError());
