@@ -43,6 +43,17 @@ bool urlPart(const QString &raw, const QString &what, QString *out, QString *rea
     return true;
 }
 
+// url as a message may echo it: a password someone wrote into it is replaced by "***".
+QString withoutPassword(const QString &url)
+{
+    const qsizetype start = url.indexOf(QStringLiteral("://"));
+    const qsizetype at = url.indexOf(QLatin1Char('@'));
+    const qsizetype colon = url.indexOf(QLatin1Char(':'), start + 3);
+    if (start < 0 || at < 0 || colon < 0 || colon > at)
+        return url;
+    return url.left(colon + 1) + QStringLiteral("***") + url.mid(at);
+}
+
 } // namespace
 
 QString HistoryLocation::displayName() const
@@ -93,8 +104,8 @@ bool parsePostgresUrl(const QString &url, HistoryLocation *out, QString *reason)
         if (!after.isEmpty() && !after.startsWith(QLatin1Char(':')))
             return refuse(reason, QStringLiteral("ホスト名の ] の後には :ポート だけが書けます。"));
         portText = after.mid(1);
-        if (after.isEmpty())
-            portText.clear();
+        if (after.size() == 1)
+            return refuse(reason, QStringLiteral("ポート番号がありません。") + form);
     } else {
         const qsizetype colon = hostPort.indexOf(QLatin1Char(':'));
         loc.host = colon < 0 ? hostPort : hostPort.left(colon);
@@ -140,12 +151,14 @@ bool parsePostgresUrl(const QString &url, HistoryLocation *out, QString *reason)
 bool historyLocationFromValue(const QString &value, HistoryLocation *out, QString *error)
 {
     const QString v = value.trimmed();
-    if (v.startsWith(QStringLiteral("postgresql:")) || v.startsWith(QStringLiteral("postgres:"))) {
+    // Any URL is taken for one: a misspelt scheme must not become the name of a new file.
+    if (v.contains(QStringLiteral("://")) || v.startsWith(QStringLiteral("postgresql:")) ||
+        v.startsWith(QStringLiteral("postgres:"))) {
         QString reason;
         if (!parsePostgresUrl(v, out, &reason))
             return refuse(error, QStringLiteral("印刷履歴のデータベースの指定が正しくありません: "
                                                 "%1\n%2")
-                                     .arg(visibleText(v), reason));
+                                     .arg(visibleText(withoutPassword(v)), reason));
         return true;
     }
     if (v.isEmpty())

@@ -419,6 +419,31 @@ private slots:
             QVERIFY2(error.contains(QStringLiteral("%1 行目").arg(errorLine)), qPrintable(error));
     }
 
+    void historyDbValue_data()
+    {
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("database"); // display name; empty: refused
+        QTest::newRow("relative file")
+            << "h.sqlite" << displayPath(QDir::current().filePath("h.sqlite"));
+        QTest::newRow("server") << "postgresql://lab@db:5/x"
+                                << "lab@db:5/x";
+        QTest::newRow("password") << "postgresql://lab:secret@db:5/x"
+                                  << "";
+        QTest::newRow("other scheme") << "mysql://lab@db:5/x"
+                                      << "";
+    }
+    void historyDbValue()
+    {
+        QFETCH(QString, value);
+        QFETCH(QString, database);
+        HistoryLocation loc;
+        QString error;
+        QCOMPARE(historyLocationFromValue(value, &loc, &error), !database.isEmpty());
+        if (!database.isEmpty())
+            QCOMPARE(loc.displayName(), database);
+        QVERIFY2(!error.contains(QLatin1String("secret")), qPrintable(error));
+    }
+
     // Everyone of the group appends to one file: it and the files SQLite adds beside it
     // get start.txt's bits whatever the umask of whoever made them.
     void sharedFileMode()
