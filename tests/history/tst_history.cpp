@@ -97,7 +97,8 @@ class TestHistory : public QObject
     HistoryLocation fresh(const QString &backend)
     {
         HistoryLocation loc;
-        const QString name = QStringLiteral("h%1").arg(++mCount);
+        const QString name =
+            QStringLiteral("h%1_%2").arg(QCoreApplication::applicationPid()).arg(++mCount);
         if (backend == QLatin1String("sqlite")) {
             loc.filePath = mDir.filePath(name + QStringLiteral(".sqlite"));
             return loc;
@@ -108,8 +109,10 @@ class TestHistory : public QObject
             db.setPort(mPgPort);
             db.setUserName(QStringLiteral("postgres"));
             db.setDatabaseName(QStringLiteral("postgres"));
-            if (!db.open() || !QSqlQuery(db).exec(QStringLiteral("CREATE DATABASE ") + name))
-                qFatal("cannot create a database: %s", qPrintable(db.lastError().text()));
+            QSqlQuery create(db);
+            if (!db.open() || !create.exec(QStringLiteral("CREATE DATABASE ") + name))
+                qFatal("cannot create a database: %s %s", qPrintable(db.lastError().text()),
+                       qPrintable(create.lastError().text()));
         }
         QSqlDatabase::removeDatabase(name);
         loc.kind = HistoryLocation::Kind::PostgreSql;
