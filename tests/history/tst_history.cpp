@@ -317,6 +317,7 @@ private slots:
         QTest::newRow("corrupt file") << "corrupt";
         QTest::newRow("read-only file and folder") << "read-only";
         QTest::newRow("server down") << "down";
+        QTest::newRow("made by a newer version") << "newer";
     }
     void unwritable()
     {
@@ -327,6 +328,18 @@ private slots:
         if (kind == QLatin1String("down")) {
             loc = fresh(QStringLiteral("postgresql"));
             loc.port = 1; // nothing listens there
+            HistoryStore store;
+            ok = store.open(loc, &error);
+        } else if (kind == QLatin1String("newer")) {
+            loc = fresh(QStringLiteral("sqlite"));
+            QVERIFY(HistoryStore().open(loc, &error));
+            {
+                QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), kind);
+                db.setDatabaseName(loc.filePath);
+                QVERIFY(db.open());
+                QVERIFY(QSqlQuery(db).exec("INSERT INTO history_schema VALUES (1000)"));
+            }
+            QSqlDatabase::removeDatabase(kind);
             HistoryStore store;
             ok = store.open(loc, &error);
         } else if (kind == QLatin1String("corrupt")) {
