@@ -1,0 +1,81 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "history/HistoryLocation.h"
+#include "history/HistoryRecord.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QSqlDatabase>
+#include <QString>
+
+namespace corvial {
+
+// Which entries to list; every condition that is set must hold.
+struct HistoryFilter
+{
+    QDateTime since;       // started at or after this moment; invalid: any time
+    int sampleNumber = -1; // 0..9999: jobs that printed this number; -1: any
+    QString text;          // part of any sample's text (case as typed); empty: any
+    int limit = 1000;      // most entries given back (> 0), so a long history stays bounded
+};
+
+// The print history: an append-only log of print attempts. A job is written once when it
+// starts; its completion and any later abort or cancellation are further events, the latest
+// of which is its outcome. Nothing is ever changed or removed, so a record written before a
+// job was sent survives whatever happens to the program afterwards.
+//
+// Each store has its own database connection and must be used from the thread that opened
+// it; a worker thread opens a store of its own.
+class HistoryStore
+{
+public:
+    HistoryStore();
+    ~HistoryStore();
+    HistoryStore(const HistoryStore &) = delete;
+    HistoryStore &operator=(const HistoryStore &) = delete;
+
+    // Opens the history at location, creating the file and the tables when missing. False
+    // with a Japanese message naming the database and the system's reason in *error.
+    bool open(const HistoryLocation &location, QString *error);
+    // Closes the connection; the store can be opened again.
+    void close();
+    bool isOpen() const;
+    const HistoryLocation &location() const { return mLocation; }
+
+    // Writes record as a started attempt; call before the job is sent. The new entry's id
+    // (> 0), or 0 with a Japanese message in *error when it could not be written.
+    qint64 begin(const HistoryRecord &record, QString *error);
+    // Records how the attempt id ended (any outcome but Unfinished), with the reason of a
+    // failure and the queue's job id (0 when none). False with a Japanese message in *error.
+    bool finish(qint64 id, JobOutcome outcome, const QString &reason, int cupsJobId,
+                QString *error);
+    // Records that the attempt id was aborted or cancelled after it had ended (outcome must
+    // be Aborted or Cancelled). False with a Japanese message in *error.
+    bool markLater(qint64 id, JobOutcome outcome, const QString &reason, QString *error);
+
+    // Entries matching filter, newest first, at most filter.limit of them; *more (if given)
+    // tells that further ones match. False with a Japanese message in *error.
+    bool entries(const HistoryFilter &filter, QList<HistoryEntry> *out, QString *error,
+                 bool *more = nullptr);
+    // The entry id. False with a Japanese message in *error, also when there is none.
+    bool entry(qint64 id, HistoryEntry *out, QString *error);
+    // Entries whose latest outcome is Waiting, newest first, at most limit of them.
+    bool waitingEntries(QList<HistoryEntry> *out, QString *error, int limit = 1000);
+
+private:
+    bool query(const HistoryFilter &filter, qint64 onlyId, bool waitingOnly,
+               QList<HistoryEntry> *out, QString *error, bool *more);
+    bool addEvent(qint64 id, JobOutcome outcome, const QString &reason, int cupsJobId,
+                  QString *error);
+    bool prepareFile(QString *error);
+    bool createSchema(QString *reason);
+    bool startWrite(QString *reason);
+    QString failure(const QString &what, const QString &reason) const;
+
+    HistoryLocation mLocation;
+    QString mConnection;
+    QSqlDatabase mDb;
+};
+
+} // namespace corvial

@@ -1,0 +1,561 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "history/HistoryExport.h"
+#include "history/HistoryLocation.h"
+#include "history/HistoryStore.h"
+
+#include "files/SafeFile.h"
+#include "support/TextFiles.h"
+
+#include <QDirIterator>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace corvial;
+
+namespace {
+
+const QStringList kBackends = {QStringLiteral("sqlite"), QStringLiteral("postgresql")};
+
+// Every field away from its default, texts with the characters storage and quoting trip
+// over, so a field that is not written or not read back shows.
+HistoryRecord fullRecord(const QString &user, const QDateTime &started)
+{
+    HistoryRecord r;
+    r.startedUtc = started;
+    r.user = user;
+    r.host = QStringLiteral("lab-pc-3");
+    r.program = QStringLiteral("corvial-batch");
+    r.sheetType = 7;
+    r.samples = 3;
+    r.repeat = 2;
+    r.firstNumber = 9998;
+    r.numberStyle = QStringLiteral("plain");
+    r.startPosition = 4;
+    r.labels = 6;
+    r.sheets = 2;
+    r.nextPosition = 10;
+    r.nextNumber = 1;
+    r.queue = QStringLiteral("Lab_Printer");
+    r.pdfPath = QStringLiteral("/tmp/出力,\"a\".pdf");
+    r.sampleTexts = {QStringLiteral("血液, \"A\""), QStringLiteral("1行目\r\n2行目"),
+                     QStringLiteral("C:\\n\\x")};
+    r.listFile = QStringLiteral("一覧.xlsx");
+    r.listSha256 = QString(64, QLatin1Char('e'));
+    r.marker = QStringLiteral("★");
+    r.textColour = 5;
+    r.backColour = 3;
+    r.frame = true;
+    r.alignment = QStringLiteral("right");
+    r.fontFamily = QStringLiteral("IPAGothic");
+    r.fontPoints = 10.5;
+    r.fontStyle = QStringLiteral("bold italic");
+    r.code = true;
+    r.codePrefix = QStringLiteral("LAB-");
+    return r;
+}
+
+// The sample_texts cell as its documented form decodes: one line per sample, "\n", "\r", "\\".
+QStringList decodeSampleCell(const QString &cell)
+{
+    QStringList texts;
+    for (const QString &line : cell.split(QLatin1Char('\n'))) {
+        QString text;
+        for (int i = 0; i < line.size(); ++i) {
+            if (line.at(i) == QLatin1Char('\\') && i + 1 < line.size())
+                text += QString(line.at(++i)).replace('n', '\n').replace('r', '\r');
+            else
+                text += line.at(i);
+        }
+        texts << text;
+    }
+    return texts;
+}
+
+} // namespace
+
+class TestHistory : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir mDir;
+    int mPgPort = 0;
+    int mCount = 0;
+
+    // A new, empty history: an SQLite file in the temporary folder, or a new database on
+    // the suite's server.
+    HistoryLocation fresh(const QString &backend)
+    {
+        HistoryLocation loc;
+        const QString name =
+            QStringLiteral("h%1_%2").arg(QCoreApplication::applicationPid()).arg(++mCount);
+        if (backend == QLatin1String("sqlite")) {
+            loc.filePath = mDir.filePath(name + QStringLiteral(".sqlite"));
+            return loc;
+        }
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
+            db.setHostName(QStringLiteral("127.0.0.1"));
+            db.setPort(mPgPort);
+            db.setUserName(QStringLiteral("postgres"));
+            db.setDatabaseName(QStringLiteral("postgres"));
+            QSqlQuery create(db);
+            if (!db.open() || !create.exec(QStringLiteral("CREATE DATABASE ") + name))
+                qFatal("cannot create a database: %s %s", qPrintable(db.lastError().text()),
+                       qPrintable(create.lastError().text()));
+        }
+        QSqlDatabase::removeDatabase(name);
+        loc.kind = HistoryLocation::Kind::PostgreSql;
+        loc.user = QStringLiteral("postgres");
+        loc.host = QStringLiteral("127.0.0.1");
+        loc.port = mPgPort;
+        loc.database = name;
+        return loc;
+    }
+
+    static QString locationValue(const HistoryLocation &loc)
+    {
+        if (loc.kind == HistoryLocation::Kind::SqliteFile)
+            return loc.filePath;
+        return QStringLiteral("postgresql://%1@%2:%3/%4")
+            .arg(loc.user, loc.host)
+            .arg(loc.port)
+            .arg(loc.database);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(mDir.isValid());
+        QFile portFile(qEnvironmentVariable("CORVIAL_PG_PORT_FILE"));
+        QVERIFY2(portFile.open(QIODevice::ReadOnly), "the PostgreSQL fixture did not start");
+        mPgPort = portFile.readAll().trimmed().toInt();
+        QVERIFY(mPgPort > 0);
+    }
+
+    void outcomeIsLatestEvent_data()
+    {
+        QTest::addColumn<QString>("backend");
+        QTest::addColumn<QStringList>("events"); // "finish|outcome|reason|cups id" or "later|..."
+        QTest::addColumn<QString>("outcome");
+        QTest::addColumn<QString>("reason");
+        QTest::addColumn<int>("cupsJobId");
+        const QString gone = QStringLiteral("キューから取り消されました");
+        const QString down = QStringLiteral("プリンターが応答しません");
+        for (const QString &b : kBackends) {
+            auto row = [&](const char *name) -> QTestData & {
+                return QTest::newRow(qPrintable(b + '/' + name));
+            };
+            row("killed before the end") << b << QStringList() << "unfinished"
+                                         << "" << 0;
+            row("printed") << b << QStringList{"finish|printed||17"} << "printed"
+                           << "" << 17;
+            row("waiting") << b << QStringList{"finish|waiting||18"} << "waiting"
+                           << "" << 18;
+            row("cancelled later")
+                << b << QStringList{"finish|waiting||19", "later|cancelled|" + gone} << "cancelled"
+                << gone << 19;
+            row("failed") << b << QStringList{"finish|failed|" + down + "|0"} << "failed" << down
+                          << 0;
+        }
+    }
+    void outcomeIsLatestEvent()
+    {
+        QFETCH(QString, backend);
+        QFETCH(QStringList, events);
+        QFETCH(QString, outcome);
+        HistoryStore store;
+        QString error;
+        QVERIFY2(store.open(fresh(backend), &error), qPrintable(error));
+        const qint64 original = store.begin(fullRecord(QStringLiteral("first"), {}), &error);
+        QVERIFY2(original > 0, qPrintable(error));
+        HistoryRecord record =
+            fullRecord(QStringLiteral("佐藤"),
+                       QDateTime::fromString("2026-03-01T08:15:30.125Z", Qt::ISODateWithMs));
+        record.reprintOf = original;
+        const qint64 id = store.begin(record, &error);
+        QVERIFY2(id > 0, qPrintable(error));
+        for (const QString &event : events) {
+            const QStringList f = event.split(QLatin1Char('|'));
+            JobOutcome o;
+            QVERIFY(outcomeFromWord(f.at(1), &o));
+            QVERIFY2(f.at(0) == QLatin1String("finish")
+                         ? store.finish(id, o, f.at(2), f.value(3).toInt(), &error)
+                         : store.markLater(id, o, f.at(2), &error),
+                     qPrintable(error));
+        }
+        HistoryEntry e;
+        QVERIFY2(store.entry(id, &e, &error), qPrintable(error));
+        QCOMPARE(e.record, record);
+        QCOMPARE(outcomeWord(e.outcome), outcome);
+        QTEST(e.reason, "reason");
+        QTEST(e.cupsJobId, "cupsJobId");
+        QCOMPARE(e.outcomeUtc.isValid(), !events.isEmpty());
+        QList<HistoryEntry> waiting;
+        QVERIFY2(store.waitingEntries(&waiting, &error), qPrintable(error));
+        QCOMPARE(waiting.size(), outcome == QLatin1String("waiting") ? 1 : 0);
+    }
+
+    void filters_data()
+    {
+        QTest::addColumn<QString>("backend");
+        QTest::addColumn<int>("sinceDay"); // -1: any time
+        QTest::addColumn<int>("number");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("limit");
+        QTest::addColumn<QString>("found"); // users of the entries, newest first
+        for (const QString &b : kBackends) {
+            auto row = [&](const char *name) -> QTestData & {
+                return QTest::newRow(qPrintable(b + '/' + name));
+            };
+            row("all, newest first") << b << -1 << -1 << "" << 100 << "CBA";
+            row("limit") << b << -1 << -1 << "" << 2 << "CB";
+            row("number after 9999 wraps to 0") << b << -1 << 0 << "" << 100 << "CA";
+            row("last number of the wrap") << b << -1 << 9999 << "" << 100 << "A";
+            row("number past the last sample") << b << -1 << 7 << "" << 100 << "";
+            row("first number") << b << -1 << 5 << "" << 100 << "B";
+            row("text in one sample") << b << -1 << -1 << "B-1" << 100 << "A";
+            row("text in another case") << b << -1 << -1 << "AB-2" << 100 << "";
+            row("percent is a character") << b << -1 << -1 << "%" << 100 << "A";
+            row("underscore is a character") << b << -1 << -1 << "_" << 100 << "C";
+            row("second line of a sample") << b << -1 << -1 << "第2行" << 100 << "C";
+            row("since") << b << 1 << -1 << "" << 100 << "CB";
+            row("since and number") << b << 1 << 0 << "" << 100 << "C";
+        }
+    }
+    void filters()
+    {
+        QFETCH(QString, backend);
+        QFETCH(int, sinceDay);
+        QFETCH(int, limit);
+        HistoryStore store;
+        QString error;
+        QVERIFY2(store.open(fresh(backend), &error), qPrintable(error));
+        const QDateTime day0 = QDateTime(QDate(2026, 1, 10), QTime(9, 0), Qt::UTC);
+        struct Job
+        {
+            const char *user;
+            int first, samples;
+            QStringList texts;
+        };
+        const Job jobs[] = {{"A", 9998, 3, {"AB-1", "ab-2", "x%y"}},
+                            {"B", 5, 2, {"血液 A", "血液 B"}},
+                            {"C", 0, 1, {"C_1\n第2行"}}};
+        for (int day = 0; day < 3; ++day) {
+            HistoryRecord r = fullRecord(QString::fromLatin1(jobs[day].user), day0.addDays(day));
+            r.firstNumber = jobs[day].first;
+            r.samples = jobs[day].samples;
+            r.sampleTexts = jobs[day].texts;
+            QVERIFY2(store.begin(r, &error) > 0, qPrintable(error));
+        }
+        HistoryFilter filter;
+        if (sinceDay >= 0)
+            filter.since = day0.addDays(sinceDay);
+        QFETCH(int, number);
+        filter.sampleNumber = number;
+        QFETCH(QString, text);
+        filter.text = text;
+        filter.limit = limit;
+        QList<HistoryEntry> found;
+        bool more = false;
+        QVERIFY2(store.entries(filter, &found, &error, &more), qPrintable(error));
+        QString users;
+        for (const HistoryEntry &e : found)
+            users += e.record.user;
+        QTEST(users, "found");
+        QCOMPARE(more, limit < 3);
+    }
+
+    void concurrentWriters_data()
+    {
+        QTest::addColumn<QString>("backend");
+        for (const QString &b : kBackends)
+            QTest::newRow(qPrintable(b)) << b;
+    }
+    void concurrentWriters()
+    {
+        QFETCH(QString, backend);
+        const HistoryLocation loc = fresh(backend);
+        const int each = 200;
+        QProcess writers[2];
+        for (int i = 0; i < 2; ++i)
+            writers[i].start(HISTORY_WRITER, {locationValue(loc), QString::number(each),
+                                              QStringLiteral("w%1").arg(i)});
+        for (QProcess &w : writers) {
+            QVERIFY(w.waitForFinished(120000));
+            QVERIFY2(w.exitCode() == 0, w.readAllStandardError().constData());
+        }
+        HistoryStore store;
+        QString error;
+        QVERIFY2(store.open(loc, &error), qPrintable(error));
+        QList<HistoryEntry> all;
+        HistoryFilter filter;
+        filter.limit = 4 * each;
+        QVERIFY2(store.entries(filter, &all, &error), qPrintable(error));
+        QCOMPARE(all.size(), 2 * each);
+        int byFirst = 0;
+        for (const HistoryEntry &e : all) {
+            QCOMPARE(e.outcome, JobOutcome::Printed);
+            byFirst += e.record.user == QLatin1String("w0");
+        }
+        QCOMPARE(byFirst, each);
+    }
+
+    void unwritable_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("corrupt file") << "corrupt";
+        QTest::newRow("read-only file and folder") << "read-only";
+        QTest::newRow("server down") << "down";
+        QTest::newRow("made by a newer version") << "newer";
+    }
+    void unwritable()
+    {
+        QFETCH(QString, kind);
+        HistoryLocation loc;
+        QString error;
+        bool ok = true;
+        if (kind == QLatin1String("down")) {
+            loc = fresh(QStringLiteral("postgresql"));
+            loc.port = 1; // nothing listens there
+            HistoryStore store;
+            ok = store.open(loc, &error);
+        } else if (kind == QLatin1String("newer")) {
+            loc = fresh(QStringLiteral("sqlite"));
+            QVERIFY(HistoryStore().open(loc, &error));
+            {
+                QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), kind);
+                db.setDatabaseName(loc.filePath);
+                QVERIFY(db.open());
+                QVERIFY(QSqlQuery(db).exec("INSERT INTO history_schema VALUES (1000)"));
+            }
+            QSqlDatabase::removeDatabase(kind);
+            HistoryStore store;
+            ok = store.open(loc, &error);
+        } else if (kind == QLatin1String("corrupt")) {
+            loc = fresh(QStringLiteral("sqlite"));
+            QVERIFY(writeFile(loc.filePath, QByteArray(8192, 'x')));
+            HistoryStore store;
+            ok = store.open(loc, &error);
+        } else {
+            // root may write anything, so the writer runs as a user without the rights.
+            const QString folder = mDir.filePath(QStringLiteral("locked"));
+            QVERIFY(QDir().mkpath(folder));
+            loc.filePath = folder + QStringLiteral("/history.sqlite");
+            QVERIFY(HistoryStore().open(loc, &error));
+            QVERIFY(::chmod(QFile::encodeName(loc.filePath), 0444) == 0);
+            QVERIFY(::chmod(QFile::encodeName(folder), 0555) == 0);
+            QVERIFY(::chmod(QFile::encodeName(mDir.path()), 0755) == 0);
+            QProcess writer;
+            QStringList args = {locationValue(loc), QStringLiteral("1"), QStringLiteral("x")};
+            if (::geteuid() == 0)
+                writer.start(QStringLiteral("runuser"),
+                             QStringList{"-u", "nobody", "--", HISTORY_WRITER} + args);
+            else
+                writer.start(HISTORY_WRITER, args);
+            QVERIFY(writer.waitForFinished(60000));
+            ok = writer.exitCode() == 0;
+            error = QString::fromUtf8(writer.readAllStandardError());
+        }
+        QVERIFY(!ok);
+        const int cut = error.indexOf(QLatin1Char('\n'));
+        QVERIFY2(cut > 0 && error.left(cut).endsWith(loc.displayName()), qPrintable(error));
+        QVERIFY2(error.size() > cut + 1, "no reason given");
+    }
+
+    void settingsLocation_data()
+    {
+        QTest::addColumn<QString>("ini");      // "-": none, "FIFO": a named pipe
+        QTest::addColumn<QString>("database"); // display name; "beside": history.sqlite
+        QTest::addColumn<int>("errorLine");
+        QTest::newRow("no settings file") << "-"
+                                          << "beside" << 0;
+        QTest::newRow("no history section") << "[print]\ndatabase=x\n"
+                                            << "beside" << 0;
+        QTest::newRow("server")
+            << "# lab\n[history]\n database = postgresql://lab@db.example:6543/labels\n"
+            << "lab@db.example:6543/labels" << 0;
+        QTest::newRow("default port, encoded name")
+            << "[history]\ndatabase=postgresql://lab%20a@db/l%C3%A4b\n"
+            << "lab a@db:5432/läb" << 0;
+        QTest::newRow("IPv6") << "[history]\ndatabase=postgresql://lab@[::1]:5433/x\n"
+                              << "lab@[::1]:5433/x" << 0;
+        QTest::newRow("password") << "[history]\ndatabase=postgresql://lab:secret@db/x\n"
+                                  << "" << 2;
+        QTest::newRow("port out of range") << "[history]\ndatabase=postgresql://lab@db:65536/x\n"
+                                           << "" << 2;
+        QTest::newRow("no database") << "[history]\n\ndatabase=postgresql://lab@db:5432\n"
+                                     << "" << 3;
+        QTest::newRow("no user") << "[history]\ndatabase=postgresql://db:5432/x\n"
+                                 << "" << 2;
+        QTest::newRow("misspelt name") << "[history]\ndatabse=postgresql://lab@db/x\n"
+                                       << "" << 2;
+        QTest::newRow("named pipe") << "FIFO"
+                                    << "" << 0;
+    }
+    void settingsLocation()
+    {
+        QFETCH(QString, ini);
+        QFETCH(QString, database);
+        QFETCH(int, errorLine);
+        // start.txt is reached through a link; the history belongs beside the real file.
+        const QString real = mDir.filePath(QStringLiteral("real%1").arg(++mCount));
+        const QString linked = mDir.filePath(QStringLiteral("link%1").arg(mCount));
+        QVERIFY(QDir().mkpath(real) && QDir().mkpath(linked));
+        QVERIFY(writeFile(real + "/start.txt", "x"));
+        QVERIFY(QFile::link(real + "/start.txt", linked + "/start.txt"));
+        const QString iniPath = real + '/' + historySettingsFileName();
+        if (ini == QLatin1String("FIFO"))
+            QCOMPARE(::mkfifo(QFile::encodeName(iniPath), 0644), 0);
+        else if (ini != QLatin1String("-"))
+            QVERIFY(writeFile(iniPath, ini.toUtf8()));
+        HistoryLocation loc;
+        QString error;
+        const bool ok = historyLocationForSettings(linked + "/start.txt", &loc, &error);
+        QCOMPARE(ok, !database.isEmpty());
+        if (ok) {
+            QCOMPARE(loc.displayName(), database == QLatin1String("beside")
+                                            ? displayPath(real + "/history.sqlite")
+                                            : database);
+            return;
+        }
+        QVERIFY2(error.contains(displayPath(iniPath)), qPrintable(error));
+        QVERIFY2(!error.contains(QLatin1String("secret")), qPrintable(error));
+        if (errorLine)
+            QVERIFY2(error.contains(QStringLiteral("%1 行目").arg(errorLine)), qPrintable(error));
+    }
+
+    void historyDbValue_data()
+    {
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("database"); // display name; empty: refused
+        QTest::newRow("relative file")
+            << "h.sqlite" << displayPath(QDir::current().filePath("h.sqlite"));
+        QTest::newRow("server") << "postgresql://lab@db:5/x"
+                                << "lab@db:5/x";
+        QTest::newRow("password") << "postgresql://lab:secret@db:5/x"
+                                  << "";
+        QTest::newRow("other scheme") << "mysql://lab@db:5/x"
+                                      << "";
+    }
+    void historyDbValue()
+    {
+        QFETCH(QString, value);
+        QFETCH(QString, database);
+        HistoryLocation loc;
+        QString error;
+        QCOMPARE(historyLocationFromValue(value, &loc, &error), !database.isEmpty());
+        if (!database.isEmpty())
+            QCOMPARE(loc.displayName(), database);
+        QVERIFY2(!error.contains(QLatin1String("secret")), qPrintable(error));
+    }
+
+    // Everyone of the group appends to one file: it and the files SQLite adds beside it
+    // get start.txt's bits whatever the umask of whoever made them.
+    void sharedFileMode()
+    {
+        const QString folder = mDir.filePath(QStringLiteral("shared"));
+        QVERIFY(QDir().mkpath(folder));
+        QVERIFY(writeFile(folder + "/start.txt", "x"));
+        QVERIFY(::chmod(QFile::encodeName(folder + "/start.txt"), 0664) == 0);
+        const mode_t old = ::umask(022);
+        HistoryLocation loc;
+        QString error;
+        QVERIFY(historyLocationForSettings(folder + "/start.txt", &loc, &error));
+        HistoryStore store;
+        const bool opened = store.open(loc, &error);
+        const bool written = opened && store.begin(HistoryRecord(), &error) > 0;
+        ::umask(old);
+        QVERIFY2(written, qPrintable(error));
+        for (const QString suffix : {"", "-wal", "-shm"}) {
+            struct stat st;
+            QVERIFY(::stat(QFile::encodeName(loc.filePath + suffix), &st) == 0);
+            QCOMPARE(st.st_mode & 0777, mode_t(0664));
+        }
+    }
+
+    void exportsReadBack()
+    {
+        HistoryStore store;
+        QString error;
+        QVERIFY2(store.open(fresh(QStringLiteral("sqlite")), &error), qPrintable(error));
+        const qint64 first = store.begin(fullRecord(QStringLiteral("a,\"b\""), {}), &error);
+        HistoryRecord reprint = fullRecord(QStringLiteral("c"), {});
+        reprint.reprintOf = first;
+        const qint64 second = store.begin(reprint, &error);
+        QVERIFY2(second > 0 && store.finish(second, JobOutcome::Printed, {}, 42, &error),
+                 qPrintable(error));
+        QList<HistoryEntry> entries;
+        QVERIFY2(store.entries(HistoryFilter(), &entries, &error), qPrintable(error));
+
+        const QByteArray csv = historyCsv(entries, true);
+        QVERIFY(csv.startsWith("\xEF\xBB\xBF"));
+        const QString csvPath = mDir.filePath(QStringLiteral("history.csv"));
+        QVERIFY(writeFile(csvPath, csv));
+        QProcess python;
+        python.start(QStringLiteral("python3"),
+                     {"-c",
+                      "import csv, json, sys\n"
+                      "with open(sys.argv[1], encoding='utf-8-sig', newline='') as f:\n"
+                      "    print(json.dumps(list(csv.reader(f))))",
+                      csvPath});
+        QVERIFY(python.waitForFinished(60000));
+        QVERIFY2(python.exitCode() == 0, python.readAllStandardError().constData());
+        const QJsonArray rows = QJsonDocument::fromJson(python.readAllStandardOutput()).array();
+        const QJsonArray json = QJsonDocument::fromJson(historyJson(entries)).array();
+        QCOMPARE(rows.size(), entries.size() + 1);
+        QCOMPARE(json.size(), entries.size());
+        const QStringList heading = rows.at(0).toVariant().toStringList();
+        QCOMPARE(heading.value(0), QStringLiteral("id"));
+        for (int i = 0; i < entries.size(); ++i) {
+            const HistoryEntry &e = entries.at(i);
+            const QStringList cells = rows.at(i + 1).toVariant().toStringList();
+            const QJsonObject object = json.at(i).toObject();
+            const QStringList keys = object.keys();
+            QCOMPARE(QSet<QString>(heading.begin(), heading.end()),
+                     QSet<QString>(keys.begin(), keys.end()));
+            auto cell = [&](const char *key) { return cells.value(heading.indexOf(key)); };
+            QCOMPARE(cell("id").toLongLong(), e.id);
+            QCOMPARE(cell("user"), e.record.user);
+            QCOMPARE(cell("pdf_path"), e.record.pdfPath);
+            QCOMPARE(decodeSampleCell(cell("sample_texts")), e.record.sampleTexts);
+            QCOMPARE(cell("outcome"), outcomeWord(e.outcome));
+            QCOMPARE(cell("reprint_of").toLongLong(), e.record.reprintOf);
+            QCOMPARE(cell("cups_job_id").toInt(), e.cupsJobId);
+            QCOMPARE(object.value("id").toInteger(), e.id);
+            QCOMPARE(object.value("sample_texts").toVariant().toStringList(), e.record.sampleTexts);
+            QCOMPARE(object.value("reprint_of").isNull(), e.record.reprintOf == 0);
+            QCOMPARE(object.value("font_points").toDouble(), e.record.fontPoints);
+        }
+    }
+
+    // The history is never changed after the fact: no statement that could.
+    void noChangeStatements()
+    {
+        const QRegularExpression change(QStringLiteral("\\b(UPDATE|DELETE|REPLACE|TRUNCATE|"
+                                                       "DROP|ALTER)\\b"));
+        int inserts = 0;
+        QDirIterator it(QStringLiteral(HISTORY_SOURCE_DIR), {"*.cpp", "*.h"}, QDir::Files);
+        while (it.hasNext()) {
+            QFile f(it.next());
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            const QString text = QString::fromUtf8(f.readAll());
+            QVERIFY2(!change.match(text).hasMatch(), qPrintable(f.fileName()));
+            inserts += text.count(QLatin1String("INSERT INTO"));
+        }
+        QVERIFY(inserts > 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestHistory)
+#include "tst_history.moc"
