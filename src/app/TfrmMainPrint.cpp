@@ -24,6 +24,7 @@
 #include <QPlainTextEdit>
 #include <QPrinter>
 #include <QRadioButton>
+#include <QStatusBar>
 
 namespace corvial {
 
@@ -53,6 +54,18 @@ void setPointSize(QWidget *w, int points)
     QFont f = w->font();
     f.setPointSize(points);
     w->setFont(f);
+}
+
+// The window's status bar, made on first use; the window grows by its height so that it
+// covers none of the controls placed at the bottom.
+QStatusBar *statusLine(QMainWindow *window)
+{
+    if (auto *bar = window->findChild<QStatusBar *>(QString(), Qt::FindDirectChildrenOnly))
+        return bar;
+    QStatusBar *bar = window->statusBar();
+    bar->setObjectName(QStringLiteral("statusLine"));
+    window->resize(window->width(), window->height() + bar->sizeHint().height());
+    return bar;
 }
 
 } // namespace
@@ -328,6 +341,7 @@ void TfrmMain::cmdPrintClick()
         return;
 
     const JobAdvance next = advanceAfterPrint(job);
+    statusLine(this)->showMessage(printedSummaryText(next));
     startPos[family()] = next.nextStartPos;
     resetProofColoursAfterPrint();
     colorsResetPending = true;
@@ -353,6 +367,7 @@ bool TfrmMain::printOnPrinter(const LabelJob &job)
     }
     if (!mEnv.dialogs->choosePrinter(this, keptPrinter()))
         return false;
+    mPrinterSetup = PrinterSetup::of(*mPrinter);
 
     QString error;
     const std::unique_ptr<PageCanvas> canvas = mEnv.canvasFactory(mPrinter.get());
