@@ -336,6 +336,9 @@ LabelJob TfrmMain::jobFromControls() const
 
 void TfrmMain::cmdPrintClick()
 {
+    // The line speaks of the latest Print only: one cancelled or failed leaves it empty.
+    if (auto *bar = findChild<QStatusBar *>(QString(), Qt::FindDirectChildrenOnly))
+        bar->clearMessage();
     const LabelJob job = jobFromControls();
     if (!printOnPrinter(job))
         return;

@@ -92,6 +92,7 @@ void TestPolish::lastChoiceOfferedToEveryDialog()
     const int start = TfrmMainProbe::startPos(w, FamilyOfType(8));
     QTest::mouseClick(w.cmdPrint, Qt::LeftButton);
     QCOMPARE(TfrmMainProbe::startPos(w, FamilyOfType(8)), start);
+    QCOMPARE(w.statusBar()->currentMessage(), QString());
     dialogs->cancelOnQueue = false;
     w.findChild<QAction *>(QStringLiteral("N5"))->trigger();
     w.findChild<QAction *>(QStringLiteral("N6"))->trigger();
