@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "Dialogs.h"
 #include "job/LabelJob.h"
 #include "job/ProofLabel.h"
 #include "job/SheetTypes.h"
@@ -34,7 +35,6 @@ class QPushButton;
 
 namespace corvial {
 
-class Dialogs;
 class PageCanvas;
 class TAboutBox;
 class TfrmLib;
@@ -248,6 +248,7 @@ private:
 
     MainWindowEnvironment mEnv;
     std::unique_ptr<QPrinter> mPrinter; // one printer for the whole run keeps the user's choice
+    std::optional<PrinterSetup> mPrinterSetup; // the choice last confirmed, for the next dialog
     QString mStartupWarning;
     QString mLabelFontProblem;    // why the label font cannot print, or empty
     bool mSettingsUnread = false; // start.txt exists but could not be read whole at start
