@@ -175,11 +175,11 @@ void TestMainWindow::shapeArraysFollowTheSheetGrids()
     QFETCH(QRect, bounds);
     WindowFixture fx;
     TfrmMain &w = fx.create();
-    const QVector<TShape *> *arrays[] = {&w.circleShapes, &w.rectShapes, &w.tube95Shapes,
-                                         &w.tube72Shapes};
-    const QVector<TShape *> &shapes = *arrays[family - 1];
+    const QVector<ShapeCell *> *arrays[] = {&w.circleShapes, &w.rectShapes, &w.tube95Shapes,
+                                            &w.tube72Shapes};
+    const QVector<ShapeCell *> &shapes = *arrays[family - 1];
     QCOMPARE(shapes.size(), labelsInFamily(family) + 1);
-    TShape *s = shapes.at(element);
+    ShapeCell *s = shapes.at(element);
     QVERIFY(s);
     QCOMPARE(s->objectName(), name);
     QCOMPARE(s->geometry(), bounds);
