@@ -7,6 +7,7 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QRadioButton>
 #include <QSignalBlocker>
 #include <QStyledItemDelegate>
 #include <QValidator>
@@ -230,6 +231,8 @@ ChoiceList::ChoiceList(QWidget *parent)
     setItemDelegate(mRows);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setUniformItemSizes(true);
+    // The strip below the last whole row is the list's own; it shows the rows' colour.
+    setBackgroundRole(QPalette::Base);
 }
 
 int ChoiceList::rowHeight() const
@@ -239,16 +242,22 @@ int ChoiceList::rowHeight() const
 
 void ChoiceList::fitRows()
 {
-    // The bounds were drawn for the old toolkit's shorter rows; stretching the rows to divide
-    // the inside evenly shows whole rows only, at least as tall as the style asks.
+    // The bounds were drawn for the old toolkit's shorter rows. Whole rows of at least the
+    // style's height divide the inside; the few pixels the division leaves stay empty below
+    // them instead of showing the top of the next row.
     QStyleOptionViewItem option;
     initViewItemOption(&option);
     const int natural = std::max(1, QStyledItemDelegate().sizeHint(option, QModelIndex()).height());
-    const int inside = viewport()->height();
-    const int height = inside < natural ? natural : inside / (inside / natural);
-    if (height == mRows->height)
+    const int inside = viewport()->height() + mLeftBelow;
+    const int rows = std::max(1, inside / natural);
+    const int height = std::max(natural, inside / rows);
+    const int leftBelow = std::max(0, inside - rows * height);
+    if (height == mRows->height && leftBelow == mLeftBelow)
         return;
     mRows->height = height;
+    mLeftBelow = leftBelow;
+    setViewportMargins(0, 0, 0, leftBelow);
+    setAutoFillBackground(leftBelow > 0);
     scheduleDelayedItemsLayout();
 }
 
@@ -475,6 +484,25 @@ void LineBox::changeEvent(QEvent *event)
     QLineEdit::changeEvent(event);
     if (event->type() == QEvent::ReadOnlyChange && mReadOnlyLook)
         mLook.apply(this, isReadOnly());
+}
+
+void tabEntersAtCheckedButton(QWidget *group)
+{
+    const QList<QRadioButton *> buttons =
+        group->findChildren<QRadioButton *>(Qt::FindDirectChildrenOnly);
+    // Qt moves Tab onto the checked button only once the group has had the focus; a choice
+    // made by the program or by a click before that would leave Tab on the first button.
+    const auto follow = [buttons] {
+        const bool anyChecked = std::any_of(buttons.cbegin(), buttons.cend(),
+                                            [](const QRadioButton *b) { return b->isChecked(); });
+        for (QRadioButton *b : buttons) {
+            const bool entry = anyChecked ? b->isChecked() : b == buttons.first();
+            b->setFocusPolicy(entry ? Qt::StrongFocus : Qt::ClickFocus);
+        }
+    };
+    for (QRadioButton *b : buttons)
+        QObject::connect(b, &QRadioButton::toggled, group, follow);
+    follow();
 }
 
 } // namespace corvial

@@ -137,7 +137,7 @@ public:
     void setKeepSelection(bool keep) { mKeepSelection = keep; }
     bool keepsSelection() const { return mKeepSelection; }
     // Pixel height of every row: the box's inside divided into as many whole rows of its
-    // font as it holds (at least one), so no row is cut at the bottom.
+    // font as it holds (at least one); what the division leaves stays empty below them.
     int rowHeight() const;
 
 signals:
@@ -156,6 +156,7 @@ private:
 
     ChoiceListModel *mModel;
     RowDelegate *mRows;
+    int mLeftBelow = 0; // pixels under the last whole row
     bool mKeepSelection = false;
 };
 
@@ -232,5 +233,10 @@ private:
     bool mReadOnlyLook = true;
     ReadOnlyLook mLook;
 };
+
+// Lets Tab enter the radio buttons among group's direct children at the checked one (the
+// first while none is), from where the arrow keys move within them; group keeps this as the
+// checked button changes.
+void tabEntersAtCheckedButton(QWidget *group);
 
 } // namespace corvial

@@ -317,6 +317,8 @@ void TfrmMain::buildPrintScreen()
     setPixelFont(Memo3, 11);
     setPixelFont(Panel5, 11);
     setPixelFont(Memo7, 19);
+    // Four empty lines, as the proof starts; a form drops a text of line breaks only.
+    Memo7->setPlainText(QStringLiteral("\n\n\n"));
     // The proof texts are what printing reads: the same refusal as the entry boxes.
     watchCharacters(mUi->Memo3, labelTextWord());
     watchCharacters(mUi->Memo7, labelTextWord());
@@ -406,6 +408,9 @@ void TfrmMain::connectHandlers()
                 chooseSheetType(k);
         });
     }
+
+    for (QWidget *group : std::initializer_list<QWidget *>{RadioGroup1, GroupBox1, GroupBox2})
+        tabEntersAtCheckedButton(group);
 
     connect(image7, &ClickSurface::mouseMoved, this, &TfrmMain::previewMouseMove);
     connect(Image2, &ClickSurface::mouseMoved, this, &TfrmMain::previewMouseMove);
