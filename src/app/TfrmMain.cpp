@@ -120,21 +120,32 @@ TfrmMain::TfrmMain(MainWindowEnvironment environment, QWidget *parent)
     // does; creation may restart it.
     Timer1->start();
     FormCreate();
-
-    // Top-level windows of their own: as children they would be disabled together with the
-    // main window while they are open, and their OK could never be pressed.
-    AboutBox = new TAboutBox();
-    AboutBox->hide();
-    frmLib = new TfrmLib();
-    frmLib->hide();
-    connect(AboutBox, &TAboutBox::dismissed, this, &TfrmMain::companionDismissed);
-    connect(frmLib, &TfrmLib::dismissed, this, &TfrmMain::companionDismissed);
 }
 
-TfrmMain::~TfrmMain()
+TfrmMain::~TfrmMain() = default;
+
+// The version and library windows are made when first asked for: most runs never open them,
+// and making them was a tenth of the window's start-up. They are top-level windows of their
+// own: as children they would be disabled together with the main window while they are
+// open, and their OK could never be pressed.
+TAboutBox *TfrmMain::AboutBox()
 {
-    delete AboutBox;
-    delete frmLib;
+    if (!mAboutBox) {
+        mAboutBox = std::make_unique<TAboutBox>();
+        mAboutBox->hide();
+        connect(mAboutBox.get(), &TAboutBox::dismissed, this, &TfrmMain::companionDismissed);
+    }
+    return mAboutBox.get();
+}
+
+TfrmLib *TfrmMain::frmLib()
+{
+    if (!mFrmLib) {
+        mFrmLib = std::make_unique<TfrmLib>();
+        mFrmLib->hide();
+        connect(mFrmLib.get(), &TfrmLib::dismissed, this, &TfrmMain::companionDismissed);
+    }
+    return mFrmLib.get();
 }
 
 void TfrmMain::buildControls()
@@ -616,13 +627,13 @@ void TfrmMain::cmdEndClick()
 
 void TfrmMain::cmdVersionClick()
 {
-    AboutBox->show();
+    AboutBox()->show();
     setEnabled(false);
 }
 
 void TfrmMain::N4Click()
 {
-    frmLib->show();
+    frmLib()->show();
     setEnabled(false);
 }
 
@@ -650,8 +661,11 @@ void TfrmMain::closeEvent(QCloseEvent *event)
     }
     QMainWindow::closeEvent(event);
     if (event->isAccepted()) {
-        AboutBox->hide();
-        frmLib->hide();
+        for (QWidget *companion :
+             std::initializer_list<QWidget *>{mAboutBox.get(), mFrmLib.get()}) {
+            if (companion)
+                companion->hide();
+        }
         emit closed();
     }
 }

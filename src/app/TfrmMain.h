@@ -131,8 +131,9 @@ public:
     QLineEdit *edtCodePrefix = nullptr;
     CodeView *imgCode = nullptr;
 
-    TAboutBox *AboutBox = nullptr;
-    TfrmLib *frmLib = nullptr;
+    // The version window and the library notice, made at the first call.
+    TAboutBox *AboutBox();
+    TfrmLib *frmLib();
 
     // Preview cells: element i (1-based) is label position i of the sheet.
     QVector<ShapeCell *> circleShapes, rectShapes, tube95Shapes, tube72Shapes;
@@ -254,6 +255,8 @@ private:
 
     MainWindowEnvironment mEnv;
     std::unique_ptr<Ui::TfrmMain> mUi;  // the controls of TfrmMain.ui
+    std::unique_ptr<TAboutBox> mAboutBox;
+    std::unique_ptr<TfrmLib> mFrmLib;
     std::unique_ptr<QPrinter> mPrinter; // one printer for the whole run keeps the user's choice
     QString mStartupWarning;
     QString mLabelFontProblem;    // why the label font cannot print, or empty
