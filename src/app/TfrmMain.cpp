@@ -348,24 +348,28 @@ void TfrmMain::buildPreviews()
 {
     // The cells are the sheet table's label positions, so they are made here and not drawn
     // in the form; the form's pointer surfaces lie over them.
+    // Element i (1-based) of each cell list is label position i.
     struct Preview
     {
         QFrame *panel;
         ClickSurface *image;
         ShapeCell::Kind kind;
+        QVector<ShapeCell *> *cells;
     };
     const Preview previews[FamilyCount] = {
-        {pnlCircle, image7, ShapeCell::Kind::Circle},
-        {pnlRect, Image2, ShapeCell::Kind::Rectangle},
-        {PnlTube, Image4, ShapeCell::Kind::Rectangle},
-        {pnlMicro, Image6, ShapeCell::Kind::Rectangle},
+        {pnlCircle, image7, ShapeCell::Kind::Circle, &circleShapes},
+        {pnlRect, Image2, ShapeCell::Kind::Rectangle, &rectShapes},
+        {PnlTube, Image4, ShapeCell::Kind::Rectangle, &tube95Shapes},
+        {pnlMicro, Image6, ShapeCell::Kind::Rectangle, &tube72Shapes},
     };
     for (int f = 1; f <= FamilyCount; ++f) {
         const Preview &p = previews[f - 1];
+        *p.cells = QVector<ShapeCell *>(labelsInFamily(f) + 1, nullptr);
         for (int i = 1; i <= labelsInFamily(f); ++i) {
             auto *s = new ShapeCell(p.kind, p.panel);
             s->setObjectName(previewCellName(f, i));
             s->setGeometry(previewCellRect(f, i));
+            (*p.cells)[i] = s;
         }
         p.image->raise();
     }
@@ -463,17 +467,7 @@ void TfrmMain::FormCreate()
     LoadSettings();                         // 4.
     numberStyle = int(NumberStyle::Padded); // 5.
 
-    // 6. Each preview ends exactly where the print screen begins.
-    const int top = pnlPrint->y();
-    for (QFrame *p : {pnlCircle, pnlMicro, PnlTube})
-        p->move(pnlPrint->x() - p->width(), top);
-    pnlRect->move(pnlPrint->x() - pnlRect->width(), pnlRect->y());
-
-    // 7.
-    for (QFrame *p : {pnlCircle, pnlMicro, PnlTube, pnlRect, pnlPrint, pnl150, pnlmemo, pnlNum}) {
-        p->setFrameStyle(QFrame::NoFrame);
-        p->setLineWidth(0);
-    }
+    placePanels(); // 6., 7.
 
     // 8., 9. Runs of numbers the lists format as rows are drawn: an item per number (9,990
     // of them) used to be most of the start-up time.
@@ -510,22 +504,26 @@ void TfrmMain::FormCreate()
     ListBox25->selectRow(offsetX[1]);
     ListBox23->selectRow(offsetY[1]);
 
-    // 16.
-    QFrame *const panels[FamilyCount] = {pnlCircle, pnlRect, PnlTube, pnlMicro};
-    QVector<ShapeCell *> *const arrays[FamilyCount] = {&circleShapes, &rectShapes, &tube95Shapes,
-                                                       &tube72Shapes};
-    for (int f = 1; f <= FamilyCount; ++f) {
-        QVector<ShapeCell *> &shapes = *arrays[f - 1];
-        shapes = QVector<ShapeCell *>(labelsInFamily(f) + 1, nullptr);
-        for (int i = 1; i <= labelsInFamily(f); ++i)
-            shapes[i] = panels[f - 1]->findChild<ShapeCell *>(previewCellName(f, i),
-                                                              Qt::FindDirectChildrenOnly);
-    }
+    // 16. buildPreviews keeps the cells of each sheet by label position.
 
     // 17.
     sampleCount = 30;
     initialValue = 1;
     printAlign = int(PrintAlign::Left);
+}
+
+void TfrmMain::placePanels()
+{
+    // 6. Each preview ends exactly where the print screen begins.
+    const int top = pnlPrint->y();
+    for (QFrame *p : {pnlCircle, pnlMicro, PnlTube})
+        p->move(pnlPrint->x() - p->width(), top);
+    pnlRect->move(pnlPrint->x() - pnlRect->width(), pnlRect->y());
+
+    for (QFrame *p : {pnlCircle, pnlMicro, PnlTube, pnlRect, pnlPrint, pnl150, pnlmemo, pnlNum}) {
+        p->setFrameStyle(QFrame::NoFrame);
+        p->setLineWidth(0);
+    }
 }
 
 void TfrmMain::showStartupWarnings()

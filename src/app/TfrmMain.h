@@ -80,7 +80,11 @@ public:
     // Warnings about start.txt found while creating the window, shown once it is open.
     void showStartupWarnings();
 
-    // Controls, named as the program has always named them. The window owns them.
+    // Controls, named as the program has always named them; most come from TfrmMain.ui, where
+    // each numbered one's role is its accessibleName, read out by screen readers too. Every
+    // list keeps a selected row (keepSelection in the form): handlers, printing and export
+    // read the choice, and a list the user had emptied would go on using a value it no
+    // longer shows. The window owns them.
     QWidget *central = nullptr;
     QToolButton *cmdVersion = nullptr, *cmdExcel = nullptr, *cmdBack = nullptr, *cmdEnd = nullptr;
     QLabel *Label4 = nullptr, *Label2 = nullptr;
@@ -160,6 +164,7 @@ private:
 
     // Application shell.
     void FormCreate();
+    void placePanels();
     void ShowScreen(int mode);
     void ShowProofPanel(int kind);
     void ArrangeToolButtons(int state);
@@ -254,7 +259,7 @@ private:
     int family() const { return FamilyOfType(sheetType); }
 
     MainWindowEnvironment mEnv;
-    std::unique_ptr<Ui::TfrmMain> mUi;  // the controls of TfrmMain.ui
+    std::unique_ptr<Ui::TfrmMain> mUi; // the controls of TfrmMain.ui
     std::unique_ptr<TAboutBox> mAboutBox;
     std::unique_ptr<TfrmLib> mFrmLib;
     std::unique_ptr<QPrinter> mPrinter; // one printer for the whole run keeps the user's choice
