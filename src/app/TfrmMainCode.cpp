@@ -50,7 +50,7 @@ void TfrmMain::buildCodeControls()
     lblCodePrefix = new QLabel(QStringLiteral("コードの頭文字"), pnlPrint);
     lblCodePrefix->setObjectName(QStringLiteral("lblCodePrefix"));
     lblCodePrefix->setGeometry(16, 331, 97, 16);
-    auto *prefix = new TEdit(pnlPrint);
+    auto *prefix = new LineBox(pnlPrint);
     watchCharacters(prefix, QStringLiteral("コードの頭文字"));
     edtCodePrefix = prefix;
     edtCodePrefix->setObjectName(QStringLiteral("edtCodePrefix"));

@@ -236,7 +236,7 @@ void TfrmMain::RadioButton8Click()
     printAlign = int(PrintAlign::Right);
 }
 
-const QVector<TShape *> &TfrmMain::shapesOf(int f) const
+const QVector<ShapeCell *> &TfrmMain::shapesOf(int f) const
 {
     switch (f) {
     case 1:
@@ -274,7 +274,7 @@ void TfrmMain::PaintPreviewSheet(int f, int sheet)
         return;
     const QVector<CellColour> cells =
         previewCells(f, sampleCount * repeatCount, startPos[f], sheetCount, sheet);
-    const QVector<TShape *> &shapes = shapesOf(f);
+    const QVector<ShapeCell *> &shapes = shapesOf(f);
     for (int i = 1; i < shapes.size() && i <= cells.size(); ++i)
         shapes[i]->setFillColour(toQColor(cellColourValue(cells[i - 1])));
 }

@@ -281,9 +281,9 @@ inline void chooseType(TfrmMain &w, int type)
 }
 
 // Selects row in a list box as a user does: a click on the item.
-inline void clickRow(TListBox *list, int row)
+inline void clickRow(ChoiceList *list, int row)
 {
-    const TListItem item = list->item(row);
+    const ChoiceListItem item = list->item(row);
     QVERIFY(item);
     list->scrollToItem(item);
     const QRect r = list->visualItemRect(item);
