@@ -516,7 +516,7 @@ void TfrmMain::buildPreviews()
         for (int i = 1; i <= labelsInFamily(f); ++i) {
             auto *s = new TShape(p.kind, p.panel);
             s->setObjectName(previewCellName(f, i));
-            s->setGeometry(previewCellRect(f, i));
+            s->setGeometry(previewCellRect(familyInfo(f), i));
         }
         auto *image = new TImage(p.panel);
         image->setObjectName(QLatin1String(p.imageName));

@@ -3,6 +3,7 @@
 #include "CodeView.h"
 #include "Controls.h"
 #include "Dialogs.h"
+#include "TextBoxControls.h"
 #include "TfrmMain.h"
 
 #include "barcode/CodeRules.h"
@@ -37,19 +38,20 @@ void TfrmMain::buildCodeControls()
 
 bool TfrmMain::codeChosen() const
 {
-    return chkCode->isChecked() && hasCodeRoom(sheetType);
+    return chkCode->isChecked() && hasCodeRoom(chosenSheetType(sheetType));
 }
 
 void TfrmMain::showCodeChoice(int type)
 {
     // The round labels and the labels without a number have no room: neither control is
     // offered there, and their jobs print no code whatever the box says.
-    const bool room = hasCodeRoom(type);
+    const SheetType chosen = chosenSheetType(type);
+    const bool room = hasCodeRoom(chosen);
     for (QWidget *w : std::initializer_list<QWidget *>{chkCode, lblCodePrefix, edtCodePrefix})
         w->setVisible(room);
-    const int longest = longestPrefix(type);
+    const int longest = longestPrefix(chosen);
     if (room && edtCodePrefix->text().size() > longest) {
-        mEnv.dialogs->message(this, prefixProblem(edtCodePrefix->text(), type));
+        mEnv.dialogs->message(this, prefixProblem(edtCodePrefix->text(), chosen));
         edtCodePrefix->setText(edtCodePrefix->text().left(longest));
     }
     updateCodeProof();
@@ -74,9 +76,10 @@ void TfrmMain::edtCodePrefixChange()
     // the sheet type's code holds is refused with the longest one it allows.
     const QString typed = edtCodePrefix->text();
     QString kept = prefixCharactersOnly(typed);
-    const int longest = qMax(longestPrefix(sheetType), 0);
+    const SheetType chosen = chosenSheetType(sheetType);
+    const int longest = qMax(longestPrefix(chosen), 0);
     if (kept.size() > longest) {
-        mEnv.dialogs->message(this, prefixProblem(kept, sheetType));
+        mEnv.dialogs->message(this, prefixProblem(kept, chosen));
         kept = kept.left(longest);
     }
     if (kept != typed) {

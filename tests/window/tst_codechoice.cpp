@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The print screen's 2-D code choice: where it is offered, what the prefix accepts, and the
 // codes on the proof and on the printed page.
+#include "../support/SheetTypeOf.h"
 #include "CodeView.h"
 #include "WindowSupport.h"
 #include "barcode/CodeRules.h"
@@ -49,20 +50,20 @@ void TestCodeChoice::offeredWhereTheLabelHasRoom()
     WindowFixture fx;
     TfrmMain &w = openJob(fx, type, 3, 1, 1);
     QVERIFY(!w.chkCode->isChecked());
-    QCOMPARE(w.chkCode->isVisibleTo(w.pnlPrint), hasCodeRoom(type));
-    QCOMPARE(w.edtCodePrefix->isVisibleTo(w.pnlPrint), hasCodeRoom(type));
+    QCOMPARE(w.chkCode->isVisibleTo(w.pnlPrint), hasCodeRoom(typeOf(type)));
+    QCOMPARE(w.edtCodePrefix->isVisibleTo(w.pnlPrint), hasCodeRoom(typeOf(type)));
     // Ticked, the box puts the code on the proof and on every label, where there is room;
     // a type without room prints exactly as with the box clear (ticked on an earlier type).
-    if (hasCodeRoom(type))
+    if (hasCodeRoom(typeOf(type)))
         QTest::mouseClick(w.chkCode, Qt::LeftButton);
     else
         w.chkCode->setChecked(true);
-    QCOMPARE(w.imgCode->isVisibleTo(w.pnlPrint), hasCodeRoom(type));
-    if (hasCodeRoom(type))
+    QCOMPARE(w.imgCode->isVisibleTo(w.pnlPrint), hasCodeRoom(typeOf(type)));
+    if (hasCodeRoom(typeOf(type)))
         QCOMPARE(w.imgCode->data(), QByteArray("0001"));
     QTest::mouseClick(w.cmdPrint, Qt::LeftButton);
     QCOMPARE(fx.dialogs->errors, QStringList());
-    QCOMPARE(codesDrawn(fx.canvas), hasCodeRoom(type) ? 3 : 0);
+    QCOMPARE(codesDrawn(fx.canvas), hasCodeRoom(typeOf(type)) ? 3 : 0);
 }
 
 void TestCodeChoice::prefixTyping()
@@ -79,7 +80,7 @@ void TestCodeChoice::prefixTyping()
     QCOMPARE(w.imgCode->data(), QByteArray("A-0001"));
     // One character more than the type's code holds: refused, and the message says how many
     // it holds.
-    const int longest = longestPrefix(type);
+    const int longest = longestPrefix(typeOf(type));
     typeText(w.edtCodePrefix, QString(longest - 1, QLatin1Char('x')));
     QCOMPARE(w.edtCodePrefix->text().size(), longest);
     QCOMPARE(fx.dialogs->messages.size(), 1);
