@@ -30,7 +30,7 @@ int main(int argc, char **argv)
     const QString path = dir.filePath(QStringLiteral("bench.xls"));
 
     corvial::ExportJob job;
-    job.sheetType = 8;
+    job.sheetType = corvial::SheetType::fromCode(8).value();
     job.sampleCount = 400;
     job.initialValue = 1;
     job.proofText = QStringLiteral(u"血清サンプル\nLOT-2026-12");

@@ -41,8 +41,8 @@ double bestMs(const QString &path)
     for (int i = 0; i < kRuns; ++i) {
         QElapsedTimer timer;
         timer.start();
-        const corvial::SampleListRead read =
-            corvial::readSampleList(path, corvial::SampleListOptions{8, true});
+        const corvial::SampleListRead read = corvial::readSampleList(
+            path, corvial::SampleListOptions{corvial::SheetType::fromCode(8).value(), true});
         const double ms = double(timer.nsecsElapsed()) / 1e6;
         if (!read.ok() || read.list.count() != corvial::MaxListSamples) {
             std::fprintf(stderr, "%s\n", qPrintable(read.error));
@@ -231,7 +231,8 @@ wb.save(sys.argv[1])
         row += "</row>";
     }
     if (!writeFile(bomb, xlsxWithSheet(padding + "<row r=\"1\"><c r=\"A1\"><v>1</v></c></row>")) ||
-        !writeFile(wide, xlsxWithSheet(row)) || !writeFile(single, xlsxWithSheet(oneRow)) || !writeFile(claims, xlsClaimingEverything()))
+        !writeFile(wide, xlsxWithSheet(row)) || !writeFile(single, xlsxWithSheet(oneRow)) ||
+        !writeFile(claims, xlsClaimingEverything()))
         return 1;
     padding.clear();
     row.clear();

@@ -35,14 +35,16 @@ struct Result
 LabelJob largestJob(int sheetType, int startPos)
 {
     LabelJob job;
-    job.sheetType = sheetType;
+    job.sheetType = SheetType::fromCode(sheetType).value();
     job.sampleCount = MaxJobLabels / 2;
     job.repeatCount = 2;
     job.initialValue = 9801;
     job.startPos = startPos;
-    job.entryText = QStringLiteral("ABCDE");
-    job.labelText = QStringLiteral("検体ABC\nLot 42\n2024");
-    job.memoText = QStringLiteral("－８０℃\n保管\n棚 3\n箱 12");
+    job.enteredText = QStringLiteral("ABCDE");
+    // What the type's proof holds: a memo or marker, or the lines of a number label.
+    job.proofText = proofKindOf(sheetType) == ProofKind::Memo
+                        ? QStringLiteral("－８０℃\n保管\n棚 3\n箱 12")
+                        : QStringLiteral("検体ABC\nLot 42\n2024");
     job.textColourIndex = 1;
     job.backColourIndex = 1;
     job.labelFont = QFont(uiFaceName());
@@ -61,7 +63,7 @@ Result render(const LabelJob &job, const QString &file)
     PrinterCanvas canvas(&printer);
     Result r{};
     r.sheets =
-        int(splitJob(job.sampleCount * job.repeatCount, job.startPos, LabelsPerSheet(job.sheetType))
+        int(splitJob(job.sampleCount * job.repeatCount, job.startPos, job.sheetType.family().labels)
                 .size());
     QElapsedTimer timer;
     timer.start();

@@ -368,7 +368,7 @@ void TfrmMain::buildPreviews()
         for (int i = 1; i <= labelsInFamily(f); ++i) {
             auto *s = new ShapeCell(p.kind, p.panel);
             s->setObjectName(previewCellName(f, i));
-            s->setGeometry(previewCellRect(f, i));
+            s->setGeometry(previewCellRect(familyInfo(f), i));
             (*p.cells)[i] = s;
         }
         p.image->raise();

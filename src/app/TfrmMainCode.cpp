@@ -3,6 +3,7 @@
 #include "CodeView.h"
 #include "Controls.h"
 #include "Dialogs.h"
+#include "TextBoxControls.h"
 #include "TfrmMain.h"
 
 #include "barcode/CodeRules.h"
@@ -17,7 +18,7 @@ namespace corvial {
 
 namespace {
 
-QString noCodeRoomText(int type)
+QString noCodeRoomText(SheetType type)
 {
     return QStringLiteral("%1 の丸いラベルには、文字と番号の横に読み取れる大きさの2次元コードを"
                           "印刷する場所がありません。")
@@ -27,7 +28,7 @@ QString noCodeRoomText(int type)
 // Makes the prefix box stop at type's longest prefix as it is typed, and says so on the box.
 // A prefix typed for another type that is longer is cut to it: the message saying so is
 // returned, empty when nothing was cut.
-QString limitPrefix(QLineEdit *box, int type)
+QString limitPrefix(QLineEdit *box, SheetType type)
 {
     const int longest = longestPrefix(type);
     QString cut;
@@ -65,7 +66,7 @@ void TfrmMain::buildCodeControls()
 
 bool TfrmMain::codeChosen() const
 {
-    return chkCode->isChecked() && hasCodeRoom(sheetType);
+    return chkCode->isChecked() && hasCodeRoom(chosenSheetType(sheetType));
 }
 
 void TfrmMain::showCodeChoice(int type)
@@ -73,16 +74,17 @@ void TfrmMain::showCodeChoice(int type)
     // The round labels number their samples too, so a user looks for the code there: the
     // choice is shown greyed out with the reason. The labels without a number have no ID to
     // put in a code, and the choice is not shown at all.
-    const bool room = hasCodeRoom(type);
-    const bool shown = room || isCircleType(type);
-    const QString why = room ? QString() : noCodeRoomText(type);
+    const SheetType chosen = chosenSheetType(type);
+    const bool room = hasCodeRoom(chosen);
+    const bool shown = room || chosen.family().shape == LabelShape::Ellipse;
+    const QString why = room ? QString() : noCodeRoomText(chosen);
     for (QWidget *w : std::initializer_list<QWidget *>{chkCode, lblCodePrefix, edtCodePrefix}) {
         w->setVisible(shown);
         w->setEnabled(room);
         w->setToolTip(why);
     }
     if (room) {
-        const QString cut = limitPrefix(edtCodePrefix, type);
+        const QString cut = limitPrefix(edtCodePrefix, chosen);
         if (!cut.isEmpty())
             mEnv.dialogs->message(this, cut);
     }

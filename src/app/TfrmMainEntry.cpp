@@ -4,6 +4,7 @@
 
 #include "Controls.h"
 #include "Dialogs.h"
+#include "TextBoxControls.h"
 #include "job/TextLimits.h"
 
 #include <QAction>
@@ -38,6 +39,43 @@ template <typename Limit> void limitMemo(QPlainTextEdit *memo, Limit limit)
 
 } // namespace
 
+QWidget *textBoxControl(const TfrmMain &w, TextBoxKind kind)
+{
+    switch (kind) {
+    case TextBoxKind::OneLine:
+        return w.Edit2;
+    case TextBoxKind::Lines:
+        return w.Memo8;
+    case TextBoxKind::Memo:
+        return w.Memo5;
+    case TextBoxKind::Marker:
+        break;
+    }
+    return nullptr;
+}
+
+QString textBoxText(const QWidget *control)
+{
+    if (const auto *edit = qobject_cast<const QLineEdit *>(control))
+        return edit->text();
+    if (const auto *memo = qobject_cast<const QPlainTextEdit *>(control))
+        return memo->toPlainText();
+    return QString();
+}
+
+void setTextBoxText(QWidget *control, const QString &text)
+{
+    if (auto *edit = qobject_cast<QLineEdit *>(control))
+        edit->setText(text);
+    else if (auto *memo = qobject_cast<QPlainTextEdit *>(control))
+        memo->setPlainText(text);
+}
+
+SheetType chosenSheetType(int choice)
+{
+    return SheetType::fromCode(choice).value_or(SheetType());
+}
+
 void TfrmMain::chooseSheetType(int k)
 {
     const SheetTypeInfo &info = sheetTypeInfo(k);
@@ -48,8 +86,10 @@ void TfrmMain::chooseSheetType(int k)
     }
     ShowEntryLayout(info.entryLayout);
     ShowRepeatChoice(info.repeatShown ? 1 : 0);
-    if (info.memo8Limit > 0) {
-        setMemo8MaxLength(info.memo8Limit);
+    // Only a type whose text is a few lines sets how much Memo8 holds; the others leave Memo8
+    // its maximum, which the next such type replaces.
+    if (info.textBox.kind == TextBoxKind::Lines) {
+        setMemo8MaxLength(info.textBox.totalBytes);
         const QSignalBlocker blocker(Memo8);
         Memo8->clear();
     }
@@ -133,7 +173,7 @@ void TfrmMain::Edit2Change()
     if (mInTextLimit)
         return;
     const QString text = Edit2->text();
-    const QString limited = limitEdit2Text(text, sheetType);
+    const QString limited = limitOneLineText(text, sheetTypeInfo(sheetType).textBox);
     if (limited == text)
         return;
     mInTextLimit = true;
@@ -146,8 +186,9 @@ void TfrmMain::Memo8Change()
     if (mInTextLimit)
         return;
     mInTextLimit = true;
+    const TextBox &box = sheetTypeInfo(sheetType).textBox;
     limitMemo(Memo8,
-              [this](const QString &t) { return limitMemo8Text(t, sheetType, mMemo8MaxLength); });
+              [this, &box](const QString &t) { return limitLinesText(t, box, mMemo8MaxLength); });
     mInTextLimit = false;
 }
 
@@ -156,7 +197,8 @@ void TfrmMain::Memo5Change()
     if (mInTextLimit)
         return;
     mInTextLimit = true;
-    limitMemo(Memo5, [this](const QString &t) { return limitMemo5Text(t, sheetType); });
+    const TextBox &box = sheetTypeInfo(sheetType).textBox;
+    limitMemo(Memo5, [&box](const QString &t) { return limitMemoText(t, box); });
     mInTextLimit = false;
 }
 

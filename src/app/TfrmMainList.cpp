@@ -4,6 +4,7 @@
 
 #include "Controls.h"
 #include "Dialogs.h"
+#include "TextBoxControls.h"
 #include "job/JobRules.h"
 #include "job/TextCharacters.h"
 
@@ -91,7 +92,8 @@ void TfrmMain::mnuListLoadClick()
         mEnv.dialogs->askYesNo(
             this, kCaption,
             QStringLiteral("1 行目は見出しですか?\n\n%1").arg(first.join(QStringLiteral(" | "))));
-    const SampleListRead built = buildSampleList(table.table, {sheetType, heading}, path);
+    const SampleListRead built =
+        buildSampleList(table.table, {chosenSheetType(sheetType), heading}, path);
     if (!built.ok()) {
         mEnv.dialogs->error(this, built.error);
         return;
@@ -104,7 +106,7 @@ void TfrmMain::mnuListLoadClick()
     mListHeading = heading;
     showListOnEntryScreen();
     updateListActions();
-    const QString notice = sampleListNotice(*mList, sheetType);
+    const QString notice = sampleListNotice(*mList, chosenSheetType(sheetType));
     if (!notice.isEmpty())
         mEnv.dialogs->message(this, notice);
 }
@@ -185,19 +187,7 @@ void TfrmMain::showListOnEntryScreen()
     ListBox2->selectRow(sampleCount - 1);
     ListBox2->setEnabled(false);
     const QString text = mList->sampleText(0);
-    switch (sheetTypeInfo(sheetType).source) {
-    case EntrySource::Edit2:
-        Edit2->setText(text);
-        break;
-    case EntrySource::Memo8:
-        Memo8->setPlainText(text);
-        break;
-    case EntrySource::Memo5:
-        Memo5->setPlainText(text);
-        break;
-    case EntrySource::Marker:
-        break;
-    }
+    setTextBoxText(textBoxControl(*this, sheetTypeInfo(sheetType).textBox.kind), text);
     setListReadOnly(true);
     lblList->setText(sampleListStatusLine(*mList));
     lblList->show();
@@ -207,14 +197,15 @@ bool TfrmMain::keepsListFor(int newType)
 {
     if (!mList || newType == sheetType)
         return true;
-    const SampleListRead read = buildSampleList(mList->table, {newType, mListHeading}, mListPath);
+    const SampleListRead read =
+        buildSampleList(mList->table, {chosenSheetType(newType), mListHeading}, mListPath);
     if (read.ok()) {
         mList = read.list;
         return true;
     }
     const QString question = QStringLiteral("読み込んだサンプルリストは%1では使えません。\n%2\n\n"
                                             "リストを解除してシートタイプを変えますか?")
-                                 .arg(sheetTypeWord(newType), read.error);
+                                 .arg(sheetTypeWord(chosenSheetType(newType)), read.error);
     if (mEnv.dialogs->askYesNo(this, kCaption, question)) {
         mnuListUnloadClick();
         return true;

@@ -3,6 +3,7 @@
 #include "TfrmMain.h"
 
 #include "Dialogs.h"
+#include "TextBoxControls.h"
 #include "print/CalibrationSheet.h"
 #include "print/PageCanvas.h"
 #include "print/PrintJob.h"
@@ -72,7 +73,7 @@ void TfrmMain::N6Click()
     const int f = family();
     const std::unique_ptr<PageCanvas> canvas = mEnv.canvasFactory(printer);
     QString error;
-    if (!printCalibrationSheet(*canvas, sheetType, offsetX[f], offsetY[f], &error))
+    if (!printCalibrationSheet(*canvas, chosenSheetType(sheetType), offsetX[f], offsetY[f], &error))
         mEnv.dialogs->error(this, kCalibrationFailed + error);
 }
 

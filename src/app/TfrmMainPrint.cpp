@@ -5,6 +5,7 @@
 #include "Controls.h"
 #include "Dialogs.h"
 #include "JobProgress.h"
+#include "TextBoxControls.h"
 #include "export/WorkbookExport.h"
 #include "export/XlsApi.h"
 #include "job/Colours.h"
@@ -103,11 +104,9 @@ void TfrmMain::cmdPrintSetClick()
 ProofInput TfrmMain::proofInput() const
 {
     ProofInput in;
-    in.sheetType = sheetType;
-    in.entryText = Edit2->text();
-    in.memo8 = Memo8->toPlainText();
-    in.memo5 = Memo5->toPlainText();
-    in.memo7 = Memo7->toPlainText();
+    in.sheetType = chosenSheetType(sheetType);
+    in.text = textBoxText(textBoxControl(*this, in.sheetType.info().textBox.kind));
+    in.editedProof = Memo7->toPlainText();
     for (int i = 0; i < MarkerCount; ++i) {
         if (RadioGroup1Items[i]->isChecked())
             in.marker = i;
@@ -132,8 +131,8 @@ void TfrmMain::buildProofLabel()
         writeCircleProof(p);
         return;
     case ProofKind::Memo:
-        Memo7->setPlainText(p.memoText);
-        setPointSize(Memo7, p.memoPoints);
+        Memo7->setPlainText(p.text);
+        setPointSize(Memo7, p.textPoints);
         if (p.fixedColours) {
             setBackground(Memo7, toQColor(BackColorOf(p.backColourIndex)));
             setForeground(Memo7, toQColor(TextColorOf(p.textColourIndex)));
@@ -144,12 +143,12 @@ void TfrmMain::buildProofLabel()
         return;
     case ProofKind::Number:
     case ProofKind::TextOnly:
-        Memo3->setPlainText(p.memoText);
+        Memo3->setPlainText(p.text);
         if (!p.number.isEmpty())
             Panel5->setText(p.number);
         if (p.numberPoints > 0)
             setPointSize(Panel5, p.numberPoints);
-        setPointSize(Memo3, p.memoPoints);
+        setPointSize(Memo3, p.textPoints);
         return;
     }
 }
@@ -256,7 +255,7 @@ void TfrmMain::SetUpPreview(int f)
         return;
     if (isCircleFamily(f))
         writeCircleProof(circleProof(Edit2->text(), initialValue, NumberStyle(numberStyle)));
-    sheetCount = sheetCountFor(f, sampleCount * repeatCount, startPos[f]);
+    sheetCount = sheetCountFor(familyInfo(f), sampleCount * repeatCount, startPos[f]);
     ListBox20->clear();
     QStringList sheets;
     for (int k = 1; k <= sheetCount; ++k)
@@ -273,7 +272,7 @@ void TfrmMain::PaintPreviewSheet(int f, int sheet)
     if (f < 1 || f > FamilyCount)
         return;
     const QVector<CellColour> cells =
-        previewCells(f, sampleCount * repeatCount, startPos[f], sheetCount, sheet);
+        previewCells(familyInfo(f), sampleCount * repeatCount, startPos[f], sheetCount, sheet);
     const QVector<ShapeCell *> &shapes = shapesOf(f);
     for (int i = 1; i < shapes.size() && i <= cells.size(); ++i)
         shapes[i]->setFillColour(toQColor(cellColourValue(cells[i - 1])));
@@ -290,7 +289,7 @@ void TfrmMain::previewClick(int f)
     // While a later sheet is shown the preview is read-only.
     if (ListBox20->selectedRow() > 0)
         return;
-    const int position = hitPosition(f, mouseX, mouseY);
+    const int position = hitPosition(familyInfo(f), mouseX, mouseY);
     if (position == 0)
         return;
     startPos[f] = position;
@@ -313,7 +312,7 @@ LabelJob TfrmMain::jobFromControls() const
 {
     const int f = family();
     LabelJob job;
-    job.sheetType = sheetType;
+    job.sheetType = chosenSheetType(sheetType);
     job.sampleCount = sampleCount;
     job.repeatCount = repeatCount;
     job.initialValue = initialValue;
@@ -322,10 +321,20 @@ LabelJob TfrmMain::jobFromControls() const
     job.startPos = startPos[f];
     job.offsetX = offsetX[f];
     job.offsetY = offsetY[f];
-    job.entryText = Edit2->text();
-    job.circleText = Label7->text();
-    job.labelText = Memo3->toPlainText();
-    job.memoText = Memo7->toPlainText();
+    job.enteredText = Edit2->text();
+    // The proof the type shows holds what its labels print.
+    switch (proofKindOf(sheetType)) {
+    case ProofKind::Circle:
+        job.proofText = Label7->text();
+        break;
+    case ProofKind::Memo:
+        job.proofText = Memo7->toPlainText();
+        break;
+    case ProofKind::Number:
+    case ProofKind::TextOnly:
+        job.proofText = Memo3->toPlainText();
+        break;
+    }
     job.textColourIndex = ListBox21->selectedRow();
     job.backColourIndex = ListBox19->selectedRow();
     job.frame = CheckBox1->isChecked();
@@ -408,7 +417,7 @@ void TfrmMain::resetProofColoursAfterPrint()
 
 void TfrmMain::cmdExcelClick()
 {
-    if (!isExportableType(sheetType))
+    if (!isExportableType(chosenSheetType(sheetType)))
         return;
     const QString path = mEnv.dialogs->saveFileName(this, QStringLiteral("Excel files (*.xls)"));
     if (path.isEmpty())
@@ -419,7 +428,8 @@ void TfrmMain::cmdExcelClick()
         return;
 
     // The circle proof shows what the workbook gets.
-    Label7->setText(exportedCircleText(jobFromControls()));
+    if (isCircleType(sheetType))
+        Label7->setText(exportedProofText(jobFromControls()));
     const ExportJob job = exportJobOf(jobFromControls(), mEnv.today());
     const ExportResult result = writeWorkbook(*mEnv.workbook, path, job, &bookHandle);
     if (!result.written())

@@ -66,16 +66,16 @@ namespace {
 
 // Side in layout units of the square a code of sheet type 1..10 may take: its row's square,
 // but never more than the label is high; 0 for a type without a code row.
-int codeSide(int sheetType)
+int codeSide(SheetType sheetType)
 {
     const CodeLayout *row = codeLayout(sheetType);
     if (!row)
         return 0;
-    return qMin(row->code.side, familyInfo(FamilyOfType(sheetType)).labelHeight);
+    return qMin(row->code.side, sheetType.family().labelHeight);
 }
 
 // The largest symbol the type's square takes at the nominal module; 0 when none does.
-int largestSymbolOf(int sheetType)
+int largestSymbolOf(SheetType sheetType)
 {
     const int modules =
         codeSide(sheetType) * NominalModulesPerInch / UnitsPerInch - 2 * QuietZoneModules;
@@ -92,7 +92,7 @@ int leastDots(int units, int dpi)
 
 } // namespace
 
-int longestPrefix(int sheetType)
+int longestPrefix(SheetType sheetType)
 {
     const int symbol = largestSymbolOf(sheetType);
     if (symbol == 0)
@@ -101,17 +101,17 @@ int longestPrefix(int sheetType)
     return room < 0 ? -1 : qMin(room, PrefixMaxChars);
 }
 
-bool hasCodeRoom(int sheetType)
+bool hasCodeRoom(SheetType sheetType)
 {
     return longestPrefix(sheetType) >= 0;
 }
 
-QString prefixProblem(const QString &prefix, int sheetType)
+QString prefixProblem(const QString &prefix, SheetType sheetType)
 {
     const int longest = longestPrefix(sheetType);
     if (longest < 0)
         return QStringLiteral("シートタイプ %1 のラベルには2次元コードを印刷する場所がありません。")
-            .arg(sheetType);
+            .arg(sheetType.code());
     for (const QChar c : prefix) {
         if (!isPrefixCharacter(c))
             return QStringLiteral("コードの頭文字「%1」に使えない文字「%2」があります。"
@@ -122,17 +122,17 @@ QString prefixProblem(const QString &prefix, int sheetType)
         return QStringLiteral("コードの頭文字「%1」は長すぎます。シートタイプ %2 のラベルの2次元"
                               "コードには %3 文字までの頭文字しか入りません。")
             .arg(prefix)
-            .arg(sheetType)
+            .arg(sheetType.code())
             .arg(longest);
     return QString();
 }
 
-QString codeResolutionProblem(int sheetType, int dpiX, int dpiY)
+QString codeResolutionProblem(SheetType sheetType, int dpiX, int dpiY)
 {
     const int symbol = largestSymbolOf(sheetType);
     if (symbol == 0)
         return QStringLiteral("シートタイプ %1 のラベルには2次元コードを印刷する場所がありません。")
-            .arg(sheetType);
+            .arg(sheetType.code());
     const int span = symbol + 2 * QuietZoneModules;
     const int side = codeSide(sheetType);
     if (span * moduleDots(dpiX) <= leastDots(side, dpiX) &&
@@ -144,7 +144,7 @@ QString codeResolutionProblem(int sheetType, int dpiX, int dpiY)
         .arg(dpiY)
         .arg(moduleDots(dpiX))
         .arg(moduleDots(dpiY))
-        .arg(sheetType);
+        .arg(sheetType.code());
 }
 
 QByteArray codeData(const QString &prefix, const QString &numberText)

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "barcode/DataMatrix.h"
+#include "job/SheetTypes.h"
 
 #include <QString>
 #include <QVector>
@@ -43,25 +44,25 @@ QString prefixCharactersOnly(const QString &typed);
 // four characters of a five-digit number, so a job that passes 9999 prints four).
 int widestNumberChars();
 
-// The longest prefix sheet type 1..10 allows: as many characters as the largest square
+// The longest prefix the sheet type allows: as many characters as the largest square
 // symbol that fits the type's code square (with its quiet zone, at the nominal module of
 // 1/75 inch, inside the label box's height) can hold next to the widest number, at most
 // PrefixMaxChars. Any printable ASCII character costs at most one data codeword and two
 // digits one, so every prefix of that length fits whatever its characters. -1 for a type
 // that has no code row or no room for a code.
-int longestPrefix(int sheetType);
-// True when sheet type 1..10 can print a code (longestPrefix >= 0).
-bool hasCodeRoom(int sheetType);
-// Empty when prefix may be printed in the codes of sheet type 1..10; otherwise the
+int longestPrefix(SheetType sheetType);
+// True when the sheet type can print a code (longestPrefix >= 0).
+bool hasCodeRoom(SheetType sheetType);
+// Empty when prefix may be printed in the codes of the sheet type; otherwise the
 // message that refuses it, naming the prefix and giving the longest prefix the type
 // allows (or saying that the type has no room for a code).
-QString prefixProblem(const QString &prefix, int sheetType);
+QString prefixProblem(const QString &prefix, SheetType sheetType);
 
-// Empty when the largest symbol that sheet type 1..10 allows, with its quiet zone, fits the
+// Empty when the largest symbol that the sheet type allows, with its quiet zone, fits the
 // type's code square at dpiX x dpiY dots per inch, wherever the label lies on the page;
 // otherwise the message that says the printer's resolution is too coarse. Checked before a
 // job prints, so that no sheet stops half drawn.
-QString codeResolutionProblem(int sheetType, int dpiX, int dpiY);
+QString codeResolutionProblem(SheetType sheetType, int dpiX, int dpiY);
 
 // The data of one label's code: the prefix followed by the number text as printed.
 QByteArray codeData(const QString &prefix, const QString &numberText);

@@ -132,8 +132,8 @@ const RangeRow &rangeRow(Ranged which)
 ProofLabelContent markerProof()
 {
     ProofInput in;
-    for (int t = 1; t <= SheetTypeCount; ++t) {
-        if (isMarkerType(t))
+    for (SheetType t : SheetType::all()) {
+        if (hasMarker(t))
             in.sheetType = t;
     }
     return proofLabelFor(in);
@@ -213,17 +213,17 @@ WordRow colourWords(const QStringList &names)
     return row;
 }
 
-QString typeNumbers(bool (*has)(int))
+QString typeNumbers(bool (*has)(SheetType))
 {
     QStringList types;
-    for (int t = 1; t <= SheetTypeCount; ++t) {
+    for (SheetType t : SheetType::all()) {
         if (has(t))
-            types << QString::number(t);
+            types << QString::number(t.code());
     }
     return types.join(QStringLiteral(", "));
 }
 
-QString typesText(bool (*has)(int))
+QString typesText(bool (*has)(SheetType))
 {
     const QString numbers = typeNumbers(has);
     return (numbers.contains(QLatin1Char(',')) ? QStringLiteral("types ")
@@ -231,22 +231,32 @@ QString typesText(bool (*has)(int))
            numbers;
 }
 
-bool hasAlignChoice(int sheetType)
+bool hasAlignChoice(SheetType sheetType)
 {
-    return sheetTypeInfo(sheetType).alignChoice;
+    return sheetType.info().alignChoice;
 }
 
-bool hasOneLineEntry(int sheetType)
+bool hasOneLineEntry(SheetType sheetType)
 {
-    return sheetTypeInfo(sheetType).source == EntrySource::Edit2;
+    return sheetType.info().textBox.kind == TextBoxKind::OneLine;
+}
+
+bool hasMarker(SheetType sheetType)
+{
+    return sheetType.info().textBox.kind == TextBoxKind::Marker;
+}
+
+bool hasRoundLabels(SheetType sheetType)
+{
+    return sheetType.family().shape == LabelShape::Ellipse;
 }
 
 QString textHelp()
 {
     int oneLineBytes = 0;
-    for (int t = 1; t <= SheetTypeCount; ++t) {
+    for (SheetType t : SheetType::all()) {
         if (hasOneLineEntry(t))
-            oneLineBytes = sheetTypeInfo(t).edit2Limit;
+            oneLineBytes = t.info().textBox.totalBytes;
     }
     return QStringLiteral("Label text. A line break, or the two characters \\n, separates lines; "
                           "\\\\ is a backslash. %1: one line of %2 bytes; the others: the lines "
@@ -260,7 +270,7 @@ QString markerHelp()
 {
     return QStringLiteral("Marker of %1 (required there): 1 or -20 (－２０℃), 2 or -80 "
                           "(－８０℃), 3 or caution (注意), 4 or danger (危険).")
-        .arg(typesText(isMarkerType));
+        .arg(typesText(hasMarker));
 }
 
 QString colourHelp(bool background)
@@ -273,13 +283,13 @@ QString colourHelp(bool background)
     return (background ? QStringLiteral("Background colour: ") : QStringLiteral("Text colour: ")) +
            names.join(QStringLiteral(", ")) +
            QStringLiteral(" (default %1; %2 for %3).")
-               .arg(names.value(usual), names.value(own), typesText(isMarkerType));
+               .arg(names.value(usual), names.value(own), typesText(hasMarker));
 }
 
 QString frameHelp()
 {
     return QStringLiteral("%1 only: the background as a ring around a white centre.")
-        .arg(capitalised(typesText(isCircleType)));
+        .arg(capitalised(typesText(hasRoundLabels)));
 }
 
 QString alignHelp()
@@ -304,29 +314,26 @@ QString batchDescription()
             "CUPS printer, and can write the job's Excel workbook as the Excel button does.\n\n"
             "Sheet types (labels per sheet; what the text may hold):\n")
             .arg(MaxJobLabels);
-    for (int t = 1; t <= SheetTypeCount; ++t) {
-        const SheetTypeInfo &info = sheetTypeInfo(t);
+    for (SheetType t : SheetType::all()) {
+        const SheetTypeInfo &info = t.info();
+        const TextBox &box = info.textBox;
         QString holds;
-        switch (info.source) {
-        case EntrySource::Edit2:
-            holds = QStringLiteral("1 line of %1 bytes").arg(info.edit2Limit);
+        switch (box.kind) {
+        case TextBoxKind::OneLine:
+            holds = QStringLiteral("1 line of %1 bytes").arg(box.totalBytes);
             break;
-        case EntrySource::Memo8:
-            holds = QStringLiteral("%1 lines of %2 bytes")
-                        .arg(info.memo8KeptLines)
-                        .arg(info.memo8LineBytes);
+        case TextBoxKind::Lines:
+        case TextBoxKind::Memo:
+            holds = QStringLiteral("%1 lines of %2 bytes").arg(box.lineCount).arg(box.lineBytes);
             break;
-        case EntrySource::Memo5:
-            holds = QStringLiteral("4 lines of %1 bytes").arg(info.memo5LineBytes);
-            break;
-        case EntrySource::Marker:
+        case TextBoxKind::Marker:
             holds = QStringLiteral("a marker");
             break;
         }
         d += QStringLiteral("  %1  %2 (%3; %4%5)\n")
-                 .arg(t, 2)
+                 .arg(t.code(), 2)
                  .arg(QString::fromUtf8(info.caption))
-                 .arg(LabelsPerSheet(t))
+                 .arg(t.family().labels)
                  .arg(holds, info.numbered ? QStringLiteral(", numbered") : QString());
     }
     d += QStringLiteral(
@@ -459,7 +466,7 @@ bool fontInstalled(const QString &face)
 // An option that would change nothing on this sheet type is a mistake in the command, not
 // something to ignore.
 void requireFor(const QCommandLineParser &parser, const QCommandLineOption &option, bool allowed,
-                int sheetType, const QString &onlyFor)
+                SheetType sheetType, const QString &onlyFor)
 {
     if (parser.isSet(option) && !allowed)
         refuseOption(nameOf(option), QStringLiteral("%1には使えません（%2だけです）。")

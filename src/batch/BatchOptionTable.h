@@ -50,12 +50,14 @@ WordRow markerWords();
 WordRow colourWords(const QStringList &names);
 
 // Sheet types 1..SheetTypeCount for which has(type) is true, as "6, 7, 9, 10".
-QString typeNumbers(bool (*has)(int));
+QString typeNumbers(bool (*has)(SheetType));
 // The same as words of the help: "type 1" or "types 6, 7, 9, 10".
-QString typesText(bool (*has)(int));
-// Sheet type predicates the options are tied to, beside those of the sheet table.
-bool hasAlignChoice(int sheetType);
-bool hasOneLineEntry(int sheetType);
+QString typesText(bool (*has)(SheetType));
+// Sheet type predicates the options are tied to.
+bool hasAlignChoice(SheetType sheetType);
+bool hasOneLineEntry(SheetType sheetType);
+bool hasMarker(SheetType sheetType);
+bool hasRoundLabels(SheetType sheetType);
 
 // Help texts that quote the sheet table or the colour lists.
 QString textHelp();
@@ -171,7 +173,7 @@ void requireOnce(const QCommandLineParser &parser, const QCommandLineOption &opt
 // Refuses an option that would change nothing on this sheet type; onlyFor names the types
 // it serves, as the refusal words them.
 void requireFor(const QCommandLineParser &parser, const QCommandLineOption &option, bool allowed,
-                int sheetType, const QString &onlyFor);
+                SheetType sheetType, const QString &onlyFor);
 // The option's value checked against its row; what, when given, names the value in the
 // refusal instead of the row, and high > 0 replaces the row's top.
 int rangedValue(const QCommandLineParser &parser, const QCommandLineOption &option, Ranged which,

@@ -20,6 +20,12 @@ namespace corvial {
 
 namespace {
 
+// The sheet type option, whose row refuses any number outside the table.
+SheetType typeOption(const QCommandLineParser &parser, const BatchOptionSet &o)
+{
+    return SheetType::fromCode(rangedValue(parser, o.type, Ranged::Type)).value();
+}
+
 // Sheet type, sample count, first number, number style and repeat count, and the job size.
 void readNumbers(const QCommandLineParser &parser, const BatchOptionSet &o, LabelJob &job)
 {
@@ -27,8 +33,8 @@ void readNumbers(const QCommandLineParser &parser, const BatchOptionSet &o, Labe
         refuseOption(
             nameOf(o.type),
             QStringLiteral("シートタイプを指定してください（1～%1）。").arg(SheetTypeCount));
-    const int type = rangedValue(parser, o.type, Ranged::Type);
-    const SheetTypeInfo &info = sheetTypeInfo(type);
+    const SheetType type = typeOption(parser, o);
+    const SheetTypeInfo &info = type.info();
     job.sheetType = type;
 
     // A list has decided the count already.
@@ -79,7 +85,7 @@ void readList(const QCommandLineParser &parser, const BatchOptionSet &o, BatchRe
     }
     if (!parser.isSet(o.type))
         return; // readNumbers asks for the type
-    const int type = rangedValue(parser, o.type, Ranged::Type);
+    const SheetType type = typeOption(parser, o);
     const QString path = parser.value(o.list) == QLatin1String("-")
                              ? parser.value(o.list)
                              : checkedPath(parser, o, o.list, false);
@@ -99,12 +105,12 @@ void readList(const QCommandLineParser &parser, const BatchOptionSet &o, BatchRe
         r.warnings << notice;
 }
 
-// The label text, checked against the limits of the box the window would take it from.
-QString readText(const QCommandLineParser &parser, const BatchOptionSet &o, int type)
+// The label text, checked against the limits of the type's text box.
+QString readText(const QCommandLineParser &parser, const BatchOptionSet &o, SheetType type)
 {
     if (parser.isSet(o.text) && parser.isSet(o.textFile))
         throw BatchRefusal{QStringLiteral("--text と --text-file は一緒に使えません。")};
-    const bool isMarker = isMarkerType(type);
+    const bool isMarker = hasMarker(type);
     QString text;
     QString textOption;
     if (parser.isSet(o.text)) {
@@ -133,47 +139,31 @@ QString readText(const QCommandLineParser &parser, const BatchOptionSet &o, int 
     return text;
 }
 
-// The marker of the marker type, and what PrintSet puts into the proof texts, which are
+// The marker of the marker type, and the proof the window builds from the text, which is
 // what printing and export read.
 void readProof(const QCommandLineParser &parser, const BatchOptionSet &o, const QString &text,
                LabelJob &job)
 {
-    const int type = job.sheetType;
-    const SheetTypeInfo &info = sheetTypeInfo(type);
-    const bool isMarker = info.source == EntrySource::Marker;
+    const SheetType type = job.sheetType;
+    const bool isMarker = hasMarker(type);
     requireFor(parser, o.marker, isMarker, type,
-               QStringLiteral("シートタイプ ") + typeNumbers(isMarkerType));
-    int marker = 0;
+               QStringLiteral("シートタイプ ") + typeNumbers(hasMarker));
+    ProofInput in;
     if (isMarker) {
         if (!parser.isSet(o.marker))
             refuseOption(nameOf(o.marker), QStringLiteral("%1には印を指定してください（1～%2）。")
                                                .arg(sheetTypeWord(type))
                                                .arg(MarkerCount));
-        marker = wordValue(o.marker, parser.value(o.marker), markerWords(), true);
+        in.marker = wordValue(o.marker, parser.value(o.marker), markerWords(), true);
     }
-
-    ProofInput in;
     in.sheetType = type;
-    in.entryText = info.source == EntrySource::Edit2 ? text : QString();
-    in.memo8 = info.source == EntrySource::Memo8 ? text : QString();
-    in.memo5 = info.source == EntrySource::Memo5 ? text : QString();
-    in.marker = marker;
+    in.text = text;
     in.initialValue = job.initialValue;
     in.numberStyle = job.numberStyle;
     const ProofLabelContent proof = proofLabelFor(in);
-    job.entryText = in.entryText;
-    switch (proof.kind) {
-    case ProofKind::Circle:
-        job.circleText = proof.circleText;
-        break;
-    case ProofKind::Memo:
-        job.memoText = proof.memoText;
-        break;
-    case ProofKind::Number:
-    case ProofKind::TextOnly:
-        job.labelText = proof.memoText;
-        break;
-    }
+    if (hasOneLineEntry(type))
+        job.enteredText = text;
+    job.proofText = proof.kind == ProofKind::Circle ? proof.circleText : proof.text;
     if (proof.fixedColours) {
         job.backColourIndex = proof.backColourIndex;
         job.textColourIndex = proof.textColourIndex;
@@ -184,7 +174,7 @@ void readProof(const QCommandLineParser &parser, const BatchOptionSet &o, const 
 void readLook(const QCommandLineParser &parser, const BatchOptionSet &o, BatchRequest &r)
 {
     LabelJob &job = r.job;
-    const int type = job.sheetType;
+    const SheetType type = job.sheetType;
     if (parser.isSet(o.textColour))
         job.textColourIndex =
             wordValue(o.textColour, parser.value(o.textColour), colourWords(textColourNames()));
@@ -192,10 +182,10 @@ void readLook(const QCommandLineParser &parser, const BatchOptionSet &o, BatchRe
         job.backColourIndex =
             wordValue(o.backColour, parser.value(o.backColour), colourWords(backColourNames()));
 
-    requireFor(parser, o.frame, isCircleType(type), type,
-               QStringLiteral("円形シート（%1）").arg(typeNumbers(isCircleType)));
+    requireFor(parser, o.frame, hasRoundLabels(type), type,
+               QStringLiteral("円形シート（%1）").arg(typeNumbers(hasRoundLabels)));
     job.frame = parser.isSet(o.frame);
-    requireFor(parser, o.align, sheetTypeInfo(type).alignChoice, type,
+    requireFor(parser, o.align, hasAlignChoice(type), type,
                QStringLiteral("シートタイプ ") + typeNumbers(hasAlignChoice));
     if (parser.isSet(o.align))
         job.printAlign = PrintAlign(wordValue(o.align, parser.value(o.align), alignWords()));
@@ -217,7 +207,7 @@ void readLook(const QCommandLineParser &parser, const BatchOptionSet &o, BatchRe
 void readCode(const QCommandLineParser &parser, const BatchOptionSet &o, BatchRequest &r)
 {
     LabelJob &job = r.job;
-    const int type = job.sheetType;
+    const SheetType type = job.sheetType;
     requireFor(parser, o.code, hasCodeRoom(type), type,
                QStringLiteral("シートタイプ ") + typeNumbers(hasCodeRoom));
     job.code = parser.isSet(o.code);
@@ -259,7 +249,7 @@ void requireDistinctFiles(const QCommandLineParser &parser, const BatchOptionSet
 // Where the labels and the workbook go.
 void readOutputs(const QCommandLineParser &parser, const BatchOptionSet &o, BatchRequest &r)
 {
-    const int type = r.job.sheetType;
+    const SheetType type = r.job.sheetType;
     if (parser.isSet(o.pdf) == parser.isSet(o.printer))
         throw BatchRefusal{
             parser.isSet(o.pdf)
@@ -317,7 +307,7 @@ void readPlace(const QCommandLineParser &parser, const BatchOptionSet &o, BatchR
     if (parser.isSet(o.start))
         job.startPos = rangedValue(parser, o.start, Ranged::Start,
                                    sheetTypeWord(job.sheetType) + rangedWhat(Ranged::Start),
-                                   LabelsPerSheet(job.sheetType));
+                                   job.sheetType.family().labels);
     if (parser.isSet(o.offsetX))
         job.offsetX = rangedValue(parser, o.offsetX, Ranged::OffsetX);
     if (parser.isSet(o.offsetY))

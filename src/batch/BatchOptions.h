@@ -21,7 +21,7 @@ constexpr int MaxPdfDpi = 2400;
 // One batch job as read from the command line.
 struct BatchRequest
 {
-    // The job as the print screen would hold it after PrintSet: texts already turned into
+    // The job as the print screen would hold it once its proof is built: texts already turned into
     // the proof texts; start position and offsets as given (or the defaults) until a
     // settings file supplies them.
     LabelJob job;

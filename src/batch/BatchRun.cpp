@@ -99,7 +99,7 @@ bool takeSettings(const QString &settingsPath, SettingsLock &lock, Settings *set
     if (!warning.isEmpty())
         report(err, warning);
     *settings = load.settings;
-    const int family = FamilyOfType(job.sheetType);
+    const int family = job.sheetType.info().family;
     job.startPos = settings->family[family].startPos;
     job.offsetX = settings->family[family].offsetX;
     job.offsetY = settings->family[family].offsetY;
@@ -111,7 +111,7 @@ bool writeXls(const BatchRequest &request, const LabelJob &job, const QString &f
               QTextStream &err)
 {
     LabelJob shown = job;
-    shown.circleText = exportedCircleText(job);
+    shown.proofText = exportedProofText(job);
     const QDate date = request.exportDate.isValid() ? request.exportDate : QDate::currentDate();
     XlsCrtLibrary library;
     int32_t bookHandle = 0;
@@ -201,7 +201,7 @@ int runBatch(const BatchRequest &request, QTextStream &out, QTextStream &err)
 
     const JobAdvance next = advanceAfterPrint(job);
     if (!settingsPath.isEmpty()) {
-        settings.family[FamilyOfType(job.sheetType)].startPos = next.nextStartPos;
+        settings.family[job.sheetType.info().family].startPos = next.nextStartPos;
         QString error;
         if (!writeSettingsFile(settingsPath, settings, &error)) {
             report(err, error + QStringLiteral("\n印刷は終わっています。次の開始位置は %1 です。")

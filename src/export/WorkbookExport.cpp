@@ -124,15 +124,16 @@ RowLayout layoutOf(const ExportJob &job)
 
     // The circle proof shows its text above the number, whatever the number proof still
     // holds from an earlier job of another sheet type.
-    const bool textAndNumber = isCircleType(job.sheetType) || oneLine;
+    const bool isRound = job.sheetType.family().shape == LabelShape::Ellipse;
+    const bool textAndNumber = isRound || oneLine;
     l.headingText = toSjis(textAndNumber ? QStringLiteral(u"文字") : QStringLiteral(u"上段"));
     l.headingNumber = toSjis(textAndNumber ? QStringLiteral(u"数字") : QStringLiteral(u"下段"));
 
-    if (isCircleType(job.sheetType)) {
+    if (isRound) {
         l.rowHeight = kCircleRowHeight;
         l.textWidth = kCircleTextWidth;
         if (job.sampleTexts.isEmpty())
-            l.labelTexts << toSjis(circleExportText(job.circleText));
+            l.labelTexts << toSjis(circleExportText(job.proofText));
         for (const QString &t : job.sampleTexts)
             l.labelTexts << toSjis(circleExportText(t));
     } else {
@@ -147,7 +148,7 @@ RowLayout layoutOf(const ExportJob &job)
         l.textWidth = int(std::min<qint64>(qint64(bytes) * 3 / 2, INT_MAX));
     }
 
-    l.framed = isCircleType(job.sheetType) && job.frame;
+    l.framed = isRound && job.frame;
     // A framed circle label is a white centre in a ring of the background colour: the
     // ring becomes the cell border, the centre the fill.
     l.textLine = l.framed ? (kFrameLine | backCode) : kGridLine;
@@ -228,8 +229,7 @@ ExportJob exportJobOf(const LabelJob &job, const QDate &date)
     e.sampleCount = job.sampleCount;
     e.initialValue = job.initialValue;
     e.numberStyle = job.numberStyle;
-    e.circleText = job.circleText;
-    e.proofText = job.labelText;
+    e.proofText = job.proofText;
     e.textColourIndex = job.textColourIndex;
     e.backColourIndex = job.backColourIndex;
     e.frame = job.frame;
@@ -238,10 +238,10 @@ ExportJob exportJobOf(const LabelJob &job, const QDate &date)
     return e;
 }
 
-bool isExportableType(int sheetType)
+bool isExportableType(SheetType sheetType)
 {
     // The table is a list of samples by number, so only numbered labels have one.
-    return isNumberedType(sheetType);
+    return sheetType.info().numbered;
 }
 
 int exportTextColourCode(int listPosition)
@@ -258,14 +258,14 @@ int exportBackColourCode(int listPosition)
     return kBackColourCodes[listPosition];
 }
 
-QString labelSizeName(int sheetType)
+QString labelSizeName(SheetType sheetType)
 {
     if (!isExportableType(sheetType))
         return QString();
-    return QString::fromUtf8(sheetTypeInfo(sheetType).exportSizeName);
+    return QString::fromUtf8(sheetType.info().exportSizeName);
 }
 
-QString exportTitle(int sheetType, const QDate &date)
+QString exportTitle(SheetType sheetType, const QDate &date)
 {
     if (!isExportableType(sheetType))
         return QString();

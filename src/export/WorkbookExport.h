@@ -14,12 +14,12 @@ namespace corvial {
 // A numbered job as the print screen shows it when Excel is pressed.
 struct ExportJob
 {
-    int sheetType = 1;    // 1..10
+    SheetType sheetType;
     int sampleCount = 0;  // rows 1..sampleCount
     int initialValue = 1; // number of the sample in row 1
     NumberStyle numberStyle = NumberStyle::Padded;
-    QString circleText;      // text line of the circle proof (already " " when it was empty)
-    QString proofText;       // text of the number proof ("\n" between lines)
+    QString proofText;       // the proof's text ("\n" between lines); a round label's line is
+                             // already " " when it was empty
     int textColourIndex = 0; // text colour list position 0..8
     int backColourIndex = 0; // background colour list position 0..7
     bool frame = false;      // circle labels with a white centre
@@ -30,18 +30,19 @@ struct ExportJob
 // The export's view of a job read from the print screen, dated date.
 ExportJob exportJobOf(const LabelJob &job, const QDate &date);
 
-// Sheet type 1..10; true for the numbered types 1, 2, 5, 6, 8, 9 that can be exported.
-bool isExportableType(int sheetType);
-// ListBox21 position 0..8 to the workbook palette code of the text; 8 (black) otherwise.
+// True for the numbered types 1, 2, 5, 6, 8, 9 that can be exported.
+bool isExportableType(SheetType sheetType);
+// Text colour list position 0..8 to the workbook palette code of the text; 8 (black) otherwise.
 int exportTextColourCode(int listPosition);
-// ListBox19 position 0..7 to the workbook palette code of the fill; 9 (white) otherwise.
+// Background colour list position 0..7 to the workbook palette code of the fill; 9 (white)
+// otherwise.
 int exportBackColourCode(int listPosition);
 // Sheet type to the label-size name of the title ("１１ｍφ円形", ...); empty when not exportable.
-QString labelSizeName(int sheetType);
+QString labelSizeName(SheetType sheetType);
 // Title of cell C0 for the sheet type on the date, e.g.
 // "内容　(26/12/07/１２ｍｍＸ２４ｍｍラベル)"; the date is always two-digit year/month/day with
 // ASCII digits. Empty when not exportable.
-QString exportTitle(int sheetType, const QDate &date);
+QString exportTitle(SheetType sheetType, const QDate &date);
 
 // How an export ended.
 struct ExportResult

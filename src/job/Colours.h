@@ -13,9 +13,9 @@ using ColourValue = std::uint32_t;
 constexpr int TextColourCount = 9;
 constexpr int BackColourCount = 8;
 
-// Items of the text colour list ListBox21, in list order.
+// Items of the text colour list, in list order.
 QStringList textColourNames();
-// Items of the background colour list ListBox19, in list order.
+// Items of the background colour list, in list order.
 QStringList backColourNames();
 
 // Text colour of list position 0..8; black for any other index.

@@ -73,16 +73,16 @@ QStringList jobDrawnTexts(const LabelJob &job)
     // The same steps the renderer draws from, sample by sample: a text the sheet type does
     // not print (the circle entry on a number sheet, say) never stops a job.
     const CodeLayout *codeRow =
-        job.code && isNumberedType(job.sheetType) ? codeLayout(job.sheetType) : nullptr;
+        job.code && job.sheetType.info().numbered ? codeLayout(job.sheetType) : nullptr;
     QStringList texts;
     QSet<QString> seen;
     for (int i = 0; i < job.sampleCount; ++i) {
         const LabelJob sample = sampleJob(job, i);
         LabelTexts t;
-        t.entryText = sample.entryText;
-        t.memo = printedProofText(sample);
+        t.enteredText = sample.enteredText;
+        t.memo = sample.proofText;
         t.numberStyle = job.numberStyle;
-        if (isNumberedType(job.sheetType))
+        if (job.sheetType.info().numbered)
             t.number = labelNumberText(job.initialValue + i, job.numberStyle);
         const QVector<LabelStep> steps =
             codeRow ? labelSteps(codeRow->texts, t) : labelSteps(job.sheetType, t);

@@ -44,105 +44,104 @@ QString tooManyLabelsText()
     return QStringLiteral("プリントラベル数が４００を越えていますので、再設定お願いいたします。");
 }
 
-QString sheetTypeWord(int sheetType)
+QString sheetTypeWord(SheetType sheetType)
 {
     return QStringLiteral("シートタイプ %1（%2）")
-        .arg(sheetType)
-        .arg(QString::fromUtf8(sheetTypeInfo(sheetType).caption));
+        .arg(sheetType.code())
+        .arg(QString::fromUtf8(sheetType.info().caption));
 }
 
-TextProblem checkLabelText(const QString &typed, int sheetType)
-{
-    // Lines are counted and printed alike whatever ended them.
-    QString text = typed;
-    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+namespace {
 
-    const SheetTypeInfo &info = sheetTypeInfo(sheetType);
-    TextProblem p;
-    if (info.source == EntrySource::Marker) {
-        p.kind = TextProblem::MarkerType;
-        return p;
-    }
+// A control or invisible character, then one without a Shift-JIS form; false when there is
+// neither. typed is the text as given, text the same with its line breaks made "\n".
+bool characterProblem(const QString &typed, const QString &text, TextProblem &p)
+{
     p.forbidden = firstForbiddenCharacter(typed);
     if (p.forbidden.found()) {
         p.kind = TextProblem::Unprintable;
         p.line = p.forbidden.line;
         const char32_t one[1] = {p.forbidden.code};
         p.character = QString::fromUcs4(one, 1);
-        return p;
+        return true;
     }
     p.character = firstNonShiftJis(text);
-    if (!p.character.isEmpty()) {
-        p.kind = TextProblem::NotShiftJis;
-        return p;
-    }
+    if (p.character.isEmpty())
+        return false;
+    p.kind = TextProblem::NotShiftJis;
+    return true;
+}
 
+// Too many lines, a line or the whole text too long for the box; false when it fits.
+bool sizeProblem(const QString &text, const TextBox &box, TextProblem &p)
+{
     const QStringList lines = memoLines(text);
-    const int lineCount = memoLineCount(text);
-    int allowedLines = 0;
-    int lineBytes = 0;
-    int checkedLines = 0;
-    int maxBytes = 0;
-    QString limited;
-    switch (info.source) {
-    case EntrySource::Edit2:
-        allowedLines = 1;
-        lineBytes = info.edit2Limit;
-        checkedLines = 1;
-        maxBytes = info.edit2Limit;
-        limited = limitEdit2Text(text, sheetType);
-        p.singleLine = true;
-        // A one-line box cannot take a line break at all.
-        if (text.contains(QLatin1Char('\n'))) {
-            p.kind = TextProblem::TooManyLines;
-            p.limit = 1;
-            p.lines = int(lines.size());
-            return p;
-        }
-        break;
-    case EntrySource::Memo5:
-        allowedLines = 4;
-        lineBytes = info.memo5LineBytes;
-        checkedLines = 4;
-        maxBytes = Memo5MaxBytes;
-        limited = limitMemo5Text(text, sheetType);
-        break;
-    case EntrySource::Memo8:
-        allowedLines = info.memo8KeptLines;
-        lineBytes = info.memo8LineBytes;
-        checkedLines = info.memo8Lines;
-        maxBytes = info.memo8Limit;
-        limited = limitMemo8Text(text, sheetType, info.memo8Limit);
-        break;
-    case EntrySource::Marker:
-        break;
-    }
-    p.singleLine = allowedLines == 1;
-    if (lineCount > allowedLines) {
+    // A one-line text cannot take a line break at all, however short its lines.
+    const int lineCount = box.kind == TextBoxKind::OneLine && text.contains(QLatin1Char('\n'))
+                              ? int(lines.size())
+                              : memoLineCount(text);
+    if (lineCount > box.lineCount) {
         p.kind = TextProblem::TooManyLines;
-        p.limit = allowedLines;
+        p.limit = box.lineCount;
         p.lines = lineCount;
-        return p;
+        return true;
     }
-    for (int k = 0; k < checkedLines && k < lines.size(); ++k) {
+    for (int k = 0; k < box.lineCount && k < lines.size(); ++k) {
         const int n = sjisLength(lines.at(k));
-        if (n <= lineBytes)
+        if (n <= box.lineBytes)
             continue;
         p.kind = TextProblem::LineTooLong;
         p.line = k + 1;
         p.bytes = n;
-        p.limit = lineBytes;
-        return p;
+        p.limit = box.lineBytes;
+        return true;
     }
     const int bytes = sjisLength(text);
-    if (bytes > maxBytes) {
-        p.kind = TextProblem::TextTooLong;
-        p.bytes = bytes;
-        p.limit = maxBytes;
+    if (bytes <= box.totalBytes)
+        return false;
+    p.kind = TextProblem::TextTooLong;
+    p.bytes = bytes;
+    p.limit = box.totalBytes;
+    return true;
+}
+
+// The text as typing it for the box would have left it.
+QString limitedByBox(const QString &text, const TextBox &box)
+{
+    switch (box.kind) {
+    case TextBoxKind::OneLine:
+        return limitOneLineText(text, box);
+    case TextBoxKind::Lines:
+        return limitLinesText(text, box, box.totalBytes);
+    case TextBoxKind::Memo:
+        return limitMemoText(text, box, box.totalBytes);
+    case TextBoxKind::Marker:
+        break;
+    }
+    return text;
+}
+
+} // namespace
+
+TextProblem checkLabelText(const QString &typed, SheetType sheetType)
+{
+    const TextBox &box = sheetType.info().textBox;
+    TextProblem p;
+    if (box.kind == TextBoxKind::Marker) {
+        p.kind = TextProblem::MarkerType;
         return p;
     }
-    // The entry box's own limit has the last word.
+    // Lines are counted and printed alike whatever ended them.
+    QString text = typed;
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    if (characterProblem(typed, text, p))
+        return p;
+    p.singleLine = box.lineCount == 1;
+    if (sizeProblem(text, box, p))
+        return p;
+    // The cut that typing makes has the last word.
+    const QString limited = limitedByBox(text, box);
     if (limited != text) {
         p.kind = TextProblem::CutByLimit;
         p.cut = limited;
@@ -150,7 +149,7 @@ TextProblem checkLabelText(const QString &typed, int sheetType)
     return p;
 }
 
-QString textProblemText(const TextProblem &p, int sheetType)
+QString textProblemText(const TextProblem &p, SheetType sheetType)
 {
     const QString type = sheetTypeWord(sheetType);
     switch (p.kind) {
@@ -229,12 +228,12 @@ int advancedInitialValue(int initialValue, int sampleCount)
 
 JobAdvance advanceAfterPrint(const LabelJob &job)
 {
-    const int perSheet = LabelsPerSheet(job.sheetType);
+    const int perSheet = job.sheetType.family().labels;
     JobAdvance a;
     a.labels = jobLabelCount(job);
     a.sheets = int(splitJob(a.labels, job.startPos, perSheet).size());
     a.nextStartPos = nextStartPos(a.labels, job.startPos, perSheet);
-    a.numbered = isNumberedType(job.sheetType);
+    a.numbered = job.sheetType.info().numbered;
     a.nextInitialValue =
         a.numbered ? advancedInitialValue(job.initialValue, job.sampleCount) : job.initialValue;
     return a;
@@ -249,9 +248,10 @@ QString printedSummaryText(const JobAdvance &advance)
         .arg(advance.numbered ? QString::number(advance.nextInitialValue) : QStringLiteral("なし"));
 }
 
-QString exportedCircleText(const LabelJob &job)
+QString exportedProofText(const LabelJob &job)
 {
-    return isCircleType(job.sheetType) ? circleExportText(job.circleText) : job.circleText;
+    return job.sheetType.family().shape == LabelShape::Ellipse ? circleExportText(job.proofText)
+                                                               : job.proofText;
 }
 
 } // namespace corvial

@@ -27,11 +27,11 @@ constexpr int MaxFirstNumber = 9999;
 // True when the job has more labels than one job may print (sampleCount x repeatCount above
 // MaxJobLabels).
 bool exceedsJobSize(const LabelJob &job);
-// The message PrintSet shows for such a job.
+// The message shown for such a job instead of its proof.
 QString tooManyLabelsText();
 
-// Why a label text does not fit a sheet type, as typing it into the type's entry box would
-// have shown it; kind None when it fits.
+// Why a label text does not fit a sheet type, as typing it for the type's label would have
+// shown it; kind None when it fits.
 struct TextProblem
 {
     enum Kind {
@@ -42,27 +42,27 @@ struct TextProblem
         TooManyLines, // `lines` lines, `limit` allowed
         LineTooLong,  // line `line` (1-based) has `bytes`, `limit` allowed
         TextTooLong,  // the whole text has `bytes` with its line breaks, `limit` allowed
-        CutByLimit,   // the entry box would have cut the text to `cut`
+        CutByLimit,   // typing would have cut the text to `cut`
     };
     Kind kind = None;
     int line = 0;
     int lines = 0;
     int bytes = 0;
     int limit = 0;
-    bool singleLine = false;      // the type takes one line only (its entry box is a line edit)
+    bool singleLine = false;      // the type's label takes one line only
     QString character;            // Unprintable, NotShiftJis: the character
     ForbiddenCharacter forbidden; // Unprintable: what it is and where
     QString cut;                  // CutByLimit: what would be left
 };
 
-// Checks text ("\n" between lines; "\r\n" and "\r" count as one break) against the limits of
-// sheet type 1..10, with the same limit functions that cut the window's entry boxes. A control
-// or invisible character is refused before anything else, wherever the text came from.
-TextProblem checkLabelText(const QString &text, int sheetType);
+// Checks text ("\n" between lines; "\r\n" and "\r" count as one break) against the text box of
+// the sheet type, with the same limit functions that cut the text as it is typed. A control or
+// invisible character is refused before anything else, wherever the text came from.
+TextProblem checkLabelText(const QString &text, SheetType sheetType);
 // The problem as a Japanese sentence naming the sheet type; empty for None.
-QString textProblemText(const TextProblem &problem, int sheetType);
+QString textProblemText(const TextProblem &problem, SheetType sheetType);
 // "シートタイプ N（caption）", the way messages name a sheet type.
-QString sheetTypeWord(int sheetType);
+QString sheetTypeWord(SheetType sheetType);
 
 // One sheet of a job: label positions firstPos..lastPos of sheet sheetNo (1-based).
 struct SheetRun
@@ -97,8 +97,8 @@ JobAdvance advanceAfterPrint(const LabelJob &job);
 // labels, next start position and next first number ("なし" for a type without numbers).
 QString printedSummaryText(const JobAdvance &advance);
 
-// The circle text the export writes for the job: a blank circle text becomes a space, as
-// the circle proof shows it; the texts of the other types are not touched.
-QString exportedCircleText(const LabelJob &job);
+// The proof text the export writes for the job: a round label's blank text line becomes a
+// space, as its proof shows it; the texts of the other types are not touched.
+QString exportedProofText(const LabelJob &job);
 
 } // namespace corvial

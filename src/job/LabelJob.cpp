@@ -1,18 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "job/LabelJob.h"
 
-#include "job/SheetTypes.h"
-
 namespace corvial {
 
 int jobLabelCount(const LabelJob &job)
 {
     return job.sampleCount * job.repeatCount;
-}
-
-const QString &printedProofText(const LabelJob &job)
-{
-    return proofKindOf(job.sheetType) == ProofKind::Memo ? job.memoText : job.labelText;
 }
 
 LabelJob sampleJob(const LabelJob &job, int sampleIndex)
@@ -21,19 +14,9 @@ LabelJob sampleJob(const LabelJob &job, int sampleIndex)
         return job;
     LabelJob sample = job;
     const QString &text = job.sampleTexts.at(sampleIndex);
-    switch (proofKindOf(job.sheetType)) {
-    case ProofKind::Circle:
-        sample.entryText = text;
-        sample.circleText = text;
-        break;
-    case ProofKind::Memo:
-        sample.memoText = text;
-        break;
-    case ProofKind::Number:
-    case ProofKind::TextOnly:
-        sample.labelText = text;
-        break;
-    }
+    if (job.sheetType.info().textBox.kind == TextBoxKind::OneLine)
+        sample.enteredText = text;
+    sample.proofText = text;
     return sample;
 }
 

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "job/SheetTypes.h"
+
 #include <QFont>
 #include <QString>
 #include <QStringList>
@@ -16,7 +18,7 @@ enum class PrintAlign { Left = 1, Centre = 2, Right = 3 };
 // controls once into this value, and printing and export (and the batch printer) take it.
 struct LabelJob
 {
-    int sheetType = 1;    // 1..10
+    SheetType sheetType;
     int sampleCount = 0;  // samples of the job
     int repeatCount = 1;  // labels per sample (>= 1)
     int initialValue = 1; // number of the first sample
@@ -25,10 +27,12 @@ struct LabelJob
     int startPos = 1; // start position of the type's family, 1..P
     int offsetX = 10; // offset indices of the type's family, 0..20
     int offsetY = 10;
-    QString entryText;       // the circle labels' text as entered
-    QString circleText;      // the circle proof's text line, which the export writes
-    QString labelText;       // the text of the number and text-only labels, "\n" between lines
-    QString memoText;        // the text of the memo and marker labels (types 3, 4)
+    // The one line typed for the round labels, which they print; its length also sets the
+    // base size every label of the job starts from, whatever the type.
+    QString enteredText;
+    // What the type's proof label holds, "\n" between lines: the round label's text line,
+    // which the export writes; the memo or marker text; or the lines of the other labels.
+    QString proofText;
     int textColourIndex = 0; // position in the text colour list, 0..8
     int backColourIndex = 0; // position in the background colour list, 0..7
     bool frame = false;      // circle labels get a white centre
@@ -42,13 +46,9 @@ struct LabelJob
 
 // Labels of the job: sampleCount x repeatCount.
 int jobLabelCount(const LabelJob &job);
-// The text the job's sheet type prints: memoText for the memo proof (types 3, 4), labelText
-// for every other type.
-const QString &printedProofText(const LabelJob &job);
-// The job as sample index (0-based) prints: with a list, the sample's own text stands where
-// the sheet type takes its text from (the entry text of the circle type, the memo proof of
-// the memo types, the number proof of the others); without a list, or for an index the list
-// does not have, the job as it is.
+// The job as sample index (0-based) prints: with a list, the sample's own text stands as the
+// proof text and, for a type typed as one line, as the entered text too; without a list, or
+// for an index the list does not have, the job as it is.
 LabelJob sampleJob(const LabelJob &job, int sampleIndex);
 // Text the export writes for an empty circle text line: the workbook cannot hold an empty
 // label cell, and the circle proof shows a blank label as a space.

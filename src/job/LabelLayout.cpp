@@ -88,15 +88,15 @@ int textSize(const LabelLayout &l, const QString &memo, const QString &entryText
 
 } // namespace
 
-const LabelLayout &labelLayout(int sheetType)
+const LabelLayout &labelLayout(SheetType sheetType)
 {
-    return kLayouts[isValidSheetType(sheetType) ? sheetType - 1 : 0];
+    return kLayouts[sheetType.code() - 1];
 }
 
-const CodeLayout *codeLayout(int sheetType)
+const CodeLayout *codeLayout(SheetType sheetType)
 {
     for (const CodeLayout &row : kCodeLayouts) {
-        if (row.texts.sheetType == sheetType)
+        if (row.texts.sheetType == sheetType.code())
             return &row;
     }
     return nullptr;
@@ -142,10 +142,8 @@ int placedLineCount(const LabelLayout &layout, const QString &memo)
     return 1;
 }
 
-QVector<LabelStep> labelSteps(int sheetType, const LabelTexts &texts)
+QVector<LabelStep> labelSteps(SheetType sheetType, const LabelTexts &texts)
 {
-    if (!isValidSheetType(sheetType))
-        return {};
     return labelSteps(labelLayout(sheetType), texts);
 }
 
@@ -159,11 +157,11 @@ QVector<LabelStep> labelSteps(const LabelLayout &l, const LabelTexts &texts)
     };
 
     if (l.lines == L::CircleEntry) {
-        const QString t = sjisLeft(texts.entryText, Edit2MaxBytes);
+        const QString t = sjisLeft(texts.enteredText, OneLineMaxBytes);
         add({0, false, t, circleTextX(t), l.loneY, false});
     } else {
         const int placed = placedLineCount(l, texts.memo);
-        int points = textSize(l, texts.memo, texts.entryText);
+        int points = textSize(l, texts.memo, texts.enteredText);
         if (placed == 3 && l.threeLineSize > 0)
             points = l.threeLineSize;
         add({points, false, QString(), 0, 0, false});

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "job/LabelJob.h"
+#include "job/SheetTypes.h"
 
 #include <QString>
 #include <QVector>
@@ -50,8 +51,8 @@ struct LabelLayout
     int numberSizes[3]; // by the number's bytes as ByFirstLine; 0 = the text's size
 };
 
-// Row of sheet type 1..10; type 1's row for anything else.
-const LabelLayout &labelLayout(int sheetType);
+// The layout row of a sheet type.
+const LabelLayout &labelLayout(SheetType sheetType);
 
 // Where a label's 2-D code goes: a square of `side` layout units whose left edge lies `left`
 // units right of the label's left edge, centred on the label's height. It holds the symbol
@@ -70,8 +71,8 @@ struct CodeLayout
     LabelLayout texts;
 };
 
-// The code row of sheet type 1..10, or nullptr for a type whose labels carry no code.
-const CodeLayout *codeLayout(int sheetType);
+// The code row of a sheet type, or nullptr for a type whose labels carry no code.
+const CodeLayout *codeLayout(SheetType sheetType);
 
 // One thing DrawLabelContent does, in order.
 struct LabelStep
@@ -87,17 +88,16 @@ struct LabelStep
 // The label's texts as the job holds them.
 struct LabelTexts
 {
-    QString entryText; // Edit2 (the circle type, and the base size of every type)
-    QString memo;      // the proof text the type prints, "\n" between lines
-    QString number;    // the number text, empty for types without one
+    QString enteredText; // the round label's text, and the base size of every type
+    QString memo;        // the proof text the type prints, "\n" between lines
+    QString number;      // the number text, empty for types without one
     NumberStyle numberStyle = NumberStyle::Padded; // plain numbers are centred
     int shift = 0;                                 // sideways shift of the alignment, layout units
 };
 
-// The drawing steps of one label of sheet type 1..10 (none for an unknown type). Lines
-// without text are skipped, sizes still set, so every label of a sheet ends in the same
-// page state.
-QVector<LabelStep> labelSteps(int sheetType, const LabelTexts &texts);
+// The drawing steps of one label of a sheet type. Lines without text are skipped, sizes still
+// set, so every label of a sheet ends in the same page state.
+QVector<LabelStep> labelSteps(SheetType sheetType, const LabelTexts &texts);
 // The drawing steps of one label laid out by a row of the layout data.
 QVector<LabelStep> labelSteps(const LabelLayout &layout, const LabelTexts &texts);
 

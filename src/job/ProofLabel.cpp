@@ -31,12 +31,12 @@ const QLatin1String kMarkerText("White");
 
 // Only the four lines a memo label holds are carried over, line by line, when the entry
 // memo somehow has a fifth line; otherwise the whole text.
-QString memoProofText(const QString &memo5, const QString &memo7)
+QString memoProofText(const QString &typed, const QString &editedProof)
 {
-    const QStringList entry = memoLines(memo5);
+    const QStringList entry = memoLines(typed);
     if (entry.size() < 5 || entry.at(4).isEmpty())
-        return memo5;
-    QStringList proof = memoLines(memo7);
+        return typed;
+    QStringList proof = memoLines(editedProof);
     for (int i = 0; i < 4 && i < proof.size(); ++i)
         proof[i] = entry.at(i);
     return proof.join(QLatin1Char('\n'));
@@ -46,7 +46,7 @@ QString memoProofText(const QString &memo5, const QString &memo7)
 
 QString circleProofText(const QString &entryText)
 {
-    return sjisLeft(entryText, Edit2MaxBytes);
+    return sjisLeft(entryText, OneLineMaxBytes);
 }
 
 namespace {
@@ -111,29 +111,29 @@ ProofLabelContent circleProof(const QString &entryText, int initialValue, Number
 
 ProofLabelContent proofLabelFor(const ProofInput &in)
 {
-    const SheetTypeInfo &info = sheetTypeInfo(in.sheetType);
+    const SheetTypeInfo &info = in.sheetType.info();
     if (info.proofKind == ProofKind::Circle)
-        return circleProof(in.entryText, in.initialValue, in.numberStyle);
+        return circleProof(in.text, in.initialValue, in.numberStyle);
 
     ProofLabelContent p;
     p.kind = info.proofKind;
-    switch (info.source) {
-    case EntrySource::Marker:
-        p.memoText = markerText(in.marker);
-        p.memoPoints = kMarkerPoints;
+    switch (info.textBox.kind) {
+    case TextBoxKind::Marker:
+        p.text = markerText(in.marker);
+        p.textPoints = kMarkerPoints;
         p.fixedColours = true;
         p.backColourIndex = int(backColourNames().indexOf(kMarkerBack));
         p.textColourIndex = int(textColourNames().indexOf(kMarkerText));
         return p;
-    case EntrySource::Memo5:
-        p.memoText = memoProofText(in.memo5, in.memo7);
-        // The size follows the text the proof shows.
-        p.memoPoints = memoFontSizeForText(in.memo5);
+    case TextBoxKind::Memo:
+        p.text = memoProofText(in.text, in.editedProof);
+        // The size follows the text as typed, even where the proof keeps an edited line.
+        p.textPoints = memoFontSizeForText(in.text);
         break;
-    case EntrySource::Memo8:
-    case EntrySource::Edit2:
-        p.memoText = in.memo8;
-        p.memoPoints = memoFontSizeForText(in.memo8);
+    case TextBoxKind::Lines:
+    case TextBoxKind::OneLine:
+        p.text = in.text;
+        p.textPoints = memoFontSizeForText(in.text);
         break;
     }
     if (info.proofKind == ProofKind::Number) {

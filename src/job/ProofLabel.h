@@ -10,9 +10,9 @@ namespace corvial {
 
 constexpr int MarkerCount = 4;
 
-// Text line of the circle proof: the longest prefix of Edit2's text within 5 bytes.
+// Text line of the circle proof: the longest prefix of the entered text within 5 bytes.
 QString circleProofText(const QString &entryText);
-// Label text of marker item 0..3 of RadioGroup1 ("－２０℃", "－８０℃", "注意", "危険",
+// Label text of marker 0..3 ("－２０℃", "－８０℃", "注意", "危険",
 // written with the full-width minus); empty for any other item.
 QString markerText(int item);
 // Caption of marker item 0..3 as the entry screen offers it ("ー２０℃", "ー８０℃", "注意",
@@ -25,29 +25,27 @@ int memoFontSizeForText(const QString &memoText);
 // 10, 16 below 100, 14 below 1000, else 12.
 int NumberFontSize(int n, NumberStyle style);
 
-// What PrintSet reads from the entry screen to build the proof label.
+// What the proof label is built from.
 struct ProofInput
 {
-    int sheetType = 1;
-    QString entryText; // Edit2
-    QString memo8;     // Memo8, "\n" between lines
-    QString memo5;     // Memo5
-    QString memo7;     // what the memo proof Memo7 holds now
-    int marker = 0;    // checked item 0..3 of RadioGroup1
+    SheetType sheetType;
+    QString text;   // the label text as typed for the type, "\n" between lines
+    int marker = 0; // marker 0..3 of the marker type
     int initialValue = 1;
     NumberStyle numberStyle = NumberStyle::Padded;
+    QString editedProof; // what the memo proof holds now, edited or not
 };
 
 // What the proof label shows for a job; the window only applies it.
 struct ProofLabelContent
 {
     ProofKind kind = ProofKind::Circle; // the proof panel to show
-    QString circleText;                 // Label7 (circle proof)
-    QString circleNumber;               // Label6 (circle proof)
-    QString memoText;                   // Memo3 (number and text-only proofs) or Memo7 (memo proof)
-    int memoPoints = 0;                 // size of that text; 0 = leave it
-    QString number;                     // Panel5 (number proof); empty = leave it
-    int numberPoints = 0;               // size of Panel5's number; 0 = leave it
+    QString circleText;                 // the round proof's text line
+    QString circleNumber;               // the round proof's number
+    QString text;                       // the text of the other proofs, "\n" between lines
+    int textPoints = 0;                 // its size; 0 = leave it
+    QString number;                     // the number proof's number; empty = leave it
+    int numberPoints = 0;               // its size; 0 = leave it
     bool fixedColours = false;          // the type prints in colours of its own:
     int backColourIndex = 0;            //   background colour to select (list position)
     int textColourIndex = 0;            //   text colour to select (list position)
@@ -55,7 +53,7 @@ struct ProofLabelContent
 
 // The circle proof's text line and number line for the entry text, first number and style.
 ProofLabelContent circleProof(const QString &entryText, int initialValue, NumberStyle style);
-// The proof label of the sheet type in.sheetType (1..10) for what the entry screen holds.
+// The proof label of the sheet type in.sheetType for what was typed.
 ProofLabelContent proofLabelFor(const ProofInput &in);
 
 } // namespace corvial

@@ -37,27 +37,54 @@ const FamilyInfo kFamilies[FamilyCount] = {
     {4, 4,  18, 72,  445, 148, 140, 120, 420, 140, LabelShape::Rectangle, {32, 72, 72, 16, 65, 14}, bands(kTube72Columns), bands(kTube72Rows), {0, 0, 0},       4, StartClickSave::AfterRepaint},
 };
 
-using E = EntrySource;
+using K = TextBoxKind;
 using P = ProofKind;
-// One row per sheet type: code, caption, family, numbered, entry layout, text
-// source, repeat shown; Edit2 bytes, Memo8 limit / checked lines / bytes per line / kept
-// lines, Memo5 bytes per line; alignment choice and its centre / right shifts; proof kind,
-// proof number sized; the label-size name of the workbook title.
+constexpr TextBox kOneLine{K::OneLine, 1, OneLineMaxBytes, OneLineMaxBytes};
+constexpr TextBox kMemo{K::Memo, MemoLines, MemoLineBytes, MemoMaxBytes};
+constexpr TextBox kMarker{K::Marker, 0, 0, 0};
+// One row per sheet type: code, caption, family, numbered, entry layout, repeat shown; the
+// text box (kind, lines, bytes per line, bytes in all); alignment choice and its centre /
+// right shifts; proof kind, proof number sized; the label-size name of the workbook title.
 const SheetTypeInfo kTypes[SheetTypeCount] = {
-    {1,  "円形シート番号（１５０）",         1, true,  1, E::Edit2,  true,  Edit2MaxBytes, 0,  0, 0,  2, 0,              false, 0,  0,   P::Circle,   false, "１１ｍφ円形"},
-    {2,  "長方形シート番号（６０）",         2, true,  2, E::Memo8,  true,  0,             16, 2, 7,  2, 0,              false, 0,  0,   P::Number,   false, "１２ｍｍＸ２４ｍｍ"},
-    {3,  "長方形シートメモ（６０）",         2, false, 3, E::Memo5,  false, 0,             0,  0, 0,  2, Memo5LineBytes, false, 0,  0,   P::Memo,     false, ""},
-    {4,  "長方形特殊（６０）",               2, false, 4, E::Marker, false, 0,             0,  0, 0,  2, 0,              false, 0,  0,   P::Memo,     false, ""},
-    {5,  "長方形チューブ番号（９５）",       3, true,  5, E::Memo8,  true,  0,             26, 2, 12, 2, 0,              false, 0,  0,   P::Number,   true,  "１０ｍｍＸ３０ｍｍ"},
-    {6,  "長方形チューブ番号短（９５）",     3, true,  6, E::Memo8,  true,  0,             22, 2, 10, 2, 0,              true,  40, 75,  P::Number,   true,  "１０ｍｍＸ３０ｍｍ"},
-    {7,  "長方形チューブメモ短（９５）",     3, false, 7, E::Memo8,  false, 0,             26, 2, 12, 2, 0,              true,  40, 80,  P::TextOnly, false, ""},
-    {8,  "長方形チューブ番号（７２）",       4, true,  2, E::Memo8,  true,  0,             49, 3, 15, 3, 0,              false, 0,  0,   P::Number,   true,  "１２ｍｍＸ４０ｍｍ"},
-    {9,  "長方形チューブ番号短（７２）",     4, true,  2, E::Memo8,  true,  0,             40, 3, 12, 3, 0,              true,  60, 120, P::Number,   true,  "１２ｍｍＸ４０ｍｍ"},
-    {10, "長方形チューブメモ短（７２）",     4, false, 2, E::Memo8,  false, 0,             49, 3, 15, 3, 0,              true,  60, 120, P::TextOnly, false, ""},
+    {1,  "円形シート番号（１５０）",         1, true,  1, true,  kOneLine,              false, 0,  0,   P::Circle,   false, "１１ｍφ円形"},
+    {2,  "長方形シート番号（６０）",         2, true,  2, true,  {K::Lines, 2, 7, 16},  false, 0,  0,   P::Number,   false, "１２ｍｍＸ２４ｍｍ"},
+    {3,  "長方形シートメモ（６０）",         2, false, 3, false, kMemo,                 false, 0,  0,   P::Memo,     false, ""},
+    {4,  "長方形特殊（６０）",               2, false, 4, false, kMarker,               false, 0,  0,   P::Memo,     false, ""},
+    {5,  "長方形チューブ番号（９５）",       3, true,  5, true,  {K::Lines, 2, 12, 26}, false, 0,  0,   P::Number,   true,  "１０ｍｍＸ３０ｍｍ"},
+    {6,  "長方形チューブ番号短（９５）",     3, true,  6, true,  {K::Lines, 2, 10, 22}, true,  40, 75,  P::Number,   true,  "１０ｍｍＸ３０ｍｍ"},
+    {7,  "長方形チューブメモ短（９５）",     3, false, 7, false, {K::Lines, 2, 12, 26}, true,  40, 80,  P::TextOnly, false, ""},
+    {8,  "長方形チューブ番号（７２）",       4, true,  2, true,  {K::Lines, 3, 15, 49}, false, 0,  0,   P::Number,   true,  "１２ｍｍＸ４０ｍｍ"},
+    {9,  "長方形チューブ番号短（７２）",     4, true,  2, true,  {K::Lines, 3, 12, 40}, true,  60, 120, P::Number,   true,  "１２ｍｍＸ４０ｍｍ"},
+    {10, "長方形チューブメモ短（７２）",     4, false, 2, false, {K::Lines, 3, 15, 49}, true,  60, 120, P::TextOnly, false, ""},
 };
 // clang-format on
 
 } // namespace
+
+std::optional<SheetType> SheetType::fromCode(int code)
+{
+    if (!isValidSheetType(code))
+        return std::nullopt;
+    return SheetType(code);
+}
+
+std::array<SheetType, SheetTypeCount> SheetType::all()
+{
+    std::array<SheetType, SheetTypeCount> types;
+    for (int k = 0; k < SheetTypeCount; ++k)
+        types[k] = SheetType(k + 1);
+    return types;
+}
+
+const SheetTypeInfo &SheetType::info() const
+{
+    return kTypes[mCode - 1];
+}
+
+const FamilyInfo &SheetType::family() const
+{
+    return kFamilies[info().family - 1];
+}
 
 bool isValidSheetType(int sheetType)
 {
@@ -121,7 +148,7 @@ bool isCircleType(int sheetType)
 
 bool isMarkerType(int sheetType)
 {
-    return isValidSheetType(sheetType) && kTypes[sheetType - 1].source == EntrySource::Marker;
+    return isValidSheetType(sheetType) && kTypes[sheetType - 1].textBox.kind == TextBoxKind::Marker;
 }
 
 ProofKind proofKindOf(int sheetType)

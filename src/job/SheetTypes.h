@@ -3,6 +3,9 @@
 
 #include <QString>
 
+#include <array>
+#include <optional>
+
 namespace corvial {
 
 // The one place that knows the label sheets. Everything else (entry limits, proof label,
@@ -23,11 +26,26 @@ constexpr int OffsetStepUnits = 5;
 
 enum class LabelShape { Ellipse, Rectangle };
 
-// Which proof panel shows a label (the argument of ShowProofPanel).
+// Which proof a label is shown with.
 enum class ProofKind { Circle = 1, Number = 2, Memo = 3, TextOnly = 4 };
 
-// Where the entry screen takes a label's text from.
-enum class EntrySource { Edit2, Memo8, Memo5, Marker };
+// What a label's text is typed as.
+enum class TextBoxKind {
+    OneLine, // a single short line (the round labels)
+    Lines,   // a few short lines (the number and text-only labels)
+    Memo,    // the four lines of a memo label
+    Marker,  // no text: the label prints one of the fixed markers
+};
+
+// How much text a sheet type's label takes, counted in Shift-JIS bytes (a line break 2).
+// Default-constructed it takes no text at all, which is what a text without a sheet type gets.
+struct TextBox
+{
+    TextBoxKind kind = TextBoxKind::Marker;
+    int lineCount = 0; // lines the label prints; each holds at most lineBytes
+    int lineBytes = 0;
+    int totalBytes = 0; // the whole text with its line breaks
+};
 
 // A run of `count` equally spaced bands of a preview's click surface, in pixels: band k
 // (0-based) covers first + k * step .. first + k * step + width - 1.
@@ -96,22 +114,47 @@ struct SheetTypeInfo
     const char *caption;        // UTF-8 caption of the radio button
     int family;                 // 1..4
     bool numbered;              // prints a sample number, advances it after a print, exports
-    int entryLayout;            // argument of ShowEntryLayout when the type is chosen
-    EntrySource source;         // the entry control its label text comes from
-    bool repeatShown;           // ListBox1 offered; otherwise repeatCount is forced to 1
-    int edit2Limit;             // Edit2 bytes, 0 = not limited
-    int memo8Limit;             // Memo8 maximum length in bytes, 0 = keep the previous one
-    int memo8Lines;             // leading Memo8 lines checked against memo8LineBytes (0 = none)
-    int memo8LineBytes;         // bytes allowed per checked Memo8 line
-    int memo8KeptLines;         // lines after these (up to the sixth) are emptied
-    int memo5LineBytes;         // bytes per each of the first four Memo5 lines, 0 = not checked
-    bool alignChoice;           // GroupBox2 shown on the print screen
+    int entryLayout;            // which entry screen layout the type shows
+    bool repeatShown;           // labels per sample can be chosen; otherwise repeatCount is 1
+    TextBox textBox;            // what the label's text is typed as, and how much it takes
+    bool alignChoice;           // the print screen offers the alignment of the texts
     int alignCentre;            // sideways shift of the texts, layout units, for centre
     int alignRight;             // ... and for right alignment
     ProofKind proofKind;        // proof panel
-    bool proofNumberSized;      // PrintSet sizes the proof number by NumberFontSize
+    bool proofNumberSized;      // the proof sizes its number by NumberFontSize
     const char *exportSizeName; // label-size name of the workbook title, UTF-8; "" = none
 };
+
+// A sheet type known to exist. The number a user or a file gives is turned into this value
+// where it enters (the window's type choice, an option, the settings file), so everything
+// past that point works on a row of the table and never checks the number again.
+class SheetType
+{
+public:
+    SheetType() = default; // type 1, so that a default job is a valid one
+
+    // Type 1..SheetTypeCount, or nothing for any other number.
+    static std::optional<SheetType> fromCode(int code);
+    // Every sheet type in the order of its number.
+    static std::array<SheetType, SheetTypeCount> all();
+
+    // The type's number, 1..SheetTypeCount, as files, options and messages write it.
+    int code() const { return mCode; }
+    // The type's row of the sheet type table.
+    const SheetTypeInfo &info() const;
+    // The row of the family the type's sheets belong to.
+    const FamilyInfo &family() const;
+
+    friend bool operator==(SheetType a, SheetType b) { return a.mCode == b.mCode; }
+    friend bool operator!=(SheetType a, SheetType b) { return a.mCode != b.mCode; }
+
+private:
+    explicit constexpr SheetType(int code) : mCode(code) {}
+    int mCode = 1;
+};
+
+// The lookups by number below serve the places where a number is all there is: the window's
+// type choice and the family records of the settings file. Past those, use SheetType.
 
 // Sheet type 1..10 to its row of the table; any other value gives type 1's row.
 const SheetTypeInfo &sheetTypeInfo(int sheetType);

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "job/TextLimits.h"
 
-#include "job/SheetTypes.h"
 #include "job/ShiftJis.h"
 
 #include <limits>
@@ -11,10 +10,13 @@ namespace corvial {
 namespace {
 
 constexpr int kBreakBytes = 2;
-constexpr int kLastEmptiedMemo8Line = 6;
-constexpr int kFirstEmptiedMemo5Line = 5;
-constexpr int kLastEmptiedMemo5Line = 11;
-constexpr int kMemo5CheckedLines = 4;
+// A text typed as lines keeps nothing on lines past its own up to the sixth; a type that
+// takes no lines still keeps two, as the lines box has always done whatever the type.
+constexpr int kLastEmptiedLine = 6;
+constexpr int kLinesKeptWithoutLines = 2;
+// A memo keeps nothing on lines 5..11, whatever the type.
+constexpr int kFirstEmptiedMemoLine = MemoLines + 1;
+constexpr int kLastEmptiedMemoLine = 11;
 
 // What a box allows, line by line (lines counted from 1).
 struct LineRules
@@ -77,48 +79,38 @@ QString applyRules(const QString &text, const LineRules &rules)
 
 } // namespace
 
-int memo8LineLimit(int sheetType)
+QString limitOneLineText(const QString &text, const TextBox &box)
 {
-    return isValidSheetType(sheetType) ? sheetTypeInfo(sheetType).memo8LineBytes : 0;
-}
-
-int memo8CheckedLines(int sheetType)
-{
-    return isValidSheetType(sheetType) ? sheetTypeInfo(sheetType).memo8Lines : 0;
-}
-
-QString limitEdit2Text(const QString &text, int sheetType)
-{
-    const int limit = isValidSheetType(sheetType) ? sheetTypeInfo(sheetType).edit2Limit : 0;
-    if (limit == 0)
+    if (box.kind != TextBoxKind::OneLine)
         return text;
     LineRules rules;
-    rules.maxBytes = limit;
+    rules.maxBytes = box.totalBytes;
     return applyRules(text, rules);
 }
 
-QString limitMemo8Text(const QString &text, int sheetType, int maxBytes)
+QString limitLinesText(const QString &text, const TextBox &box, int maxBytes)
 {
     LineRules rules;
-    rules.checkedLines = memo8CheckedLines(sheetType);
-    rules.lineBytes = memo8LineLimit(sheetType);
-    // Every type, even those whose screens hide Memo8, empties the lines it does not print.
-    rules.firstEmptied = sheetTypeInfo(sheetType).memo8KeptLines + 1;
-    rules.lastEmptied = kLastEmptiedMemo8Line;
+    const bool lines = box.kind == TextBoxKind::Lines;
+    if (lines) {
+        rules.checkedLines = box.lineCount;
+        rules.lineBytes = box.lineBytes;
+    }
+    rules.firstEmptied = (lines ? box.lineCount : kLinesKeptWithoutLines) + 1;
+    rules.lastEmptied = kLastEmptiedLine;
     rules.maxBytes = maxBytes;
     return applyRules(text, rules);
 }
 
-QString limitMemo5Text(const QString &text, int sheetType, int maxBytes)
+QString limitMemoText(const QString &text, const TextBox &box, int maxBytes)
 {
     LineRules rules;
-    const int lineBytes = isValidSheetType(sheetType) ? sheetTypeInfo(sheetType).memo5LineBytes : 0;
-    if (lineBytes > 0) {
-        rules.checkedLines = kMemo5CheckedLines;
-        rules.lineBytes = lineBytes;
+    if (box.kind == TextBoxKind::Memo) {
+        rules.checkedLines = box.lineCount;
+        rules.lineBytes = box.lineBytes;
     }
-    rules.firstEmptied = kFirstEmptiedMemo5Line;
-    rules.lastEmptied = kLastEmptiedMemo5Line;
+    rules.firstEmptied = kFirstEmptiedMemoLine;
+    rules.lastEmptied = kLastEmptiedMemoLine;
     rules.maxBytes = maxBytes;
     return applyRules(text, rules);
 }

@@ -30,7 +30,7 @@ constexpr qsizetype kLongCell = 1024;
 // text follows: the cell stands on its own line of the text, the lines before it empty. A
 // cell of megabytes would cost the text rules several copies of itself, so only its start
 // is checked and the rest only adds its bytes to the count the refusal gives.
-TextProblem cellProblem(int t, int column, const QString &cell)
+TextProblem cellProblem(SheetType t, int column, const QString &cell)
 {
     const QString before(column, QLatin1Char('\n'));
     if (cell.size() <= kLongCell)
@@ -52,7 +52,7 @@ TextProblem cellProblem(int t, int column, const QString &cell)
     return p;
 }
 
-QString misfitText(const QString &cellName, const TextProblem &p, int t)
+QString misfitText(const QString &cellName, const TextProblem &p, SheetType t)
 {
     switch (p.kind) {
     case TextProblem::Unprintable:
@@ -105,12 +105,17 @@ ListFormat listFormatOfPath(const QString &path)
     return ListFormat::Unknown;
 }
 
-int listColumnsOfType(int sheetType)
+int listColumnsOfType(SheetType sheetType)
 {
-    if (!isValidSheetType(sheetType) || isMarkerType(sheetType))
+    switch (sheetType.info().textBox.kind) {
+    case TextBoxKind::Marker:
         return 0;
-    if (sheetTypeInfo(sheetType).source == EntrySource::Edit2)
+    case TextBoxKind::OneLine:
         return 1;
+    case TextBoxKind::Lines:
+    case TextBoxKind::Memo:
+        break;
+    }
     return labelLayout(sheetType).fixedLines;
 }
 
@@ -238,7 +243,7 @@ QString rowsProblem(const ListTable &table, int first, int columns, int *lastRow
 SampleListRead buildSampleList(const ListTable &table, const SampleListOptions &options,
                                const QString &path)
 {
-    const int t = options.sheetType;
+    const SheetType t = options.sheetType;
     const int columns = listColumnsOfType(t);
     if (columns == 0)
         return refused(path,
@@ -326,7 +331,7 @@ QString sampleListStatusLine(const SampleList &list)
     return QStringLiteral("リスト: %1 (%2 件)").arg(visibleText(list.fileName)).arg(list.count());
 }
 
-QString sampleListNotice(const SampleList &list, int sheetType)
+QString sampleListNotice(const SampleList &list, SheetType sheetType)
 {
     QStringList notices;
     if (list.table.hiddenRows > 0)

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "job/SheetTypes.h"
 #include "lists/ListTable.h"
 
 #include <QByteArray>
@@ -28,7 +29,7 @@ struct SampleList
 
 struct SampleListOptions
 {
-    int sheetType = 1;              // 1..10
+    SheetType sheetType;
     bool firstRowIsHeading = false; // the file's first row names the columns; it is dropped
 };
 
@@ -47,9 +48,9 @@ enum class ListFormat { Unknown, Csv, Tsv, Txt, Xls, Xlsx };
 
 // Format by the file name's extension (.csv, .tsv, .txt, .xls, .xlsx, any case).
 ListFormat listFormatOfPath(const QString &path);
-// Columns of a list for sheet type 1..10: the lines its labels print (1 for the circle
-// type); 0 for the marker type and unknown types, which take no list.
-int listColumnsOfType(int sheetType);
+// Columns of a list for a sheet type: the lines its labels print (1 for a type typed as one
+// line); 0 for the marker type, which takes no list.
+int listColumnsOfType(SheetType sheetType);
 
 // Cells of the list file at path, read once: at most MaxListFileBytes, a FIFO, device or
 // folder refused without being opened in a way that could block. The reason names no file.
@@ -81,6 +82,6 @@ QString sampleListFailureText(const QString &path, const QString &reason);
 QString sampleListStatusLine(const SampleList &list);
 // Japanese notes, one a line, that rows the workbook hides were left out and that columns
 // right of the printed ones were not read; empty when neither happened.
-QString sampleListNotice(const SampleList &list, int sheetType);
+QString sampleListNotice(const SampleList &list, SheetType sheetType);
 
 } // namespace corvial

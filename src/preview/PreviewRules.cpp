@@ -45,15 +45,13 @@ int sheetCountByFormula(int labels, int startPos, int perSheet)
     return int((qint64(labels) + startPos - 2) / perSheet) + 1;
 }
 
-int sheetCountFor(int family, int labels, int startPos)
+int sheetCountFor(const FamilyInfo &family, int labels, int startPos)
 {
-    if (!isValidFamily(family))
-        return 0;
-    if (familyInfo(family).sheetLimits[0] == 0)
-        return sheetCountByFormula(labels, startPos, labelsInFamily(family));
+    if (family.sheetLimits[0] == 0)
+        return sheetCountByFormula(labels, startPos, family.labels);
     const qint64 end = qint64(labels) + startPos;
     int sheets = 1;
-    for (int limit : familyInfo(family).sheetLimits) {
+    for (int limit : family.sheetLimits) {
         if (end < limit)
             return sheets;
         ++sheets;
@@ -74,9 +72,10 @@ ColourValue cellColourValue(CellColour colour)
     return kWhite;
 }
 
-QVector<CellColour> previewCells(int family, int labels, int startPos, int sheetCount, int sheet)
+QVector<CellColour> previewCells(const FamilyInfo &family, int labels, int startPos, int sheetCount,
+                                 int sheet)
 {
-    const int perSheet = labelsInFamily(family);
+    const int perSheet = family.labels;
     QVector<CellColour> cells(perSheet, CellColour::White);
     if (perSheet == 0 || sheet < 1 || sheet > sheetCount)
         return cells;
@@ -93,31 +92,31 @@ QVector<CellColour> previewCells(int family, int labels, int startPos, int sheet
     return cells;
 }
 
-int hitColumn(int family, int x)
+int hitColumn(const FamilyInfo &family, int x)
 {
-    return isValidFamily(family) ? bandAt(familyInfo(family).columnBands, x) : 0;
+    return bandAt(family.columnBands, x);
 }
 
-int hitRow(int family, int y)
+int hitRow(const FamilyInfo &family, int y)
 {
-    return isValidFamily(family) ? bandAt(familyInfo(family).rowBands, y) : 0;
+    return bandAt(family.rowBands, y);
 }
 
-int hitPosition(int family, int x, int y)
+int hitPosition(const FamilyInfo &family, int x, int y)
 {
     const int column = hitColumn(family, x);
     const int row = hitRow(family, y);
     if (column == 0 || row == 0)
         return 0;
-    return (row - 1) * columnsInFamily(family) + column;
+    return (row - 1) * family.columns + column;
 }
 
-QRect previewCellRect(int family, int position)
+QRect previewCellRect(const FamilyInfo &family, int position)
 {
-    if (!isValidFamily(family) || position < 1 || position > labelsInFamily(family))
+    if (position < 1 || position > family.labels)
         return QRect();
-    const PreviewCellGrid &g = familyInfo(family).previewCells;
-    const int columns = familyInfo(family).columns;
+    const PreviewCellGrid &g = family.previewCells;
+    const int columns = family.columns;
     const int c = (position - 1) % columns;
     const int r = (position - 1) / columns;
     return QRect(g.left + c * g.dx, g.top + r * g.dy, g.width, g.height);

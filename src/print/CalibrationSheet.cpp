@@ -106,17 +106,15 @@ QString offsetMillimetreText(int offsetIndex)
     return (halfMillimetres > 0 ? QStringLiteral("+") : QString()) + number + QStringLiteral(" mm");
 }
 
-QStringList calibrationCaption(int sheetType, int offsetXIndex, int offsetYIndex)
+QStringList calibrationCaption(SheetType sheetType, int offsetXIndex, int offsetYIndex)
 {
-    if (!isValidSheetType(sheetType))
-        return {};
-    const FamilyInfo &g = familyInfo(FamilyOfType(sheetType));
+    const FamilyInfo &g = sheetType.family();
     return {
         QStringLiteral("位置合わせシート　%1 面（%2 列 × %3 行）　シートタイプ：%4")
             .arg(g.labels)
             .arg(g.columns)
             .arg(g.rows)
-            .arg(QString::fromUtf8(sheetTypeInfo(sheetType).caption)),
+            .arg(QString::fromUtf8(sheetType.info().caption)),
         QStringLiteral("現在のオフセット　横 %1（＋は右）　縦 %2（＋は下）")
             .arg(offsetMillimetreText(offsetXIndex), offsetMillimetreText(offsetYIndex)),
         QStringLiteral("この紙をラベルシートに重ねて光に透かし、枠とラベルのずれを読み取って、"
@@ -124,13 +122,11 @@ QStringList calibrationCaption(int sheetType, int offsetXIndex, int offsetYIndex
     };
 }
 
-void DrawCalibrationPage(PageCanvas &canvas, int sheetType, int offsetXIndex, int offsetYIndex)
+void DrawCalibrationPage(PageCanvas &canvas, SheetType sheetType, int offsetXIndex,
+                         int offsetYIndex)
 {
-    if (!isValidSheetType(sheetType))
-        return;
-    const int family = FamilyOfType(sheetType);
-    const FamilyInfo &g = familyInfo(family);
-    const LabelPositions pos = ComputeLabelPositions(family, offsetXIndex, offsetYIndex);
+    const FamilyInfo &g = sheetType.family();
+    const LabelPositions pos = ComputeLabelPositions(g, offsetXIndex, offsetYIndex);
     const int w = LabelWidth(sheetType);
     const int h = LabelHeight(sheetType);
     const int dpiX = canvas.resolutionX();
@@ -203,16 +199,14 @@ void DrawCalibrationPage(PageCanvas &canvas, int sheetType, int offsetXIndex, in
     canvas.clearBrush();
 }
 
-bool printCalibrationSheet(PageCanvas &canvas, int sheetType, int offsetXIndex, int offsetYIndex,
-                           QString *error)
+bool printCalibrationSheet(PageCanvas &canvas, SheetType sheetType, int offsetXIndex,
+                           int offsetYIndex, QString *error)
 {
     auto fail = [&](const QString &why) {
         if (error)
             *error = why.isEmpty() ? QStringLiteral("プリンターは理由を返しませんでした。") : why;
         return false;
     };
-    if (!isValidSheetType(sheetType))
-        return fail(QStringLiteral("シートタイプ %1 はありません。").arg(sheetType));
     if (!canvas.beginDocument())
         return fail(canvas.errorString());
     DrawCalibrationPage(canvas, sheetType, offsetXIndex, offsetYIndex);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "job/SheetTypes.h"
 #include "print/PageCanvas.h"
 
 #include <QString>
@@ -17,21 +18,20 @@ namespace corvial {
 // millimetres as the offset lists write it, with its sign: "-5 mm", "-0.5 mm", "0 mm", "+1.5 mm".
 QString offsetMillimetreText(int offsetIndex);
 
-// The caption of the calibration page of sheet type 1..10 at offset indices 0..20, one entry
-// per printed line: the sheet, the current offsets in mm, one line of instructions. Empty for
-// an unknown type.
-QStringList calibrationCaption(int sheetType, int offsetXIndex, int offsetYIndex);
+// The caption of the calibration page of a sheet type at offset indices 0..20, one entry per
+// printed line: the sheet, the current offsets in mm, one line of instructions.
+QStringList calibrationCaption(SheetType sheetType, int offsetXIndex, int offsetYIndex);
 
-// Draws the calibration page of sheet type 1..10 at offset indices 0..20 on the page that is
+// Draws the calibration page of a sheet type at offset indices 0..20 on the page that is
 // open on the canvas: thin outlines of every label position of the type's family in the
 // type's label shape, the position number and a centre cross in each, millimetre scales
-// along the top and left edges of the drawable area, and the caption. Draws nothing for an
-// unknown type.
-void DrawCalibrationPage(PageCanvas &canvas, int sheetType, int offsetXIndex, int offsetYIndex);
+// along the top and left edges of the drawable area, and the caption.
+void DrawCalibrationPage(PageCanvas &canvas, SheetType sheetType, int offsetXIndex,
+                         int offsetYIndex);
 
 // Prints the calibration page as a document of one page. False with *error set (if error is
-// given) when the canvas fails or the sheet type is unknown.
-bool printCalibrationSheet(PageCanvas &canvas, int sheetType, int offsetXIndex, int offsetYIndex,
-                           QString *error);
+// given) when the canvas fails.
+bool printCalibrationSheet(PageCanvas &canvas, SheetType sheetType, int offsetXIndex,
+                           int offsetYIndex, QString *error);
 
 } // namespace corvial

@@ -5,16 +5,14 @@
 
 namespace corvial {
 
-int LabelWidth(int sheetType)
+int LabelWidth(SheetType sheetType)
 {
-    const int family = FamilyOfType(sheetType);
-    return family == 0 ? 0 : familyInfo(family).labelWidth;
+    return sheetType.family().labelWidth;
 }
 
-int LabelHeight(int sheetType)
+int LabelHeight(SheetType sheetType)
 {
-    const int family = FamilyOfType(sheetType);
-    return family == 0 ? 0 : familyInfo(family).labelHeight;
+    return sheetType.family().labelHeight;
 }
 
 int dotsFor(int v, int dpi)
@@ -24,12 +22,9 @@ int dotsFor(int v, int dpi)
     return int(qint64(v) * qint64(dpi) / LayoutUnitsPerInch);
 }
 
-LabelPositions ComputeLabelPositions(int family, int offsetXIndex, int offsetYIndex)
+LabelPositions ComputeLabelPositions(const FamilyInfo &g, int offsetXIndex, int offsetYIndex)
 {
     LabelPositions pos = {};
-    if (!isValidFamily(family))
-        return pos;
-    const FamilyInfo &g = familyInfo(family);
     const int ox =
         g.originX + OffsetStepUnits * (boundedOffsetIndex(offsetXIndex) - OffsetIndexCentre);
     const int oy =
@@ -41,11 +36,9 @@ LabelPositions ComputeLabelPositions(int family, int offsetXIndex, int offsetYIn
     return pos;
 }
 
-int alignShift(int sheetType, PrintAlign align)
+int alignShift(SheetType sheetType, PrintAlign align)
 {
-    if (!isValidSheetType(sheetType))
-        return 0;
-    const SheetTypeInfo &info = sheetTypeInfo(sheetType);
+    const SheetTypeInfo &info = sheetType.info();
     if (align == PrintAlign::Centre)
         return info.alignCentre;
     if (align == PrintAlign::Right)

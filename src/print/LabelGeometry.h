@@ -11,10 +11,10 @@ namespace corvial {
 // the sheet facts of job/SheetTypes.h.
 constexpr int LayoutUnitsPerInch = 250;
 
-// Box width / height in layout units of sheet type 1..10 (130, 260, 320, 420 / 130, 140,
-// 120, 140); 0 for an unknown type.
-int LabelWidth(int sheetType);
-int LabelHeight(int sheetType);
+// Box width / height in layout units of a sheet type's labels (130, 260, 320, 420 / 130,
+// 140, 120, 140).
+int LabelWidth(SheetType sheetType);
+int LabelHeight(SheetType sheetType);
 
 // Layout units v to dots at dpi dots per inch: v * dpi / 250, truncated toward zero.
 int dotsFor(int v, int dpi);
@@ -27,12 +27,12 @@ struct LabelPositions
     int labelY[MaxLabelsPerSheet + 1];
 };
 
-// Positions of family 1..4 with offset indices 0..20 (10 = no shift; indices outside are
-// taken as the nearest end). An unknown family gives all zeros.
-LabelPositions ComputeLabelPositions(int family, int offsetXIndex, int offsetYIndex);
+// Positions of the family with offset indices 0..20 (10 = no shift; indices outside are
+// taken as the nearest end).
+LabelPositions ComputeLabelPositions(const FamilyInfo &family, int offsetXIndex, int offsetYIndex);
 
 // Sideways shift in layout units of the texts of sheet types 6, 7, 9 and 10 for the
 // alignment; 0 for left alignment and for every other type.
-int alignShift(int sheetType, PrintAlign align);
+int alignShift(SheetType sheetType, PrintAlign align);
 
 } // namespace corvial

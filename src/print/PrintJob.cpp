@@ -55,7 +55,7 @@ bool drawLabelWith(PageCanvas &canvas, const LabelJob &job, const LabelPositions
 bool printSheetWith(PageCanvas &canvas, const LabelJob &job, int sheetNo, int firstPos, int lastPos,
                     bool isLastSheet, SymbolBatch *symbols)
 {
-    const int family = FamilyOfType(job.sheetType);
+    const FamilyInfo &family = job.sheetType.family();
     const LabelPositions pos = ComputeLabelPositions(family, job.offsetX, job.offsetY);
     if (sheetNo == 1 && !canvas.beginDocument())
         return false;
@@ -66,14 +66,14 @@ bool printSheetWith(PageCanvas &canvas, const LabelJob &job, int sheetNo, int fi
     const int dpiY = canvas.resolutionY();
     const ColourValue back = BackColorOf(job.backColourIndex);
     const ColourValue text = TextColorOf(job.textColourIndex);
-    const bool round = familyInfo(family).shape == LabelShape::Ellipse;
+    const bool round = family.shape == LabelShape::Ellipse;
     const bool ring = round && job.frame;
     canvas.setFont(job.labelFont);
 
     // Positions outside the sheet cannot come from a plan of splitJob, but a bad start
     // position must never make us read past the position table.
     const int first = qMax(firstPos, 1);
-    const int last = qMin(lastPos, LabelsPerSheet(job.sheetType));
+    const int last = qMin(lastPos, family.labels);
     for (int s = first; s <= last; ++s) {
         const int x = pos.labelX[s];
         const int y = pos.labelY[s];
@@ -88,7 +88,7 @@ bool printSheetWith(PageCanvas &canvas, const LabelJob &job, int sheetNo, int fi
         // With a list each label carries its own sample's text, sized as if it were typed.
         const LabelJob label = sampleJob(job, labelSampleIndex(job, sheetNo, s, first));
         canvas.setFontColour(text);
-        canvas.setFontSize(baseFontSize(label.entryText));
+        canvas.setFontSize(baseFontSize(label.enteredText));
         if (ring) {
             canvas.setPen(BoxPenDots, White);
             canvas.setSolidBrush(White);
@@ -136,13 +136,7 @@ bool PrintSheet(PageCanvas &canvas, const LabelJob &job, int sheetNo, int firstP
 
 bool printJob(PageCanvas &canvas, const LabelJob &job, QString *error)
 {
-    const int perSheet = LabelsPerSheet(job.sheetType);
-    if (perSheet == 0) {
-        if (error)
-            *error = QStringLiteral("印刷できませんでした。シートタイプ %1 はありません。")
-                         .arg(job.sheetType);
-        return false;
-    }
+    const int perSheet = job.sheetType.family().labels;
     if (job.code) {
         QString problem = prefixProblem(job.codePrefix, job.sheetType);
         if (problem.isEmpty())
@@ -157,7 +151,7 @@ bool printJob(PageCanvas &canvas, const LabelJob &job, QString *error)
     const QVector<SheetRun> runs = splitJob(jobLabelCount(job), job.startPos, perSheet);
     // The codes are encoded beside the drawing, on a thread of their own.
     std::unique_ptr<SymbolBatch> symbols;
-    if (job.code && isNumberedType(job.sheetType) && codeLayout(job.sheetType))
+    if (job.code && job.sheetType.info().numbered && codeLayout(job.sheetType))
         symbols = std::make_unique<SymbolBatch>(jobCodeData(job, runs));
     for (const SheetRun &run : runs) {
         if (!printSheetWith(canvas, job, run.sheetNo, run.firstPos, run.lastPos, run.isLastSheet,
@@ -176,7 +170,7 @@ bool printJob(PageCanvas &canvas, const LabelJob &job, QString *error)
 
 int labelSampleIndex(const LabelJob &job, int sheetNo, int S, int firstPos)
 {
-    const int perSheet = LabelsPerSheet(job.sheetType);
+    const int perSheet = job.sheetType.family().labels;
     const int ordinal = sheetNo <= 1
                             ? S - firstPos
                             : (sheetNo - 1) * perSheet + S - qBound(1, job.startPos, perSheet);
@@ -200,14 +194,15 @@ namespace {
 bool drawLabelWith(PageCanvas &canvas, const LabelJob &job, const LabelPositions &pos, int sheetNo,
                    int S, int firstPos, SymbolBatch *symbols)
 {
-    if (S < 1 || S > LabelsPerSheet(job.sheetType))
+    if (S < 1 || S > job.sheetType.family().labels)
         return true;
     LabelTexts texts;
-    texts.entryText = job.entryText;
-    texts.memo = printedProofText(job);
+    texts.enteredText = job.enteredText;
+    texts.memo = job.proofText;
     texts.numberStyle = job.numberStyle;
     texts.shift = alignShift(job.sheetType, job.printAlign);
-    if (isNumberedType(job.sheetType))
+    const bool numbered = job.sheetType.info().numbered;
+    if (numbered)
         texts.number =
             labelNumberText(labelNumberValue(job, sheetNo, S, firstPos), job.numberStyle);
 
@@ -215,8 +210,7 @@ bool drawLabelWith(PageCanvas &canvas, const LabelJob &job, const LabelPositions
     const int dpiY = canvas.resolutionY();
     const int x = pos.labelX[S];
     const int y = pos.labelY[S];
-    const CodeLayout *codeRow =
-        job.code && isNumberedType(job.sheetType) ? codeLayout(job.sheetType) : nullptr;
+    const CodeLayout *codeRow = job.code && numbered ? codeLayout(job.sheetType) : nullptr;
     const QVector<LabelStep> steps =
         codeRow ? labelSteps(codeRow->texts, texts) : labelSteps(job.sheetType, texts);
     for (const LabelStep &step : steps) {

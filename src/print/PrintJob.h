@@ -24,9 +24,9 @@ bool PrintSheet(PageCanvas &canvas, const LabelJob &job, int sheetNo, int firstP
 bool DrawLabelContent(PageCanvas &canvas, const LabelJob &job, const LabelPositions &pos,
                       int sheetNo, int S, int firstPos);
 // Prints the whole job as one document, one page per sheet. A job of no labels prints
-// nothing and succeeds. False with *error set (if error is given) when the canvas fails, the
-// sheet type is unknown, or the job asks for codes that its type, prefix or the canvas's
-// resolution cannot print (refused before anything is drawn).
+// nothing and succeeds. False with *error set (if error is given) when the canvas fails or
+// the job asks for codes that its type, prefix or the canvas's resolution cannot print
+// (refused before anything is drawn).
 bool printJob(PageCanvas &canvas, const LabelJob &job, QString *error);
 
 // Sample (0-based, in job order) whose label stands at position S of sheet sheetNo: the

@@ -7,6 +7,7 @@
 #include "print/PrinterCanvas.h"
 #include "support/CodeProbe.h"
 #include "support/RecordingCanvas.h"
+#include "support/SheetTypeOf.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -36,10 +37,10 @@ QString costlyPrefix(int chars)
 LabelJob codeJob(int type, int samples)
 {
     LabelJob job;
-    job.sheetType = type;
+    job.sheetType = typeOf(type);
     job.sampleCount = samples;
-    job.labelText = QStringLiteral("Tube\nAB-12");
-    job.entryText = QStringLiteral("AB");
+    job.proofText = QStringLiteral("Tube\nAB-12");
+    job.enteredText = QStringLiteral("AB");
     job.labelFont = QFont(uiFaceName());
     job.labelFont.setBold(true);
     job.code = true;
@@ -61,11 +62,11 @@ QStringList decodeJob(const QString &pdf, const QPrinter &printer, const LabelJo
                       QString *problem)
 {
     const LabelPositions pos =
-        ComputeLabelPositions(FamilyOfType(job.sheetType), job.offsetX, job.offsetY);
+        ComputeLabelPositions(job.sheetType.family(), job.offsetX, job.offsetY);
     const QPoint origin = printer.pageLayout().paintRectPixels(dpi).topLeft();
     QVector<CodeCrop> crops;
     for (const SheetRun &run :
-         splitJob(jobLabelCount(job), job.startPos, LabelsPerSheet(job.sheetType))) {
+         splitJob(jobLabelCount(job), job.startPos, job.sheetType.family().labels)) {
         for (int s = run.firstPos; s <= run.lastPos; ++s)
             crops.append({run.sheetNo, codeSquare(job, pos, s, dpi).translated(origin)});
     }
@@ -138,35 +139,35 @@ void TestCodes::prefixTyping()
     QCOMPARE(prefixCharactersOnly(typed), kept);
     // A prefix that still holds a refused character is refused as a whole.
     if (typed != kept)
-        QVERIFY(!prefixProblem(typed, 5).isEmpty());
+        QVERIFY(!prefixProblem(typed, typeOf(5)).isEmpty());
 }
 
 void TestCodes::longestPrefixFitsTheSquare()
 {
     // The types whose labels have room for a code; the round labels do not.
     for (const int type : {2, 5, 6, 8, 9})
-        QVERIFY2(hasCodeRoom(type), qPrintable(QString::number(type)));
+        QVERIFY2(hasCodeRoom(typeOf(type)), qPrintable(QString::number(type)));
     const QString widest(widestNumberChars(), QLatin1Char('8'));
     QCOMPARE(widestNumberChars(), 4);
     for (int type = 1; type <= SheetTypeCount; ++type) {
-        const CodeLayout *row = codeLayout(type);
-        const int longest = longestPrefix(type);
-        QCOMPARE(hasCodeRoom(type), row != nullptr && isNumberedType(type));
+        const CodeLayout *row = codeLayout(typeOf(type));
+        const int longest = longestPrefix(typeOf(type));
+        QCOMPARE(hasCodeRoom(typeOf(type)), row != nullptr && isNumberedType(type));
         if (!row) {
             QCOMPARE(longest, -1);
-            QVERIFY(!prefixProblem(QString(), type).isEmpty());
+            QVERIFY(!prefixProblem(QString(), typeOf(type)).isEmpty());
             continue;
         }
         // Symbol and quiet zone at 1/75 inch a module, within the square and the label.
-        const int room = qMin(row->code.side, LabelHeight(type)) * 75 / UnitsPerInch;
+        const int room = qMin(row->code.side, LabelHeight(typeOf(type))) * 75 / UnitsPerInch;
         const DataMatrixSymbol fits = encodeDataMatrix(codeData(costlyPrefix(longest), widest));
         QVERIFY2(fits.isValid(), qPrintable(fits.error));
         QVERIFY2(fits.modules + 2 * QuietZoneModules <= room,
                  qPrintable(QStringLiteral("type %1: %2 modules").arg(type).arg(fits.modules)));
-        QVERIFY(prefixProblem(costlyPrefix(longest), type).isEmpty());
+        QVERIFY(prefixProblem(costlyPrefix(longest), typeOf(type)).isEmpty());
         QVERIFY(longest <= PrefixMaxChars);
         const QString tooLong = costlyPrefix(longest + 1);
-        const QString refusal = prefixProblem(tooLong, type);
+        const QString refusal = prefixProblem(tooLong, typeOf(type));
         QVERIFY(refusal.contains(QString::number(longest)));
         QVERIFY(refusal.contains(tooLong));
         if (longest < PrefixMaxChars) {
@@ -179,13 +180,13 @@ void TestCodes::longestPrefixFitsTheSquare()
 void TestCodes::textsStayBesideTheCode()
 {
     for (int type = 1; type <= SheetTypeCount; ++type) {
-        const CodeLayout *row = codeLayout(type);
+        const CodeLayout *row = codeLayout(typeOf(type));
         if (!row)
             continue;
         QCOMPARE(row->texts.sheetType, type);
         QVERIFY(row->code.left > 0);
-        QVERIFY(row->code.left + row->code.side < LabelWidth(type));
-        QVERIFY(row->code.side <= LabelHeight(type));
+        QVERIFY(row->code.left + row->code.side < LabelWidth(typeOf(type)));
+        QVERIFY(row->code.side <= LabelHeight(typeOf(type)));
         const int right = row->code.left + row->code.side;
         // Every text of every line count and length, in both number styles, starts right
         // of the square; sizes never grow against the label without a code.
@@ -198,7 +199,7 @@ void TestCodes::textsStayBesideTheCode()
                 texts.number = QStringLiteral("0007");
                 texts.numberStyle = NumberStyle(style);
                 const QVector<LabelStep> with = labelSteps(row->texts, texts);
-                const QVector<LabelStep> without = labelSteps(type, texts);
+                const QVector<LabelStep> without = labelSteps(typeOf(type), texts);
                 QCOMPARE(with.size(), without.size());
                 for (int i = 0; i < with.size(); ++i) {
                     QVERIFY(with[i].points <= without[i].points);
@@ -227,8 +228,8 @@ void TestCodes::refusedJobs_data()
     QTest::addColumn<int>("dpi");
     QTest::addColumn<QString>("names"); // a word the refusal must contain
     QTest::newRow("memo type") << 3 << QString() << 600 << QStringLiteral("シートタイプ 3");
-    QTest::newRow("prefix too long")
-        << 6 << costlyPrefix(longestPrefix(6) + 1) << 600 << QString::number(longestPrefix(6));
+    QTest::newRow("prefix too long") << 6 << costlyPrefix(longestPrefix(typeOf(6)) + 1) << 600
+                                     << QString::number(longestPrefix(typeOf(6)));
     QTest::newRow("coarse printer") << 5 << QString() << 96 << QStringLiteral("96");
 }
 
@@ -351,9 +352,10 @@ void TestCodes::labelsWithoutCodeUnchanged()
             LabelJob job = codeJob(type, 3);
             job.code = false;
             job.codePrefix = QStringLiteral("LAB-");
-            job.labelText = QStringLiteral("AB\nCDEFG\nH");
-            job.memoText = QStringLiteral("WXYZ\nV");
-            job.entryText = QStringLiteral("ABCDE");
+            // The memo proof holds other lines than the number proof.
+            job.proofText = proofKindOf(type) == ProofKind::Memo ? QStringLiteral("WXYZ\nV")
+                                                                 : QStringLiteral("AB\nCDEFG\nH");
+            job.enteredText = QStringLiteral("ABCDE");
             job.repeatCount = 2;
             job.initialValue = 9998;
             job.numberStyle = NumberStyle(style);

@@ -14,6 +14,7 @@
 #include "settings/SettingsFile.h"
 #include "settings/SettingsLock.h"
 #include "support/PdfProbe.h"
+#include "support/SheetTypeOf.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -661,7 +662,7 @@ void TestBatch::sameAsWindow()
     const int family = FamilyOfType(job.type);
     const SettingsLoad load = parseSettings(settings);
     const FamilySettings &fs = load.settings.family[family];
-    const LabelPositions pos = ComputeLabelPositions(family, fs.offsetX, fs.offsetY);
+    const LabelPositions pos = ComputeLabelPositions(familyInfo(family), fs.offsetX, fs.offsetY);
     const QVector<SheetRun> runs =
         splitJob(job.samples * job.repeat, fs.startPos, LabelsPerSheet(job.type));
     int left = INT_MAX;
@@ -727,9 +728,9 @@ void TestBatch::textSources()
 
     // The workbook of the window holding that text in its proof, through the same library.
     LabelJob job;
-    job.sheetType = 5;
+    job.sheetType = typeOf(5);
     job.sampleCount = 3;
-    job.labelText = labelText;
+    job.proofText = labelText;
     const QString reference = dir.filePath(QStringLiteral("reference.xls"));
     XlsCrtLibrary library;
     int32_t handle = 0;
@@ -1064,12 +1065,13 @@ void TestBatch::typeListsFollowTheTable_data()
                            << typesWhere([](int t) { return sheetTypeInfo(t).alignChoice; })
                            << true;
     QTest::newRow("marker") << QStringList{u"--marker"_s, u"1"_s} << markerTypes << true;
-    QTest::newRow("code") << QStringList{u"--code"_s} << typesWhere(hasCodeRoom) << true;
+    QTest::newRow("code") << QStringList{u"--code"_s}
+                          << typesWhere([](int t) { return hasCodeRoom(typeOf(t)); }) << true;
     QTest::newRow("text colour") << QStringList{u"--text-colour"_s} << markerTypes << false;
     QTest::newRow("background") << QStringList{u"--back-colour"_s} << markerTypes << false;
-    QTest::newRow("one-line text")
-        << QStringList{u"--text"_s}
-        << typesWhere([](int t) { return sheetTypeInfo(t).source == EntrySource::Edit2; }) << false;
+    QTest::newRow("one-line text") << QStringList{u"--text"_s} << typesWhere([](int t) {
+        return sheetTypeInfo(t).textBox.kind == TextBoxKind::OneLine;
+    }) << false;
 }
 
 void TestBatch::typeListsFollowTheTable()

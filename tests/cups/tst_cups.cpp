@@ -5,6 +5,7 @@
 #include "print/PrintJob.h"
 #include "print/PrinterCanvas.h"
 #include "support/CodeProbe.h"
+#include "support/SheetTypeOf.h"
 
 #include <QDir>
 #include <QFile>
@@ -94,14 +95,14 @@ void TestCups::twoSheetsThroughTheQueue()
     constexpr int type = 2;
     const int perSheet = LabelsPerSheet(type);
     LabelJob job;
-    job.sheetType = type;
+    job.sheetType = typeOf(type);
     job.sampleCount = perSheet + 1;
     job.startPos = 1;
     job.offsetX = 14;
     job.offsetY = 6;
     job.backColourIndex = RedIndex;
     job.textColourIndex = WhiteIndex;
-    job.labelText = job.entryText = QStringLiteral("AB");
+    job.proofText = job.enteredText = QStringLiteral("AB");
     job.labelFont = QFont(uiFaceName());
     job.labelFont.setBold(true);
     job.code = withCodes;
@@ -166,9 +167,10 @@ void TestCups::twoSheetsThroughTheQueue()
     // Page coordinates start at the printable area's corner; the PDF holds the whole paper.
     const QPoint origin = printer.pageRect(QPrinter::DevicePixel).topLeft().toPoint() -
                           printer.paperRect(QPrinter::DevicePixel).topLeft().toPoint();
-    const LabelPositions pos = ComputeLabelPositions(FamilyOfType(type), job.offsetX, job.offsetY);
-    const int w = LabelWidth(type);
-    const int h = LabelHeight(type);
+    const LabelPositions pos =
+        ComputeLabelPositions(typeOf(type).family(), job.offsetX, job.offsetY);
+    const int w = LabelWidth(typeOf(type));
+    const int h = LabelHeight(typeOf(type));
     auto deviceBox = [&](int s) {
         return QRect(QPoint(dotsFor(pos.labelX[s], dpiX), dotsFor(pos.labelY[s], dpiY)),
                      QPoint(dotsFor(pos.labelX[s] + w, dpiX) - 1,

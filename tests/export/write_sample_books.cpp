@@ -24,18 +24,18 @@ int main(int argc, char **argv)
     }
 
     corvial::ExportJob circle;
-    circle.sheetType = 1;
+    circle.sheetType = corvial::SheetType::fromCode(1).value();
     circle.sampleCount = 3;
     circle.initialValue = 98;
     circle.numberStyle = corvial::NumberStyle::Padded;
-    circle.circleText = QStringLiteral(u"血清A");
+    circle.proofText = QStringLiteral(u"血清A");
     circle.textColourIndex = 1; // Red
     circle.backColourIndex = 2; // SkyBlue
     circle.frame = true;
     circle.date = QDate(2026, 12, 7);
 
     corvial::ExportJob tube;
-    tube.sheetType = 5;
+    tube.sheetType = corvial::SheetType::fromCode(5).value();
     tube.sampleCount = 400;
     tube.initialValue = 9990;
     tube.numberStyle = corvial::NumberStyle::Plain;

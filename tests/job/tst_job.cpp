@@ -7,6 +7,7 @@
 #include "job/SheetTypes.h"
 #include "job/ShiftJis.h"
 #include "job/TextLimits.h"
+#include "support/SheetTypeOf.h"
 
 #include <QtTest>
 
@@ -18,27 +19,38 @@ namespace {
 
 using Limit = std::function<QString(const QString &)>;
 
-enum class Box { Edit2, Memo8, Memo5 };
+// The texts as they are typed: one line, a few lines, or a memo.
+enum class Box { OneLine, Lines, Memo };
 
+// The text box of sheet type `code`; no box at all for a number that is no sheet type.
+TextBox boxOf(int code)
+{
+    const std::optional<SheetType> type = SheetType::fromCode(code);
+    return type ? type->info().textBox : TextBox();
+}
+
+// How much the typed text may hold while the type is chosen: a type typed as lines sets it,
+// the others leave the maximum the lines had before.
 int boxMaxBytes(Box box, int sheetType)
 {
-    if (box == Box::Memo5)
-        return Memo5MaxBytes;
-    const int limit = sheetTypeInfo(sheetType).memo8Limit;
-    return limit > 0 ? limit : Memo8InitialMaxBytes;
+    if (box == Box::Memo)
+        return MemoMaxBytes;
+    const TextBox tb = boxOf(sheetType);
+    return tb.kind == TextBoxKind::Lines ? tb.totalBytes : LinesInitialMaxBytes;
 }
 
 Limit limitFor(Box box, int sheetType, int maxBytes)
 {
+    const TextBox tb = boxOf(sheetType);
     switch (box) {
-    case Box::Edit2:
-        return [=](const QString &t) { return limitEdit2Text(t, sheetType); };
-    case Box::Memo8:
-        return [=](const QString &t) { return limitMemo8Text(t, sheetType, maxBytes); };
-    case Box::Memo5:
+    case Box::OneLine:
+        return [=](const QString &t) { return limitOneLineText(t, tb); };
+    case Box::Lines:
+        return [=](const QString &t) { return limitLinesText(t, tb, maxBytes); };
+    case Box::Memo:
         break;
     }
-    return [=](const QString &t) { return limitMemo5Text(t, sheetType, maxBytes); };
+    return [=](const QString &t) { return limitMemoText(t, tb, maxBytes); };
 }
 
 // The keys a user presses to type the text: Enter for each line break (CR LF, CR or LF),
@@ -104,14 +116,14 @@ private slots:
     void jobSplit();
     void numberAdvance_data();
     void numberAdvance();
-    void edit2_data();
-    void edit2();
-    void memo8_data();
-    void memo8();
-    void memo8PerType_data();
-    void memo8PerType();
-    void memo5_data();
-    void memo5();
+    void oneLineLimit_data();
+    void oneLineLimit();
+    void linesLimit_data();
+    void linesLimit();
+    void linesPerType_data();
+    void linesPerType();
+    void memoLimit_data();
+    void memoLimit();
     void typingEqualsPaste_data();
     void typingEqualsPaste();
     void circleProof_data();
@@ -132,9 +144,13 @@ private slots:
     void placedLines();
     void unprintableCharacters_data();
     void unprintableCharacters();
+    void sheetTypeValues_data();
+    void sheetTypeValues();
+    void textBoxBounds_data();
+    void textBoxBounds();
 };
 
-void TestJob::edit2_data()
+void TestJob::oneLineLimit_data()
 {
     QTest::addColumn<int>("sheetType");
     QTest::addColumn<QString>("text");
@@ -154,15 +170,15 @@ void TestJob::edit2_data()
         << 0 << QStringLiteral("ABCDEFGH") << QStringLiteral("ABCDEFGH");
 }
 
-void TestJob::edit2()
+void TestJob::oneLineLimit()
 {
     QFETCH(int, sheetType);
     QFETCH(QString, text);
     QFETCH(QString, expected);
-    QCOMPARE(limitEdit2Text(text, sheetType), expected);
+    QCOMPARE(limitOneLineText(text, boxOf(sheetType)), expected);
 }
 
-void TestJob::memo8_data()
+void TestJob::linesLimit_data()
 {
     QTest::addColumn<int>("sheetType");
     QTest::addColumn<int>("maxBytes");
@@ -215,16 +231,16 @@ void TestJob::memo8_data()
                repeated(QStringLiteral("z"), 15);
 }
 
-void TestJob::memo8()
+void TestJob::linesLimit()
 {
     QFETCH(int, sheetType);
     QFETCH(int, maxBytes);
     QFETCH(QString, text);
     QFETCH(QString, expected);
-    QCOMPARE(limitMemo8Text(text, sheetType, maxBytes), expected);
+    QCOMPARE(limitLinesText(text, boxOf(sheetType), maxBytes), expected);
 }
 
-void TestJob::memo8PerType_data()
+void TestJob::linesPerType_data()
 {
     // Seven lines of 20 bytes, with room to spare: which lines keep how much.
     QTest::addColumn<int>("sheetType");
@@ -241,22 +257,23 @@ void TestJob::memo8PerType_data()
     QTest::newRow("10") << 10 << QList<int>{15, 15, 15, 0, 0, 0, 20};
 }
 
-void TestJob::memo8PerType()
+void TestJob::linesPerType()
 {
     QFETCH(int, sheetType);
     QFETCH(QList<int>, lineBytes);
     const QString text = QStringList(7, QString(20, QLatin1Char('x'))).join(QLatin1Char('\n'));
-    const QStringList lines = memoLines(limitMemo8Text(text, sheetType, 1000));
+    const QStringList lines = memoLines(limitLinesText(text, boxOf(sheetType), 1000));
     QList<int> got;
     for (const QString &line : lines)
         got << int(line.size());
     QCOMPARE(got, lineBytes);
     const int checked = lineBytes.at(2) ? 3 : (lineBytes.at(0) < 20 ? 2 : 0);
-    QCOMPARE(memo8CheckedLines(sheetType), checked);
-    QCOMPARE(memo8LineLimit(sheetType), checked ? lineBytes.at(0) : 0);
+    const TextBox box = boxOf(sheetType);
+    QCOMPARE(box.kind == TextBoxKind::Lines ? box.lineCount : 0, checked);
+    QCOMPARE(box.kind == TextBoxKind::Lines ? box.lineBytes : 0, checked ? lineBytes.at(0) : 0);
 }
 
-void TestJob::memo5_data()
+void TestJob::memoLimit_data()
 {
     QTest::addColumn<int>("sheetType");
     QTest::addColumn<int>("maxBytes");
@@ -282,13 +299,13 @@ void TestJob::memo5_data()
                QString(8, QLatin1Char('\n')) + QString(26, QLatin1Char('z'));
 }
 
-void TestJob::memo5()
+void TestJob::memoLimit()
 {
     QFETCH(int, sheetType);
     QFETCH(int, maxBytes);
     QFETCH(QString, text);
     QFETCH(QString, expected);
-    QCOMPARE(limitMemo5Text(text, sheetType, maxBytes), expected);
+    QCOMPARE(limitMemoText(text, boxOf(sheetType), maxBytes), expected);
 }
 
 void TestJob::typingEqualsPaste_data()
@@ -320,9 +337,9 @@ void TestJob::typingEqualsPaste()
 {
     QFETCH(QString, text);
     const QStringList keys = keystrokes(text);
-    for (Box box : {Box::Edit2, Box::Memo8, Box::Memo5}) {
-        // Edit2 is limited for the circle type only and leaves other types' text alone.
-        const int lastType = box == Box::Edit2 ? 1 : SheetTypeCount;
+    for (Box box : {Box::OneLine, Box::Lines, Box::Memo}) {
+        // One line is limited for the circle type only and leaves other types' text alone.
+        const int lastType = box == Box::OneLine ? 1 : SheetTypeCount;
         for (int type = 1; type <= lastType; ++type) {
             const int maxBytes = boxMaxBytes(box, type);
             const Limit limit = limitFor(box, type, maxBytes);
@@ -330,10 +347,10 @@ void TestJob::typingEqualsPaste()
             const QString where = QStringLiteral("box %1, type %2").arg(int(box)).arg(type);
             QVERIFY2(limit(pasted) == pasted, qPrintable(where));
             QVERIFY2(typeInto(keys, limit, -1) == pasted, qPrintable(where));
-            if (box != Box::Edit2)
+            if (box != Box::OneLine)
                 QVERIFY2(typeInto(keys, limit, maxBytes) == pasted, qPrintable(where));
-            if (box != Box::Edit2 || type == 1)
-                QVERIFY2(sjisLength(pasted) <= (box == Box::Edit2 ? Edit2MaxBytes : maxBytes),
+            if (box != Box::OneLine || type == 1)
+                QVERIFY2(sjisLength(pasted) <= (box == Box::OneLine ? OneLineMaxBytes : maxBytes),
                          qPrintable(where));
         }
     }
@@ -486,42 +503,44 @@ void TestJob::proofLabel_data()
 {
     QTest::addColumn<int>("type");
     QTest::addColumn<int>("style");
+    QTest::addColumn<QString>("typed");
     QTest::addColumn<int>("kind");
-    QTest::addColumn<QString>("memoText");
-    QTest::addColumn<int>("memoPoints");
+    QTest::addColumn<QString>("proofText");
+    QTest::addColumn<int>("textPoints");
     QTest::addColumn<QString>("number");
     QTest::addColumn<int>("numberPoints");
     QTest::addColumn<bool>("fixedColours");
 
-    const QString memo8 = QStringLiteral("ABCDEFG\nAB");
-    const QString memo5 = QStringLiteral("AB\nCD\nEF");
+    const QString lines = QStringLiteral("ABCDEFG\nAB");
+    const QString memo = QStringLiteral("AB\nCD\nEF");
     // Type 2 shows the number but leaves its size; types 5, 6, 8, 9 size it.
-    QTest::newRow("2 padded") << 2 << 0 << 2 << memo8 << 10 << "0007" << 0 << false;
-    QTest::newRow("5 plain") << 5 << 1 << 2 << memo8 << 10 << "7" << 18 << false;
-    QTest::newRow("9 padded") << 9 << 0 << 2 << memo8 << 10 << "0007" << 12 << false;
-    QTest::newRow("7 text only") << 7 << 0 << 4 << memo8 << 10 << "" << 0 << false;
-    QTest::newRow("10 text only") << 10 << 1 << 4 << memo8 << 10 << "" << 0 << false;
-    // The memo type sizes by the text it shows, Memo5.
-    QTest::newRow("3 memo") << 3 << 0 << 3 << memo5 << 12 << "" << 0 << false;
-    QTest::newRow("4 marker") << 4 << 0 << 3 << QStringLiteral(u"注意") << 24 << "" << 0 << true;
+    QTest::newRow("2 padded") << 2 << 0 << lines << 2 << lines << 10 << "0007" << 0 << false;
+    QTest::newRow("5 plain") << 5 << 1 << lines << 2 << lines << 10 << "7" << 18 << false;
+    QTest::newRow("9 padded") << 9 << 0 << lines << 2 << lines << 10 << "0007" << 12 << false;
+    QTest::newRow("7 text only") << 7 << 0 << lines << 4 << lines << 10 << "" << 0 << false;
+    QTest::newRow("10 text only") << 10 << 1 << lines << 4 << lines << 10 << "" << 0 << false;
+    // The memo type sizes by the text it shows.
+    QTest::newRow("3 memo") << 3 << 0 << memo << 3 << memo << 12 << "" << 0 << false;
+    // The marker is chosen: what was typed does not reach its proof.
+    QTest::newRow("4 marker") << 4 << 0 << lines << 3 << QStringLiteral(u"注意") << 24 << "" << 0
+                              << true;
 }
 
 void TestJob::proofLabel()
 {
     QFETCH(int, type);
     QFETCH(int, style);
+    QFETCH(QString, typed);
     ProofInput in;
-    in.sheetType = type;
-    in.entryText = QStringLiteral("XYZ");
-    in.memo8 = QStringLiteral("ABCDEFG\nAB");
-    in.memo5 = QStringLiteral("AB\nCD\nEF");
+    in.sheetType = typeOf(type);
+    in.text = typed;
     in.marker = 2;
     in.initialValue = 7;
     in.numberStyle = NumberStyle(style);
     const ProofLabelContent p = proofLabelFor(in);
     QTEST(int(p.kind), "kind");
-    QTEST(p.memoText, "memoText");
-    QTEST(p.memoPoints, "memoPoints");
+    QTEST(p.text, "proofText");
+    QTEST(p.textPoints, "textPoints");
     QTEST(p.number, "number");
     QTEST(p.numberPoints, "numberPoints");
     QTEST(p.fixedColours, "fixedColours");
@@ -553,7 +572,7 @@ void TestJob::placedLines()
 {
     QFETCH(int, type);
     QFETCH(QString, memo);
-    QTEST(placedLineCount(labelLayout(type), memo), "lines");
+    QTEST(placedLineCount(labelLayout(typeOf(type)), memo), "lines");
 }
 
 void TestJob::jobSplit_data()
@@ -644,19 +663,82 @@ void TestJob::unprintableCharacters()
     QFETCH(int, line);
     QFETCH(QString, named);
 
-    const TextProblem p = checkLabelText(text, sheetType);
+    const TextProblem p = checkLabelText(text, typeOf(sheetType));
     if (line == 0) {
         QVERIFY(p.kind != TextProblem::Unprintable);
         return;
     }
     QCOMPARE(p.kind, TextProblem::Unprintable);
     QCOMPARE(p.line, line);
-    const QString message = textProblemText(p, sheetType);
+    const QString message = textProblemText(p, typeOf(sheetType));
     QVERIFY2(message.contains(named), qPrintable(message));
     // The message shows the character by name only: nothing in it can hide or reorder text.
     QVERIFY(!firstForbiddenCharacter(message, false).found());
     QVERIFY(visibleText(text).contains(named));
     QVERIFY(!firstForbiddenCharacter(visibleText(text), false).found());
+}
+
+void TestJob::sheetTypeValues_data()
+{
+    QTest::addColumn<int>("code");
+    QTest::addColumn<bool>("valid");
+    QTest::newRow("zero") << 0 << false;
+    QTest::newRow("negative") << -1 << false;
+    QTest::newRow("first") << 1 << true;
+    QTest::newRow("second") << 2 << true;
+    QTest::newRow("last") << SheetTypeCount << true;
+    QTest::newRow("past the last") << SheetTypeCount + 1 << false;
+}
+
+void TestJob::sheetTypeValues()
+{
+    QFETCH(int, code);
+    QFETCH(bool, valid);
+    const std::optional<SheetType> type = SheetType::fromCode(code);
+    QCOMPARE(type.has_value(), valid);
+    if (!type)
+        return;
+    // The value leads to the rows of its own number, however it was made.
+    QCOMPARE(type->code(), code);
+    QCOMPARE(type->info().code, code);
+    QCOMPARE(type->family().family, type->info().family);
+    QCOMPARE(SheetType::all().at(code - 1), *type);
+    QCOMPARE(type == SheetType(), code == 1);
+}
+
+void TestJob::textBoxBounds_data()
+{
+    QTest::addColumn<int>("type");
+    for (SheetType t : SheetType::all())
+        QTest::newRow(qPrintable(QString::number(t.code()))) << t.code();
+}
+
+// A text that fills every line of a type's box is taken as it is; one byte or one line more
+// is refused, by the line and the limit the box gives.
+void TestJob::textBoxBounds()
+{
+    QFETCH(int, type);
+    const SheetType t = typeOf(type);
+    const TextBox box = t.info().textBox;
+    if (box.kind == TextBoxKind::Marker) {
+        QCOMPARE(checkLabelText(QStringLiteral("A"), t).kind, TextProblem::MarkerType);
+        return;
+    }
+    QStringList lines(box.lineCount, QString(box.lineBytes, QLatin1Char('x')));
+    const QString full = lines.join(QLatin1Char('\n'));
+    QCOMPARE(checkLabelText(full, t).kind, TextProblem::None);
+
+    lines.last() += QLatin1Char('x');
+    const TextProblem wide = checkLabelText(lines.join(QLatin1Char('\n')), t);
+    QCOMPARE(wide.kind, TextProblem::LineTooLong);
+    QCOMPARE(wide.line, box.lineCount);
+    QCOMPARE(wide.limit, box.lineBytes);
+    QCOMPARE(wide.singleLine, box.lineCount == 1);
+
+    const TextProblem tall = checkLabelText(full + QStringLiteral("\nx"), t);
+    QCOMPARE(tall.kind, TextProblem::TooManyLines);
+    QCOMPARE(tall.limit, box.lineCount);
+    QCOMPARE(tall.lines, box.lineCount + 1);
 }
 
 QTEST_GUILESS_MAIN(TestJob)

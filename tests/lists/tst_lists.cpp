@@ -227,7 +227,8 @@ void TestLists::refusals()
     } else
         QVERIFY(writeFile(path, content));
 
-    const SampleListRead read = readSampleList(path, SampleListOptions{sheetType, heading});
+    const SampleListRead read =
+        readSampleList(path, SampleListOptions{SheetType::fromCode(sheetType).value(), heading});
     QVERIFY(!read.ok());
     QVERIFY2(read.error.startsWith(QStringLiteral("サンプルリストを読み込めませんでした: ") +
                                    QDir::toNativeSeparators(path) + QLatin1Char('\n')),
@@ -294,7 +295,8 @@ void TestLists::readsBack()
     QTemporaryDir dir;
     const QString path = dir.filePath(name);
     QVERIFY(writeFile(path, content));
-    const SampleListRead read = readSampleList(path, SampleListOptions{sheetType, heading});
+    const SampleListRead read =
+        readSampleList(path, SampleListOptions{SheetType::fromCode(sheetType).value(), heading});
     QVERIFY2(read.ok(), qPrintable(read.error));
     QCOMPARE(read.list.rows, rows);
     QCOMPARE(read.list.ignoredColumns, ignored);
@@ -315,7 +317,8 @@ void TestLists::readsOwnXls()
     }
     QCOMPARE(XlsCloseBook(1), 0);
 
-    const SampleListRead read = readSampleList(path, SampleListOptions{1, true});
+    const SampleListRead read =
+        readSampleList(path, SampleListOptions{SheetType::fromCode(1).value(), true});
     QVERIFY2(read.ok(), qPrintable(read.error));
     QCOMPARE(read.list.rows, (Rows{{texts.at(1)}, {texts.at(2)}, {texts.at(3)}}));
     QCOMPARE(read.list.ignoredColumns, 1);
@@ -345,7 +348,8 @@ wb.save(sys.argv[1])
     QVERIFY2(python.waitForFinished(30000) && python.exitCode() == 0,
              python.readAllStandardError().constData());
 
-    const SampleListRead read = readSampleList(path, SampleListOptions{5, true});
+    const SampleListRead read =
+        readSampleList(path, SampleListOptions{SheetType::fromCode(5).value(), true});
     QVERIFY2(read.ok(), qPrintable(read.error));
     QCOMPARE(read.list.rows, (Rows{{u"S-1"_s, u"1"_s},
                                    {u"S-2"_s, u"2.5"_s},

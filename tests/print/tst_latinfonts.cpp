@@ -7,6 +7,7 @@
 #include "job/Fonts.h"
 #include "job/TextCharacters.h"
 #include "support/PdfProbe.h"
+#include "support/SheetTypeOf.h"
 
 #include <QFontDatabase>
 #include <QPlainTextEdit>
@@ -71,11 +72,10 @@ void TestLatinFonts::undrawnCharacterRefusesTheJob()
     QFETCH(QStringList, sampleTexts);
     QFETCH(QString, undrawn);
     LabelJob job;
-    job.sheetType = type;
+    job.sheetType = typeOf(type);
     job.sampleCount = 3;
-    job.entryText = entryText;
-    job.labelText = labelText;
-    job.memoText = labelText;
+    job.enteredText = entryText;
+    job.proofText = labelText;
     job.sampleTexts = sampleTexts;
     job.labelFont = QFont(uiFaceName());
     const QString problem = jobFontProblem(job);

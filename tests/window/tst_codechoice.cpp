@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The print screen's 2-D code choice: where it is offered, what the prefix accepts, and the
 // codes on the proof and on the printed page.
+#include "../support/SheetTypeOf.h"
 #include "CodeView.h"
 #include "WindowSupport.h"
 #include "barcode/CodeRules.h"
@@ -52,7 +53,7 @@ void TestCodeChoice::offeredWhereTheLabelHasRoom()
     QVERIFY(!w.chkCode->isChecked());
     // The round labels show the choice greyed out and say why; the labels without a number
     // do not show it at all.
-    const bool room = hasCodeRoom(type);
+    const bool room = hasCodeRoom(typeOf(type));
     const bool shown = room || isCircleType(type);
     for (QWidget *c : std::initializer_list<QWidget *>{w.chkCode, w.edtCodePrefix}) {
         QCOMPARE(c->isVisibleTo(w.pnlPrint), shown);
@@ -62,19 +63,19 @@ void TestCodeChoice::offeredWhereTheLabelHasRoom()
         QVERIFY(!w.chkCode->toolTip().isEmpty());
     // The prefix box stops where the type's code is full.
     if (room)
-        QCOMPARE(w.edtCodePrefix->maxLength(), longestPrefix(type));
+        QCOMPARE(w.edtCodePrefix->maxLength(), longestPrefix(typeOf(type)));
     // Ticked, the box puts the code on the proof and on every label, where there is room;
     // a type without room prints exactly as with the box clear (ticked on an earlier type).
-    if (hasCodeRoom(type))
+    if (hasCodeRoom(typeOf(type)))
         QTest::mouseClick(w.chkCode, Qt::LeftButton);
     else
         w.chkCode->setChecked(true);
-    QCOMPARE(w.imgCode->isVisibleTo(w.pnlPrint), hasCodeRoom(type));
-    if (hasCodeRoom(type))
+    QCOMPARE(w.imgCode->isVisibleTo(w.pnlPrint), hasCodeRoom(typeOf(type)));
+    if (hasCodeRoom(typeOf(type)))
         QCOMPARE(w.imgCode->data(), QByteArray("0001"));
     QTest::mouseClick(w.cmdPrint, Qt::LeftButton);
     QCOMPARE(fx.dialogs->errors, QStringList());
-    QCOMPARE(codesDrawn(fx.canvas), hasCodeRoom(type) ? 3 : 0);
+    QCOMPARE(codesDrawn(fx.canvas), hasCodeRoom(typeOf(type)) ? 3 : 0);
 }
 
 void TestCodeChoice::prefixTyping()
@@ -91,7 +92,7 @@ void TestCodeChoice::prefixTyping()
     QCOMPARE(w.imgCode->data(), QByteArray("A-0001"));
     // Typing on past what the type's code holds: the box stops there, without a message in
     // the middle of typing, and its tip says how many it holds.
-    const int longest = longestPrefix(type);
+    const int longest = longestPrefix(typeOf(type));
     typeText(w.edtCodePrefix, QString(longest, QLatin1Char('x')));
     QCOMPARE(w.edtCodePrefix->text().size(), longest);
     QCOMPARE(fx.dialogs->messages, QStringList());
@@ -105,26 +106,26 @@ void TestCodeChoice::prefixCutForAShorterCode()
     int roomy = 0;
     int tight = 0;
     for (int t = 1; t <= SheetTypeCount; ++t) {
-        if (!hasCodeRoom(t))
+        if (!hasCodeRoom(typeOf(t)))
             continue;
-        if (!roomy || longestPrefix(t) > longestPrefix(roomy))
+        if (!roomy || longestPrefix(typeOf(t)) > longestPrefix(typeOf(roomy)))
             roomy = t;
-        if (!tight || longestPrefix(t) < longestPrefix(tight))
+        if (!tight || longestPrefix(typeOf(t)) < longestPrefix(typeOf(tight)))
             tight = t;
     }
-    QVERIFY(longestPrefix(tight) < longestPrefix(roomy));
+    QVERIFY(longestPrefix(typeOf(tight)) < longestPrefix(typeOf(roomy)));
     WindowFixture fx;
     TfrmMain &w = openJob(fx, roomy, 2, 1, 1);
     w.edtCodePrefix->setFocus();
-    typeText(w.edtCodePrefix, QString(longestPrefix(roomy), QLatin1Char('x')));
+    typeText(w.edtCodePrefix, QString(longestPrefix(typeOf(roomy)), QLatin1Char('x')));
     QTest::mouseClick(w.cmdBack, Qt::LeftButton);
     chooseType(w, tight);
     QTest::mouseClick(w.cmdPrintSet, Qt::LeftButton);
     // The prefix kept from the other type is cut to this one's code, and the user is told.
-    QCOMPARE(w.edtCodePrefix->text().size(), longestPrefix(tight));
-    QCOMPARE(w.edtCodePrefix->maxLength(), longestPrefix(tight));
+    QCOMPARE(w.edtCodePrefix->text().size(), longestPrefix(typeOf(tight)));
+    QCOMPARE(w.edtCodePrefix->maxLength(), longestPrefix(typeOf(tight)));
     QCOMPARE(fx.dialogs->messages.size(), 1);
-    QVERIFY2(fx.dialogs->messages.first().contains(QString::number(longestPrefix(tight))),
+    QVERIFY2(fx.dialogs->messages.first().contains(QString::number(longestPrefix(typeOf(tight)))),
              qPrintable(fx.dialogs->messages.first()));
 }
 

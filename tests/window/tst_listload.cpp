@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Reading a sample list away from the window's thread: the same list as a direct read, a
 // progress dialog naming the file when the read is slow, and a cancel that changes nothing.
+#include "../support/SheetTypeOf.h"
 #include "WindowSupport.h"
 
 #include <QAction>
@@ -120,7 +121,7 @@ void TestListLoad::readAwayGivesTheSameList()
 
     QVERIFY(fx.readOn.load() && fx.readOn.load() != QApplication::instance()->thread());
     QCOMPARE(fx.dialogs->errors, QStringList());
-    const SampleListRead direct = readSampleList(fx.path, {2, false});
+    const SampleListRead direct = readSampleList(fx.path, {typeOf(2), false});
     QVERIFY(direct.ok());
     QCOMPARE(P::sampleCount(w), direct.list.count());
     QCOMPARE(w.Memo8->toPlainText(), direct.list.sampleText(0));

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Seeing before printing from the window: the page preview shows what Print sends and moves
 // nothing; the calibration sheet prints the family's grid at its offsets and moves nothing.
+#include "../support/SheetTypeOf.h"
 #include "WindowSupport.h"
 
 #include "print/PrintJob.h"
@@ -369,9 +370,9 @@ void TestPagePreview::platformPreview()
     printer.setOutputFormat(QPrinter::PdfFormat);
     printer.setOutputFileName(earlier);
     LabelJob job;
-    job.sheetType = 2;
+    job.sheetType = typeOf(2);
     job.sampleCount = 70; // positions 1..60, then 1..10 of a second sheet
-    job.labelText = QStringLiteral("AB");
+    job.proofText = QStringLiteral("AB");
 
     int paints = 0;
     QStringList failures;
