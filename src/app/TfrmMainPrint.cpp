@@ -8,16 +8,20 @@
 #include "TextBoxControls.h"
 #include "export/WorkbookExport.h"
 #include "export/XlsApi.h"
+#include "files/BoundedFile.h"
+#include "history/PrintRecorder.h"
 #include "job/Colours.h"
 #include "job/Fonts.h"
 #include "job/JobRules.h"
 #include "job/NumberText.h"
 #include "job/ProofLabel.h"
 #include "job/ShiftJis.h"
+#include "lists/ListTable.h"
 #include "preview/PreviewRules.h"
 #include "print/PageCanvas.h"
 #include "print/PrintJob.h"
 #include "print/PrinterCanvas.h"
+#include "settings/SettingsFile.h"
 
 #include <QCheckBox>
 #include <QFileInfo>
@@ -61,6 +65,40 @@ void setPointSize(QWidget *w, int points)
 
 // The window's status bar, made on first use; the window grows by its height so that it
 // covers none of the controls placed at the bottom.
+// The print history of the window's start.txt, opened; when it cannot be, the user decides
+// whether to print without a record. False: do not print.
+bool openPrintHistory(Dialogs &dialogs, QWidget *parent, const QString &settingsPath,
+                      PrintRecorder &history)
+{
+    QString error;
+    return history.openForSettings(settingsPath, &error) ||
+           dialogs.askYesNo(parent, QStringLiteral("印刷履歴"),
+                            error + QStringLiteral("\n\n履歴に残さずに印刷しますか？"));
+}
+
+// Writes the job's record before it is sent to printer; when it cannot be written the user
+// decides whether to print anyway. False: do not print.
+bool beginPrintRecord(Dialogs &dialogs, QWidget *parent, PrintRecorder &history,
+                      const LabelJob &job, const QPrinter &printer, const QString &listPath)
+{
+    if (!history.isOpen())
+        return true;
+    if (!job.sampleTexts.isEmpty() && !listPath.isEmpty()) {
+        QByteArray bytes;
+        QString why;
+        const bool read = readBoundedFile(listPath, MaxListFileBytes, &bytes, &why);
+        history.setList(QFileInfo(listPath).absoluteFilePath(),
+                        read ? sha256Hex(bytes) : QString());
+    }
+    const bool toPdf = printer.outputFormat() == QPrinter::PdfFormat;
+    QString error;
+    return history.begin(job, toPdf ? QString() : printer.printerName(),
+                         toPdf ? QFileInfo(printer.outputFileName()).absoluteFilePath() : QString(),
+                         &error) ||
+           dialogs.askYesNo(parent, QStringLiteral("印刷履歴"),
+                            error + QStringLiteral("\n\n履歴に残さずに印刷しますか？"));
+}
+
 QStatusBar *statusLine(QMainWindow *window)
 {
     if (auto *bar = window->findChild<QStatusBar *>(QString(), Qt::FindDirectChildrenOnly))
@@ -379,16 +417,25 @@ bool TfrmMain::printOnPrinter(const LabelJob &job)
                             fontProblem + QStringLiteral("\n開始位置と番号は変わっていません。"));
         return false;
     }
+    PrintRecorder history(QStringLiteral("corvial-manager"));
+    if (!openPrintHistory(*mEnv.dialogs, this, settingsFilePath(appDir), history))
+        return false;
     if (!mEnv.dialogs->choosePrinter(this, keptPrinter()))
         return false;
     mPrinterSetup = PrinterSetup::of(*mPrinter);
+    if (!beginPrintRecord(*mEnv.dialogs, this, history, job, *mPrinter, mListPath))
+        return false;
 
     QString error;
     const std::unique_ptr<PageCanvas> canvas = mEnv.canvasFactory(mPrinter.get());
     JobProgress progress(this);
     if (auto *queue = dynamic_cast<PrinterCanvas *>(canvas.get()))
         queue->setJobWatcher(&progress);
-    if (!printJob(*canvas, job, &error)) {
+    const bool printed = printJob(*canvas, job, &error);
+    QString historyError;
+    if (!history.finish(printed, error, canvas.get(), &historyError))
+        mEnv.dialogs->error(this, historyError);
+    if (!printed) {
         // Nothing moves on for a job that did not print.
         mEnv.dialogs->error(this, error + QStringLiteral("\n開始位置と番号は変わっていません。"));
         return false;

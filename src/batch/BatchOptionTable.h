@@ -143,6 +143,38 @@ struct BatchOptionSet
                                                "--offset-x/-y. Refused while a window uses the "
                                                "file."),
                                 QStringLiteral("start.txt")};
+    QCommandLineOption historyDb{QStringLiteral("history-db"),
+                                 QStringLiteral("Print history to write the job to (and to read "
+                                                "with --history and --reprint): an SQLite "
+                                                "file or postgresql://USER@HOST:PORT/DATABASE "
+                                                "(password from ~/.pgpass or PGPASSWORD). "
+                                                "Default: the history of the --settings file; "
+                                                "without either the job is not recorded."),
+                                 QStringLiteral("file|url")};
+    QCommandLineOption noHistory{QStringLiteral("no-history"),
+                                 QStringLiteral("Print without recording the job, also when the "
+                                                "history cannot be written (otherwise exit 1).")};
+    QCommandLineOption history{QStringLiteral("history"),
+                               QStringLiteral("Write the print history to standard output, "
+                                              "oldest first, instead of printing.")};
+    QCommandLineOption since{QStringLiteral("since"),
+                             QStringLiteral("With --history: only jobs started on or after this "
+                                            "local date."),
+                             QStringLiteral("yyyy-mm-dd")};
+    QCommandLineOption format{QStringLiteral("format"),
+                              QStringLiteral("With --history: csv (default) or json."),
+                              QStringLiteral("csv|json")};
+    QCommandLineOption reprint{QStringLiteral("reprint"),
+                               QStringLiteral("Print the job with this history id again: the "
+                                              "same texts, numbers and codes, to --pdf or "
+                                              "--printer, from the start position of --settings "
+                                              "or --start. The next first number is not "
+                                              "changed."),
+                               QStringLiteral("id")};
+    QCommandLineOption only{QStringLiteral("only"),
+                            QStringLiteral("With --reprint: only the samples numbered FIRST to "
+                                           "LAST of that job."),
+                            QStringLiteral("first-last")};
     // Fixes the date in the workbook title, so a workbook can be compared byte for byte.
     QCommandLineOption exportDate{QStringLiteral("export-date"), QString(),
                                   QStringLiteral("yyyy-mm-dd")};
@@ -156,10 +188,11 @@ struct BatchOptionSet
 
     QList<QCommandLineOption> all() const
     {
-        return {type,    samples,     first,      repeat,     text,   textFile, list,  listHeader,
-                marker,  numberStyle, textColour, backColour, frame,  align,    code,  codePrefix,
-                font,    pdf,         resolution, printer,    wait,   xls,      start, offsetX,
-                offsetY, settings,    exportDate, help,       version};
+        return {type,    samples,     first,      repeat,     text,    textFile, list,   listHeader,
+                marker,  numberStyle, textColour, backColour, frame,   align,    code,   codePrefix,
+                font,    pdf,         resolution, printer,    wait,    xls,      start,  offsetX,
+                offsetY, settings,    historyDb,  noHistory,  history, since,    format, reprint,
+                only,    exportDate,  help,       version};
     }
 };
 

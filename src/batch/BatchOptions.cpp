@@ -4,7 +4,10 @@
 #include "BatchOptionTable.h"
 #include "barcode/CodeRules.h"
 #include "export/WorkbookExport.h"
+#include "files/BoundedFile.h"
 #include "files/SafeFile.h"
+#include "history/HistoryLocation.h"
+#include "history/PrintRecorder.h"
 #include "job/Colours.h"
 #include "job/Fonts.h"
 #include "job/JobRules.h"
@@ -14,7 +17,9 @@
 #include "lists/SampleList.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QFont>
+#include <QRegularExpression>
 
 namespace corvial {
 
@@ -98,6 +103,12 @@ void readList(const QCommandLineParser &parser, const BatchOptionSet &o, BatchRe
     if (!read.ok())
         refuseOption(nameOf(o.list), read.error);
     r.job.sampleCount = read.list.count();
+    // The record names the list and what it held; standard input is gone once read.
+    r.listFile = path == QLatin1String("-") ? path : QFileInfo(path).absoluteFilePath();
+    QByteArray bytes;
+    QString why;
+    if (path != QLatin1String("-") && readBoundedFile(path, MaxListFileBytes, &bytes, &why))
+        r.listSha256 = sha256Hex(bytes);
     for (int i = 0; i < read.list.count(); ++i)
         r.job.sampleTexts << read.list.sampleText(i);
     const QString notice = sampleListNotice(read.list, type);
@@ -291,7 +302,8 @@ void readOutputs(const QCommandLineParser &parser, const BatchOptionSet &o, Batc
 }
 
 // Where on the sheet: from a settings file, or as given.
-void readPlace(const QCommandLineParser &parser, const BatchOptionSet &o, BatchRequest &r)
+void readPlace(const QCommandLineParser &parser, const BatchOptionSet &o, BatchRequest &r,
+               int startHigh)
 {
     LabelJob &job = r.job;
     if (parser.isSet(o.settings)) {
@@ -305,13 +317,120 @@ void readPlace(const QCommandLineParser &parser, const BatchOptionSet &o, BatchR
         r.settingsPath = checkedPath(parser, o, o.settings, false);
     }
     if (parser.isSet(o.start))
-        job.startPos = rangedValue(parser, o.start, Ranged::Start,
-                                   sheetTypeWord(job.sheetType) + rangedWhat(Ranged::Start),
-                                   job.sheetType.family().labels);
+        job.startPos =
+            rangedValue(parser, o.start, Ranged::Start,
+                        sheetTypeWord(job.sheetType) + rangedWhat(Ranged::Start), startHigh);
     if (parser.isSet(o.offsetX))
         job.offsetX = rangedValue(parser, o.offsetX, Ranged::OffsetX);
     if (parser.isSet(o.offsetY))
         job.offsetY = rangedValue(parser, o.offsetY, Ranged::OffsetY);
+}
+
+// Where the job's record goes.
+void readHistoryPlace(const QCommandLineParser &parser, const BatchOptionSet &o, BatchRequest &r)
+{
+    if (parser.isSet(o.historyDb) && parser.isSet(o.noHistory))
+        throw BatchRefusal{QStringLiteral("--history-db と --no-history は一緒に使えません。")};
+    r.noHistory = parser.isSet(o.noHistory);
+    if (!parser.isSet(o.historyDb))
+        return;
+    r.historyDb = parser.value(o.historyDb);
+    HistoryLocation location;
+    QString error;
+    if (!historyLocationFromValue(r.historyDb, &location, &error))
+        refuseOption(nameOf(o.historyDb), error);
+}
+
+// A sample number of --only, 0..9999.
+int sampleNumber(const QCommandLineOption &option, const QString &text)
+{
+    bool ok = false;
+    const int n = text.toInt(&ok);
+    if (!ok || n < MinFirstNumber || n > MaxFirstNumber || text.size() > 4)
+        refuseOption(nameOf(option), QStringLiteral("番号は %1～%2 の数字で FIRST-LAST の形に"
+                                                    "指定してください（「%3」）。")
+                                         .arg(MinFirstNumber)
+                                         .arg(MaxFirstNumber)
+                                         .arg(visibleText(text)));
+    return n;
+}
+
+// --history or --reprint: the job comes from the history, so no option that describes one
+// is taken; the rest is what listing or printing needs.
+BatchRequest historyRequestOf(const QCommandLineParser &parser, const BatchOptionSet &o)
+{
+    if (parser.isSet(o.history) && parser.isSet(o.reprint))
+        throw BatchRefusal{QStringLiteral("--history と --reprint は一緒に使えません。")};
+    const bool listing = parser.isSet(o.history);
+    const QCommandLineOption &mode = listing ? o.history : o.reprint;
+    QList<const QCommandLineOption *> allowed = {&o.historyDb, &o.settings, &mode};
+    if (listing)
+        allowed << &o.since << &o.format;
+    else
+        allowed << &o.only << &o.pdf << &o.resolution << &o.printer << &o.wait << &o.start
+                << &o.offsetX << &o.offsetY;
+    for (const QCommandLineOption &option : o.all()) {
+        bool ok = false;
+        for (const QCommandLineOption *a : allowed)
+            ok = ok || a->names() == option.names();
+        if (!ok && parser.isSet(option))
+            refuseOption(nameOf(option),
+                         listing ? QStringLiteral("--history と一緒には使えません。")
+                                 : QStringLiteral("--reprint と一緒には使えません（文字、番号と"
+                                                  "見た目は履歴のジョブと同じです）。"));
+    }
+    if (!parser.isSet(o.historyDb) && !parser.isSet(o.settings))
+        refuseOption(nameOf(mode), QStringLiteral("履歴を --history-db か --settings で指定して"
+                                                  "ください。"));
+    BatchRequest r;
+    requireDistinctFiles(parser, o);
+    readHistoryPlace(parser, o, r);
+    if (listing) {
+        r.mode = BatchRequest::Mode::History;
+        if (parser.isSet(o.since)) {
+            const QString text = parser.value(o.since);
+            const QDate date = QDate::fromString(text, QStringLiteral("yyyy-MM-dd"));
+            if (!date.isValid() || text.size() != 10)
+                refuseOption(nameOf(o.since),
+                             QStringLiteral("日付は yyyy-mm-dd で指定してください（「%1」）。")
+                                 .arg(visibleText(text)));
+            r.historySince = QDateTime(date, QTime(0, 0)).toUTC();
+        }
+        if (parser.isSet(o.format)) {
+            const QString format = parser.value(o.format);
+            if (format != QLatin1String("csv") && format != QLatin1String("json"))
+                refuseOption(
+                    nameOf(o.format),
+                    QStringLiteral("csv か json です（「%1」）。").arg(visibleText(format)));
+            r.historyJson = format == QLatin1String("json");
+        }
+        if (parser.isSet(o.settings))
+            r.settingsPath = checkedPath(parser, o, o.settings, false);
+        return r;
+    }
+    r.mode = BatchRequest::Mode::Reprint;
+    const QString id = parser.value(o.reprint);
+    bool ok = false;
+    r.reprintId = id.toLongLong(&ok);
+    if (!ok || r.reprintId <= 0 || id.startsWith(QLatin1Char('+')))
+        refuseOption(nameOf(o.reprint), QStringLiteral("履歴の番号（1 以上）を指定してください"
+                                                       "（「%1」）。")
+                                            .arg(visibleText(id)));
+    if (parser.isSet(o.only)) {
+        const QStringList parts = parser.value(o.only).split(QLatin1Char('-'));
+        if (parts.size() != 2)
+            sampleNumber(o.only, parser.value(o.only));
+        r.onlyFirst = sampleNumber(o.only, parts.value(0));
+        r.onlyLast = sampleNumber(o.only, parts.value(1));
+    }
+    readOutputs(parser, o, r);
+    // The sheet type is known once the record is read; the start position is held to it then.
+    int most = 1;
+    for (SheetType t : SheetType::all())
+        most = std::max(most, t.family().labels);
+    readPlace(parser, o, r, most);
+    r.startGiven = parser.isSet(o.start);
+    return r;
 }
 
 BatchRequest requestOf(const QCommandLineParser &parser, const BatchOptionSet &o)
@@ -325,6 +444,14 @@ BatchRequest requestOf(const QCommandLineParser &parser, const BatchOptionSet &o
 
     // Before any file is read: a list that is also an output is refused for that, not for
     // what the output made of it last time.
+    if (parser.isSet(o.history) || parser.isSet(o.reprint))
+        return historyRequestOf(parser, o);
+    for (const QCommandLineOption *option : {&o.since, &o.format})
+        if (parser.isSet(*option))
+            refuseOption(nameOf(*option), QStringLiteral("--history と一緒に使います。"));
+    if (parser.isSet(o.only))
+        refuseOption(nameOf(o.only), QStringLiteral("--reprint と一緒に使います。"));
+
     requireDistinctFiles(parser, o);
     BatchRequest r;
     readList(parser, o, r);
@@ -336,7 +463,8 @@ BatchRequest requestOf(const QCommandLineParser &parser, const BatchOptionSet &o
     readLook(parser, o, r);
     readOutputs(parser, o, r);
     readCode(parser, o, r);
-    readPlace(parser, o, r);
+    readPlace(parser, o, r, r.job.sheetType.family().labels);
+    readHistoryPlace(parser, o, r);
     return r;
 }
 

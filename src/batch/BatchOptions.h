@@ -4,6 +4,7 @@
 #include "job/LabelJob.h"
 
 #include <QDate>
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 
@@ -21,6 +22,9 @@ constexpr int MaxPdfDpi = 2400;
 // One batch job as read from the command line.
 struct BatchRequest
 {
+    // Print a job, write the print history to stdout, or print a recorded job again.
+    enum class Mode { Print, History, Reprint };
+    Mode mode = Mode::Print;
     // The job as the print screen would hold it once its proof is built: texts already turned into
     // the proof texts; start position and offsets as given (or the defaults) until a
     // settings file supplies them.
@@ -33,6 +37,17 @@ struct BatchRequest
     QDate exportDate;     // date of the workbook title; invalid = today
     QString settingsPath; // start.txt to take the start position from and advance, or empty
     QStringList warnings; // to show before the job runs
+
+    QString historyDb;        // --history-db value; empty: the history beside settingsPath
+    bool noHistory = false;   // print without writing a record
+    QString listFile;         // the sample list read, for the record ("-": standard input)
+    QString listSha256;       // SHA-256 of its bytes, empty when it came from standard input
+    QDateTime historySince;   // History: entries started at or after this (UTC); invalid: all
+    bool historyJson = false; // History: JSON instead of CSV
+    qint64 reprintId = 0;     // Reprint: the record printed again
+    int onlyFirst = -1;       // Reprint: the sample numbers printed again; -1: the whole job
+    int onlyLast = -1;
+    bool startGiven = false; // Reprint: job.startPos came from --start
 };
 
 // What the command line asks for.

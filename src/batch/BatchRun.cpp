@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "BatchRun.h"
 
+#include "barcode/CodeRules.h"
 #include "export/WorkbookExport.h"
 #include "export/XlsCrtLibrary.h"
 #include "files/SafeFile.h"
+#include "history/PrintRecorder.h"
 #include "job/Fonts.h"
 #include "job/JobRules.h"
 #include "job/SheetTypes.h"
@@ -22,6 +24,7 @@
 #include <QPrinterInfo>
 #include <QTextStream>
 
+#include <algorithm>
 #include <memory>
 
 namespace corvial {
@@ -123,7 +126,9 @@ bool writeXls(const BatchRequest &request, const LabelJob &job, const QString &f
     return true;
 }
 
-bool printLabels(const BatchRequest &request, const LabelJob &job, QTextStream &err)
+// Prints the job; the record begun for it is completed with how it ended.
+bool printLabels(const BatchRequest &request, const LabelJob &job, PrintRecorder &history,
+                 QTextStream &err)
 {
     // A new QPrinter first asks the print system for its default printer, even when it is
     // then told to write a PDF: that loads CUPS with its libraries and talks to the print
@@ -137,26 +142,116 @@ bool printLabels(const BatchRequest &request, const LabelJob &job, QTextStream &
         setUpPdf(printer, request.pdfPath, request.pdfDpi);
     } else if (!setUpPrinter(printer, request.printerName, &error)) {
         report(err, error);
+        QString historyError;
+        if (!history.finish(false, error, nullptr, &historyError))
+            report(err, historyError);
         return false;
     }
     PrinterCanvas canvas(&printer);
     TimeBoundWatcher watcher(request.waitSeconds >= 0 ? request.waitSeconds
                                                       : DefaultJobWaitSeconds);
     canvas.setJobWatcher(&watcher);
-    if (!printJob(canvas, job, &error)) {
+    const bool ok = printJob(canvas, job, &error);
+    if (!ok)
         report(err, error);
-        return false;
-    }
-    if (!canvas.notice().isEmpty())
+    else if (!canvas.notice().isEmpty())
         report(err, canvas.notice());
-    return true;
+    QString historyError;
+    if (!history.finish(ok, error, &canvas, &historyError))
+        report(err, historyError);
+    return ok;
+}
+
+// Opens the request's history: --history-db, else the one of its start.txt. False with the
+// message reported.
+bool openHistory(const BatchRequest &request, PrintRecorder &history, QTextStream &err)
+{
+    QString error;
+    const bool opened = request.historyDb.isEmpty()
+                            ? history.openForSettings(request.settingsPath, &error)
+                            : history.openValue(request.historyDb, &error);
+    if (!opened)
+        report(err, error);
+    return opened;
+}
+
+// The history, oldest first as a log reads.
+int writeHistory(const BatchRequest &request, QTextStream &out, QTextStream &err)
+{
+    PrintRecorder history(QStringLiteral("corvial-batch"));
+    if (!openHistory(request, history, err))
+        return BatchFailed;
+    QByteArray text;
+    bool more = false;
+    QString error;
+    if (!history.historyText(request.historySince, request.historyJson, &text, &more, &error)) {
+        report(err, error);
+        return BatchFailed;
+    }
+    out << QString::fromUtf8(text);
+    out.flush();
+    if (more) {
+        report(err, QStringLiteral("履歴が多いため、古いものを書き出していません。"
+                                   "--since で期間を絞ってください。"));
+        return BatchFailed;
+    }
+    return BatchSucceeded;
+}
+
+// The job of the record the request prints again, as much of it as --only asks for, placed
+// as the request says.
+int reprintOf(const BatchRequest &request, PrintRecorder &history, LabelJob *job, QTextStream &err)
+{
+    QString error;
+    if (!history.reprint(request.reprintId, request.onlyFirst, request.onlyLast, job, &error)) {
+        report(err, (request.onlyFirst >= 0 ? QStringLiteral("--only: ") : QString()) + error);
+        return BatchRefused;
+    }
+    job->startPos = request.job.startPos;
+    job->offsetX = request.job.offsetX;
+    job->offsetY = request.job.offsetY;
+    const int labels = job->sheetType.family().labels;
+    if (request.startGiven && job->startPos > labels) {
+        report(err, QStringLiteral("--start: %1の開始位置は 1～%2 です（「%3」）。")
+                        .arg(sheetTypeWord(job->sheetType))
+                        .arg(labels)
+                        .arg(job->startPos));
+        return BatchRefused;
+    }
+    if (job->code && !request.pdfPath.isEmpty()) {
+        const QString coarse =
+            codeResolutionProblem(job->sheetType, request.pdfDpi, request.pdfDpi);
+        if (!coarse.isEmpty()) {
+            report(err, QStringLiteral("--resolution: ") + coarse);
+            return BatchRefused;
+        }
+    }
+    return BatchSucceeded;
 }
 
 } // namespace
 
 int runBatch(const BatchRequest &request, QTextStream &out, QTextStream &err)
 {
+    if (request.mode == BatchRequest::Mode::History)
+        return writeHistory(request, out, err);
     LabelJob job = request.job;
+    PrintRecorder history(QStringLiteral("corvial-batch"));
+    history.setList(request.listFile, request.listSha256);
+    history.setReprintOf(request.reprintId);
+    const bool recorded =
+        !request.noHistory && (!request.historyDb.isEmpty() || !request.settingsPath.isEmpty());
+    if (recorded && !openHistory(request, history, err)) {
+        if (request.mode != BatchRequest::Mode::Reprint)
+            report(err, QStringLiteral("印刷していません。履歴なしで印刷するには "
+                                       "--no-history を付けてください。"));
+        return BatchFailed;
+    }
+    if (request.mode == BatchRequest::Mode::Reprint) {
+        const int refused = reprintOf(request, history, &job, err);
+        if (refused != BatchSucceeded)
+            return refused;
+    }
     const QString &settingsPath = request.settingsPath;
     for (const QString &warning : request.warnings)
         report(err, warning);
@@ -174,6 +269,8 @@ int runBatch(const BatchRequest &request, QTextStream &out, QTextStream &err)
     Settings settings;
     if (!settingsPath.isEmpty() && !takeSettings(settingsPath, lock, &settings, job, err))
         return BatchFailed;
+    if (request.startGiven)
+        job.startPos = request.job.startPos;
 
     // The workbook first, whole, under a temporary name beside it: a job whose table cannot
     // be written is not printed, so a second run does not print its labels twice. It takes
@@ -191,15 +288,27 @@ int runBatch(const BatchRequest &request, QTextStream &out, QTextStream &err)
         if (!writeXls(request, job, book->tempPath(), err))
             return BatchFailed;
     }
+    // The record is written before anything goes out, so a job whose program dies while
+    // sending it still shows in the history.
+    const JobAdvance next = advanceAfterPrint(job);
+    if (recorded) {
+        QString error;
+        const QString pdf =
+            request.pdfPath.isEmpty() ? QString() : QFileInfo(request.pdfPath).absoluteFilePath();
+        if (!history.begin(job, request.printerName, pdf, &error)) {
+            report(err, error + QStringLiteral("\n印刷していません。"));
+            return BatchFailed;
+        }
+    }
+    const bool printed = printLabels(request, job, history, err);
     // Nothing moves on for a job that did not print.
-    if (!printLabels(request, job, err))
+    if (!printed)
         return BatchFailed;
     QString bookError;
     if (book && !book->commit(&bookError))
         bookError = QStringLiteral("Excel ファイルを書き込めませんでした: %1\n%2")
                         .arg(displayPath(request.xlsPath), bookError);
 
-    const JobAdvance next = advanceAfterPrint(job);
     if (!settingsPath.isEmpty()) {
         settings.family[job.sheetType.info().family].startPos = next.nextStartPos;
         QString error;

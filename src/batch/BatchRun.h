@@ -12,8 +12,11 @@ namespace corvial {
 // Carries out a checked request as the window's Print (and Excel) would: with a settings
 // file, locks it against a running window, takes the sheet's start position and offsets from
 // it and saves the advanced start position after a successful print; writes the workbook
-// before printing. One summary line goes to out, warnings and the reason of a failure to
-// err. Returns BatchSucceeded or BatchFailed. Needs a QGuiApplication.
+// before printing. The job is recorded in the request's history before it is sent and
+// completed after it ended. One summary line goes to out, warnings and the reason of a
+// failure to err. A History request writes the history to out instead; a Reprint prints a
+// recorded job again. Returns BatchSucceeded, BatchFailed, or BatchRefused for a reprint the
+// history cannot serve. Needs a QGuiApplication.
 int runBatch(const BatchRequest &request, QTextStream &out, QTextStream &err);
 
 } // namespace corvial

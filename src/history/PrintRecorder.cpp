@@ -1,0 +1,126 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "history/PrintRecorder.h"
+
+#include "history/HistoryExport.h"
+#include "history/HistoryStore.h"
+#include "history/JobRecord.h"
+#include "print/PrinterCanvas.h"
+
+#include <QCryptographicHash>
+
+#include <algorithm>
+
+namespace corvial {
+
+namespace {
+
+// Most entries a listing holds; a lab prints a few hundred jobs a week.
+constexpr int MaxListedEntries = 100000;
+
+} // namespace
+
+QString sha256Hex(const QByteArray &bytes)
+{
+    return QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
+}
+
+PrintRecorder::PrintRecorder(const QString &program)
+    : mProgram(program), mStore(std::make_unique<HistoryStore>())
+{
+}
+
+PrintRecorder::~PrintRecorder() = default;
+
+bool PrintRecorder::openValue(const QString &value, QString *error)
+{
+    HistoryLocation location;
+    return historyLocationFromValue(value, &location, error) && mStore->open(location, error);
+}
+
+bool PrintRecorder::openForSettings(const QString &settingsPath, QString *error)
+{
+    HistoryLocation location;
+    return historyLocationForSettings(settingsPath, &location, error) &&
+           mStore->open(location, error);
+}
+
+bool PrintRecorder::isOpen() const
+{
+    return mStore->isOpen();
+}
+
+QString PrintRecorder::displayName() const
+{
+    return mStore->location().displayName();
+}
+
+void PrintRecorder::setList(const QString &file, const QString &sha256)
+{
+    mListFile = file;
+    mListSha256 = sha256;
+}
+
+bool PrintRecorder::begin(const LabelJob &job, const QString &queue, const QString &pdfPath,
+                          QString *error)
+{
+    RecordSource source;
+    source.program = mProgram;
+    source.queue = queue;
+    source.pdfPath = pdfPath;
+    if (!job.sampleTexts.isEmpty()) {
+        source.listFile = mListFile;
+        source.listSha256 = mListSha256;
+    }
+    source.reprintOf = mReprintOf;
+    mId = mStore->begin(recordOf(job, advanceAfterPrint(job), source), error);
+    return mId > 0;
+}
+
+bool PrintRecorder::finish(bool printed, const QString &reason, const PageCanvas *canvas,
+                           QString *error)
+{
+    if (mId <= 0)
+        return true;
+    const auto *queue = dynamic_cast<const PrinterCanvas *>(canvas);
+    const JobEnd end = queue ? queue->jobEnd() : JobEnd::NotSent;
+    JobOutcome outcome = JobOutcome::Failed;
+    if (printed)
+        outcome = end == JobEnd::StillWaiting ? JobOutcome::Waiting : JobOutcome::Printed;
+    else if (end == JobEnd::Aborted)
+        outcome = JobOutcome::Aborted;
+    else if (end == JobEnd::Cancelled)
+        outcome = JobOutcome::Cancelled;
+    const qint64 id = mId;
+    mId = 0;
+    return mStore->finish(id, outcome, printed ? QString() : reason, queue ? queue->jobId() : 0,
+                          error);
+}
+
+bool PrintRecorder::historyText(const QDateTime &since, bool json, QByteArray *out, bool *more,
+                                QString *error)
+{
+    HistoryFilter filter;
+    filter.since = since;
+    filter.limit = MaxListedEntries;
+    QList<HistoryEntry> entries;
+    if (!mStore->entries(filter, &entries, error, more))
+        return false;
+    std::reverse(entries.begin(), entries.end());
+    *out = json ? historyJson(entries) : historyCsv(entries, false);
+    return true;
+}
+
+bool PrintRecorder::reprint(qint64 id, int first, int last, LabelJob *job, QString *error)
+{
+    HistoryEntry entry;
+    if (!mStore->entry(id, &entry, error))
+        return false;
+    const HistoryRecord &r = entry.record;
+    if (first < 0) {
+        first = r.firstNumber;
+        last = (r.firstNumber + r.samples - 1) % HistoryNumberWrap;
+    }
+    return reprintJob(entry, first, last, job, error);
+}
+
+} // namespace corvial

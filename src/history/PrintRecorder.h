@@ -1,0 +1,74 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "job/LabelJob.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+
+#include <memory>
+
+namespace corvial {
+
+class HistoryStore;
+class PageCanvas;
+
+// Lower-case hex SHA-256 of bytes, as a record names a list file's content.
+QString sha256Hex(const QByteArray &bytes);
+
+// One front end's way into the history: opens it, writes a job's record before the job is
+// sent and its outcome after it ended, and serves the batch printer's listing and reprints.
+// The header stays free of the history's types, so the print code's own names do not meet
+// them in one file.
+class PrintRecorder
+{
+public:
+    // program: the front end's name as records carry it.
+    explicit PrintRecorder(const QString &program);
+    ~PrintRecorder();
+    PrintRecorder(const PrintRecorder &) = delete;
+    PrintRecorder &operator=(const PrintRecorder &) = delete;
+
+    // Opens the history a --history-db value names. False with a Japanese message.
+    bool openValue(const QString &value, QString *error);
+    // Opens the history of the start.txt at settingsPath. False with a Japanese message.
+    bool openForSettings(const QString &settingsPath, QString *error);
+    bool isOpen() const;
+    // Where the history is, as messages name it.
+    QString displayName() const;
+
+    // The list file the next job was read from (path, or "-") and its bytes' SHA-256 in hex.
+    void setList(const QString &file, const QString &sha256);
+    // The id of the record the next job prints again.
+    void setReprintOf(qint64 id) { mReprintOf = id; }
+
+    // Writes job's record (queue or PDF path: where it goes) as started. False with a
+    // Japanese message; nothing is then recorded.
+    bool begin(const LabelJob &job, const QString &queue, const QString &pdfPath, QString *error);
+    // Id of the record begin wrote, 0 before.
+    qint64 recordId() const { return mId; }
+    // Completes the record begin wrote: printed or not (reason: why not), and from a queue
+    // canvas (null: none was made) the CUPS job id and whether it is still waiting, aborted
+    // or cancelled. False with a Japanese message when it could not be written; true when
+    // nothing was begun.
+    bool finish(bool printed, const QString &reason, const PageCanvas *canvas, QString *error);
+
+    // The entries started at or after since (invalid: all), oldest first, as CSV (no BOM) or
+    // JSON; *more tells that older ones were left out. False with a Japanese message.
+    bool historyText(const QDateTime &since, bool json, QByteArray *out, bool *more,
+                     QString *error);
+    // The job of record id, sample numbers first..last (-1: the whole job), its start
+    // position left for the caller. False with a Japanese message.
+    bool reprint(qint64 id, int first, int last, LabelJob *job, QString *error);
+
+private:
+    QString mProgram;
+    std::unique_ptr<HistoryStore> mStore;
+    QString mListFile;
+    QString mListSha256;
+    qint64 mReprintOf = 0;
+    qint64 mId = 0;
+};
+
+} // namespace corvial
