@@ -1,0 +1,270 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The batch printer's print history as a script uses it: every job recorded, the history
+// written out as CSV and JSON, a recorded job printed again from its record, and a history
+// that cannot be written stopping the job unless the script says to print without it.
+#include "history/HistoryRecord.h"
+#include "job/JobRules.h"
+#include "job/SheetTypes.h"
+#include "settings/SettingsFile.h"
+#include "support/PdfProbe.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace corvial;
+
+namespace {
+
+const QString kBatch = QStringLiteral(CORVIAL_BATCH);
+const QString kDefaultStart = QStringLiteral(CORVIAL_DEFAULT_START);
+const QStringList kSamples = {QStringLiteral("ALPHA"), QStringLiteral("BRAVO"),
+                              QStringLiteral("CHARLIE"), QStringLiteral("DELTA")};
+// The numbering runs over 9999 into 0, so a range of a reprint crosses it.
+constexpr int kFirst = 9998;
+
+struct Run
+{
+    int status = -1;
+    QByteArray out;
+    QString err;
+};
+
+Run batch(const QStringList &args)
+{
+    QProcess p;
+    p.start(kBatch, args);
+    Run r;
+    if (!p.waitForStarted(30000) || !p.waitForFinished(120000))
+        return r;
+    r.out = p.readAllStandardOutput();
+    r.err = QString::fromUtf8(p.readAllStandardError());
+    if (p.exitStatus() == QProcess::NormalExit)
+        r.status = p.exitCode();
+    return r;
+}
+
+// A numbered type whose labels print their lines as text.
+SheetType numberedTextType()
+{
+    for (SheetType t : SheetType::all()) {
+        if (t.info().numbered && t.info().textBox.kind == TextBoxKind::Lines)
+            return t;
+    }
+    qFatal("no numbered sheet type with lines");
+}
+
+QString numberWord(int n)
+{
+    return QStringLiteral("%1").arg(n % HistoryNumberWrap, 4, 10, QLatin1Char('0'));
+}
+
+QStringList pdfWords(const QString &pdf)
+{
+    bool ok = false;
+    const QString text = runTool(QStringLiteral("pdftotext"),
+                                 {QStringLiteral("-raw"), pdf, QStringLiteral("-")}, &ok);
+    return ok ? text.split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts)
+              : QStringList{text};
+}
+
+int startOf(const QString &settings, SheetType type)
+{
+    SettingsLoad load;
+    QString error;
+    return readSettingsFile(settings, &load, &error)
+               ? load.settings.family[type.info().family].startPos
+               : -1;
+}
+
+} // namespace
+
+class TestBatchHistory : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void options_data();
+    void options();
+    void reprintRange();
+
+private:
+    // A start.txt in a folder of its own with one job printed from a list, recorded beside it.
+    std::unique_ptr<QTemporaryDir> mDir;
+    QString mSettings;
+    QString mList;
+    QStringList printArgs(const QString &pdf) const;
+};
+
+QStringList TestBatchHistory::printArgs(const QString &pdf) const
+{
+    return {QStringLiteral("--type"),     QString::number(numberedTextType().code()),
+            QStringLiteral("--first"),    QString::number(kFirst),
+            QStringLiteral("--list"),     mList,
+            QStringLiteral("--settings"), mSettings,
+            QStringLiteral("--pdf"),      pdf};
+}
+
+void TestBatchHistory::init()
+{
+    mDir = std::make_unique<QTemporaryDir>();
+    QVERIFY(mDir->isValid());
+    mSettings = mDir->filePath(QStringLiteral("start.txt"));
+    QVERIFY(QFile::copy(kDefaultStart, mSettings));
+    QFile::setPermissions(mSettings, QFile::ReadOwner | QFile::WriteOwner);
+    mList = mDir->filePath(QStringLiteral("samples.csv"));
+    QFile list(mList);
+    QVERIFY(list.open(QIODevice::WriteOnly));
+    list.write(kSamples.join(QLatin1Char('\n')).toUtf8() + '\n');
+    list.close();
+    const Run r = batch(printArgs(mDir->filePath(QStringLiteral("first.pdf"))));
+    QVERIFY2(r.status == 0, qPrintable(r.err));
+}
+
+void TestBatchHistory::options_data()
+{
+    QTest::addColumn<QStringList>("args"); // {settings} stands for the start.txt
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("err");    // part of the message; empty: none expected
+    QTest::addColumn<QString>("format"); // how stdout is read back: csv, json or nothing
+    QTest::addColumn<bool>("blocked");   // the history beside start.txt cannot be opened
+
+    const QString s = QStringLiteral("{settings}");
+    QTest::newRow("csv") << QStringList{"--history", "--settings", s} << 0 << QString() << "csv"
+                         << false;
+    QTest::newRow("json since")
+        << QStringList{"--history", "--since", "2000-01-01", "--format", "json", "--settings", s}
+        << 0 << QString() << "json" << false;
+    QTest::newRow("since malformed")
+        << QStringList{"--history", "--since", "2026-1-5", "--settings", s} << 2 << "--since"
+        << QString() << false;
+    QTest::newRow("format unknown") << QStringList{"--history", "--format", "xml", "--settings", s}
+                                    << 2 << "--format" << QString() << false;
+    QTest::newRow("only without reprint")
+        << QStringList{"--type", "1", "--samples", "1", "--pdf", "x.pdf", "--only", "1-2"} << 2
+        << "--only" << QString() << false;
+    QTest::newRow("reprint with job option")
+        << QStringList{"--reprint", "1", "--samples", "2", "--pdf", "x.pdf", "--settings", s} << 2
+        << "--samples" << QString() << false;
+    QTest::newRow("reprint unknown id")
+        << QStringList{"--reprint", "99", "--pdf", "{dir}/x.pdf", "--settings", s} << 2 << "99"
+        << QString() << false;
+    QTest::newRow("reprint outside the job")
+        << QStringList{"--reprint", "1", "--only", "2-3", "--pdf", "{dir}/x.pdf", "--settings", s}
+        << 2 << "--only" << QString() << false;
+    // {print}: the job of init() again, into x.pdf.
+    QTest::newRow("history unwritable")
+        << QStringList{"{print}"} << 1 << "history.sqlite" << QString() << true;
+    QTest::newRow("no history") << QStringList{"{print}", "--no-history"} << 0 << QString()
+                                << QString() << true;
+}
+
+void TestBatchHistory::options()
+{
+    QFETCH(QStringList, args);
+    QFETCH(int, status);
+    QFETCH(QString, err);
+    QFETCH(QString, format);
+    QFETCH(bool, blocked);
+    const QString pdf = mDir->filePath(QStringLiteral("x.pdf"));
+    if (blocked) {
+        const QString history = mDir->filePath(QStringLiteral("history.sqlite"));
+        QVERIFY(QFile::remove(history));
+        QVERIFY(QDir().mkdir(history));
+    }
+    QStringList expanded;
+    for (QString a : args) {
+        if (a == QLatin1String("{print}")) {
+            expanded << printArgs(pdf);
+            continue;
+        }
+        a.replace(QStringLiteral("{settings}"), mSettings);
+        a.replace(QStringLiteral("{dir}"), mDir->path());
+        expanded << a;
+    }
+    args = expanded;
+    const Run r = batch(args);
+    QVERIFY2(r.status == status, qPrintable(QString::number(r.status) + r.err));
+    if (!err.isEmpty())
+        QVERIFY2(r.err.contains(err), qPrintable(r.err));
+    // Nothing is printed unless the job was asked for and ran.
+    QCOMPARE(QFileInfo::exists(pdf), status == 0 && format.isEmpty());
+    if (format.isEmpty())
+        return;
+    QJsonObject job;
+    if (format == QLatin1String("json")) {
+        const QJsonArray all = QJsonDocument::fromJson(r.out).array();
+        QCOMPARE(all.size(), 1);
+        job = all.first().toObject();
+        QCOMPARE(job.value(QStringLiteral("sample_texts")).toVariant().toStringList(), kSamples);
+    } else {
+        // A script reads the heading by its words; no byte order mark in front of "id".
+        QVERIFY2(r.out.startsWith("id,"), r.out.constData());
+        const QList<QByteArray> lines = r.out.trimmed().split('\n');
+        const QStringList head = QString::fromUtf8(lines.first()).trimmed().split(QLatin1Char(','));
+        // The texts' cell holds line breaks, so only its neighbours are split off safely.
+        const QString row = QString::fromUtf8(r.out.mid(lines.first().size() + 1));
+        for (const QString &sample : kSamples)
+            QVERIFY2(row.contains(sample), qPrintable(row));
+        const QStringList cells = row.left(row.indexOf(QLatin1Char('"'))).split(QLatin1Char(','));
+        for (int i = 0; i < cells.size() - 1; ++i)
+            job.insert(head.at(i), cells.at(i));
+    }
+    QCOMPARE(job.value(QStringLiteral("first_number")).toVariant().toInt(), kFirst);
+    QCOMPARE(job.value(QStringLiteral("samples")).toVariant().toInt(), kSamples.size());
+    QCOMPARE(job.value(QStringLiteral("sheet_type")).toVariant().toInt(),
+             numberedTextType().code());
+    QCOMPARE(job.value(QStringLiteral("program")).toString(), QStringLiteral("corvial-batch"));
+    if (format == QLatin1String("json")) {
+        QCOMPARE(job.value(QStringLiteral("outcome")).toString(), outcomeWord(JobOutcome::Printed));
+        QCOMPARE(job.value(QStringLiteral("list_file")).toString(), mList);
+        QCOMPARE(job.value(QStringLiteral("list_sha256")).toString().size(), 64);
+    }
+}
+
+void TestBatchHistory::reprintRange()
+{
+    const SheetType type = numberedTextType();
+    const int before = startOf(mSettings, type);
+    const QString pdf = mDir->filePath(QStringLiteral("again.pdf"));
+    const int from = (kFirst + 1) % HistoryNumberWrap;
+    const int to = (kFirst + 2) % HistoryNumberWrap;
+    const Run r = batch({QStringLiteral("--reprint"), QStringLiteral("1"), QStringLiteral("--only"),
+                         QStringLiteral("%1-%2").arg(from).arg(to), QStringLiteral("--settings"),
+                         mSettings, QStringLiteral("--pdf"), pdf});
+    QVERIFY2(r.status == 0, qPrintable(r.err));
+
+    // The middle two samples, with their own numbers across the wrap and their own texts.
+    const QStringList words = pdfWords(pdf);
+    for (int i : {1, 2}) {
+        QVERIFY2(words.contains(kSamples.at(i)), qPrintable(words.join(' ')));
+        QVERIFY2(words.contains(numberWord(kFirst + i)), qPrintable(words.join(' ')));
+    }
+    for (int i : {0, 3}) {
+        QVERIFY2(!words.contains(kSamples.at(i)), qPrintable(words.join(' ')));
+        QVERIFY2(!words.contains(numberWord(kFirst + i)), qPrintable(words.join(' ')));
+    }
+    // The sheet moved on past the reprint's labels, from where the first job left it.
+    QCOMPARE(startOf(mSettings, type),
+             nextStartPos(2 * LabelJob().repeatCount, before, type.family().labels));
+
+    // Recorded as a reprint of the first job.
+    const Run list = batch({QStringLiteral("--history"), QStringLiteral("--format"),
+                            QStringLiteral("json"), QStringLiteral("--settings"), mSettings});
+    const QJsonArray all = QJsonDocument::fromJson(list.out).array();
+    QCOMPARE(all.size(), 2);
+    const QJsonObject again = all.at(1).toObject();
+    QCOMPARE(again.value(QStringLiteral("reprint_of")).toInt(), 1);
+    QCOMPARE(again.value(QStringLiteral("first_number")).toInt(), from);
+    QCOMPARE(again.value(QStringLiteral("pdf_path")).toString(), pdf);
+}
+
+QTEST_GUILESS_MAIN(TestBatchHistory)
+#include "tst_batchhistory.moc"
