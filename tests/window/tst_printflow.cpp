@@ -3,6 +3,8 @@
 // print, a cancel or a failure.
 #include "WindowSupport.h"
 
+#include "history/HistoryStore.h"
+
 #include <QDir>
 #include <QGroupBox>
 #include <QLineEdit>
@@ -38,6 +40,10 @@ private slots:
     void onePrinterForTheWholeRun();
     void printsWhatThePrintScreenHolds();
     void failedSaveAfterPrintIsReported();
+    void printIsRecorded_data();
+    void printIsRecorded();
+    void unwritableHistoryAsksFirst_data();
+    void unwritableHistoryAsksFirst();
 };
 
 void TestPrintFlow::afterPrint_data()
@@ -207,6 +213,72 @@ void TestPrintFlow::failedSaveAfterPrintIsReported()
     QCOMPARE(P::startPos(w, 1), 31);
     QCOMPARE(P::initialValue(w), 31);
     QVERIFY(!w.pnlMain->isHidden());
+}
+
+void TestPrintFlow::printIsRecorded_data()
+{
+    QTest::addColumn<QString>("failure"); // what the printer says; empty: it prints
+    QTest::addColumn<int>("outcome");
+    QTest::newRow("printed") << QString() << int(JobOutcome::Printed);
+    QTest::newRow("failed") << QStringLiteral("Printer is out of paper") << int(JobOutcome::Failed);
+}
+
+// Every print attempt leaves one record in the history beside start.txt, with how it ended.
+void TestPrintFlow::printIsRecorded()
+{
+    QFETCH(QString, failure);
+    QFETCH(int, outcome);
+    WindowFixture fx;
+    TfrmMain &w = openJob(fx, 2, 30, 1, 50);
+    if (!failure.isEmpty()) {
+        fx.canvas.failNewPageAt = 1;
+        fx.canvas.failureText = failure;
+    }
+    print(w);
+
+    HistoryStore store;
+    HistoryLocation location;
+    location.filePath = fx.dir.filePath(QStringLiteral("history.sqlite"));
+    QString error;
+    QVERIFY2(store.open(location, &error), qPrintable(error));
+    QList<HistoryEntry> entries;
+    QVERIFY2(store.entries(HistoryFilter(), &entries, &error), qPrintable(error));
+    QCOMPARE(entries.size(), 1);
+    const HistoryEntry &e = entries.first();
+    QCOMPARE(int(e.outcome), outcome);
+    QVERIFY2(e.reason.contains(failure), qPrintable(e.reason));
+    QCOMPARE(e.record.program, QStringLiteral("corvial-manager"));
+    QCOMPARE(e.record.samples, 30);
+    QCOMPARE(e.record.startPosition, 50);
+    QCOMPARE(e.record.sampleTexts.size(), 30);
+}
+
+void TestPrintFlow::unwritableHistoryAsksFirst_data()
+{
+    QTest::addColumn<bool>("printAnyway");
+    QTest::newRow("no") << false;
+    QTest::newRow("yes") << true;
+}
+
+// A history that cannot be opened is said before anything goes out; No prints nothing.
+void TestPrintFlow::unwritableHistoryAsksFirst()
+{
+    QFETCH(bool, printAnyway);
+    WindowFixture fx;
+    TfrmMain &w = openJob(fx, 2, 30, 1, 50);
+    const QString history = fx.dir.filePath(QStringLiteral("history.sqlite"));
+    QFile::remove(history);
+    QVERIFY(QDir().mkdir(history));
+    fx.dialogs->answerYes = printAnyway;
+    print(w);
+    QCOMPARE(fx.dialogs->questions.size(), 1);
+    QVERIFY2(fx.dialogs->questions.first().contains(history),
+             qPrintable(fx.dialogs->questions.first()));
+    QCOMPARE(fx.canvasesMade, printAnyway ? 1 : 0);
+    QCOMPARE(fx.dialogs->printerAsked, printAnyway ? 1 : 0);
+    QCOMPARE(P::startPos(w, 2) != 50, printAnyway);
+    if (!printAnyway)
+        QCOMPARE(fx.readSettings(), settingsWithStart(2, 50));
 }
 
 QTEST_MAIN(TestPrintFlow)
