@@ -238,7 +238,6 @@ int runBatch(const BatchRequest &request, QTextStream &out, QTextStream &err)
     LabelJob job = request.job;
     PrintRecorder history(QStringLiteral("corvial-batch"));
     history.setList(request.listFile, request.listSha256);
-    history.setReprintOf(request.reprintId);
     const bool recorded =
         !request.noHistory && (!request.historyDb.isEmpty() || !request.settingsPath.isEmpty());
     if (recorded && !openHistory(request, history, err)) {
@@ -318,7 +317,10 @@ int runBatch(const BatchRequest &request, QTextStream &out, QTextStream &err)
             return BatchFailed;
         }
     }
-    out << printedSummaryText(next) << '\n';
+    JobAdvance said = next;
+    if (request.mode == BatchRequest::Mode::Reprint)
+        said.nextInitialValue = history.unchangedNextNumber();
+    out << printedSummaryText(said) << '\n';
     out.flush();
     // The labels went out, so the start position moved on; the workbook did not follow.
     if (!bookError.isEmpty()) {

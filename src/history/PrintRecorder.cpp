@@ -72,7 +72,11 @@ bool PrintRecorder::begin(const LabelJob &job, const QString &queue, const QStri
         source.listSha256 = mListSha256;
     }
     source.reprintOf = mReprintOf;
-    mId = mStore->begin(recordOf(job, advanceAfterPrint(job), source), error);
+    HistoryRecord record = recordOf(job, advanceAfterPrint(job), source);
+    // A reprint does not move the numbering on.
+    if (mReprintOf > 0 && mUnchangedNext >= 0)
+        record.nextNumber = mUnchangedNext;
+    mId = mStore->begin(record, error);
     return mId > 0;
 }
 
@@ -116,6 +120,8 @@ bool PrintRecorder::reprint(qint64 id, int first, int last, LabelJob *job, QStri
     if (!mStore->entry(id, &entry, error))
         return false;
     const HistoryRecord &r = entry.record;
+    mReprintOf = id;
+    mUnchangedNext = r.nextNumber;
     if (first < 0) {
         first = r.firstNumber;
         last = (r.firstNumber + r.samples - 1) % HistoryNumberWrap;

@@ -40,8 +40,6 @@ public:
 
     // The list file the next job was read from (path, or "-") and its bytes' SHA-256 in hex.
     void setList(const QString &file, const QString &sha256);
-    // The id of the record the next job prints again.
-    void setReprintOf(qint64 id) { mReprintOf = id; }
 
     // Writes job's record (queue or PDF path: where it goes) as started. False with a
     // Japanese message; nothing is then recorded.
@@ -59,8 +57,12 @@ public:
     bool historyText(const QDateTime &since, bool json, QByteArray *out, bool *more,
                      QString *error);
     // The job of record id, sample numbers first..last (-1: the whole job), its start
-    // position left for the caller. False with a Japanese message.
+    // position left for the caller; the next job's record is then marked as its reprint.
+    // False with a Japanese message.
     bool reprint(qint64 id, int first, int last, LabelJob *job, QString *error);
+    // After reprint: the first number that followed the recorded job, which a reprint leaves
+    // as it is.
+    int unchangedNextNumber() const { return mUnchangedNext; }
 
 private:
     QString mProgram;
@@ -69,6 +71,7 @@ private:
     QString mListSha256;
     qint64 mReprintOf = 0;
     qint64 mId = 0;
+    int mUnchangedNext = -1;
 };
 
 } // namespace corvial

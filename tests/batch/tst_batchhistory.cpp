@@ -264,6 +264,9 @@ void TestBatchHistory::reprintRange()
     QCOMPARE(again.value(QStringLiteral("reprint_of")).toInt(), 1);
     QCOMPARE(again.value(QStringLiteral("first_number")).toInt(), from);
     QCOMPARE(again.value(QStringLiteral("pdf_path")).toString(), pdf);
+    // Numbering goes on after the first job, not after its reprint.
+    QCOMPARE(again.value(QStringLiteral("next_number")),
+             all.at(0).toObject().value(QStringLiteral("next_number")));
 }
 
 QTEST_GUILESS_MAIN(TestBatchHistory)
