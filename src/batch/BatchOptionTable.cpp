@@ -339,7 +339,7 @@ QString batchDescription()
     d += QStringLiteral(
         "\nExactly one of --pdf and --printer. On success one line says how many sheets and "
         "labels were printed, the next start position and the next first number.\n"
-        "Exit status: 0 printed; 1 a printer, file, lock or settings failure, with the "
+        "Exit status: 0 printed; 1 a printer, file, lock, settings or history failure, with the "
         "system's reason (start.txt stays as it was unless the job printed); 2 the command "
         "line was refused, naming the option (nothing is printed or written).");
     return d;

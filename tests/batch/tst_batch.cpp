@@ -1031,11 +1031,12 @@ void TestBatch::helpListsTheOptions()
     const Run r = runBatch({QStringLiteral("--help")});
     QVERIFY2(r.status == 0, qPrintable(describe(r)));
     for (const char *option :
-         {"--type",      "--samples", "--first",        "--repeat",      "--text",
-          "--text-file", "--marker",  "--number-style", "--text-colour", "--back-colour",
-          "--frame",     "--align",   "--font",         "--pdf",         "--resolution",
-          "--printer",   "--xls",     "--start",        "--offset-x",    "--offset-y",
-          "--settings"})
+         {"--type",      "--samples",    "--first",        "--repeat",      "--text",
+          "--text-file", "--marker",     "--number-style", "--text-colour", "--back-colour",
+          "--frame",     "--align",      "--font",         "--pdf",         "--resolution",
+          "--printer",   "--xls",        "--start",        "--offset-x",    "--offset-y",
+          "--settings",  "--history-db", "--no-history",   "--history",     "--since",
+          "--format",    "--reprint",    "--only"})
         QVERIFY2(r.out.contains(QLatin1String(option)), option);
     // The date switch exists for comparing workbooks only.
     QVERIFY(!r.out.contains(QLatin1String("--export-date")));
