@@ -76,15 +76,21 @@ bool setUpPrinter(QPrinter &printer, const QString &name, QString *error)
     return true;
 }
 
+bool settingsExist(const QString &settingsPath, QTextStream &err)
+{
+    if (QFileInfo::exists(settingsPath))
+        return true;
+    report(err,
+           QStringLiteral("スタートファイルがありません。\n%1").arg(displayPath(settingsPath)));
+    return false;
+}
+
 // Locks start.txt and takes the sheet's start position and offsets from it into job.
 bool takeSettings(const QString &settingsPath, SettingsLock &lock, Settings *settings,
                   LabelJob &job, QTextStream &err)
 {
-    if (!QFileInfo::exists(settingsPath)) {
-        report(err,
-               QStringLiteral("スタートファイルがありません。\n%1").arg(displayPath(settingsPath)));
+    if (!settingsExist(settingsPath, err))
         return false;
-    }
     // Without the lock the advanced position could not be saved safely either, so the job
     // is not printed at all.
     QString error;
@@ -238,20 +244,20 @@ int runBatch(const BatchRequest &request, QTextStream &out, QTextStream &err)
     LabelJob job = request.job;
     PrintRecorder history(QStringLiteral("corvial-batch"));
     history.setList(request.listFile, request.listSha256);
+    const QString &settingsPath = request.settingsPath;
     const bool recorded =
-        !request.noHistory && (!request.historyDb.isEmpty() || !request.settingsPath.isEmpty());
-    if (recorded && !openHistory(request, history, err)) {
-        if (request.mode != BatchRequest::Mode::Reprint)
-            report(err, QStringLiteral("印刷していません。履歴なしで印刷するには "
-                                       "--no-history を付けてください。"));
-        return BatchFailed;
-    }
+        !request.noHistory && (!request.historyDb.isEmpty() || !settingsPath.isEmpty());
+    // A reprint takes its job from the history, so that is opened first; beside a start.txt
+    // that is not there no history is made.
     if (request.mode == BatchRequest::Mode::Reprint) {
+        if (!settingsPath.isEmpty() && !settingsExist(settingsPath, err))
+            return BatchFailed;
+        if (!openHistory(request, history, err))
+            return BatchFailed;
         const int refused = reprintOf(request, history, &job, err);
         if (refused != BatchSucceeded)
             return refused;
     }
-    const QString &settingsPath = request.settingsPath;
     for (const QString &warning : request.warnings)
         report(err, warning);
 
@@ -290,6 +296,11 @@ int runBatch(const BatchRequest &request, QTextStream &out, QTextStream &err)
     // The record is written before anything goes out, so a job whose program dies while
     // sending it still shows in the history.
     const JobAdvance next = advanceAfterPrint(job);
+    if (recorded && !history.isOpen() && !openHistory(request, history, err)) {
+        report(err, QStringLiteral("印刷していません。履歴なしで印刷するには "
+                                   "--no-history を付けてください。"));
+        return BatchFailed;
+    }
     if (recorded) {
         QString error;
         const QString pdf =

@@ -880,8 +880,9 @@ void TestBatch::failedPrintSavesNothing()
     QVERIFY2(r.err.contains(QDir::toNativeSeparators(pdf)), qPrintable(describe(r)));
     QVERIFY(r.out.isEmpty());
     QCOMPARE(readAll(settings), content);
-    // No lock file or half-written copy left behind either.
-    QCOMPARE(folderEntries(dir.path()), QStringList{QStringLiteral("start.txt")});
+    // No lock file or half-written copy left behind either; the failed attempt is recorded.
+    QCOMPARE(folderEntries(dir.path()),
+             (QStringList{QStringLiteral("history.sqlite"), QStringLiteral("start.txt")}));
 }
 
 void TestBatch::failedExportPrintsNothing()

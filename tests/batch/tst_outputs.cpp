@@ -4,6 +4,8 @@
 // the batch printer and, where it has the same path, in the window.
 #include "window/WindowSupport.h"
 
+#include "history/HistoryLocation.h"
+
 #include "settings/SettingsFile.h"
 
 #include <QPlainTextEdit>
@@ -32,6 +34,8 @@ constexpr int kFullDiskKiB = 4;
 struct Scene
 {
     QTemporaryDir dir;
+    // The window's print history, kept out of the folder whose files the rows compare.
+    QTemporaryDir historyDir;
     QString path(const QString &name) const { return dir.filePath(name); }
     bool make()
     {
@@ -39,7 +43,11 @@ struct Scene
             QFile f(path(name));
             return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
         };
-        return dir.isValid() && write(QStringLiteral("start.txt"), kSettings) &&
+        const QByteArray history =
+            "[history]\ndatabase=" + historyDir.filePath(QStringLiteral("h.sqlite")).toUtf8();
+        return dir.isValid() && historyDir.isValid() &&
+               write(historySettingsFileName(), history + '\n') &&
+               write(QStringLiteral("start.txt"), kSettings) &&
                write(QStringLiteral("out.pdf"), kEarlier) &&
                write(QStringLiteral("out.xls"), kEarlier) &&
                write(QStringLiteral("no-fonts.conf"), "<fontconfig></fontconfig>") &&
@@ -76,7 +84,9 @@ struct Run
 };
 
 // The batch printer in the scene's folder, under a file size limit (kibibytes, 0 = none)
-// as a full disk sets one, and with a PDF name given as raw bytes where rawPdf is set.
+// as a full disk sets one, and with a PDF name given as raw bytes where rawPdf is set. The
+// rows are about the outputs; the print history, which a full disk stops first, has tests
+// of its own.
 Run runBatch(const Scene &scene, const QStringList &args, int fsizeKiB, const QByteArray &rawPdf,
              bool noFonts)
 {
@@ -97,7 +107,7 @@ Run runBatch(const Scene &scene, const QStringList &args, int fsizeKiB, const QB
     p.start(QStringLiteral("bash"),
             QStringList{QStringLiteral("-c"), script, QStringLiteral("bash"),
                         QStringLiteral(CORVIAL_BATCH)} +
-                args);
+                args + QStringList{QStringLiteral("--no-history")});
     Run r;
     p.closeWriteChannel();
     if (p.waitForFinished(60000) && p.exitStatus() == QProcess::NormalExit)
