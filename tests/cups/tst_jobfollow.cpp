@@ -2,7 +2,12 @@
 // A job sent to CUPS counts as printed only by how it ends there: through the batch printer
 // on a working queue, a queue whose device fails under the abort-job policy, a paused queue
 // whose job is cancelled while the program waits, and a paused queue it stops waiting for.
+#include "history/HistoryRecord.h"
+
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QPrinterInfo>
 #include <QProcess>
 #include <QRegularExpression>
@@ -86,14 +91,19 @@ void TestJobFollow::jobEnd_data()
     QTest::addColumn<QStringList>("wait"); // --wait, when given
     QTest::addColumn<bool>("printed");
     QTest::addColumn<QString>("said"); // in what the program says, beside the queue and job
+    QTest::addColumn<int>("outcome");  // what the print history says of the job
 
-    QTest::newRow("completed") << false << false << false << QStringList() << true << QString();
+    using corvial::JobOutcome;
+    QTest::newRow("completed") << false << false << false << QStringList() << true << QString()
+                               << int(JobOutcome::Printed);
     QTest::newRow("aborted") << true << false << false << QStringList() << false
-                             << "中止しました（Unable to open serial port";
-    QTest::newRow("cancelled while waiting")
-        << false << true << true << QStringList() << false << "取り消されました";
+                             << "中止しました（Unable to open serial port"
+                             << int(JobOutcome::Aborted);
+    QTest::newRow("cancelled while waiting") << false << true << true << QStringList() << false
+                                             << "取り消されました" << int(JobOutcome::Cancelled);
     QTest::newRow("still waiting when the wait ends")
-        << false << true << false << QStringList{"--wait", "1"} << true << "一時停止中";
+        << false << true << false << QStringList{"--wait", "1"} << true << "一時停止中"
+        << int(JobOutcome::Waiting);
 }
 
 void TestJobFollow::jobEnd()
@@ -104,6 +114,7 @@ void TestJobFollow::jobEnd()
     QFETCH(QStringList, wait);
     QFETCH(bool, printed);
     QFETCH(QString, said);
+    QFETCH(int, outcome);
 
     const QString queue = failing ? mAbortQueue : mQueue;
     if (paused)
@@ -153,6 +164,18 @@ void TestJobFollow::jobEnd()
         QVERIFY(readAll(settings) != kSettings);
     else
         QCOMPARE(readAll(settings), kSettings);
+    // The history beside start.txt knows how the job ended and which CUPS job it was.
+    QProcess history;
+    history.start(QStringLiteral(CORVIAL_BATCH),
+                  {"--history", "--format", "json", "--settings", settings});
+    QVERIFY(history.waitForFinished(60000));
+    const QJsonArray entries = QJsonDocument::fromJson(history.readAllStandardOutput()).array();
+    QCOMPARE(entries.size(), 1);
+    const QJsonObject entry = entries.first().toObject();
+    QCOMPARE(entry.value(QStringLiteral("outcome")).toString(),
+             corvial::outcomeWord(corvial::JobOutcome(outcome)));
+    QCOMPARE(entry.value(QStringLiteral("cups_job_id")).toInt(), job);
+    QCOMPARE(entry.value(QStringLiteral("queue")).toString(), queue);
     // A job that is still waiting is not waited for beyond --wait.
     if (!wait.isEmpty())
         QVERIFY2(clock.elapsed() < 1000 * (wait.constLast().toInt() + 10), qPrintable(err));
