@@ -116,15 +116,30 @@ void QtDialogs::error(QWidget *parent, const QString &text)
     box.exec();
 }
 
-bool QtDialogs::askYesNo(QWidget *parent, const QString &caption, const QString &text)
+namespace {
+
+bool askYesNoWithDefault(QWidget *parent, const QString &caption, const QString &text,
+                         bool yesByDefault)
 {
     QMessageBox box(QMessageBox::Warning, caption, text, QMessageBox::NoButton, parent);
     QPushButton *yes = box.addButton(QStringLiteral("はい(&Y)"), QMessageBox::YesRole);
     QPushButton *no = box.addButton(QStringLiteral("いいえ(&N)"), QMessageBox::NoRole);
-    box.setDefaultButton(yes);
+    box.setDefaultButton(yesByDefault ? yes : no);
     box.setEscapeButton(no);
     box.exec();
     return box.clickedButton() == yes;
+}
+
+} // namespace
+
+bool QtDialogs::askYesNo(QWidget *parent, const QString &caption, const QString &text)
+{
+    return askYesNoWithDefault(parent, caption, text, true);
+}
+
+bool QtDialogs::askYesNoDefaultNo(QWidget *parent, const QString &caption, const QString &text)
+{
+    return askYesNoWithDefault(parent, caption, text, false);
 }
 
 bool QtDialogs::choosePrinter(QWidget *parent, QPrinter *printer)

@@ -48,6 +48,12 @@ public:
     virtual void error(QWidget *parent, const QString &text) = 0;
     // A warning with Yes and No; true for Yes.
     virtual bool askYesNo(QWidget *parent, const QString &caption, const QString &text) = 0;
+    // The same with No as the default button, for a question whose careless Yes costs
+    // something; true for Yes. A seam that scripts answers need not tell the two apart.
+    virtual bool askYesNoDefaultNo(QWidget *parent, const QString &caption, const QString &text)
+    {
+        return askYesNo(parent, caption, text);
+    }
     // The printer choice, offered as *printer is set up (a queue, or a PDF file and its
     // name); true when the user confirmed, and *printer is then set up.
     virtual bool choosePrinter(QWidget *parent, QPrinter *printer) = 0;
@@ -80,6 +86,7 @@ public:
     void message(QWidget *parent, const QString &text) override;
     void error(QWidget *parent, const QString &text) override;
     bool askYesNo(QWidget *parent, const QString &caption, const QString &text) override;
+    bool askYesNoDefaultNo(QWidget *parent, const QString &caption, const QString &text) override;
     bool choosePrinter(QWidget *parent, QPrinter *printer) override;
     QString saveFileName(QWidget *parent, const QString &filter) override;
     bool chooseFont(QWidget *parent, QFont *font) override;

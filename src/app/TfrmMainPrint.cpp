@@ -72,8 +72,8 @@ bool openPrintHistory(Dialogs &dialogs, QWidget *parent, const QString &settings
 {
     QString error;
     return history.openForSettings(settingsPath, &error) ||
-           dialogs.askYesNo(parent, QStringLiteral("印刷履歴"),
-                            error + QStringLiteral("\n\n履歴に残さずに印刷しますか？"));
+           dialogs.askYesNoDefaultNo(parent, QStringLiteral("印刷履歴"),
+                                     error + QStringLiteral("\n\n履歴に残さずに印刷しますか？"));
 }
 
 // Writes the job's record before it is sent to printer; when it cannot be written the user
@@ -95,8 +95,8 @@ bool beginPrintRecord(Dialogs &dialogs, QWidget *parent, PrintRecorder &history,
     return history.begin(job, toPdf ? QString() : printer.printerName(),
                          toPdf ? QFileInfo(printer.outputFileName()).absoluteFilePath() : QString(),
                          &error) ||
-           dialogs.askYesNo(parent, QStringLiteral("印刷履歴"),
-                            error + QStringLiteral("\n\n履歴に残さずに印刷しますか？"));
+           dialogs.askYesNoDefaultNo(parent, QStringLiteral("印刷履歴"),
+                                     error + QStringLiteral("\n\n履歴に残さずに印刷しますか？"));
 }
 
 QStatusBar *statusLine(QMainWindow *window)
