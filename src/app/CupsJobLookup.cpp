@@ -13,8 +13,9 @@ QueuedJobLook cupsJobLook(int cupsJobId)
     QueuedJobLook look;
     switch (status.phase) {
     case JobPhase::Unknown:
-        look.state = QueuedJobState::Unknown;
-        break;
+        look.state = status.gone ? QueuedJobState::Unknown : QueuedJobState::NoAnswer;
+        look.reason = status.error;
+        return look;
     case JobPhase::Waiting:
         look.state = QueuedJobState::NotEnded;
         break;

@@ -8,7 +8,8 @@ namespace corvial {
 // Where the print queue says a job stands, grouped as the history needs it. Kept apart from
 // the history's records so that the code asking CUPS can include it beside CupsQueue.h.
 enum class QueuedJobState {
-    Unknown,   // the queue did not answer or no longer knows the job: nothing can be said
+    Unknown,   // the queue no longer knows the job: nothing can be said
+    NoAnswer,  // the print server did not answer; reason says why
     NotEnded,  // still pending, held or being printed
     Printed,   // the queue completed it
     Aborted,   // the queue gave up on it

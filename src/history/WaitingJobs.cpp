@@ -21,6 +21,12 @@ WaitingRecheck recheckWaitingJobs(HistoryStore &store, const std::function<JobPh
         if (entry.cupsJobId <= 0)
             continue;
         const QueuedJobLook look = lookup(entry.cupsJobId);
+        if (look.state == QueuedJobState::NoAnswer) {
+            result.errors << QStringLiteral("待機中の印刷が終わったかを CUPS に確かめられません"
+                                            "でした（%1）。待機中のまま表示します。")
+                                 .arg(visibleText(look.reason));
+            break;
+        }
         JobOutcome outcome;
         if (look.state == QueuedJobState::Aborted)
             outcome = JobOutcome::Aborted;

@@ -24,7 +24,8 @@ struct WaitingRecheck
 // Asks lookup about every entry of store that is still waiting for its print queue and
 // records the ones the queue ended without printing (aborted or cancelled) with markLater.
 // A job the queue completed, still holds, or no longer knows stays waiting, as does one
-// without a queue job id.
+// without a queue job id. When the server does not answer, no further job is asked about
+// (each would wait for it again) and errors says so.
 WaitingRecheck recheckWaitingJobs(HistoryStore &store, const std::function<JobPhaseLookup> &lookup);
 
 // The Japanese notice for jobs recheckWaitingJobs found ended: for each job its queue, job

@@ -152,6 +152,17 @@ void TestWaitingJobs::endedJobsAreMarkedOnce()
     QVERIFY(second.ended.isEmpty());
     QVERIFY(!asked.contains(31) && !asked.contains(32));
     QVERIFY(unprintedJobsNotice(second.ended).isEmpty());
+
+    // A server that does not answer is asked once, not once per job, and that is told.
+    asked.clear();
+    const WaitingRecheck silent = recheckWaitingJobs(store, [&](int cupsJobId) {
+        asked << cupsJobId;
+        return QueuedJobLook{QueuedJobState::NoAnswer, QStringLiteral("接続できません")};
+    });
+    QCOMPARE(asked.size(), 1);
+    QVERIFY(silent.ended.isEmpty());
+    QCOMPARE(silent.errors.size(), 1);
+    QVERIFY(silent.errors.first().contains(QStringLiteral("接続できません")));
 }
 
 QTEST_GUILESS_MAIN(TestWaitingJobs)
