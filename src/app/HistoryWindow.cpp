@@ -71,6 +71,8 @@ void HistoryWindow::search()
         return;
     }
     mModel->setEntries(found);
+    // The header samples a bounded number of rows, so this stays quick for a full page.
+    mUi->table->resizeColumnsToContents();
     mUi->moreLabel->setText(
         mMore
             ? QStringLiteral("条件に合う印刷はほかにもあります。新しい %1 件だけを表示しています。"
@@ -122,7 +124,7 @@ void HistoryWindow::updateButtons()
     // The samples' texts are what a reprint prints; a job recorded without them has nothing
     // to give back.
     const HistoryEntry *entry = selectedEntry();
-    mUi->reprintButton->setEnabled(entry && entry->record.samples > 0 &&
+    mUi->reprintButton->setEnabled(mReprint && entry && entry->record.samples > 0 &&
                                    entry->record.sampleTexts.size() == entry->record.samples);
     mUi->exportButton->setEnabled(!mModel->entries().isEmpty());
 }
