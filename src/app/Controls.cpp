@@ -7,7 +7,9 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QRadioButton>
 #include <QSignalBlocker>
+#include <QStyledItemDelegate>
 #include <QValidator>
 #include <algorithm>
 #include <utility>
@@ -41,12 +43,12 @@ private:
 
 } // namespace
 
-TShape::TShape(Kind kind, QWidget *parent) : QWidget(parent), mKind(kind)
+ShapeCell::ShapeCell(Kind kind, QWidget *parent) : QWidget(parent), mKind(kind)
 {
     setAttribute(Qt::WA_TransparentForMouseEvents);
 }
 
-void TShape::setFillColour(const QColor &colour)
+void ShapeCell::setFillColour(const QColor &colour)
 {
     if (colour == mFill)
         return;
@@ -54,7 +56,7 @@ void TShape::setFillColour(const QColor &colour)
     update();
 }
 
-void TShape::setOutlineColour(const QColor &colour)
+void ShapeCell::setOutlineColour(const QColor &colour)
 {
     if (colour == mOutline)
         return;
@@ -62,7 +64,7 @@ void TShape::setOutlineColour(const QColor &colour)
     update();
 }
 
-void TShape::paintEvent(QPaintEvent *)
+void ShapeCell::paintEvent(QPaintEvent *)
 {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing, mKind == Kind::Circle);
@@ -75,18 +77,18 @@ void TShape::paintEvent(QPaintEvent *)
         p.drawRect(r);
 }
 
-TImage::TImage(QWidget *parent) : QWidget(parent)
+ClickSurface::ClickSurface(QWidget *parent) : QWidget(parent)
 {
     setMouseTracking(true);
 }
 
-void TImage::mouseMoveEvent(QMouseEvent *event)
+void ClickSurface::mouseMoveEvent(QMouseEvent *event)
 {
     const QPoint p = event->position().toPoint();
     emit mouseMoved(p.x(), p.y());
 }
 
-void TImage::mousePressEvent(QMouseEvent *event)
+void ClickSurface::mousePressEvent(QMouseEvent *event)
 {
     if (event->button() != Qt::LeftButton)
         return;
@@ -96,7 +98,7 @@ void TImage::mousePressEvent(QMouseEvent *event)
     mPressed = true;
 }
 
-void TImage::mouseReleaseEvent(QMouseEvent *event)
+void ClickSurface::mouseReleaseEvent(QMouseEvent *event)
 {
     if (event->button() != Qt::LeftButton || !mPressed)
         return;
@@ -108,7 +110,7 @@ void TImage::mouseReleaseEvent(QMouseEvent *event)
 // The rows of a list box: first a run of numbers 1..n, formatted only when a row is drawn or
 // read, then any texts. Start-up fills 9,990 + 400 numbers, and an item object per row was
 // the larger part of the window's start-up time.
-class TListModel : public QAbstractListModel
+class ChoiceListModel : public QAbstractListModel
 {
 public:
     using QAbstractListModel::QAbstractListModel;
@@ -178,87 +180,164 @@ private:
     QStringList mTexts;
 };
 
-QString TListItem::text() const
+// Draws the rows at the list's row height, and the current row framed while the list has the
+// keyboard focus: the selection colour alone looks the same in every list of the screen.
+class RowDelegate : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    int height = 0; // 0: the style's own
+
+    QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        QSize size = QStyledItemDelegate::sizeHint(option, index);
+        if (height > 0)
+            size.setHeight(height);
+        return size;
+    }
+
+    void paint(QPainter *painter, const QStyleOptionViewItem &option,
+               const QModelIndex &index) const override
+    {
+        QStyledItemDelegate::paint(painter, option, index);
+        if (!option.state.testFlag(QStyle::State_HasFocus))
+            return;
+        const bool selected = option.state.testFlag(QStyle::State_Selected);
+        painter->save();
+        painter->setPen(
+            QPen(option.palette.color(selected ? QPalette::HighlightedText : QPalette::Text), 1,
+                 Qt::DotLine));
+        painter->setBrush(Qt::NoBrush);
+        painter->drawRect(QRectF(option.rect).adjusted(0.5, 0.5, -1.5, -1.5));
+        painter->restore();
+    }
+};
+
+QString ChoiceListItem::text() const
 {
     return mList ? mList->model()->index(mRow, 0).data().toString() : QString();
 }
 
-bool TListItem::isSelected() const
+bool ChoiceListItem::isSelected() const
 {
     return mList && mList->selectionModel()->isSelected(mList->model()->index(mRow, 0));
 }
 
-TListBox::TListBox(QWidget *parent) : QListView(parent), mModel(new TListModel(this))
+ChoiceList::ChoiceList(QWidget *parent)
+    : QListView(parent), mModel(new ChoiceListModel(this)), mRows(new RowDelegate(this))
 {
     setModel(mModel);
+    setItemDelegate(mRows);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setUniformItemSizes(true);
+    // The strip below the last whole row is the list's own; it shows the rows' colour.
+    setBackgroundRole(QPalette::Base);
 }
 
-void TListBox::addNumbers(int last)
+int ChoiceList::rowHeight() const
+{
+    return mRows->height;
+}
+
+void ChoiceList::fitRows()
+{
+    // The bounds were drawn for the old toolkit's shorter rows. Whole rows of at least the
+    // style's height divide the inside; the few pixels the division leaves stay empty below
+    // them instead of showing the top of the next row.
+    QStyleOptionViewItem option;
+    initViewItemOption(&option);
+    const int natural = std::max(1, QStyledItemDelegate().sizeHint(option, QModelIndex()).height());
+    const int inside = viewport()->height() + mLeftBelow;
+    const int rows = std::max(1, inside / natural);
+    const int height = std::max(natural, inside / rows);
+    const int leftBelow = std::max(0, inside - rows * height);
+    if (height == mRows->height && leftBelow == mLeftBelow)
+        return;
+    mRows->height = height;
+    mLeftBelow = leftBelow;
+    setViewportMargins(0, 0, 0, leftBelow);
+    setAutoFillBackground(leftBelow > 0);
+    scheduleDelayedItemsLayout();
+}
+
+void ChoiceList::resizeEvent(QResizeEvent *event)
+{
+    QListView::resizeEvent(event);
+    fitRows();
+}
+
+void ChoiceList::changeEvent(QEvent *event)
+{
+    QListView::changeEvent(event);
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange)
+        fitRows();
+}
+
+void ChoiceList::addNumbers(int last)
 {
     mModel->addNumbers(last);
 }
 
-void TListBox::addItems(const QStringList &texts)
+void ChoiceList::addItems(const QStringList &texts)
 {
     mModel->addTexts(texts);
 }
 
-void TListBox::clear()
+void ChoiceList::clear()
 {
     mModel->clear();
 }
 
-int TListBox::count() const
+int ChoiceList::count() const
 {
     return mModel->rowCount();
 }
 
-TListItem TListBox::item(int row) const
+ChoiceListItem ChoiceList::item(int row) const
 {
-    return row >= 0 && row < count() ? TListItem(this, row) : TListItem();
+    return row >= 0 && row < count() ? ChoiceListItem(this, row) : ChoiceListItem();
 }
 
-TListItem TListBox::currentItem() const
+ChoiceListItem ChoiceList::currentItem() const
 {
     return item(currentRow());
 }
 
-QList<TListItem> TListBox::selectedItems() const
+QList<ChoiceListItem> ChoiceList::selectedItems() const
 {
     QList<int> rows;
     for (const QModelIndex &index : selectionModel()->selectedIndexes())
         rows << index.row();
     std::sort(rows.begin(), rows.end());
-    QList<TListItem> items;
+    QList<ChoiceListItem> items;
     for (int row : rows)
         items << item(row);
     return items;
 }
 
-int TListBox::currentRow() const
+int ChoiceList::currentRow() const
 {
     return currentIndex().row();
 }
 
-void TListBox::setCurrentRow(int row)
+void ChoiceList::setCurrentRow(int row)
 {
     selectionModel()->setCurrentIndex(mModel->index(row, 0), QItemSelectionModel::ClearAndSelect);
 }
 
-void TListBox::scrollToItem(const TListItem &item, ScrollHint hint)
+void ChoiceList::scrollToItem(const ChoiceListItem &item, ScrollHint hint)
 {
     if (item)
         scrollTo(mModel->index(item.row(), 0), hint);
 }
 
-QRect TListBox::visualItemRect(const TListItem &item) const
+QRect ChoiceList::visualItemRect(const ChoiceListItem &item) const
 {
     return item ? visualRect(mModel->index(item.row(), 0)) : QRect();
 }
 
-void TListBox::selectRow(int row)
+void ChoiceList::selectRow(int row)
 {
     const QSignalBlocker blocker(this);
     if (row < 0 || row >= count()) {
@@ -269,21 +348,21 @@ void TListBox::selectRow(int row)
     setCurrentRow(row);
 }
 
-int TListBox::selectedRow() const
+int ChoiceList::selectedRow() const
 {
-    const QList<TListItem> items = selectedItems();
+    const QList<ChoiceListItem> items = selectedItems();
     return items.isEmpty() ? -1 : items.first().row();
 }
 
-void TListBox::mouseReleaseEvent(QMouseEvent *event)
+void ChoiceList::mouseReleaseEvent(QMouseEvent *event)
 {
     QListView::mouseReleaseEvent(event);
     if (event->button() == Qt::LeftButton && indexAt(event->position().toPoint()).isValid())
         emit userClicked();
 }
 
-QItemSelectionModel::SelectionFlags TListBox::selectionCommand(const QModelIndex &index,
-                                                               const QEvent *event) const
+QItemSelectionModel::SelectionFlags ChoiceList::selectionCommand(const QModelIndex &index,
+                                                                 const QEvent *event) const
 {
     const QItemSelectionModel::SelectionFlags command = QListView::selectionCommand(index, event);
     // The view answers the user's gestures through here; the program's selectRow and
@@ -300,7 +379,7 @@ QItemSelectionModel::SelectionFlags TListBox::selectionCommand(const QModelIndex
     return command;
 }
 
-void TListBox::keyPressEvent(QKeyEvent *event)
+void ChoiceList::keyPressEvent(QKeyEvent *event)
 {
     const int before = currentRow();
     QListView::keyPressEvent(event);
@@ -308,12 +387,45 @@ void TListBox::keyPressEvent(QKeyEvent *event)
         emit userClicked();
 }
 
-TMemo::TMemo(QWidget *parent) : QPlainTextEdit(parent)
+MemoBox::MemoBox(QWidget *parent) : QPlainTextEdit(parent)
 {
     setTabChangesFocus(true);
 }
 
-bool TMemo::refuses(const QString &inserted)
+void MemoBox::setTextIndent(int px)
+{
+    setViewportMargins(std::max(0, px), 0, 0, 0);
+    // The margin is the box's own area, not the text's: fill it with the text's background
+    // so the indent reads as part of the box.
+    setBackgroundRole(QPalette::Base);
+    setAutoFillBackground(px > 0);
+}
+
+void MemoBox::changeEvent(QEvent *event)
+{
+    QPlainTextEdit::changeEvent(event);
+    if (event->type() == QEvent::ReadOnlyChange && mReadOnlyLook)
+        mLook.apply(this, isReadOnly());
+}
+
+void ReadOnlyLook::apply(QWidget *box, bool readOnly)
+{
+    if (readOnly == mApplied)
+        return;
+    mApplied = readOnly;
+    if (readOnly) {
+        mOwnPalette = box->testAttribute(Qt::WA_SetPalette);
+        mBefore = box->palette();
+        QPalette look = mBefore;
+        for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
+            look.setColor(group, QPalette::Base, mBefore.color(group, QPalette::Window));
+        box->setPalette(look);
+    } else {
+        box->setPalette(mOwnPalette ? mBefore : QPalette());
+    }
+}
+
+bool MemoBox::refuses(const QString &inserted)
 {
     const ForbiddenCharacter c = firstForbiddenCharacter(inserted, true);
     if (!c.found())
@@ -322,7 +434,7 @@ bool TMemo::refuses(const QString &inserted)
     return true;
 }
 
-void TMemo::insertFromMimeData(const QMimeData *source)
+void MemoBox::insertFromMimeData(const QMimeData *source)
 {
     // A plain-text box inserts the text form of whatever is pasted or dropped, nothing else.
     if (source && refuses(source->text()))
@@ -330,7 +442,7 @@ void TMemo::insertFromMimeData(const QMimeData *source)
     QPlainTextEdit::insertFromMimeData(source);
 }
 
-void TMemo::inputMethodEvent(QInputMethodEvent *event)
+void MemoBox::inputMethodEvent(QInputMethodEvent *event)
 {
     if (!refuses(event->commitString())) {
         QPlainTextEdit::inputMethodEvent(event);
@@ -342,7 +454,7 @@ void TMemo::inputMethodEvent(QInputMethodEvent *event)
     event->accept();
 }
 
-void TMemo::keyPressEvent(QKeyEvent *event)
+void MemoBox::keyPressEvent(QKeyEvent *event)
 {
     // Keys give control characters for Backspace, Escape and Ctrl shortcuts, which the box
     // never types; a key that types an invisible character is refused like a paste.
@@ -355,7 +467,7 @@ void TMemo::keyPressEvent(QKeyEvent *event)
     QPlainTextEdit::keyPressEvent(event);
 }
 
-TEdit::TEdit(QWidget *parent) : QLineEdit(parent)
+LineBox::LineBox(QWidget *parent) : QLineEdit(parent)
 {
     setValidator(new CharacterValidator(&mRefused, this));
     // Also said for a text over the maximum length, which these boxes do not set; only a
@@ -365,6 +477,32 @@ TEdit::TEdit(QWidget *parent) : QLineEdit(parent)
         if (c.found())
             emit refused(c);
     });
+}
+
+void LineBox::changeEvent(QEvent *event)
+{
+    QLineEdit::changeEvent(event);
+    if (event->type() == QEvent::ReadOnlyChange && mReadOnlyLook)
+        mLook.apply(this, isReadOnly());
+}
+
+void tabEntersAtCheckedButton(QWidget *group)
+{
+    const QList<QRadioButton *> buttons =
+        group->findChildren<QRadioButton *>(Qt::FindDirectChildrenOnly);
+    // Qt moves Tab onto the checked button only once the group has had the focus; a choice
+    // made by the program or by a click before that would leave Tab on the first button.
+    const auto follow = [buttons] {
+        const bool anyChecked = std::any_of(buttons.cbegin(), buttons.cend(),
+                                            [](const QRadioButton *b) { return b->isChecked(); });
+        for (QRadioButton *b : buttons) {
+            const bool entry = anyChecked ? b->isChecked() : b == buttons.first();
+            b->setFocusPolicy(entry ? Qt::StrongFocus : Qt::ClickFocus);
+        }
+    };
+    for (QRadioButton *b : buttons)
+        QObject::connect(b, &QRadioButton::toggled, group, follow);
+    follow();
 }
 
 } // namespace corvial

@@ -13,7 +13,7 @@ namespace corvial {
 
 // A filled circle or rectangle with an outline: the cells of the sheet previews and the
 // discs of the circle proof.
-class TShape : public QWidget
+class ShapeCell : public QWidget
 {
     Q_OBJECT
     Q_PROPERTY(QColor fillColour READ fillColour WRITE setFillColour)
@@ -22,7 +22,9 @@ class TShape : public QWidget
 public:
     enum class Kind { Circle, Rectangle };
 
-    explicit TShape(Kind kind, QWidget *parent = nullptr);
+    explicit ShapeCell(Kind kind, QWidget *parent = nullptr);
+    // A circle: the form's proof discs, which are made by their parent.
+    explicit ShapeCell(QWidget *parent = nullptr) : ShapeCell(Kind::Circle, parent) {}
 
     Kind kind() const { return mKind; }
     QColor fillColour() const { return mFill; }
@@ -43,12 +45,12 @@ private:
 
 // A transparent surface over a preview that reports pointer moves and clicks in its own
 // pixel coordinates; the shapes below it show through.
-class TImage : public QWidget
+class ClickSurface : public QWidget
 {
     Q_OBJECT
 
 public:
-    explicit TImage(QWidget *parent = nullptr);
+    explicit ClickSurface(QWidget *parent = nullptr);
 
 signals:
     void mouseMoved(int x, int y);
@@ -63,22 +65,23 @@ private:
     bool mPressed = false;
 };
 
-class TListBox;
-class TListModel;
+class ChoiceList;
+class ChoiceListModel;
+class RowDelegate;
 
-// One row of a TListBox, made on demand: it names the row and reads the text and selection
+// One row of a ChoiceList, made on demand: it names the row and reads the text and selection
 // from the list, so a list of thousands of numbers holds no object per row. It is invalid
 // (false) for a row the list does not have.
-class TListItem
+class ChoiceListItem
 {
 public:
-    TListItem() = default;
+    ChoiceListItem() = default;
     // list and row as the list hands them out; row must be in 0..count()-1.
-    TListItem(const TListBox *list, int row) : mList(list), mRow(row) {}
+    ChoiceListItem(const ChoiceList *list, int row) : mList(list), mRow(row) {}
 
     explicit operator bool() const { return mList != nullptr; }
     // The calls written for item pointers (item(i)->text()) read on unchanged.
-    const TListItem *operator->() const { return this; }
+    const ChoiceListItem *operator->() const { return this; }
     // Row 0.., or -1 for an invalid item.
     int row() const { return mRow; }
     // The shown text; empty for an invalid item.
@@ -87,7 +90,7 @@ public:
     bool isSelected() const;
 
 private:
-    const TListBox *mList = nullptr;
+    const ChoiceList *mList = nullptr;
     int mRow = -1;
 };
 
@@ -95,12 +98,13 @@ private:
 // item, or a keyboard move of the selection), never for a selection the program makes.
 // Its rows come from a model that formats each one when it is drawn or read: a run of
 // numbers 1..n costs nothing per row, and the window starts without making 10,000 items.
-class TListBox : public QListView
+class ChoiceList : public QListView
 {
     Q_OBJECT
+    Q_PROPERTY(bool keepSelection READ keepsSelection WRITE setKeepSelection)
 
 public:
-    explicit TListBox(QWidget *parent = nullptr);
+    explicit ChoiceList(QWidget *parent = nullptr);
 
     // Appends the rows "1".."last" (none for last < 1) after the rows the list has.
     void addNumbers(int last);
@@ -111,19 +115,19 @@ public:
     // Number of rows.
     int count() const;
     // The row as an item; invalid outside 0..count()-1.
-    TListItem item(int row) const;
+    ChoiceListItem item(int row) const;
     // The current row as an item; invalid when there is none.
-    TListItem currentItem() const;
+    ChoiceListItem currentItem() const;
     // The selected rows as items, in row order (at most one: the list selects one row).
-    QList<TListItem> selectedItems() const;
+    QList<ChoiceListItem> selectedItems() const;
     // The current row, -1 for none.
     int currentRow() const;
     // Makes row current and the only selected one (-1: none), as a program call.
     void setCurrentRow(int row);
     // Scrolls so that item shows; an invalid item is ignored.
-    void scrollToItem(const TListItem &item, ScrollHint hint = EnsureVisible);
+    void scrollToItem(const ChoiceListItem &item, ScrollHint hint = EnsureVisible);
     // Viewport rectangle of item; empty for an invalid item or one scrolled out of the layout.
-    QRect visualItemRect(const TListItem &item) const;
+    QRect visualItemRect(const ChoiceListItem &item) const;
 
     // Selects row (or none for -1) without running the click action.
     void selectRow(int row);
@@ -132,30 +136,60 @@ public:
     // (Ctrl+click or Ctrl+Space on the selected item keeps it); the program still can.
     void setKeepSelection(bool keep) { mKeepSelection = keep; }
     bool keepsSelection() const { return mKeepSelection; }
+    // Pixel height of every row: the box's inside divided into as many whole rows of its
+    // font as it holds (at least one); what the division leaves stays empty below them.
+    int rowHeight() const;
 
 signals:
     void userClicked();
 
 protected:
+    void resizeEvent(QResizeEvent *event) override;
+    void changeEvent(QEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex &index,
                                                          const QEvent *event) const override;
 
 private:
-    TListModel *mModel;
+    void fitRows();
+
+    ChoiceListModel *mModel;
+    RowDelegate *mRows;
+    int mLeftBelow = 0; // pixels under the last whole row
     bool mKeepSelection = false;
+};
+
+// A text box that cannot be typed into shows the window's colour instead of the paper white
+// of one that can, and gets its own colours back when it can be typed into again.
+class ReadOnlyLook
+{
+public:
+    // Gives box the look of readOnly; called when its read-only state changes.
+    void apply(QWidget *box, bool readOnly);
+
+private:
+    bool mApplied = false;
+    bool mOwnPalette = false; // the box had a palette of its own before
+    QPalette mBefore;
 };
 
 // A text box of label text: several lines, Tab moves the focus and never enters the text, and
 // a character a label cannot hold (control or invisible, line breaks allowed) that arrives by
 // paste, drop or input method is refused before it enters: the box keeps the text it had.
-class TMemo : public QPlainTextEdit
+class MemoBox : public QPlainTextEdit
 {
     Q_OBJECT
+    Q_PROPERTY(bool readOnlyLook READ readOnlyLook WRITE setReadOnlyLook)
 
 public:
-    explicit TMemo(QWidget *parent = nullptr);
+    explicit MemoBox(QWidget *parent = nullptr);
+    // false: the box keeps its colours when read-only (it shows a label's own colours).
+    void setReadOnlyLook(bool on) { mReadOnlyLook = on; }
+    bool readOnlyLook() const { return mReadOnlyLook; }
+    // Moves the text px (>= 0) pixels right of the box's left edge, inside its own colour,
+    // for a box whose left part lies outside what its parent shows.
+    void setTextIndent(int px);
 
 signals:
     // An insertion was refused for character; the text is unchanged.
@@ -165,26 +199,44 @@ protected:
     void insertFromMimeData(const QMimeData *source) override;
     void inputMethodEvent(QInputMethodEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private:
     bool refuses(const QString &inserted);
+
+    bool mReadOnlyLook = true; // false: the box shows a label's own colours, read-only or not
+    ReadOnlyLook mLook;
 };
 
-// A one-line text box with the same refusal as TMemo, line breaks included: whatever way an
+// A one-line text box with the same refusal as MemoBox, line breaks included: whatever way an
 // edit came (typed, pasted, dropped, input method), the box keeps the text it had before it.
-class TEdit : public QLineEdit
+class LineBox : public QLineEdit
 {
     Q_OBJECT
+    Q_PROPERTY(bool readOnlyLook READ readOnlyLook WRITE setReadOnlyLook)
 
 public:
-    explicit TEdit(QWidget *parent = nullptr);
+    explicit LineBox(QWidget *parent = nullptr);
+    // false: the box keeps its colours when read-only.
+    void setReadOnlyLook(bool on) { mReadOnlyLook = on; }
+    bool readOnlyLook() const { return mReadOnlyLook; }
 
 signals:
     // An edit was refused for character; the text is unchanged.
     void refused(const corvial::ForbiddenCharacter &character);
 
+protected:
+    void changeEvent(QEvent *event) override;
+
 private:
     ForbiddenCharacter mRefused; // set by the validator, reported once the edit is undone
+    bool mReadOnlyLook = true;
+    ReadOnlyLook mLook;
 };
+
+// Lets Tab enter the radio buttons among group's direct children at the checked one (the
+// first while none is), from where the arrow keys move within them; group keeps this as the
+// checked button changes.
+void tabEntersAtCheckedButton(QWidget *group);
 
 } // namespace corvial

@@ -2,9 +2,12 @@
 #include "Dialogs.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileDialog>
 #include <QFontDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
@@ -17,7 +20,89 @@ namespace {
 
 const char *const kTitle = "Corvial Manager";
 
+// The platform's print dialog opens on a printer queue whatever it is handed: building it
+// renames the printer to a queue, and its "Print to File (PDF)" entry only appears once it is
+// shown. A user who wrote a PDF last would send the next job to that queue by pressing Print
+// out of habit, so the file entry and file are chosen again on showing, and the settings the
+// queue replaced are put back.
+class OfferingPrintDialog : public QPrintDialog
+{
+public:
+    OfferingPrintDialog(QPrinter *printer, const PrinterSetup &offered, QWidget *parent)
+        : QPrintDialog(printer, parent), mOffered(offered)
+    {
+    }
+
+    void setVisible(bool visible) override
+    {
+        QPrintDialog::setVisible(visible);
+        if (visible && !mOfferMade) {
+            mOfferMade = true;
+            offerFile();
+        }
+    }
+
+private:
+    void offerFile()
+    {
+        if (mOffered.format != QPrinter::PdfFormat)
+            return;
+        // The dialog's own widgets, by the names its form gives them; a dialog without them
+        // (another platform) is left as it opened.
+        auto *printers = findChild<QComboBox *>(QStringLiteral("printers"));
+        auto *file = findChild<QLineEdit *>(QStringLiteral("filename"));
+        const int entry = printers ? printers->findText(tr("Print to File (PDF)")) : -1;
+        if (entry < 0 || !file)
+            return;
+        printers->setCurrentIndex(entry);
+        file->setText(QDir::toNativeSeparators(mOffered.outputFile));
+        mOffered.applyTo(printer());
+    }
+
+    PrinterSetup mOffered;
+    bool mOfferMade = false;
+};
+
 } // namespace
+
+PrinterSetup PrinterSetup::of(const QPrinter &printer)
+{
+    PrinterSetup s;
+    s.format = printer.outputFormat();
+    s.printerName = printer.printerName();
+    s.outputFile = printer.outputFileName();
+    s.pageLayout = printer.pageLayout();
+    s.fullPage = printer.fullPage();
+    s.resolution = printer.resolution();
+    s.copies = printer.copyCount();
+    s.collate = printer.collateCopies();
+    s.duplex = printer.duplex();
+    s.colourMode = printer.colorMode();
+    s.pageOrder = printer.pageOrder();
+    s.paperSource = printer.paperSource();
+    return s;
+}
+
+void PrinterSetup::applyTo(QPrinter *printer) const
+{
+    printer->setOutputFormat(format);
+    if (format == QPrinter::NativeFormat) {
+        printer->setPrinterName(printerName);
+        printer->setOutputFileName(QString());
+    } else {
+        printer->setOutputFileName(outputFile);
+    }
+    printer->setPageLayout(pageLayout);
+    printer->setFullPage(fullPage);
+    if (resolution > 0)
+        printer->setResolution(resolution);
+    printer->setCopyCount(copies);
+    printer->setCollateCopies(collate);
+    printer->setDuplex(duplex);
+    printer->setColorMode(colourMode);
+    printer->setPageOrder(pageOrder);
+    printer->setPaperSource(paperSource);
+}
 
 void QtDialogs::message(QWidget *parent, const QString &text)
 {
@@ -44,7 +129,8 @@ bool QtDialogs::askYesNo(QWidget *parent, const QString &caption, const QString 
 
 bool QtDialogs::choosePrinter(QWidget *parent, QPrinter *printer)
 {
-    QPrintDialog dialog(printer, parent);
+    // Taken before the dialog is built: building it already changes the printer.
+    OfferingPrintDialog dialog(printer, PrinterSetup::of(*printer), parent);
     return dialog.exec() == QDialog::Accepted;
 }
 

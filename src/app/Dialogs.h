@@ -1,14 +1,39 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QPageLayout>
+#include <QPrinter>
 #include <QString>
 #include <functional>
 
 class QFont;
-class QPrinter;
 class QWidget;
 
 namespace corvial {
+
+// A printer choice the user confirmed: where the pages go and how a print dialog set the
+// printer up. The window keeps it for the whole run and puts it back on its printer before
+// every dialog and preview, since a dialog may change the printer and then be cancelled.
+struct PrinterSetup
+{
+    QPrinter::OutputFormat format = QPrinter::NativeFormat;
+    QString printerName; // the queue, for NativeFormat
+    QString outputFile;  // the file, for PdfFormat
+    QPageLayout pageLayout;
+    bool fullPage = false;
+    int resolution = 0; // dots per inch; 0 = the printer's own
+    int copies = 1;
+    bool collate = true;
+    QPrinter::DuplexMode duplex = QPrinter::DuplexNone;
+    QPrinter::ColorMode colourMode = QPrinter::Color;
+    QPrinter::PageOrder pageOrder = QPrinter::FirstPageFirst;
+    QPrinter::PaperSource paperSource = QPrinter::Auto;
+
+    // The setup printer is in now.
+    static PrinterSetup of(const QPrinter &printer);
+    // Puts this setup on *printer: output first, since choosing a queue resets the rest.
+    void applyTo(QPrinter *printer) const;
+};
 
 // The program's modal conversations with the user, behind one seam so the window's logic
 // can be driven without a person in front of it.
@@ -23,7 +48,8 @@ public:
     virtual void error(QWidget *parent, const QString &text) = 0;
     // A warning with Yes and No; true for Yes.
     virtual bool askYesNo(QWidget *parent, const QString &caption, const QString &text) = 0;
-    // The printer choice; true when the user confirmed, and *printer is then set up.
+    // The printer choice, offered as *printer is set up (a queue, or a PDF file and its
+    // name); true when the user confirmed, and *printer is then set up.
     virtual bool choosePrinter(QWidget *parent, QPrinter *printer) = 0;
     // A file-save choice with a Qt name filter; empty when cancelled. Never asks about
     // overwriting: the caller asks once itself.

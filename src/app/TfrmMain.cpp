@@ -15,6 +15,7 @@
 #include "print/PageCanvas.h"
 #include "print/PrinterCanvas.h"
 #include "settings/SettingsFile.h"
+#include "ui_TfrmMain.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -82,17 +83,6 @@ QString previewCellName(int f, int i)
     }
 }
 
-TListBox *newListBox(QWidget *parent, const char *name, const QRect &r)
-{
-    auto *l = new TListBox(parent);
-    l->setObjectName(QLatin1String(name));
-    l->setGeometry(r);
-    // Every list of the program is a choice that handlers, printing and export read: a
-    // list the user has emptied would go on using a value while showing none.
-    l->setKeepSelection(true);
-    return l;
-}
-
 QStringList offsetItems()
 {
     QStringList items;
@@ -109,7 +99,7 @@ const char *sheetTypeRadioName(int sheetType)
 }
 
 TfrmMain::TfrmMain(MainWindowEnvironment environment, QWidget *parent)
-    : QMainWindow(parent), mEnv(std::move(environment))
+    : QMainWindow(parent), mEnv(std::move(environment)), mUi(std::make_unique<Ui::TfrmMain>())
 {
     if (!mEnv.dialogs)
         mEnv.dialogs = std::make_shared<QtDialogs>();
@@ -130,95 +120,64 @@ TfrmMain::TfrmMain(MainWindowEnvironment environment, QWidget *parent)
     // does; creation may restart it.
     Timer1->start();
     FormCreate();
-
-    // Top-level windows of their own: as children they would be disabled together with the
-    // main window while they are open, and their OK could never be pressed.
-    AboutBox = new TAboutBox();
-    AboutBox->hide();
-    frmLib = new TfrmLib();
-    frmLib->hide();
-    connect(AboutBox, &TAboutBox::dismissed, this, &TfrmMain::companionDismissed);
-    connect(frmLib, &TfrmLib::dismissed, this, &TfrmMain::companionDismissed);
 }
 
-TfrmMain::~TfrmMain()
+TfrmMain::~TfrmMain() = default;
+
+// The version and library windows are made when first asked for: most runs never open them,
+// and making them was a tenth of the window's start-up. They are top-level windows of their
+// own: as children they would be disabled together with the main window while they are
+// open, and their OK could never be pressed.
+TAboutBox *TfrmMain::AboutBox()
 {
-    delete AboutBox;
-    delete frmLib;
+    if (!mAboutBox) {
+        mAboutBox = std::make_unique<TAboutBox>();
+        mAboutBox->hide();
+        connect(mAboutBox.get(), &TAboutBox::dismissed, this, &TfrmMain::companionDismissed);
+    }
+    return mAboutBox.get();
+}
+
+TfrmLib *TfrmMain::frmLib()
+{
+    if (!mFrmLib) {
+        mFrmLib = std::make_unique<TfrmLib>();
+        mFrmLib->hide();
+        connect(mFrmLib.get(), &TfrmLib::dismissed, this, &TfrmMain::companionDismissed);
+    }
+    return mFrmLib.get();
 }
 
 void TfrmMain::buildControls()
 {
-    setObjectName(QStringLiteral("frmMain"));
-    setWindowTitle(QStringLiteral("frmMain"));
-    setWindowIcon(QIcon(QStringLiteral(":/icons/corvial-manager.png")));
+    // A form's fonts come in points only, and the face is the one this PC has: the window's
+    // font is set in pixels before the form's controls inherit it.
     QFont base(uiFaceName());
     base.setBold(true);
     base.setPixelSize(15);
     setFont(base);
+    mUi->setupUi(this);
+    bindControls();
+    bindPrintControls();
     // 931 x 653 outside on the screen; the window manager's frame and the menu bar come
-    // out of that, leaving this client area.
+    // out of that. A form keeps no position for a top-level window.
     move(171, 184);
-    resize(915, 614);
 
-    central = new QWidget(this);
-    central->setObjectName(QStringLiteral("central"));
-    setCentralWidget(central);
-    buildMenus();
-
-    // Theme icons where the desktop has them, the style's own pictures otherwise.
-    auto toolButton = [this](const char *name, const QString &caption, const QString &icon, int x) {
-        static const QHash<QString, QStyle::StandardPixmap> fallback = {
-            {QStringLiteral("help-about"), QStyle::SP_MessageBoxInformation},
-            {QStringLiteral("x-office-spreadsheet"), QStyle::SP_DialogSaveButton},
-            {QStringLiteral("go-previous"), QStyle::SP_ArrowBack},
-            {QStringLiteral("application-exit"), QStyle::SP_DialogCloseButton},
-        };
-        auto *b = new QToolButton(central);
-        b->setObjectName(QLatin1String(name));
-        b->setText(caption);
-        b->setIcon(QIcon::fromTheme(icon, style()->standardIcon(fallback.value(icon))));
-        b->setIconSize(QSize(32, 32));
-        b->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-        b->setGeometry(x, 8, 65, 65);
-        return b;
+    // Theme icons where the desktop has them, the style's own pictures otherwise: a form
+    // can name a theme icon but not a style's picture.
+    const std::pair<QToolButton *, QStyle::StandardPixmap> icons[] = {
+        {cmdVersion, QStyle::SP_MessageBoxInformation},
+        {cmdExcel, QStyle::SP_DialogSaveButton},
+        {cmdBack, QStyle::SP_ArrowBack},
+        {cmdEnd, QStyle::SP_DialogCloseButton},
     };
-    cmdVersion =
-        toolButton("cmdVersion", QStringLiteral("Version"), QStringLiteral("help-about"), 8);
-    cmdExcel =
-        toolButton("cmdExcel", QStringLiteral("Excel"), QStringLiteral("x-office-spreadsheet"), 80);
-    cmdBack = toolButton("cmdBack", QStringLiteral("Back"), QStringLiteral("go-previous"), 152);
-    cmdEnd = toolButton("cmdEnd", QStringLiteral("End"), QStringLiteral("application-exit"), 224);
-
-    Label4 = new QLabel(QStringLiteral("Corvial Manager "), central);
-    Label4->setObjectName(QStringLiteral("Label4"));
-    Label4->setGeometry(416, 16, 320, 33);
-    Label4->setFont(pixelFont(base, 32, true));
-    setTextColour(Label4, kBlue);
-
-    Label2 = new QLabel(QStringLiteral("Laboratory sample labels"), central);
-    Label2->setObjectName(QStringLiteral("Label2"));
-    Label2->setGeometry(536, 56, 328, 24);
-    Label2->setFont(pixelFont(base, 24, true));
-    setTextColour(Label2, kBlue);
-
-    auto panel = [this](const char *name, const QRect &bounds) {
-        auto *p = new QFrame(central);
-        p->setObjectName(QLatin1String(name));
-        p->setGeometry(bounds);
-        p->setFrameStyle(QFrame::Panel | QFrame::Raised);
-        return p;
-    };
-    pnlMain = panel("pnlMain", QRect(56, 128, 793, 385));
-    pnlMain->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    pnlMain->hide();
-    pnlPrint = panel("pnlPrint", QRect(408, 133, 433, 428));
-    pnlCircle = panel("pnlCircle", QRect(72, 152, 289, 425));
-    pnlRect = panel("pnlRect", QRect(56, 128, 345, 401));
-    pnlRect->hide();
-    PnlTube = panel("PnlTube", QRect(80, 144, 313, 393));
-    PnlTube->hide();
-    pnlMicro = panel("pnlMicro", QRect(56, 128, 361, 425));
+    const char *const themeNames[] = {"help-about", "x-office-spreadsheet", "go-previous",
+                                      "application-exit"};
+    for (std::size_t i = 0; i < std::size(icons); ++i)
+        icons[i].first->setIcon(
+            QIcon::fromTheme(QLatin1String(themeNames[i]), style()->standardIcon(icons[i].second)));
+    setPixelFont(Label4, 32, true);
+    setPixelFont(Label2, 24, true);
 
     buildEntryScreen();
     buildPrintScreen();
@@ -229,300 +188,190 @@ void TfrmMain::buildControls()
     mFontDialogFont = QFont(uiFaceName());
     mFontDialogFont.setPixelSize(12);
 
+    // Not a widget, so not in the form.
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(100);
 }
 
-void TfrmMain::buildMenus()
+void TfrmMain::setPixelFont(QWidget *w, int px, bool italic)
 {
-    N1 = menuBar()->addMenu(QStringLiteral("数字"));
-    N1->setObjectName(QStringLiteral("N1"));
-    N2 = N1->addAction(QStringLiteral("００１"));
-    N2->setObjectName(QStringLiteral("N2"));
-    N2->setCheckable(true);
-    N2->setChecked(true);
-    N3 = N1->addAction(QStringLiteral("１"));
-    N3->setObjectName(QStringLiteral("N3"));
-    N3->setCheckable(true);
-    N4 = menuBar()->addAction(QStringLiteral("ライブラリーの登録"));
-    N4->setObjectName(QStringLiteral("N4"));
-    // Both work on the job and the sheet of the print screen; ShowScreen enables them there.
-    N5 = menuBar()->addAction(QStringLiteral("印刷プレビュー"));
-    N5->setObjectName(QStringLiteral("N5"));
-    N5->setEnabled(false);
-    N6 = menuBar()->addAction(QStringLiteral("位置合わせシート印刷"));
-    N6->setObjectName(QStringLiteral("N6"));
-    N6->setEnabled(false);
+    w->setFont(pixelFont(font(), px, italic));
+}
 
-    PopupMenu1 = new QMenu(this);
-    PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
-    Font1 = PopupMenu1->addAction(QStringLiteral("Font"));
-    Font1->setObjectName(QStringLiteral("Font1"));
+void TfrmMain::bindControls()
+{
+    central = mUi->central;
+    cmdVersion = mUi->cmdVersion;
+    cmdExcel = mUi->cmdExcel;
+    cmdBack = mUi->cmdBack;
+    cmdEnd = mUi->cmdEnd;
+    Label4 = mUi->Label4;
+    Label2 = mUi->Label2;
+    pnlMain = mUi->pnlMain;
+    pnlPrint = mUi->pnlPrint;
+    pnlCircle = mUi->pnlCircle;
+    pnlRect = mUi->pnlRect;
+    PnlTube = mUi->PnlTube;
+    pnlMicro = mUi->pnlMicro;
+    image7 = mUi->image7;
+    Image2 = mUi->Image2;
+    Image4 = mUi->Image4;
+    Image6 = mUi->Image6;
+    N1 = mUi->N1;
+    N2 = mUi->N2;
+    N3 = mUi->N3;
+    N4 = mUi->N4;
+    N5 = mUi->N5;
+    N6 = mUi->N6;
+    Font1 = mUi->Font1;
+    PopupMenu1 = mUi->PopupMenu1;
+
+    Label3 = mUi->Label3;
+    Label14 = mUi->Label14;
+    Label1 = mUi->Label1;
+    Label5 = mUi->Label5;
+    Edit2 = mUi->Edit2;
+    Memo5 = mUi->Memo5;
+    Memo8 = mUi->Memo8;
+    RadioGroup1 = mUi->RadioGroup1;
+    RadioGroup1Items[0] = mUi->RadioGroup1Item0;
+    RadioGroup1Items[1] = mUi->RadioGroup1Item1;
+    RadioGroup1Items[2] = mUi->RadioGroup1Item2;
+    RadioGroup1Items[3] = mUi->RadioGroup1Item3;
+    ListBox12 = mUi->ListBox12;
+    ListBox2 = mUi->ListBox2;
+    ListBox1 = mUi->ListBox1;
+    cmdPrintSet = mUi->cmdPrintSet;
+    GroupBox1 = mUi->GroupBox1;
+    RadioButton10 = mUi->RadioButton10;
+    RadioButton2 = mUi->RadioButton2;
+    RadioButton5 = mUi->RadioButton5;
+    RadioButton6 = mUi->RadioButton6;
+    RadioButton9 = mUi->RadioButton9;
+    RadioButton11 = mUi->RadioButton11;
+    RadioButton12 = mUi->RadioButton12;
+    RadioButton3 = mUi->RadioButton3;
+    RadioButton1 = mUi->RadioButton1;
+    RadioButton13 = mUi->RadioButton13;
+}
+
+void TfrmMain::bindPrintControls()
+{
+    ListBox20 = mUi->ListBox20;
+    ListBox23 = mUi->ListBox23;
+    ListBox25 = mUi->ListBox25;
+    ListBox21 = mUi->ListBox21;
+    ListBox19 = mUi->ListBox19;
+    Label8 = mUi->Label8;
+    Label26 = mUi->Label26;
+    Label38 = mUi->Label38;
+    Label29 = mUi->Label29;
+    Label25 = mUi->Label25;
+    GroupBox14 = mUi->GroupBox14;
+    GroupBox2 = mUi->GroupBox2;
+    pnl150 = mUi->pnl150;
+    pnlNum = mUi->pnlNum;
+    pnlmemo = mUi->pnlmemo;
+    Shape1 = mUi->Shape1;
+    Shape2 = mUi->Shape2;
+    Label6 = mUi->Label6;
+    Label7 = mUi->Label7;
+    Panel5 = mUi->Panel5;
+    CheckBox1 = mUi->CheckBox1;
+    Memo3 = mUi->Memo3;
+    Memo7 = mUi->Memo7;
+    cmdPrint = mUi->cmdPrint;
+    RadioButton4 = mUi->RadioButton4;
+    RadioButton7 = mUi->RadioButton7;
+    RadioButton8 = mUi->RadioButton8;
 }
 
 void TfrmMain::buildEntryScreen()
 {
-    const QFont base = font();
-    auto label = [this](const char *name, const QString &text, const QRect &r, bool blue, int px) {
-        auto *l = new QLabel(text, pnlMain);
-        l->setObjectName(QLatin1String(name));
-        l->setGeometry(r);
-        if (px)
-            l->setFont(pixelFont(font(), px));
-        if (blue)
-            setTextColour(l, kBlue);
-        return l;
-    };
+    for (QWidget *w : std::initializer_list<QWidget *>{Label3, Edit2, Memo8, ListBox2, ListBox1})
+        setPixelFont(w, 19);
+    watchCharacters(mUi->Edit2, labelTextWord());
+    watchCharacters(mUi->Memo5, labelTextWord());
+    watchCharacters(mUi->Memo8, labelTextWord());
 
-    Label3 = label("Label3", QStringLiteral("印刷する文字を入力してください"),
-                   QRect(64, 40, 321, 33), false, 19);
-    auto *edit2 = new TEdit(pnlMain);
-    watchCharacters(edit2, labelTextWord());
-    Edit2 = edit2;
-    Edit2->setObjectName(QStringLiteral("Edit2"));
-    Edit2->setGeometry(64, 72, 193, 27);
-    Edit2->setFont(pixelFont(base, 19));
-
-    auto *memo5 = new TMemo(pnlMain);
-    watchCharacters(memo5, labelTextWord());
-    Memo5 = memo5;
-    Memo5->setObjectName(QStringLiteral("Memo5"));
-    Memo5->setGeometry(64, 72, 201, 89);
-    Memo5->hide();
-
-    auto *memo8 = new TMemo(pnlMain);
-    watchCharacters(memo8, labelTextWord());
-    Memo8 = memo8;
-    Memo8->setObjectName(QStringLiteral("Memo8"));
-    Memo8->setGeometry(64, 72, 209, 73);
-    Memo8->setFont(pixelFont(base, 19));
-    Memo8->hide();
-    for (QPlainTextEdit *m : {Memo5, Memo8})
-        m->setLineWrapMode(QPlainTextEdit::NoWrap);
-
-    RadioGroup1 = new QGroupBox(QStringLiteral("表示"), pnlMain);
-    RadioGroup1->setObjectName(QStringLiteral("RadioGroup1"));
-    RadioGroup1->setGeometry(200, 64, 97, 105);
-    for (int i = 0; i < MarkerCount; ++i) {
-        auto *r = new QRadioButton(markerCaption(i), RadioGroup1);
-        r->setObjectName(QStringLiteral("RadioGroup1Item%1").arg(i));
-        r->setGeometry(8, 18 + 21 * i, 85, 20);
-        RadioGroup1Items[i] = r;
-    }
-    RadioGroup1Items[0]->setChecked(true);
-
-    Label14 = label("Label14", QStringLiteral("初期値"), QRect(352, 56, 48, 15), true, 0);
-    ListBox12 = newListBox(pnlMain, "ListBox12", QRect(336, 80, 73, 73));
-    Label1 = label("Label1", QStringLiteral("サンプル数"), QRect(96, 184, 105, 19), true, 0);
-    ListBox2 = newListBox(pnlMain, "ListBox2", QRect(200, 176, 89, 81));
-    ListBox2->setFont(pixelFont(base, 19));
-    Label5 = label("Label5", QStringLiteral("リピート面数"), QRect(96, 280, 84, 15), true, 0);
-    ListBox1 = newListBox(pnlMain, "ListBox1", QRect(200, 272, 97, 57));
-    ListBox1->setFont(pixelFont(base, 19));
-
-    cmdPrintSet = new QPushButton(QStringLiteral("PrintSet"), pnlMain);
-    cmdPrintSet->setObjectName(QStringLiteral("cmdPrintSet"));
-    cmdPrintSet->setGeometry(344, 296, 121, 57);
     QFont psFont(verticalFaceName());
     psFont.setPixelSize(19);
     psFont.setBold(true);
     psFont.setItalic(true);
     cmdPrintSet->setFont(psFont);
-    setTextColour(cmdPrintSet, kBlue);
 
-    GroupBox1 = new QGroupBox(QStringLiteral("シートタイプ"), pnlMain);
-    GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
-    GroupBox1->setGeometry(488, 56, 289, 289);
-    setTextColour(GroupBox1, kBlue);
-    QRadioButton **buttons[SheetTypeCount] = {
-        &RadioButton10, &RadioButton2,  &RadioButton5, &RadioButton6, &RadioButton9,
-        &RadioButton11, &RadioButton12, &RadioButton3, &RadioButton1, &RadioButton13};
+    // The captions are the proof label's and the sheet table's; the form only places them.
+    for (int i = 0; i < MarkerCount; ++i)
+        RadioGroup1Items[i]->setText(markerCaption(i));
+    RadioGroup1Items[0]->setChecked(true);
     for (int k = 1; k <= SheetTypeCount; ++k) {
-        const SheetTypeInfo &info = sheetTypeInfo(k);
-        auto *r = new QRadioButton(QString::fromUtf8(info.caption), GroupBox1);
-        r->setObjectName(QLatin1String(sheetTypeRadioName(k)));
-        r->setGeometry(40, 26 + 25 * (k - 1), 241, 21);
+        auto *r = GroupBox1->findChild<QRadioButton *>(QLatin1String(sheetTypeRadioName(k)));
+        r->setText(QString::fromUtf8(sheetTypeInfo(k).caption));
         setTextColour(r, k >= 8 ? kBlue : QColor(Qt::black));
-        *buttons[k - 1] = r;
     }
     RadioButton10->setChecked(true);
 }
 
 void TfrmMain::buildPrintScreen()
 {
-    const QFont base = font();
-    auto label = [this](QWidget *parent, const char *name, const QString &text, const QRect &r,
-                        int px) {
-        auto *l = new QLabel(text, parent);
-        l->setObjectName(QLatin1String(name));
-        l->setGeometry(r);
-        if (px)
-            l->setFont(pixelFont(font(), px));
-        setTextColour(l, kBlue);
-        return l;
-    };
-    auto proofPanel = [this](const char *name, const QRect &r) {
-        auto *p = new QFrame(pnlPrint);
-        p->setObjectName(QLatin1String(name));
-        p->setGeometry(r);
-        p->setFrameStyle(QFrame::Panel | QFrame::Raised);
-        p->setContextMenuPolicy(Qt::CustomContextMenu);
-        return p;
-    };
-
-    ListBox20 = newListBox(pnlPrint, "ListBox20", QRect(0, 40, 49, 33));
-    ListBox20->setFont(pixelFont(base, 19));
-    Label8 = label(pnlPrint, "Label8", QStringLiteral("枚目"), QRect(56, 48, 40, 19), 19);
-
-    GroupBox14 = new QGroupBox(QStringLiteral("オフセット"), pnlPrint);
-    GroupBox14->setObjectName(QStringLiteral("GroupBox14"));
-    GroupBox14->setGeometry(112, 32, 297, 73);
-    Label26 = label(GroupBox14, "Label26", QStringLiteral("縦方向（＋は下）に移動"),
-                    QRect(3, 16, 141, 13), 13);
-    ListBox23 = newListBox(GroupBox14, "ListBox23", QRect(24, 32, 73, 25));
-    Label38 = label(GroupBox14, "Label38", QStringLiteral("横方向（＋は右）に移動"),
-                    QRect(147, 16, 141, 13), 13);
-    ListBox25 = newListBox(GroupBox14, "ListBox25", QRect(168, 32, 81, 25));
-    for (TListBox *l : {ListBox23, ListBox25}) {
+    setPixelFont(ListBox20, 19);
+    setPixelFont(Label8, 19);
+    setPixelFont(Label26, 13);
+    setPixelFont(Label38, 13);
+    // The offsets in millimetres, from the range the settings file keeps.
+    for (ChoiceList *l : {ListBox23, ListBox25})
         l->addItems(offsetItems());
-        l->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    }
 
-    // Circle proof.
-    pnl150 = proofPanel("pnl150", QRect(16, 128, 161, 169));
-    Shape1 = new TShape(TShape::Kind::Circle, pnl150);
-    Shape1->setObjectName(QStringLiteral("Shape1"));
-    Shape1->setGeometry(-8, 0, 169, 145);
-    Shape2 = new TShape(TShape::Kind::Circle, pnl150);
-    Shape2->setObjectName(QStringLiteral("Shape2"));
-    Shape2->setGeometry(16, 16, 121, 113);
-    Shape2->setOutlineColour(Qt::white);
-    QFont proofFont = base;
-    proofFont.setPixelSize(27);
-    Label7 = new QLabel(QStringLiteral("Label13"), pnl150);
-    Label7->setObjectName(QStringLiteral("Label7"));
-    Label7->setGeometry(40, 38, 81, 27);
-    Label7->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
-    Label7->setFont(proofFont);
-    Label6 = new QLabel(QStringLiteral("Label12"), pnl150);
-    Label6->setObjectName(QStringLiteral("Label6"));
-    Label6->setGeometry(40, 70, 89, 27);
-    Label6->setAlignment(Qt::AlignCenter);
-    Label6->setFont(proofFont);
-    for (QLabel *l : {Label7, Label6}) {
-        l->setAutoFillBackground(true);
-        QPalette p = l->palette();
-        p.setColor(QPalette::Window, Qt::white);
-        p.setColor(QPalette::WindowText, Qt::black);
-        l->setPalette(p);
-    }
-    CheckBox1 = new QCheckBox(QStringLiteral("枠"), pnl150);
-    CheckBox1->setObjectName(QStringLiteral("CheckBox1"));
-    CheckBox1->setGeometry(120, 150, 38, 17);
-
-    // Number proof.
-    pnlNum = proofPanel("pnlNum", QRect(-16, 144, 227, 153));
-    QFont small = base;
-    small.setPixelSize(11);
-    // The proof texts are what printing reads: the same refusal as the entry boxes.
-    auto *memo3 = new TMemo(pnlNum);
-    watchCharacters(memo3, labelTextWord());
-    Memo3 = memo3;
-    Memo3->setObjectName(QStringLiteral("Memo3"));
-    Memo3->setGeometry(8, 32, 161, 57);
-    Memo3->setFont(small);
-    Panel5 = new QLabel(QStringLiteral("1"), pnlNum);
-    Panel5->setObjectName(QStringLiteral("Panel5"));
-    Panel5->setGeometry(168, 32, 49, 57);
-    Panel5->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    Panel5->setLineWidth(2);
-    Panel5->setAlignment(Qt::AlignCenter);
-    Panel5->setFont(small);
-    Panel5->setAutoFillBackground(true);
-    // White like the other proof texts until a colour is chosen; the style's window grey
-    // would show a colour the labels never get.
-    QPalette panel5Colours = Panel5->palette();
-    panel5Colours.setColor(QPalette::Window, Qt::white);
-    panel5Colours.setColor(QPalette::WindowText, Qt::black);
-    Panel5->setPalette(panel5Colours);
-
-    // Memo proof.
-    pnlmemo = proofPanel("pnlmemo", QRect(0, 160, 177, 121));
-    auto *memo7 = new TMemo(pnlmemo);
-    watchCharacters(memo7, labelTextWord());
-    Memo7 = memo7;
-    Memo7->setObjectName(QStringLiteral("Memo7"));
-    Memo7->setGeometry(24, 24, 145, 73);
-    Memo7->setFont(pixelFont(base, 19));
+    setPixelFont(Label7, 27);
+    setPixelFont(Label6, 27);
+    setPixelFont(Memo3, 11);
+    setPixelFont(Panel5, 11);
+    setPixelFont(Memo7, 19);
+    // Four empty lines, as the proof starts; a form drops a text of line breaks only.
     Memo7->setPlainText(QStringLiteral("\n\n\n"));
-    for (QPlainTextEdit *m : {Memo3, Memo7}) {
-        m->setLineWrapMode(QPlainTextEdit::NoWrap);
-        m->setContextMenuPolicy(Qt::CustomContextMenu);
-        QPalette p = m->palette();
-        p.setColor(QPalette::Base, Qt::white);
-        p.setColor(QPalette::Text, Qt::black);
-        m->setPalette(p);
-    }
+    // The proof texts are what printing reads: the same refusal as the entry boxes.
+    watchCharacters(mUi->Memo3, labelTextWord());
+    watchCharacters(mUi->Memo7, labelTextWord());
+    // The number proof lies partly left of the print screen's edge: its text starts where the
+    // screen shows it, while its bounds stay those the proof was drawn with.
+    mUi->Memo3->setTextIndent(-Memo3->mapTo(pnlPrint, QPoint()).x());
 
-    Label29 = label(pnlPrint, "Label29", QStringLiteral("文字の色"), QRect(237, 144, 68, 16), 0);
-    ListBox21 = newListBox(pnlPrint, "ListBox21", QRect(232, 168, 89, 97));
-    Label25 = label(pnlPrint, "Label25", QStringLiteral("背景の色"), QRect(333, 144, 68, 16), 0);
-    ListBox19 = newListBox(pnlPrint, "ListBox19", QRect(328, 168, 81, 97));
-
-    cmdPrint = new QToolButton(pnlPrint);
-    cmdPrint->setObjectName(QStringLiteral("cmdPrint"));
-    cmdPrint->setText(QStringLiteral("Print"));
-    cmdPrint->setIcon(QIcon::fromTheme(QStringLiteral("document-print"),
-                                       QIcon(QStringLiteral(":/icons/corvial-manager.png"))));
-    cmdPrint->setIconSize(QSize(40, 40));
-    cmdPrint->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-    cmdPrint->setGeometry(256, 292, 89, 81);
-
-    GroupBox2 = new QGroupBox(QStringLiteral("プリント位置"), pnlPrint);
-    GroupBox2->setObjectName(QStringLiteral("GroupBox2"));
-    GroupBox2->setGeometry(16, 360, 217, 41);
-    auto align = [this](const char *name, const QString &text, int x) {
-        auto *r = new QRadioButton(text, GroupBox2);
-        r->setObjectName(QLatin1String(name));
-        r->setGeometry(x, 16, 60, 20);
-        return r;
-    };
-    RadioButton4 = align("RadioButton4", QStringLiteral("左"), 16);
-    RadioButton7 = align("RadioButton7", QStringLiteral("中央"), 80);
-    RadioButton8 = align("RadioButton8", QStringLiteral("右"), 152);
-    RadioButton4->setChecked(true);
     buildCodeControls();
+    // The 2-D code's controls are made in code; they follow the proof's choices on Tab.
+    setTabOrder(ListBox19, chkCode);
+    setTabOrder(chkCode, edtCodePrefix);
+    setTabOrder(edtCodePrefix, RadioButton4);
 }
 
 void TfrmMain::buildPreviews()
 {
+    // The cells are the sheet table's label positions, so they are made here and not drawn
+    // in the form; the form's pointer surfaces lie over them.
+    // Element i (1-based) of each cell list is label position i.
     struct Preview
     {
         QFrame *panel;
-        TImage **image;
-        const char *imageName;
-        QRect imageBounds;
-        TShape::Kind kind;
+        ClickSurface *image;
+        ShapeCell::Kind kind;
+        QVector<ShapeCell *> *cells;
     };
     const Preview previews[FamilyCount] = {
-        {pnlCircle, &image7, "image7", QRect(48, 16, 177, 385), TShape::Kind::Circle},
-        {pnlRect, &Image2, "Image2", QRect(48, 72, 249, 249), TShape::Kind::Rectangle},
-        {PnlTube, &Image4, "Image4", QRect(40, 48, 249, 321), TShape::Kind::Rectangle},
-        {pnlMicro, &Image6, "Image6", QRect(16, 56, 313, 321), TShape::Kind::Rectangle},
+        {pnlCircle, image7, ShapeCell::Kind::Circle, &circleShapes},
+        {pnlRect, Image2, ShapeCell::Kind::Rectangle, &rectShapes},
+        {PnlTube, Image4, ShapeCell::Kind::Rectangle, &tube95Shapes},
+        {pnlMicro, Image6, ShapeCell::Kind::Rectangle, &tube72Shapes},
     };
     for (int f = 1; f <= FamilyCount; ++f) {
         const Preview &p = previews[f - 1];
+        *p.cells = QVector<ShapeCell *>(labelsInFamily(f) + 1, nullptr);
         for (int i = 1; i <= labelsInFamily(f); ++i) {
-            auto *s = new TShape(p.kind, p.panel);
+            auto *s = new ShapeCell(p.kind, p.panel);
             s->setObjectName(previewCellName(f, i));
             s->setGeometry(previewCellRect(f, i));
+            (*p.cells)[i] = s;
         }
-        auto *image = new TImage(p.panel);
-        image->setObjectName(QLatin1String(p.imageName));
-        image->setGeometry(p.imageBounds);
-        image->raise();
-        *p.image = image;
+        p.image->raise();
     }
 }
 
@@ -547,14 +396,14 @@ void TfrmMain::connectHandlers()
                 [this, w](const QPoint &pos) { PopupMenu1->popup(w->mapToGlobal(pos)); });
     }
 
-    connect(ListBox2, &TListBox::userClicked, this, &TfrmMain::ListBox2Click);
-    connect(ListBox1, &TListBox::userClicked, this, &TfrmMain::ListBox1Click);
-    connect(ListBox12, &TListBox::userClicked, this, &TfrmMain::ListBox12Click);
-    connect(ListBox23, &TListBox::userClicked, this, &TfrmMain::ListBox23Click);
-    connect(ListBox25, &TListBox::userClicked, this, &TfrmMain::ListBox25Click);
-    connect(ListBox19, &TListBox::userClicked, this, &TfrmMain::ListBox19Click);
-    connect(ListBox21, &TListBox::userClicked, this, &TfrmMain::ListBox21Click);
-    connect(ListBox20, &TListBox::userClicked, this, &TfrmMain::ListBox20Click);
+    connect(ListBox2, &ChoiceList::userClicked, this, &TfrmMain::ListBox2Click);
+    connect(ListBox1, &ChoiceList::userClicked, this, &TfrmMain::ListBox1Click);
+    connect(ListBox12, &ChoiceList::userClicked, this, &TfrmMain::ListBox12Click);
+    connect(ListBox23, &ChoiceList::userClicked, this, &TfrmMain::ListBox23Click);
+    connect(ListBox25, &ChoiceList::userClicked, this, &TfrmMain::ListBox25Click);
+    connect(ListBox19, &ChoiceList::userClicked, this, &TfrmMain::ListBox19Click);
+    connect(ListBox21, &ChoiceList::userClicked, this, &TfrmMain::ListBox21Click);
+    connect(ListBox20, &ChoiceList::userClicked, this, &TfrmMain::ListBox20Click);
     connect(Edit2, &QLineEdit::textChanged, this, &TfrmMain::Edit2Change);
     connect(Memo8, &QPlainTextEdit::textChanged, this, &TfrmMain::Memo8Change);
     connect(Memo5, &QPlainTextEdit::textChanged, this, &TfrmMain::Memo5Change);
@@ -575,14 +424,17 @@ void TfrmMain::connectHandlers()
         });
     }
 
-    connect(image7, &TImage::mouseMoved, this, &TfrmMain::previewMouseMove);
-    connect(Image2, &TImage::mouseMoved, this, &TfrmMain::previewMouseMove);
-    connect(Image4, &TImage::mouseMoved, this, &TfrmMain::previewMouseMove);
-    connect(Image6, &TImage::mouseMoved, this, &TfrmMain::previewMouseMove);
-    connect(image7, &TImage::clicked, this, [this] { previewClick(1); });
-    connect(Image2, &TImage::clicked, this, [this] { previewClick(2); });
-    connect(Image4, &TImage::clicked, this, [this] { previewClick(3); });
-    connect(Image6, &TImage::clicked, this, [this] { previewClick(4); });
+    for (QWidget *group : std::initializer_list<QWidget *>{RadioGroup1, GroupBox1, GroupBox2})
+        tabEntersAtCheckedButton(group);
+
+    connect(image7, &ClickSurface::mouseMoved, this, &TfrmMain::previewMouseMove);
+    connect(Image2, &ClickSurface::mouseMoved, this, &TfrmMain::previewMouseMove);
+    connect(Image4, &ClickSurface::mouseMoved, this, &TfrmMain::previewMouseMove);
+    connect(Image6, &ClickSurface::mouseMoved, this, &TfrmMain::previewMouseMove);
+    connect(image7, &ClickSurface::clicked, this, [this] { previewClick(1); });
+    connect(Image2, &ClickSurface::clicked, this, [this] { previewClick(2); });
+    connect(Image4, &ClickSurface::clicked, this, [this] { previewClick(3); });
+    connect(Image6, &ClickSurface::clicked, this, [this] { previewClick(4); });
 }
 
 void TfrmMain::FormCreate()
@@ -615,17 +467,7 @@ void TfrmMain::FormCreate()
     LoadSettings();                         // 4.
     numberStyle = int(NumberStyle::Padded); // 5.
 
-    // 6. Each preview ends exactly where the print screen begins.
-    const int top = pnlPrint->y();
-    for (QFrame *p : {pnlCircle, pnlMicro, PnlTube})
-        p->move(pnlPrint->x() - p->width(), top);
-    pnlRect->move(pnlPrint->x() - pnlRect->width(), pnlRect->y());
-
-    // 7.
-    for (QFrame *p : {pnlCircle, pnlMicro, PnlTube, pnlRect, pnlPrint, pnl150, pnlmemo, pnlNum}) {
-        p->setFrameStyle(QFrame::NoFrame);
-        p->setLineWidth(0);
-    }
+    placePanels(); // 6., 7.
 
     // 8., 9. Runs of numbers the lists format as rows are drawn: an item per number (9,990
     // of them) used to be most of the start-up time.
@@ -662,22 +504,26 @@ void TfrmMain::FormCreate()
     ListBox25->selectRow(offsetX[1]);
     ListBox23->selectRow(offsetY[1]);
 
-    // 16.
-    QFrame *const panels[FamilyCount] = {pnlCircle, pnlRect, PnlTube, pnlMicro};
-    QVector<TShape *> *const arrays[FamilyCount] = {&circleShapes, &rectShapes, &tube95Shapes,
-                                                    &tube72Shapes};
-    for (int f = 1; f <= FamilyCount; ++f) {
-        QVector<TShape *> &shapes = *arrays[f - 1];
-        shapes = QVector<TShape *>(labelsInFamily(f) + 1, nullptr);
-        for (int i = 1; i <= labelsInFamily(f); ++i)
-            shapes[i] = panels[f - 1]->findChild<TShape *>(previewCellName(f, i),
-                                                           Qt::FindDirectChildrenOnly);
-    }
+    // 16. buildPreviews keeps the cells of each sheet by label position.
 
     // 17.
     sampleCount = 30;
     initialValue = 1;
     printAlign = int(PrintAlign::Left);
+}
+
+void TfrmMain::placePanels()
+{
+    // 6. Each preview ends exactly where the print screen begins.
+    const int top = pnlPrint->y();
+    for (QFrame *p : {pnlCircle, pnlMicro, PnlTube})
+        p->move(pnlPrint->x() - p->width(), top);
+    pnlRect->move(pnlPrint->x() - pnlRect->width(), pnlRect->y());
+
+    for (QFrame *p : {pnlCircle, pnlMicro, PnlTube, pnlRect, pnlPrint, pnl150, pnlmemo, pnlNum}) {
+        p->setFrameStyle(QFrame::NoFrame);
+        p->setLineWidth(0);
+    }
 }
 
 void TfrmMain::showStartupWarnings()
@@ -779,13 +625,13 @@ void TfrmMain::cmdEndClick()
 
 void TfrmMain::cmdVersionClick()
 {
-    AboutBox->show();
+    AboutBox()->show();
     setEnabled(false);
 }
 
 void TfrmMain::N4Click()
 {
-    frmLib->show();
+    frmLib()->show();
     setEnabled(false);
 }
 
@@ -813,8 +659,11 @@ void TfrmMain::closeEvent(QCloseEvent *event)
     }
     QMainWindow::closeEvent(event);
     if (event->isAccepted()) {
-        AboutBox->hide();
-        frmLib->hide();
+        for (QWidget *companion :
+             std::initializer_list<QWidget *>{mAboutBox.get(), mFrmLib.get()}) {
+            if (companion)
+                companion->hide();
+        }
         emit closed();
     }
 }

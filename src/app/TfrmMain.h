@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "Dialogs.h"
 #include "job/LabelJob.h"
 #include "job/ProofLabel.h"
 #include "job/SheetTypes.h"
@@ -32,17 +33,20 @@ class QTimer;
 class QToolButton;
 class QPushButton;
 
+namespace Ui {
+class TfrmMain;
+}
+
 namespace corvial {
 
-class Dialogs;
 class PageCanvas;
 class TAboutBox;
 class TfrmLib;
-class TImage;
-class TListBox;
-class TShape;
-class TEdit;
-class TMemo;
+class ClickSurface;
+class ChoiceList;
+class ShapeCell;
+class LineBox;
+class MemoBox;
 class XlsApi;
 class CodeView;
 
@@ -76,13 +80,17 @@ public:
     // Warnings about start.txt found while creating the window, shown once it is open.
     void showStartupWarnings();
 
-    // Controls, named as the program has always named them. The window owns them.
+    // Controls, named as the program has always named them; most come from TfrmMain.ui, where
+    // each numbered one's role is its accessibleName, read out by screen readers too. Every
+    // list keeps a selected row (keepSelection in the form): handlers, printing and export
+    // read the choice, and a list the user had emptied would go on using a value it no
+    // longer shows. The window owns them.
     QWidget *central = nullptr;
     QToolButton *cmdVersion = nullptr, *cmdExcel = nullptr, *cmdBack = nullptr, *cmdEnd = nullptr;
     QLabel *Label4 = nullptr, *Label2 = nullptr;
     QFrame *pnlMain = nullptr, *pnlPrint = nullptr;
     QFrame *pnlCircle = nullptr, *pnlRect = nullptr, *PnlTube = nullptr, *pnlMicro = nullptr;
-    TImage *image7 = nullptr, *Image2 = nullptr, *Image4 = nullptr, *Image6 = nullptr;
+    ClickSurface *image7 = nullptr, *Image2 = nullptr, *Image4 = nullptr, *Image6 = nullptr;
     QTimer *Timer1 = nullptr;
     QMenu *N1 = nullptr;
     QAction *N2 = nullptr, *N3 = nullptr, *N4 = nullptr, *Font1 = nullptr;
@@ -98,7 +106,7 @@ public:
     QPlainTextEdit *Memo5 = nullptr, *Memo8 = nullptr;
     QGroupBox *RadioGroup1 = nullptr;
     QRadioButton *RadioGroup1Items[4] = {};
-    TListBox *ListBox12 = nullptr, *ListBox2 = nullptr, *ListBox1 = nullptr;
+    ChoiceList *ListBox12 = nullptr, *ListBox2 = nullptr, *ListBox1 = nullptr;
     QPushButton *cmdPrintSet = nullptr;
     QLabel *lblList = nullptr; // "リスト: FILE (N 件)" under the text while a list is loaded
     QGroupBox *GroupBox1 = nullptr;
@@ -108,13 +116,13 @@ public:
                  *RadioButton13 = nullptr;
 
     // Print screen.
-    TListBox *ListBox20 = nullptr, *ListBox23 = nullptr, *ListBox25 = nullptr;
-    TListBox *ListBox21 = nullptr, *ListBox19 = nullptr;
+    ChoiceList *ListBox20 = nullptr, *ListBox23 = nullptr, *ListBox25 = nullptr;
+    ChoiceList *ListBox21 = nullptr, *ListBox19 = nullptr;
     QLabel *Label8 = nullptr, *Label26 = nullptr, *Label38 = nullptr, *Label29 = nullptr,
            *Label25 = nullptr;
     QGroupBox *GroupBox14 = nullptr, *GroupBox2 = nullptr;
     QFrame *pnl150 = nullptr, *pnlNum = nullptr, *pnlmemo = nullptr;
-    TShape *Shape1 = nullptr, *Shape2 = nullptr;
+    ShapeCell *Shape1 = nullptr, *Shape2 = nullptr;
     QLabel *Label6 = nullptr, *Label7 = nullptr, *Panel5 = nullptr;
     QCheckBox *CheckBox1 = nullptr;
     QPlainTextEdit *Memo3 = nullptr, *Memo7 = nullptr;
@@ -127,11 +135,12 @@ public:
     QLineEdit *edtCodePrefix = nullptr;
     CodeView *imgCode = nullptr;
 
-    TAboutBox *AboutBox = nullptr;
-    TfrmLib *frmLib = nullptr;
+    // The version window and the library notice, made at the first call.
+    TAboutBox *AboutBox();
+    TfrmLib *frmLib();
 
     // Preview cells: element i (1-based) is label position i of the sheet.
-    QVector<TShape *> circleShapes, rectShapes, tube95Shapes, tube72Shapes;
+    QVector<ShapeCell *> circleShapes, rectShapes, tube95Shapes, tube72Shapes;
 
 signals:
     // The window has closed; the program ends with it.
@@ -143,9 +152,11 @@ protected:
 private:
     friend struct TfrmMainProbe;
 
-    // Window construction.
+    // Window construction: the form, then what the form cannot hold.
     void buildControls();
-    void buildMenus();
+    void bindControls();
+    void bindPrintControls();
+    void setPixelFont(QWidget *w, int px, bool italic = false);
     void buildEntryScreen();
     void buildPrintScreen();
     void buildPreviews();
@@ -153,6 +164,7 @@ private:
 
     // Application shell.
     void FormCreate();
+    void placePanels();
     void ShowScreen(int mode);
     void ShowProofPanel(int kind);
     void ArrangeToolButtons(int state);
@@ -186,8 +198,8 @@ private:
     void setNumberStyle(int style);
     void setMemo8MaxLength(int bytes);
     static QString labelTextWord();
-    void watchCharacters(TMemo *box, const QString &what);
-    void watchCharacters(TEdit *box, const QString &what);
+    void watchCharacters(MemoBox *box, const QString &what);
+    void watchCharacters(LineBox *box, const QString &what);
     void characterRefused(const QString &what, const ForbiddenCharacter &character);
 
     // Print setup and proof label.
@@ -219,7 +231,7 @@ private:
     void previewMouseMove(int x, int y);
     void previewClick(int family);
     void ListBox20Click();
-    const QVector<TShape *> &shapesOf(int family) const;
+    const QVector<ShapeCell *> &shapesOf(int family) const;
 
     // Printing.
     LabelJob jobFromControls() const;
@@ -247,7 +259,11 @@ private:
     int family() const { return FamilyOfType(sheetType); }
 
     MainWindowEnvironment mEnv;
+    std::unique_ptr<Ui::TfrmMain> mUi; // the controls of TfrmMain.ui
+    std::unique_ptr<TAboutBox> mAboutBox;
+    std::unique_ptr<TfrmLib> mFrmLib;
     std::unique_ptr<QPrinter> mPrinter; // one printer for the whole run keeps the user's choice
+    std::optional<PrinterSetup> mPrinterSetup; // the choice last confirmed, for the next dialog
     QString mStartupWarning;
     QString mLabelFontProblem;    // why the label font cannot print, or empty
     bool mSettingsUnread = false; // start.txt exists but could not be read whole at start

@@ -6,6 +6,7 @@
 #include "TfrmMain.h"
 
 #include "barcode/CodeRules.h"
+#include "job/JobRules.h"
 
 #include <QCheckBox>
 #include <QFrame>
@@ -13,6 +14,33 @@
 #include <QLineEdit>
 
 namespace corvial {
+
+namespace {
+
+QString noCodeRoomText(int type)
+{
+    return QStringLiteral("%1 の丸いラベルには、文字と番号の横に読み取れる大きさの2次元コードを"
+                          "印刷する場所がありません。")
+        .arg(sheetTypeWord(type));
+}
+
+// Makes the prefix box stop at type's longest prefix as it is typed, and says so on the box.
+// A prefix typed for another type that is longer is cut to it: the message saying so is
+// returned, empty when nothing was cut.
+QString limitPrefix(QLineEdit *box, int type)
+{
+    const int longest = longestPrefix(type);
+    QString cut;
+    if (box->text().size() > longest) {
+        cut = prefixProblem(box->text(), type);
+        box->setText(box->text().left(longest));
+    }
+    box->setMaxLength(longest);
+    box->setToolTip(QStringLiteral("ASCII の文字（空白を除く）%1 文字まで").arg(longest));
+    return cut;
+}
+
+} // namespace
 
 void TfrmMain::buildCodeControls()
 {
@@ -22,7 +50,7 @@ void TfrmMain::buildCodeControls()
     lblCodePrefix = new QLabel(QStringLiteral("コードの頭文字"), pnlPrint);
     lblCodePrefix->setObjectName(QStringLiteral("lblCodePrefix"));
     lblCodePrefix->setGeometry(16, 331, 97, 16);
-    auto *prefix = new TEdit(pnlPrint);
+    auto *prefix = new LineBox(pnlPrint);
     watchCharacters(prefix, QStringLiteral("コードの頭文字"));
     edtCodePrefix = prefix;
     edtCodePrefix->setObjectName(QStringLiteral("edtCodePrefix"));
@@ -42,15 +70,21 @@ bool TfrmMain::codeChosen() const
 
 void TfrmMain::showCodeChoice(int type)
 {
-    // The round labels and the labels without a number have no room: neither control is
-    // offered there, and their jobs print no code whatever the box says.
+    // The round labels number their samples too, so a user looks for the code there: the
+    // choice is shown greyed out with the reason. The labels without a number have no ID to
+    // put in a code, and the choice is not shown at all.
     const bool room = hasCodeRoom(type);
-    for (QWidget *w : std::initializer_list<QWidget *>{chkCode, lblCodePrefix, edtCodePrefix})
-        w->setVisible(room);
-    const int longest = longestPrefix(type);
-    if (room && edtCodePrefix->text().size() > longest) {
-        mEnv.dialogs->message(this, prefixProblem(edtCodePrefix->text(), type));
-        edtCodePrefix->setText(edtCodePrefix->text().left(longest));
+    const bool shown = room || isCircleType(type);
+    const QString why = room ? QString() : noCodeRoomText(type);
+    for (QWidget *w : std::initializer_list<QWidget *>{chkCode, lblCodePrefix, edtCodePrefix}) {
+        w->setVisible(shown);
+        w->setEnabled(room);
+        w->setToolTip(why);
+    }
+    if (room) {
+        const QString cut = limitPrefix(edtCodePrefix, type);
+        if (!cut.isEmpty())
+            mEnv.dialogs->message(this, cut);
     }
     updateCodeProof();
 }
@@ -70,15 +104,10 @@ void TfrmMain::chkCodeClick()
 
 void TfrmMain::edtCodePrefixChange()
 {
-    // Refused characters go as they are typed, like an over-long text; a prefix longer than
-    // the sheet type's code holds is refused with the longest one it allows.
+    // Refused characters go as they are typed, like an over-long text; the box's own limit
+    // already stops a prefix at the longest one the sheet type's code holds.
     const QString typed = edtCodePrefix->text();
-    QString kept = prefixCharactersOnly(typed);
-    const int longest = qMax(longestPrefix(sheetType), 0);
-    if (kept.size() > longest) {
-        mEnv.dialogs->message(this, prefixProblem(kept, sheetType));
-        kept = kept.left(longest);
-    }
+    const QString kept = prefixCharactersOnly(typed);
     if (kept != typed) {
         const int cursor = edtCodePrefix->cursorPosition() - int(typed.size() - kept.size());
         edtCodePrefix->setText(kept);

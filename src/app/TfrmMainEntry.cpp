@@ -167,15 +167,15 @@ QString TfrmMain::labelTextWord()
 
 // The boxes refuse such a character before it reaches their text, so the cut of an over-long
 // text above never sees it and works as it always has.
-void TfrmMain::watchCharacters(TMemo *box, const QString &what)
+void TfrmMain::watchCharacters(MemoBox *box, const QString &what)
 {
-    connect(box, &TMemo::refused, this,
+    connect(box, &MemoBox::refused, this,
             [this, what](const ForbiddenCharacter &c) { characterRefused(what, c); });
 }
 
-void TfrmMain::watchCharacters(TEdit *box, const QString &what)
+void TfrmMain::watchCharacters(LineBox *box, const QString &what)
 {
-    connect(box, &TEdit::refused, this,
+    connect(box, &LineBox::refused, this,
             [this, what](const ForbiddenCharacter &c) { characterRefused(what, c); });
 }
 

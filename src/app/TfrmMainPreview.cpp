@@ -25,6 +25,10 @@ QPrinter *TfrmMain::keptPrinter()
 {
     if (!mPrinter)
         mPrinter = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    // A dialog may change the printer and then be cancelled: every dialog and preview starts
+    // again from the choice last confirmed.
+    if (mPrinterSetup)
+        mPrinterSetup->applyTo(mPrinter.get());
     return mPrinter.get();
 }
 
@@ -50,7 +54,10 @@ void TfrmMain::N5Click()
             },
             Qt::QueuedConnection);
     };
-    if (mEnv.dialogs->previewPages(this, keptPrinter(), paint))
+    const bool printWanted = mEnv.dialogs->previewPages(this, keptPrinter(), paint);
+    // The page set-up confirmed inside the preview is the choice Print starts from.
+    mPrinterSetup = PrinterSetup::of(*mPrinter);
+    if (printWanted)
         cmdPrintClick();
 }
 
@@ -61,6 +68,7 @@ void TfrmMain::N6Click()
     QPrinter *printer = keptPrinter();
     if (!mEnv.dialogs->choosePrinter(this, printer))
         return;
+    mPrinterSetup = PrinterSetup::of(*printer);
     const int f = family();
     const std::unique_ptr<PageCanvas> canvas = mEnv.canvasFactory(printer);
     QString error;

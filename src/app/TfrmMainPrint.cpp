@@ -26,6 +26,7 @@
 #include <QPlainTextEdit>
 #include <QPrinter>
 #include <QRadioButton>
+#include <QStatusBar>
 
 namespace corvial {
 
@@ -55,6 +56,18 @@ void setPointSize(QWidget *w, int points)
     QFont f = w->font();
     f.setPointSize(points);
     w->setFont(f);
+}
+
+// The window's status bar, made on first use; the window grows by its height so that it
+// covers none of the controls placed at the bottom.
+QStatusBar *statusLine(QMainWindow *window)
+{
+    if (auto *bar = window->findChild<QStatusBar *>(QString(), Qt::FindDirectChildrenOnly))
+        return bar;
+    QStatusBar *bar = window->statusBar();
+    bar->setObjectName(QStringLiteral("statusLine"));
+    window->resize(window->width(), window->height() + bar->sizeHint().height());
+    return bar;
 }
 
 } // namespace
@@ -223,7 +236,7 @@ void TfrmMain::RadioButton8Click()
     printAlign = int(PrintAlign::Right);
 }
 
-const QVector<TShape *> &TfrmMain::shapesOf(int f) const
+const QVector<ShapeCell *> &TfrmMain::shapesOf(int f) const
 {
     switch (f) {
     case 1:
@@ -261,7 +274,7 @@ void TfrmMain::PaintPreviewSheet(int f, int sheet)
         return;
     const QVector<CellColour> cells =
         previewCells(f, sampleCount * repeatCount, startPos[f], sheetCount, sheet);
-    const QVector<TShape *> &shapes = shapesOf(f);
+    const QVector<ShapeCell *> &shapes = shapesOf(f);
     for (int i = 1; i < shapes.size() && i <= cells.size(); ++i)
         shapes[i]->setFillColour(toQColor(cellColourValue(cells[i - 1])));
 }
@@ -325,11 +338,15 @@ LabelJob TfrmMain::jobFromControls() const
 
 void TfrmMain::cmdPrintClick()
 {
+    // The line speaks of the latest Print only: one cancelled or failed leaves it empty.
+    if (auto *bar = findChild<QStatusBar *>(QString(), Qt::FindDirectChildrenOnly))
+        bar->clearMessage();
     const LabelJob job = jobFromControls();
     if (!printOnPrinter(job))
         return;
 
     const JobAdvance next = advanceAfterPrint(job);
+    statusLine(this)->showMessage(printedSummaryText(next));
     startPos[family()] = next.nextStartPos;
     resetProofColoursAfterPrint();
     colorsResetPending = true;
@@ -355,6 +372,7 @@ bool TfrmMain::printOnPrinter(const LabelJob &job)
     }
     if (!mEnv.dialogs->choosePrinter(this, keptPrinter()))
         return false;
+    mPrinterSetup = PrinterSetup::of(*mPrinter);
 
     QString error;
     const std::unique_ptr<PageCanvas> canvas = mEnv.canvasFactory(mPrinter.get());

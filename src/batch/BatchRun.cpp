@@ -73,15 +73,6 @@ bool setUpPrinter(QPrinter &printer, const QString &name, QString *error)
     return true;
 }
 
-QString summary(const JobAdvance &next)
-{
-    return QStringLiteral("印刷しました: %1 枚、%2 ラベル、次の開始位置 %3、次の番号 %4")
-        .arg(next.sheets)
-        .arg(next.labels)
-        .arg(next.nextStartPos)
-        .arg(next.numbered ? QString::number(next.nextInitialValue) : QStringLiteral("なし"));
-}
-
 // Locks start.txt and takes the sheet's start position and offsets from it into job.
 bool takeSettings(const QString &settingsPath, SettingsLock &lock, Settings *settings,
                   LabelJob &job, QTextStream &err)
@@ -218,7 +209,7 @@ int runBatch(const BatchRequest &request, QTextStream &out, QTextStream &err)
             return BatchFailed;
         }
     }
-    out << summary(next) << '\n';
+    out << printedSummaryText(next) << '\n';
     out.flush();
     // The labels went out, so the start position moved on; the workbook did not follow.
     if (!bookError.isEmpty()) {

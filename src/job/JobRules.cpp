@@ -240,6 +240,15 @@ JobAdvance advanceAfterPrint(const LabelJob &job)
     return a;
 }
 
+QString printedSummaryText(const JobAdvance &advance)
+{
+    return QStringLiteral("印刷しました: %1 枚、%2 ラベル、次の開始位置 %3、次の番号 %4")
+        .arg(advance.sheets)
+        .arg(advance.labels)
+        .arg(advance.nextStartPos)
+        .arg(advance.numbered ? QString::number(advance.nextInitialValue) : QStringLiteral("なし"));
+}
+
 QString exportedCircleText(const LabelJob &job)
 {
     return isCircleType(job.sheetType) ? circleExportText(job.circleText) : job.circleText;

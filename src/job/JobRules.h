@@ -93,6 +93,9 @@ struct JobAdvance
     int nextInitialValue = 1; // first number of the next job (unchanged when not numbered)
 };
 JobAdvance advanceAfterPrint(const LabelJob &job);
+// What a finished print did and where the next job goes on, as one Japanese line: sheets,
+// labels, next start position and next first number ("なし" for a type without numbers).
+QString printedSummaryText(const JobAdvance &advance);
 
 // The circle text the export writes for the job: a blank circle text becomes a space, as
 // the circle proof shows it; the texts of the other types are not touched.

@@ -78,6 +78,82 @@ bool looksLikeUtf16WithoutBom(QByteArrayView bytes)
     return false;
 }
 
+// The separator of a list's fields: Excel's "Unicode text" is tab separated, but a list of
+// one column has no tab at all, and its first line alone may be a heading without one. A
+// text without tabs is one column: its commas are the samples' own (-1 matches no character).
+int separatorOf(const QString &text, Separator separator)
+{
+    if (separator == Separator::Comma)
+        return u',';
+    const bool tabs = separator == Separator::Tab || text.contains(QLatin1Char('\t'));
+    return tabs ? int(u'\t') : -1;
+}
+
+bool isBreak(char16_t c)
+{
+    return c == u'\n' || c == u'\r';
+}
+
+// The unread rest of a list's text.
+struct TextWalk
+{
+    const char16_t *p;
+    const char16_t *end;
+
+    // Steps over the line break at p (CR LF counts as one).
+    void skipBreak()
+    {
+        if (*p == u'\r' && p + 1 < end && p[1] == u'\n')
+            ++p;
+        ++p;
+    }
+};
+
+// Reads a quoted field from just after its opening quote to just after its closing one,
+// appending its text to field when the field is kept; filled tells whether it had any. False
+// when the text ends before the quote is closed.
+bool readQuoted(TextWalk &w, bool kept, QString &field, bool &filled)
+{
+    while (w.p < w.end) {
+        const char16_t *run = w.p;
+        while (w.p < w.end && *w.p != u'"' && !isBreak(*w.p))
+            ++w.p;
+        if (kept)
+            field.append(reinterpret_cast<const QChar *>(run), w.p - run);
+        filled = filled || w.p > run;
+        if (w.p == w.end)
+            return false;
+        if (isBreak(*w.p)) {
+            filled = true;
+            if (kept)
+                field += QLatin1Char('\n');
+            w.skipBreak();
+            continue;
+        }
+        if (w.p + 1 < w.end && w.p[1] == u'"') {
+            filled = true;
+            if (kept)
+                field += QLatin1Char('"');
+            w.p += 2;
+            continue;
+        }
+        ++w.p;
+        return true;
+    }
+    return false;
+}
+
+// Reads the unquoted part of a field, up to the separator sep or the end of the line.
+void readPlain(TextWalk &w, int sep, bool kept, QString &field, bool &filled)
+{
+    const char16_t *run = w.p;
+    while (w.p < w.end && *w.p != sep && !isBreak(*w.p))
+        ++w.p;
+    if (kept)
+        field.append(reinterpret_cast<const QChar *>(run), w.p - run);
+    filled = filled || w.p > run;
+}
+
 } // namespace
 
 bool decodeListText(const QByteArray &bytes, QString *text, QString *reason)
@@ -128,90 +204,40 @@ bool decodeListText(const QByteArray &bytes, QString *text, QString *reason)
 ListTableRead parseDelimitedText(const QString &text, Separator separator)
 {
     ListTableRead read;
-    // Excel's "Unicode text" is tab separated, but a list of one column has no tab at all,
-    // and its first line alone may be a heading without one. A text without tabs is one
-    // column: its commas are the samples' own (-1 matches no character).
-    int sep = u',';
-    if (separator != Separator::Comma) {
-        const bool tabs = separator == Separator::Tab || text.contains(QLatin1Char('\t'));
-        sep = tabs ? int(u'\t') : -1;
-    }
-
+    const int sep = separatorOf(text, separator);
     // Walked as plain UTF-16 units: a 16 MiB list is tens of millions of them, and the text
     // of a cell is copied in runs, never a character at a time.
     const char16_t *const begin = reinterpret_cast<const char16_t *>(text.utf16());
-    const char16_t *const end = begin + text.size();
-    const char16_t *p = begin;
+    TextWalk w{begin, begin + text.size()};
     // keepCell only asks whether a cell right of the kept columns held text; its text is
     // never built, so a row of millions of cells costs no more than a row of four.
     static const QString farCell = QStringLiteral("*");
-    const auto isBreak = [](char16_t c) { return c == u'\n' || c == u'\r'; };
-    // Steps over the line break at p (CR LF counts as one).
-    const auto skipBreak = [&] {
-        if (*p == u'\r' && p + 1 < end && p[1] == u'\n')
-            ++p;
-        ++p;
-    };
     int row = 0;
     int column = 0;
     QString field;
-    while (p < end) {
+    while (w.p < w.end) {
         const bool kept = isKeptColumn(column);
         bool filled = false;
         field.clear();
-        if (*p == u'"') {
-            const int openedRow = row;
-            ++p;
-            bool closed = false;
-            while (p < end) {
-                const char16_t *run = p;
-                while (p < end && *p != u'"' && !isBreak(*p))
-                    ++p;
-                if (kept)
-                    field.append(reinterpret_cast<const QChar *>(run), p - run);
-                filled = filled || p > run;
-                if (p == end)
-                    break;
-                if (isBreak(*p)) {
-                    filled = true;
-                    if (kept)
-                        field += QLatin1Char('\n');
-                    skipBreak();
-                    continue;
-                }
-                if (p + 1 < end && p[1] == u'"') {
-                    filled = true;
-                    if (kept)
-                        field += QLatin1Char('"');
-                    p += 2;
-                    continue;
-                }
-                ++p;
-                closed = true;
-                break;
-            }
-            if (!closed) {
+        if (*w.p == u'"') {
+            ++w.p;
+            if (!readQuoted(w, kept, field, filled)) {
                 read.reason = QStringLiteral("%1 行目で始まる引用符 (\") が閉じられていません。")
-                                  .arg(openedRow + 1);
+                                  .arg(row + 1);
                 return read;
             }
         }
-        const char16_t *run = p;
-        while (p < end && *p != sep && !isBreak(*p))
-            ++p;
-        if (kept)
-            field.append(reinterpret_cast<const QChar *>(run), p - run);
-        filled = filled || p > run;
+        readPlain(w, sep, kept, field, filled);
         if (!keepCell(read.table, row, column, kept ? field : (filled ? farCell : QString())))
             return read;
-        if (p < end && *p == sep) {
-            ++p;
+        if (w.p < w.end && *w.p == sep) {
+            ++w.p;
             ++column;
             // A separator at the very end still opens an (empty) last field.
             continue;
         }
-        if (p < end)
-            skipBreak();
+        if (w.p < w.end)
+            w.skipBreak();
         ++row;
         column = 0;
     }

@@ -538,6 +538,8 @@ struct RawCell
     bool hasFormula = false;
     QString value;
     QString inlineText;
+    bool kept = false;     // its text is built: a kept column of a shown row
+    bool nonEmpty = false; // it holds a value or inline text
 };
 
 // The text a kept cell shows; false with *reason when the cell is refused.
@@ -595,134 +597,175 @@ bool keptCellText(const SheetRead &sheet, const RawCell &c, QString *text, QStri
     return true;
 }
 
-// Reads the cells of the sheet into sheet.table until ListRowCap; shared strings of kept
-// cells are left pending. Rows marked hidden are skipped and counted when they hold text.
-bool parseSheet(PartXml &px, SheetRead &sheet, QString *reason)
+// Where the sheet's reading is: the row and column last read (-1 before the first), and
+// whether the row is hidden and holds text.
+struct SheetCursor
 {
-    ListTable &table = *sheet.table;
     int row = -1;
     int column = -1;
     bool hiddenRow = false;
     bool hiddenRowHasText = false;
+};
+
+// What the sheet's reading does after a cell: go on, stop with what it has, or fail.
+enum class Step { Go, Stop, Fail };
+
+// Takes the row just started from its attributes into at; false with *reason when it is out
+// of order or beyond the sheet.
+bool startRow(PartXml &px, ListTable &table, SheetCursor &at, QString *reason)
+{
+    const auto attrs = px.xml.attributes();
+    bool ok = false;
+    const int r = attrs.value(QLatin1String("r")).toInt(&ok);
+    const int next = ok && r >= 1 ? r - 1 : at.row + 1;
+    // Rows come in order and cells in order within them, as the spreadsheets write them: a
+    // file that names the same cell twice has no one value to print, and refusing it bounds
+    // the work one row can ask for.
+    if (next <= at.row || next >= kMaxSheetRows) {
+        *reason = QStringLiteral("行 %1 が順に並んでいないか、シートの範囲を超えています。")
+                      .arg(qint64(next) + 1);
+        return false;
+    }
+    at.row = next;
+    at.column = -1;
+    at.hiddenRow = isTrue(attrs.value(QLatin1String("hidden")));
+    if (at.hiddenRow && at.row < ListRowCap)
+        table.hiddenRowSet.insert(at.row);
+    at.hiddenRowHasText = false;
+    return true;
+}
+
+// A hidden row that held text is counted once it ends.
+void endRow(ListTable &table, SheetCursor &at)
+{
+    if (at.hiddenRow && at.hiddenRowHasText)
+        ++table.hiddenRows;
+    at.hiddenRow = false;
+}
+
+// Takes the cell just started from its attributes into *c and moves at to its column; false
+// with *reason when its reference is wrong, out of order or beyond the sheet.
+bool startCell(PartXml &px, SheetCursor &at, RawCell *c, QString *reason)
+{
+    c->row = qMax(at.row, 0);
+    const auto attrs = px.xml.attributes();
+    const auto ref = attrs.value(QLatin1String("r"));
+    c->column = ref.isEmpty() ? at.column + 1 : columnOfReference(ref.toString());
+    if (c->column < 0) {
+        *reason =
+            QStringLiteral("セル参照 \"%1\" が正しくありません。").arg(visibleText(ref.toString()));
+        return false;
+    }
+    if (c->column <= at.column || c->column >= kMaxSheetColumns) {
+        *reason = QStringLiteral("セル %1 が順に並んでいないか、シートの範囲を超えています。")
+                      .arg(listCellName(c->column, qMax(at.row, 0)));
+        return false;
+    }
+    at.column = c->column;
+    const auto type = attrs.value(QLatin1String("t"));
+    c->inlineString = type == QLatin1String("inlineStr");
+    if (isKeptColumn(c->column))
+        c->type = type.toString();
+    bool styled = false;
+    const int style = attrs.value(QLatin1String("s")).toInt(&styled);
+    c->style = styled ? style : -1;
+    // Far and hidden cells are only looked at: their text is never built.
+    c->kept = isKeptColumn(c->column) && !at.hiddenRow;
+    return true;
+}
+
+// Reads the cell's value, inline text and formula up to the cell's end.
+Step readCellContent(PartXml &px, RawCell &c)
+{
+    bool nonEmpty = false;
     while (px.next()) {
-        const auto token = px.xml.tokenType();
-        if (token == QXmlStreamReader::EndElement && px.xml.name() == QLatin1String("row")) {
-            if (hiddenRow && hiddenRowHasText)
-                ++table.hiddenRows;
-            hiddenRow = false;
+        const auto t = px.xml.tokenType();
+        if (t == QXmlStreamReader::EndElement) {
+            break;
+        } else if (t != QXmlStreamReader::StartElement) {
+            continue;
+        } else if (px.isStart("v")) {
+            c.hasValue = true;
+            if (!px.simpleText(&c.value, c.kept))
+                return Step::Fail;
+        } else if (px.isStart("is")) {
+            bool any = false;
+            if (!px.elementText(&c.inlineText, c.kept, &any))
+                return Step::Fail;
+            nonEmpty = nonEmpty || any;
+        } else {
+            c.hasFormula = c.hasFormula || px.xml.name() == QLatin1String("f");
+            if (!px.skip())
+                return Step::Fail;
+        }
+    }
+    if (px.xml.tokenType() != QXmlStreamReader::EndElement)
+        return !px.xml.hasError() && px.refusal().isEmpty() ? Step::Stop : Step::Fail;
+    if (c.inlineString)
+        c.hasValue = nonEmpty;
+    else
+        nonEmpty = !c.value.isEmpty();
+    c.nonEmpty = nonEmpty;
+    return Step::Go;
+}
+
+// Puts a read cell of a shown row into the table, or leaves its shared string pending.
+Step storeCell(SheetRead &sheet, const RawCell &c, QString *reason)
+{
+    ListTable &table = *sheet.table;
+    if (!c.kept) {
+        // A far cell is noted as holding text when it holds anything; its string, even an
+        // empty shared one, is not looked up.
+        if (c.nonEmpty && !keepCell(table, c.row, c.column, QStringLiteral(" ")))
+            return Step::Stop;
+        return Step::Go;
+    }
+    if (c.type == QLatin1String("s")) {
+        bool ok = false;
+        const int index = c.value.trimmed().toInt(&ok);
+        if (!ok || index < 0) {
+            *reason = QStringLiteral("セル %1: 共有文字列 %2 がありません。")
+                          .arg(listCellName(c.column, c.row), visibleText(c.value));
+            return Step::Fail;
+        }
+        sheet.pending.append(PendingString{table.cells.size(), index});
+        table.cells.append(ListCell{c.row, c.column, QString()});
+        return c.row >= ListRowCap ? Step::Stop : Step::Go;
+    }
+    QString text;
+    if (!keptCellText(sheet, c, &text, reason))
+        return Step::Fail;
+    return keepCell(table, c.row, c.column, text) ? Step::Go : Step::Stop;
+}
+
+// Reads the cells of the sheet into sheet.table until ListRowCap; shared strings of kept
+// cells are left pending. Rows marked hidden are skipped and counted when they hold text.
+bool parseSheet(PartXml &px, SheetRead &sheet, QString *reason)
+{
+    SheetCursor at;
+    while (px.next()) {
+        if (px.xml.tokenType() == QXmlStreamReader::EndElement &&
+            px.xml.name() == QLatin1String("row")) {
+            endRow(*sheet.table, at);
             continue;
         }
-        if (token != QXmlStreamReader::StartElement)
-            continue;
         if (px.isStart("row")) {
-            const auto attrs = px.xml.attributes();
-            bool ok = false;
-            const int r = attrs.value(QLatin1String("r")).toInt(&ok);
-            const int next = ok && r >= 1 ? r - 1 : row + 1;
-            // Rows come in order and cells in order within them, as the spreadsheets write
-            // them: a file that names the same cell twice has no one value to print, and
-            // refusing it bounds the work one row can ask for.
-            if (next <= row || next >= kMaxSheetRows) {
-                *reason = QStringLiteral("行 %1 が順に並んでいないか、シートの範囲を超えています。")
-                              .arg(qint64(next) + 1);
+            if (!startRow(px, *sheet.table, at, reason))
                 return false;
-            }
-            row = next;
-            column = -1;
-            hiddenRow = isTrue(attrs.value(QLatin1String("hidden")));
-            if (hiddenRow && row < ListRowCap)
-                table.hiddenRowSet.insert(row);
-            hiddenRowHasText = false;
             continue;
         }
         if (!px.isStart("c"))
             continue;
         RawCell c;
-        c.row = qMax(row, 0);
-        {
-            const auto attrs = px.xml.attributes();
-            const auto ref = attrs.value(QLatin1String("r"));
-            c.column = ref.isEmpty() ? column + 1 : columnOfReference(ref.toString());
-            if (c.column < 0) {
-                *reason = QStringLiteral("セル参照 \"%1\" が正しくありません。")
-                              .arg(visibleText(ref.toString()));
-                return false;
-            }
-            if (c.column <= column || c.column >= kMaxSheetColumns) {
-                *reason =
-                    QStringLiteral("セル %1 が順に並んでいないか、シートの範囲を超えています。")
-                        .arg(listCellName(c.column, qMax(row, 0)));
-                return false;
-            }
-            column = c.column;
-            const auto type = attrs.value(QLatin1String("t"));
-            c.inlineString = type == QLatin1String("inlineStr");
-            if (isKeptColumn(c.column))
-                c.type = type.toString();
-            bool styled = false;
-            const int style = attrs.value(QLatin1String("s")).toInt(&styled);
-            c.style = styled ? style : -1;
-        }
-        // Far and hidden cells are only looked at: their text is never built.
-        const bool kept = isKeptColumn(c.column) && !hiddenRow;
-        bool nonEmpty = false;
-        while (px.next()) {
-            const auto t = px.xml.tokenType();
-            if (t == QXmlStreamReader::EndElement) {
-                break;
-            } else if (t != QXmlStreamReader::StartElement) {
-                continue;
-            } else if (px.isStart("v")) {
-                c.hasValue = true;
-                if (!px.simpleText(&c.value, kept))
-                    return false;
-            } else if (px.isStart("is")) {
-                bool any = false;
-                if (!px.elementText(&c.inlineText, kept, &any))
-                    return false;
-                nonEmpty = nonEmpty || any;
-            } else {
-                c.hasFormula = c.hasFormula || px.xml.name() == QLatin1String("f");
-                if (!px.skip())
-                    return false;
-            }
-        }
-        if (px.xml.tokenType() != QXmlStreamReader::EndElement)
-            return !px.xml.hasError() && px.refusal().isEmpty();
-        if (c.inlineString)
-            c.hasValue = nonEmpty;
-        else
-            nonEmpty = !c.value.isEmpty();
-        if (hiddenRow) {
-            hiddenRowHasText = hiddenRowHasText || nonEmpty;
-            continue;
-        }
-        if (!kept) {
-            // A far cell is noted as holding text when it holds anything; its string, even
-            // an empty shared one, is not looked up.
-            if (nonEmpty && !keepCell(table, c.row, c.column, QStringLiteral(" ")))
-                return true;
-            continue;
-        }
-        if (c.type == QLatin1String("s")) {
-            bool ok = false;
-            const int index = c.value.trimmed().toInt(&ok);
-            if (!ok || index < 0) {
-                *reason = QStringLiteral("セル %1: 共有文字列 %2 がありません。")
-                              .arg(listCellName(c.column, c.row), visibleText(c.value));
-                return false;
-            }
-            sheet.pending.append(PendingString{table.cells.size(), index});
-            table.cells.append(ListCell{c.row, c.column, QString()});
-            if (c.row >= ListRowCap)
-                return true;
-            continue;
-        }
-        QString text;
-        if (!keptCellText(sheet, c, &text, reason))
+        if (!startCell(px, at, &c, reason))
             return false;
-        if (!keepCell(table, c.row, c.column, text))
-            return true;
+        Step step = readCellContent(px, c);
+        if (step == Step::Go && at.hiddenRow)
+            at.hiddenRowHasText = at.hiddenRowHasText || c.nonEmpty;
+        else if (step == Step::Go)
+            step = storeCell(sheet, c, reason);
+        if (step != Step::Go)
+            return step == Step::Stop;
     }
     return !px.xml.hasError();
 }
@@ -758,6 +801,108 @@ int chosenSheet(const Workbook &workbook)
     return -1;
 }
 
+// The workbook part, its relationships and its list of sheets.
+struct WorkbookParts
+{
+    QString part;
+    Relationships rels;
+    Workbook workbook;
+};
+
+// Finds the workbook part through the package's relationships and reads it with its own.
+bool readWorkbookParts(Package &package, WorkbookParts *out, QString *reason)
+{
+    const auto relationships = [](Relationships *into) {
+        return [into](PartXml &px, QString *) { return parseRelationships(px, into); };
+    };
+    Relationships root;
+    const QString rootRels = QStringLiteral("_rels/.rels");
+    if (package.has(rootRels) && !package.parse(rootRels, relationships(&root), reason))
+        return false;
+    out->part =
+        resolvePart(QString(), root.firstTargetOfType.value(QStringLiteral("officeDocument"),
+                                                            QStringLiteral("xl/workbook.xml")));
+    const QString workbookRels = relsOf(out->part);
+    if (package.has(workbookRels) &&
+        !package.parse(workbookRels, relationships(&out->rels), reason))
+        return false;
+    return package.parse(
+        out->part, [&](PartXml &px, QString *) { return parseWorkbook(px, &out->workbook); },
+        reason);
+}
+
+// The sheet the list is read from; null with *reason when there is none or it is no table.
+const SheetEntry *listSheet(const WorkbookParts &book, QString *reason)
+{
+    const int chosen = chosenSheet(book.workbook);
+    if (chosen < 0 ||
+        !book.rels.targetById.contains(book.workbook.sheets.at(chosen).relationshipId)) {
+        *reason = partFailure(book.part, QStringLiteral("読み込めるシートがありません。"));
+        return nullptr;
+    }
+    const SheetEntry &entry = book.workbook.sheets.at(chosen);
+    if (book.rels.typeById.value(entry.relationshipId) != QLatin1String("worksheet")) {
+        *reason = QStringLiteral("保存したときに開いていたシート「%1」は表のシートではありません"
+                                 " (グラフシートなど)。リストのシートを開いて保存し直して"
+                                 "ください。")
+                      .arg(visibleText(entry.name));
+        return nullptr;
+    }
+    return &entry;
+}
+
+// The part the workbook relates to with type, when the package holds it; empty otherwise.
+QString optionalPart(const Package &package, const WorkbookParts &book, const char *type)
+{
+    const QString target = book.rels.firstTargetOfType.value(QLatin1String(type));
+    const QString part = target.isEmpty() ? QString() : resolvePart(folderOf(book.part), target);
+    return package.has(part) ? part : QString();
+}
+
+// Reads the cells of sheet entry into sheet, naming the sheet in a refusal.
+bool readSheet(Package &package, const WorkbookParts &book, const SheetEntry &entry,
+               SheetRead &sheet, QString *reason)
+{
+    const QString sheetPart =
+        resolvePart(folderOf(book.part), book.rels.targetById.value(entry.relationshipId));
+    const auto sheetParse = [&](PartXml &px, QString *why) {
+        const bool ok = parseSheet(px, sheet, why);
+        if (!ok && !why->isEmpty())
+            *why = QStringLiteral("シート「%1」の%2").arg(visibleText(entry.name), *why);
+        return ok;
+    };
+    return package.parse(sheetPart, sheetParse, reason);
+}
+
+// Gives the pending cells of sheet their shared strings from stringsPart (none when empty);
+// false with *reason when the part fails or lacks a string a cell names.
+bool fillSharedStrings(Package &package, const QString &stringsPart, const SheetRead &sheet,
+                       const QString &sheetName, QString *reason)
+{
+    QHash<int, QString> wanted;
+    for (const PendingString &p : std::as_const(sheet.pending))
+        wanted.insert(p.index, QString());
+    int count = 0;
+    if (!stringsPart.isEmpty() &&
+        !package.parse(
+            stringsPart,
+            [&](PartXml &px, QString *) { return parseSharedStrings(px, &wanted, &count); },
+            reason))
+        return false;
+    ListTable &table = *sheet.table;
+    for (const PendingString &p : std::as_const(sheet.pending)) {
+        const ListCell &cell = table.cells.at(p.cell);
+        if (p.index >= count) {
+            *reason = QStringLiteral("シート「%1」のセル %2: 共有文字列 %3 がありません。")
+                          .arg(visibleText(sheetName), listCellName(cell.column, cell.row))
+                          .arg(p.index);
+            return false;
+        }
+        table.cells[p.cell].text = wanted.value(p.index);
+    }
+    return true;
+}
+
 } // namespace
 
 ListTableRead readXlsxList(const QByteArray &bytes, const QString &fileName)
@@ -765,51 +910,14 @@ ListTableRead readXlsxList(const QByteArray &bytes, const QString &fileName)
     ListTableRead read;
     read.table.fileName = fileName;
     Package package(bytes);
-    if (!package.open(&read.reason))
+    WorkbookParts book;
+    if (!package.open(&read.reason) || !readWorkbookParts(package, &book, &read.reason))
         return read;
-    const auto relationships = [](Relationships *out) {
-        return [out](PartXml &px, QString *) { return parseRelationships(px, out); };
-    };
-
-    Relationships root;
-    const QString rootRels = QStringLiteral("_rels/.rels");
-    if (package.has(rootRels) && !package.parse(rootRels, relationships(&root), &read.reason))
+    const SheetEntry *entry = listSheet(book, &read.reason);
+    if (!entry)
         return read;
-    const QString workbookPart =
-        resolvePart(QString(), root.firstTargetOfType.value(QStringLiteral("officeDocument"),
-                                                            QStringLiteral("xl/workbook.xml")));
-    Relationships rels;
-    Workbook workbook;
-    const QString workbookRels = relsOf(workbookPart);
-    if ((package.has(workbookRels) &&
-         !package.parse(workbookRels, relationships(&rels), &read.reason)) ||
-        !package.parse(
-            workbookPart, [&](PartXml &px, QString *) { return parseWorkbook(px, &workbook); },
-            &read.reason))
-        return read;
-    const int chosen = chosenSheet(workbook);
-    if (chosen < 0 || !rels.targetById.contains(workbook.sheets.at(chosen).relationshipId)) {
-        read.reason = partFailure(workbookPart, QStringLiteral("読み込めるシートがありません。"));
-        return read;
-    }
-    const SheetEntry &entry = workbook.sheets.at(chosen);
-    if (rels.typeById.value(entry.relationshipId) != QLatin1String("worksheet")) {
-        read.reason =
-            QStringLiteral("保存したときに開いていたシート「%1」は表のシートではありません"
-                           " (グラフシートなど)。リストのシートを開いて保存し直して"
-                           "ください。")
-                .arg(visibleText(entry.name));
-        return read;
-    }
-
-    const QString folder = folderOf(workbookPart);
-    const auto optionalPart = [&](const char *type) {
-        const QString target = rels.firstTargetOfType.value(QLatin1String(type));
-        const QString part = target.isEmpty() ? QString() : resolvePart(folder, target);
-        return package.has(part) ? part : QString();
-    };
     QList<NumberFormat> styles;
-    const QString stylesPart = optionalPart("styles");
+    const QString stylesPart = optionalPart(package, book, "styles");
     if (!stylesPart.isEmpty() &&
         !package.parse(
             stylesPart, [&](PartXml &px, QString *) { return parseStyles(px, &styles); },
@@ -818,40 +926,11 @@ ListTableRead readXlsxList(const QByteArray &bytes, const QString &fileName)
 
     // The sheet comes before the shared strings, so that only the strings of kept cells are
     // ever built, however many the workbook holds.
-    const QString sheetPart = resolvePart(folder, rels.targetById.value(entry.relationshipId));
-    SheetRead sheet{&read.table, &styles, workbook.date1904, {}};
-    const auto sheetParse = [&](PartXml &px, QString *why) {
-        const bool ok = parseSheet(px, sheet, why);
-        if (!ok && !why->isEmpty())
-            *why = QStringLiteral("シート「%1」の%2").arg(visibleText(entry.name), *why);
-        return ok;
-    };
-    if (!package.parse(sheetPart, sheetParse, &read.reason))
+    SheetRead sheet{&read.table, &styles, book.workbook.date1904, {}};
+    if (!readSheet(package, book, *entry, sheet, &read.reason) || sheet.pending.isEmpty() ||
+        !fillSharedStrings(package, optionalPart(package, book, "sharedStrings"), sheet,
+                           entry->name, &read.reason))
         return read;
-    if (sheet.pending.isEmpty())
-        return read;
-
-    QHash<int, QString> wanted;
-    for (const PendingString &p : std::as_const(sheet.pending))
-        wanted.insert(p.index, QString());
-    int count = 0;
-    const QString stringsPart = optionalPart("sharedStrings");
-    if (!stringsPart.isEmpty() &&
-        !package.parse(
-            stringsPart,
-            [&](PartXml &px, QString *) { return parseSharedStrings(px, &wanted, &count); },
-            &read.reason))
-        return read;
-    for (const PendingString &p : std::as_const(sheet.pending)) {
-        const ListCell &cell = read.table.cells.at(p.cell);
-        if (p.index >= count) {
-            read.reason = QStringLiteral("シート「%1」のセル %2: 共有文字列 %3 がありません。")
-                              .arg(visibleText(entry.name), listCellName(cell.column, cell.row))
-                              .arg(p.index);
-            return read;
-        }
-        read.table.cells[p.cell].text = wanted.value(p.index);
-    }
     // An empty shared string is an empty cell.
     read.table.cells.removeIf([](const ListCell &cell) { return cell.text.isEmpty(); });
     return read;

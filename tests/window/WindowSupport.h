@@ -71,10 +71,23 @@ public:
         return answerYes;
     }
     QList<QPrinter *> printersOffered;
+    // Where the printer of each print dialog and preview wrote when it was offered, in order.
+    struct Offer
+    {
+        QPrinter::OutputFormat format;
+        QString file;
+        QString name;
+    };
+    QList<Offer> offers;
+    void noteOffer(const QPrinter *printer)
+    {
+        offers << Offer{printer->outputFormat(), printer->outputFileName(), printer->printerName()};
+    }
     bool choosePrinter(QWidget *, QPrinter *printer) override
     {
         ++printerAsked;
         printersOffered << printer;
+        noteOffer(printer);
         return printerAccepted;
     }
     QString saveFileName(QWidget *, const QString &filter) override
@@ -100,6 +113,7 @@ public:
                       const std::function<void(QPrinter *)> &paint) override
     {
         previewPrinters << printer;
+        noteOffer(printer);
         for (int i = 0; i < previewPaints; ++i)
             paint(printer);
         return previewPrintWanted;
@@ -115,6 +129,7 @@ public:
     int dpi = 600;
     bool choosePrinter(QWidget *, QPrinter *printer) override
     {
+        noteOffer(printer);
         printer->setOutputFormat(QPrinter::PdfFormat);
         printer->setOutputFileName(pdfPath);
         printer->setResolution(dpi);
@@ -266,9 +281,9 @@ inline void chooseType(TfrmMain &w, int type)
 }
 
 // Selects row in a list box as a user does: a click on the item.
-inline void clickRow(TListBox *list, int row)
+inline void clickRow(ChoiceList *list, int row)
 {
-    const TListItem item = list->item(row);
+    const ChoiceListItem item = list->item(row);
     QVERIFY(item);
     list->scrollToItem(item);
     const QRect r = list->visualItemRect(item);

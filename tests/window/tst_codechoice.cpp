@@ -33,6 +33,7 @@ private slots:
     void offeredWhereTheLabelHasRoom_data();
     void offeredWhereTheLabelHasRoom();
     void prefixTyping();
+    void prefixCutForAShorterCode();
     void printedKeptAndNeverSaved();
 };
 
@@ -49,8 +50,19 @@ void TestCodeChoice::offeredWhereTheLabelHasRoom()
     WindowFixture fx;
     TfrmMain &w = openJob(fx, type, 3, 1, 1);
     QVERIFY(!w.chkCode->isChecked());
-    QCOMPARE(w.chkCode->isVisibleTo(w.pnlPrint), hasCodeRoom(type));
-    QCOMPARE(w.edtCodePrefix->isVisibleTo(w.pnlPrint), hasCodeRoom(type));
+    // The round labels show the choice greyed out and say why; the labels without a number
+    // do not show it at all.
+    const bool room = hasCodeRoom(type);
+    const bool shown = room || isCircleType(type);
+    for (QWidget *c : std::initializer_list<QWidget *>{w.chkCode, w.edtCodePrefix}) {
+        QCOMPARE(c->isVisibleTo(w.pnlPrint), shown);
+        QCOMPARE(c->isEnabled(), room);
+    }
+    if (shown && !room)
+        QVERIFY(!w.chkCode->toolTip().isEmpty());
+    // The prefix box stops where the type's code is full.
+    if (room)
+        QCOMPARE(w.edtCodePrefix->maxLength(), longestPrefix(type));
     // Ticked, the box puts the code on the proof and on every label, where there is room;
     // a type without room prints exactly as with the box clear (ticked on an earlier type).
     if (hasCodeRoom(type))
@@ -77,15 +89,43 @@ void TestCodeChoice::prefixTyping()
     QCOMPARE(w.edtCodePrefix->text(), QStringLiteral("A-"));
     QCOMPARE(fx.dialogs->messages, QStringList());
     QCOMPARE(w.imgCode->data(), QByteArray("A-0001"));
-    // One character more than the type's code holds: refused, and the message says how many
-    // it holds.
+    // Typing on past what the type's code holds: the box stops there, without a message in
+    // the middle of typing, and its tip says how many it holds.
     const int longest = longestPrefix(type);
-    typeText(w.edtCodePrefix, QString(longest - 1, QLatin1Char('x')));
+    typeText(w.edtCodePrefix, QString(longest, QLatin1Char('x')));
     QCOMPARE(w.edtCodePrefix->text().size(), longest);
-    QCOMPARE(fx.dialogs->messages.size(), 1);
-    QVERIFY2(fx.dialogs->messages.first().contains(QString::number(longest)),
-             qPrintable(fx.dialogs->messages.first()));
+    QCOMPARE(fx.dialogs->messages, QStringList());
+    QVERIFY2(w.edtCodePrefix->toolTip().contains(QString::number(longest)),
+             qPrintable(w.edtCodePrefix->toolTip()));
     QCOMPARE(w.imgCode->data(), (w.edtCodePrefix->text() + QStringLiteral("0001")).toLatin1());
+}
+
+void TestCodeChoice::prefixCutForAShorterCode()
+{
+    int roomy = 0;
+    int tight = 0;
+    for (int t = 1; t <= SheetTypeCount; ++t) {
+        if (!hasCodeRoom(t))
+            continue;
+        if (!roomy || longestPrefix(t) > longestPrefix(roomy))
+            roomy = t;
+        if (!tight || longestPrefix(t) < longestPrefix(tight))
+            tight = t;
+    }
+    QVERIFY(longestPrefix(tight) < longestPrefix(roomy));
+    WindowFixture fx;
+    TfrmMain &w = openJob(fx, roomy, 2, 1, 1);
+    w.edtCodePrefix->setFocus();
+    typeText(w.edtCodePrefix, QString(longestPrefix(roomy), QLatin1Char('x')));
+    QTest::mouseClick(w.cmdBack, Qt::LeftButton);
+    chooseType(w, tight);
+    QTest::mouseClick(w.cmdPrintSet, Qt::LeftButton);
+    // The prefix kept from the other type is cut to this one's code, and the user is told.
+    QCOMPARE(w.edtCodePrefix->text().size(), longestPrefix(tight));
+    QCOMPARE(w.edtCodePrefix->maxLength(), longestPrefix(tight));
+    QCOMPARE(fx.dialogs->messages.size(), 1);
+    QVERIFY2(fx.dialogs->messages.first().contains(QString::number(longestPrefix(tight))),
+             qPrintable(fx.dialogs->messages.first()));
 }
 
 void TestCodeChoice::printedKeptAndNeverSaved()

@@ -6,13 +6,13 @@
 #include <QSignalSpy>
 #include <QTest>
 
-using corvial::TListBox;
+using corvial::ChoiceList;
 
 namespace {
 
 // Runs steps separated by spaces: "n5" appends the numbers 1..5, "t:a,b" the texts a and b,
 // "s2" selects row 2 as the program does, "c" clears.
-void run(TListBox &list, const QString &steps)
+void run(ChoiceList &list, const QString &steps)
 {
     for (const QString &step : steps.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
         if (step.startsWith(QLatin1String("t:")))
@@ -28,7 +28,7 @@ void run(TListBox &list, const QString &steps)
     }
 }
 
-QStringList texts(const TListBox &list)
+QStringList texts(const ChoiceList &list)
 {
     QStringList out;
     for (int i = 0; i < list.count(); ++i)
@@ -70,7 +70,7 @@ void TestListBox::rows()
     QFETCH(QString, steps);
     QFETCH(QStringList, rows);
     QFETCH(int, selected);
-    TListBox list;
+    ChoiceList list;
     run(list, steps);
     QCOMPARE(texts(list), rows);
     for (int i = 0; i < list.count(); ++i)
@@ -102,14 +102,14 @@ void TestListBox::clickAction()
     QFETCH(QString, action);
     QFETCH(int, row);
     QFETCH(int, clicks);
-    TListBox list;
+    ChoiceList list;
     list.setKeepSelection(true);
     list.resize(80, 200);
     list.addNumbers(9990);
     list.selectRow(2);
     list.show();
     QVERIFY(QTest::qWaitForWindowExposed(&list));
-    QSignalSpy clicked(&list, &TListBox::userClicked);
+    QSignalSpy clicked(&list, &ChoiceList::userClicked);
 
     if (action == QLatin1String("select")) {
         list.selectRow(5);

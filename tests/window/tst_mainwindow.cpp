@@ -175,11 +175,11 @@ void TestMainWindow::shapeArraysFollowTheSheetGrids()
     QFETCH(QRect, bounds);
     WindowFixture fx;
     TfrmMain &w = fx.create();
-    const QVector<TShape *> *arrays[] = {&w.circleShapes, &w.rectShapes, &w.tube95Shapes,
-                                         &w.tube72Shapes};
-    const QVector<TShape *> &shapes = *arrays[family - 1];
+    const QVector<ShapeCell *> *arrays[] = {&w.circleShapes, &w.rectShapes, &w.tube95Shapes,
+                                            &w.tube72Shapes};
+    const QVector<ShapeCell *> &shapes = *arrays[family - 1];
     QCOMPARE(shapes.size(), labelsInFamily(family) + 1);
-    TShape *s = shapes.at(element);
+    ShapeCell *s = shapes.at(element);
     QVERIFY(s);
     QCOMPARE(s->objectName(), name);
     QCOMPARE(s->geometry(), bounds);
@@ -313,7 +313,7 @@ void TestMainWindow::companionWindowsDisableMainWindow()
     TfrmMain &w = fx.create();
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
-    QWidget *companion = library ? static_cast<QWidget *>(w.frmLib) : w.AboutBox;
+    QWidget *companion = library ? static_cast<QWidget *>(w.frmLib()) : w.AboutBox();
     QVERIFY(!companion->isVisible());
     if (library)
         w.N4->trigger();
@@ -326,9 +326,9 @@ void TestMainWindow::companionWindowsDisableMainWindow()
     if (byCloseBox)
         companion->close();
     else if (library)
-        QTest::mouseClick(w.frmLib->Button1, Qt::LeftButton);
+        QTest::mouseClick(w.frmLib()->Button1, Qt::LeftButton);
     else
-        QTest::mouseClick(w.AboutBox->OKButton, Qt::LeftButton);
+        QTest::mouseClick(w.AboutBox()->OKButton, Qt::LeftButton);
     QVERIFY(!companion->isVisible());
     QVERIFY(w.isEnabled());
     QVERIFY(w.isVisible());
@@ -338,14 +338,14 @@ void TestMainWindow::libraryNoticeHasItsThirteenLines()
 {
     WindowFixture fx;
     TfrmMain &w = fx.create();
-    const QStringList lines = w.frmLib->Memo1->toPlainText().split(QLatin1Char('\n'));
+    const QStringList lines = w.frmLib()->Memo1->toPlainText().split(QLatin1Char('\n'));
     QCOMPARE(lines.size(), 13);
     QCOMPARE(lines.at(0), QStringLiteral("ライブラリーの登録を行っていただかないとエクセルファ"));
     QVERIFY(lines.at(7).isEmpty());
     QCOMPARE(lines.at(12), QStringLiteral("regsvr32.exe  C:\\WINDOWS\\SYSTEM32\\XlsCrt2.dll"));
-    QCOMPARE(w.frmLib->windowTitle(), QStringLiteral("ライブラリーの登録"));
-    QCOMPARE(w.AboutBox->windowTitle(), QStringLiteral("バージョン情報"));
-    QCOMPARE(w.AboutBox->size(), QSize(273, 195));
+    QCOMPARE(w.frmLib()->windowTitle(), QStringLiteral("ライブラリーの登録"));
+    QCOMPARE(w.AboutBox()->windowTitle(), QStringLiteral("バージョン情報"));
+    QCOMPARE(w.AboutBox()->size(), QSize(273, 195));
     // The program's own picture is built in, whatever icon theme the desktop has.
     QVERIFY(QFile::exists(QStringLiteral(":/icons/corvial-manager.png")));
     QVERIFY(!w.cmdPrint->icon().pixmap(32, 32).isNull());

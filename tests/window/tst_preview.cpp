@@ -15,16 +15,16 @@ const QColor kGrey(128, 128, 128);
 const QColor kRed(255, 0, 0);
 const QColor kWhite(255, 255, 255);
 
-const QVector<TShape *> &cells(TfrmMain &w, int family)
+const QVector<ShapeCell *> &cells(TfrmMain &w, int family)
 {
-    const QVector<TShape *> *arrays[] = {&w.circleShapes, &w.rectShapes, &w.tube95Shapes,
-                                         &w.tube72Shapes};
+    const QVector<ShapeCell *> *arrays[] = {&w.circleShapes, &w.rectShapes, &w.tube95Shapes,
+                                            &w.tube72Shapes};
     return *arrays[family - 1];
 }
 
-TImage *image(TfrmMain &w, int family)
+ClickSurface *image(TfrmMain &w, int family)
 {
-    TImage *images[] = {w.image7, w.Image2, w.Image4, w.Image6};
+    ClickSurface *images[] = {w.image7, w.Image2, w.Image4, w.Image6};
     return images[family - 1];
 }
 
@@ -32,7 +32,7 @@ TImage *image(TfrmMain &w, int family)
 QString runs(TfrmMain &w, int family)
 {
     QStringList out;
-    const QVector<TShape *> &c = cells(w, family);
+    const QVector<ShapeCell *> &c = cells(w, family);
     auto letter = [](const QColor &col) {
         return col == kGrey    ? QLatin1Char('G')
                : col == kRed   ? QLatin1Char('R')
@@ -64,13 +64,13 @@ TfrmMain &openJob(WindowFixture &fx, int type, int labels, int s)
     return w;
 }
 
-void clickAt(TImage *surface, const QPoint &p)
+void clickAt(ClickSurface *surface, const QPoint &p)
 {
     QTest::mouseMove(surface, p);
     QTest::mouseClick(surface, Qt::LeftButton, {}, p);
 }
 
-QStringList items(TListBox *list)
+QStringList items(ChoiceList *list)
 {
     QStringList out;
     for (int i = 0; i < list->count(); ++i)

@@ -27,12 +27,12 @@ TfrmMain &openJob(WindowFixture &fx, int type, int samples)
     return w;
 }
 
-TListBox *list(TfrmMain &w, const QString &name)
+ChoiceList *list(TfrmMain &w, const QString &name)
 {
-    return w.findChild<TListBox *>(name);
+    return w.findChild<ChoiceList *>(name);
 }
 
-QPoint centreOf(TListBox *l, int row)
+QPoint centreOf(ChoiceList *l, int row)
 {
     l->scrollToItem(l->item(row));
     return l->visualItemRect(l->item(row)).center();
@@ -94,7 +94,7 @@ void TestSelection::selectedItemStaysSelected()
     QFETCH(QString, how);
     WindowFixture fx;
     TfrmMain &w = openJob(fx, type, samples);
-    TListBox *l = list(w, name);
+    ChoiceList *l = list(w, name);
     QVERIFY(l);
     if (row >= 0)
         clickRow(l, row);
@@ -133,7 +133,7 @@ void TestSelection::ctrlClickChoosesAnotherItem()
     QFETCH(int, row);
     WindowFixture fx;
     TfrmMain &w = openJob(fx, type, samples);
-    TListBox *l = list(w, name);
+    ChoiceList *l = list(w, name);
     QVERIFY(l);
     QTest::mouseClick(l->viewport(), Qt::LeftButton, Qt::ControlModifier, centreOf(l, row));
     QCOMPARE(l->selectedRow(), row);
