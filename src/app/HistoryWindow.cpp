@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "HistoryWindow.h"
 
-#include "CupsJobLookup.h"
 #include "Dialogs.h"
 #include "HistoryTableModel.h"
 #include "ReprintDialog.h"
 #include "files/SafeFile.h"
+#include "history/CupsJobLookup.h"
 #include "history/HistoryExport.h"
 #include "history/HistoryStore.h"
 #include "history/WaitingJobs.h"

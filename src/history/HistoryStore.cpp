@@ -2,6 +2,7 @@
 #include "history/HistoryStore.h"
 
 #include "files/SafeFile.h"
+#include "job/SheetTypes.h"
 #include "job/TextCharacters.h"
 
 #include <QAtomicInteger>
@@ -170,9 +171,18 @@ QString filterConditions(const HistoryFilter &filter, qint64 onlyId, bool waitin
     if (filter.sampleNumber >= 0) {
         // The distance forward from the first number, counting on from 0 after 9999, is
         // within the job's samples.
-        sql += QStringLiteral(" AND ((CAST(? AS INTEGER) - j.first_number + %1) % %1) "
+        // Only the types that print numbers have printed one; a memo job's first number is
+        // just what the list showed.
+        QStringList numbered;
+        for (const SheetType type : SheetType::all()) {
+            if (type.info().numbered)
+                numbered << QString::number(type.code());
+        }
+        sql += QStringLiteral(" AND j.sheet_type IN (%2)"
+                              " AND ((CAST(? AS INTEGER) - j.first_number + %1) % %1) "
                               "< j.samples")
-                   .arg(HistoryNumberWrap);
+                   .arg(HistoryNumberWrap)
+                   .arg(numbered.join(QLatin1Char(',')));
         binds << filter.sampleNumber % HistoryNumberWrap;
     }
     if (!filter.text.isEmpty()) {

@@ -1,7 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// CupsQueue.h and the history's records both name a JobOutcome, so the two meet only here,
-// through the history's small lookup type.
-#include "CupsJobLookup.h"
+#include "history/CupsJobLookup.h"
 
 #include "print/CupsQueue.h"
 
