@@ -70,6 +70,7 @@ private slots:
     void reprintChoosesSamples_data();
     void reprintChoosesSamples();
     void unreadableHistoryOpensNoWindow();
+    void menuShowsTheHistoryBesideStartTxt();
 };
 
 void TestHistoryWindow::initTestCase()
@@ -294,6 +295,41 @@ void TestHistoryWindow::unreadableHistoryOpensNoWindow()
     QVERIFY(!openPrintHistory(nullptr, blocked, dialogs, {}, never));
     QCOMPARE(dialogs.errors.size(), 1);
     QVERIFY(dialogs.messages.isEmpty());
+}
+
+void TestHistoryWindow::menuShowsTheHistoryBesideStartTxt()
+{
+    WindowFixture fx;
+    TfrmMain &w = fx.create();
+    HistoryLocation where;
+    QString error;
+    QVERIFY2(historyLocationForSettings(fx.settingsPath(), &where, &error), qPrintable(error));
+    QCOMPARE(QFileInfo(where.filePath).absolutePath(), QFileInfo(fx.settingsPath()).absolutePath());
+    {
+        HistoryStore store;
+        QVERIFY2(store.open(where, &error), qPrintable(error));
+        HistoryRecord r;
+        r.user = QStringLiteral("menu-user");
+        r.sheetType = 2;
+        r.samples = 1;
+        r.sampleTexts = {QStringLiteral("S")};
+        QVERIFY2(store.begin(r, &error) > 0, qPrintable(error));
+    }
+    // The history window is modal: look at it and close it from inside its own loop.
+    QStringList users;
+    bool seen = false;
+    QTimer::singleShot(0, [&] {
+        if (auto *h = qobject_cast<HistoryWindow *>(QApplication::activeModalWidget())) {
+            seen = true;
+            for (int r = 0; r < h->model()->rowCount(); ++r)
+                users << h->model()->index(r, HistoryTableModel::User).data().toString();
+            h->reject();
+        }
+    });
+    w.mnuHistory->trigger();
+    QVERIFY(seen);
+    QCOMPARE(users, QStringList{QStringLiteral("menu-user")});
+    QCOMPARE(fx.dialogs->errors, QStringList());
 }
 
 QTEST_MAIN(TestHistoryWindow)
