@@ -224,6 +224,7 @@ void TfrmMain::bindControls()
     N4 = mUi->N4;
     N5 = mUi->N5;
     N6 = mUi->N6;
+    mnuHistory = mUi->mnuHistory;
     Font1 = mUi->Font1;
     PopupMenu1 = mUi->PopupMenu1;
 
@@ -388,6 +389,7 @@ void TfrmMain::connectHandlers()
     connect(N4, &QAction::triggered, this, &TfrmMain::N4Click);
     connect(N5, &QAction::triggered, this, &TfrmMain::N5Click);
     connect(N6, &QAction::triggered, this, &TfrmMain::N6Click);
+    connect(mnuHistory, &QAction::triggered, this, &TfrmMain::mnuHistoryClick);
     connect(Font1, &QAction::triggered, this, &TfrmMain::Font1Click);
     connect(Timer1, &QTimer::timeout, this, &TfrmMain::Timer1Timer);
 

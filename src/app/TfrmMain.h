@@ -96,6 +96,7 @@ public:
     QAction *N2 = nullptr, *N3 = nullptr, *N4 = nullptr, *Font1 = nullptr;
     QAction *N5 = nullptr; // "印刷プレビュー", print screen only
     QAction *N6 = nullptr; // "位置合わせシート印刷", print screen only
+    QAction *mnuHistory = nullptr; // the print history, on both screens
     QMenu *PopupMenu1 = nullptr;
     QAction *mnuListLoad = nullptr;   // "サンプルリスト読み込み…", entry screen only
     QAction *mnuListUnload = nullptr; // "サンプルリスト解除", entry screen only
@@ -241,6 +242,7 @@ private:
     QPrinter *keptPrinter();
     void N5Click();
     void N6Click();
+    void mnuHistoryClick();
 
     // Workbook export.
     void cmdExcelClick();

@@ -2,6 +2,7 @@
 #include "history/HistoryStore.h"
 
 #include "files/SafeFile.h"
+#include "job/SheetTypes.h"
 #include "job/TextCharacters.h"
 
 #include <QAtomicInteger>
@@ -77,6 +78,144 @@ QVariant nullableId(qint64 id)
 }
 
 QAtomicInteger<quint64> connectionCounter;
+
+// The values of a jobs row, in the order of kJobColumns.
+QVariantList jobValues(const HistoryRecord &r)
+{
+    const QDateTime started =
+        r.startedUtc.isValid() ? r.startedUtc : QDateTime::currentDateTimeUtc();
+    return {
+        utcText(started),
+        r.user,
+        r.host,
+        r.program,
+        r.sheetType,
+        r.samples,
+        r.repeat,
+        r.firstNumber,
+        r.numberStyle,
+        r.startPosition,
+        r.labels,
+        r.sheets,
+        r.nextPosition,
+        r.nextNumber,
+        r.queue,
+        r.pdfPath,
+        r.listFile,
+        r.listSha256,
+        r.marker,
+        r.textColour,
+        r.backColour,
+        int(r.frame),
+        r.alignment,
+        r.fontFamily,
+        r.fontPoints,
+        r.fontStyle,
+        int(r.code),
+        r.codePrefix,
+        nullableId(r.reprintOf),
+    };
+}
+
+// Reads the kJobColumns of a row from column *c on, leaving *c after them.
+void readJobColumns(const QSqlQuery &q, int *column, HistoryRecord *record)
+{
+    int &c = *column;
+    HistoryRecord &r = *record;
+    r.startedUtc = utcFromText(q.value(c++).toString());
+    r.user = q.value(c++).toString();
+    r.host = q.value(c++).toString();
+    r.program = q.value(c++).toString();
+    r.sheetType = q.value(c++).toInt();
+    r.samples = q.value(c++).toInt();
+    r.repeat = q.value(c++).toInt();
+    r.firstNumber = q.value(c++).toInt();
+    r.numberStyle = q.value(c++).toString();
+    r.startPosition = q.value(c++).toInt();
+    r.labels = q.value(c++).toInt();
+    r.sheets = q.value(c++).toInt();
+    r.nextPosition = q.value(c++).toInt();
+    r.nextNumber = q.value(c++).toInt();
+    r.queue = q.value(c++).toString();
+    r.pdfPath = q.value(c++).toString();
+    r.listFile = q.value(c++).toString();
+    r.listSha256 = q.value(c++).toString();
+    r.marker = q.value(c++).toString();
+    r.textColour = q.value(c++).toInt();
+    r.backColour = q.value(c++).toInt();
+    r.frame = q.value(c++).toInt() != 0;
+    r.alignment = q.value(c++).toString();
+    r.fontFamily = q.value(c++).toString();
+    r.fontPoints = q.value(c++).toDouble();
+    r.fontStyle = q.value(c++).toString();
+    r.code = q.value(c++).toInt() != 0;
+    r.codePrefix = q.value(c++).toString();
+    r.reprintOf = q.value(c++).toLongLong();
+}
+
+// The conditions of filter (and of one id, or of waiting jobs only) as SQL to append after
+// WHERE 1 = 1, with their values appended to *binds in order.
+QString filterConditions(const HistoryFilter &filter, qint64 onlyId, bool waitingOnly,
+                         QVariantList *bindsOut)
+{
+    QString sql;
+    QVariantList &binds = *bindsOut;
+    if (onlyId > 0) {
+        sql += QStringLiteral(" AND j.id = ?");
+        binds << onlyId;
+    }
+    if (filter.since.isValid()) {
+        sql += QStringLiteral(" AND j.started_utc >= ?");
+        binds << utcText(filter.since);
+    }
+    if (filter.sampleNumber >= 0) {
+        // The distance forward from the first number, counting on from 0 after 9999, is
+        // within the job's samples.
+        // Only the types that print numbers have printed one; a memo job's first number is
+        // just what the list showed.
+        QStringList numbered;
+        for (const SheetType type : SheetType::all()) {
+            if (type.info().numbered)
+                numbered << QString::number(type.code());
+        }
+        sql += QStringLiteral(" AND j.sheet_type IN (%2)"
+                              " AND ((CAST(? AS INTEGER) - j.first_number + %1) % %1) "
+                              "< j.samples")
+                   .arg(HistoryNumberWrap)
+                   .arg(numbered.join(QLatin1Char(',')));
+        binds << filter.sampleNumber % HistoryNumberWrap;
+    }
+    if (!filter.text.isEmpty()) {
+        sql += QStringLiteral(" AND EXISTS (SELECT 1 FROM job_samples s WHERE s.job_id = j.id "
+                              "AND s.sample_text LIKE ? ESCAPE '!')");
+        binds << likePattern(filter.text);
+    }
+    if (waitingOnly)
+        sql += QStringLiteral(" AND o.outcome = '%1'").arg(outcomeWord(JobOutcome::Waiting));
+    return sql;
+}
+
+// Fills in the sample texts of every entry; false with the database's reason in *reason.
+bool readSampleTexts(const QSqlDatabase &db, QList<HistoryEntry> *entries, QString *reason)
+{
+    QSqlQuery s(db);
+    s.setForwardOnly(true);
+    if (!s.prepare(QStringLiteral("SELECT sample_text FROM job_samples WHERE job_id = ? "
+                                  "ORDER BY sample_index"))) {
+        *reason = reasonText(s);
+        return false;
+    }
+    for (HistoryEntry &e : *entries) {
+        s.addBindValue(e.id);
+        if (!s.exec()) {
+            *reason = reasonText(s);
+            return false;
+        }
+        while (s.next())
+            e.record.sampleTexts << s.value(0).toString();
+    }
+    return true;
+}
 
 } // namespace
 
@@ -329,39 +468,7 @@ qint64 HistoryStore::begin(const HistoryRecord &r, QString *error)
     if (!q.prepare(QStringLiteral("INSERT INTO jobs (%1) VALUES (%2) RETURNING id")
                        .arg(QLatin1String(kJobColumns), marks.join(QLatin1Char(',')))))
         return fail();
-    const QDateTime started =
-        r.startedUtc.isValid() ? r.startedUtc : QDateTime::currentDateTimeUtc();
-    const QVariantList values = {
-        utcText(started),
-        r.user,
-        r.host,
-        r.program,
-        r.sheetType,
-        r.samples,
-        r.repeat,
-        r.firstNumber,
-        r.numberStyle,
-        r.startPosition,
-        r.labels,
-        r.sheets,
-        r.nextPosition,
-        r.nextNumber,
-        r.queue,
-        r.pdfPath,
-        r.listFile,
-        r.listSha256,
-        r.marker,
-        r.textColour,
-        r.backColour,
-        int(r.frame),
-        r.alignment,
-        r.fontFamily,
-        r.fontPoints,
-        r.fontStyle,
-        int(r.code),
-        r.codePrefix,
-        nullableId(r.reprintOf),
-    };
+    const QVariantList values = jobValues(r);
     for (const QVariant &value : values) {
         // The server refuses NULL in the NOT NULL text columns: an unset string is empty.
         q.addBindValue(value.metaType().id() == QMetaType::QString && value.toString().isNull()
@@ -455,29 +562,7 @@ bool HistoryStore::query(const HistoryFilter &filter, qint64 onlyId, bool waitin
                                             .split(QStringLiteral(", "))
                                             .join(QStringLiteral(", j.")));
     QVariantList binds;
-    if (onlyId > 0) {
-        sql += QStringLiteral(" AND j.id = ?");
-        binds << onlyId;
-    }
-    if (filter.since.isValid()) {
-        sql += QStringLiteral(" AND j.started_utc >= ?");
-        binds << utcText(filter.since);
-    }
-    if (filter.sampleNumber >= 0) {
-        // The distance forward from the first number, counting on from 0 after 9999, is
-        // within the job's samples.
-        sql += QStringLiteral(" AND ((CAST(? AS INTEGER) - j.first_number + %1) % %1) "
-                              "< j.samples")
-                   .arg(HistoryNumberWrap);
-        binds << filter.sampleNumber % HistoryNumberWrap;
-    }
-    if (!filter.text.isEmpty()) {
-        sql += QStringLiteral(" AND EXISTS (SELECT 1 FROM job_samples s WHERE s.job_id = j.id "
-                              "AND s.sample_text LIKE ? ESCAPE '!')");
-        binds << likePattern(filter.text);
-    }
-    if (waitingOnly)
-        sql += QStringLiteral(" AND o.outcome = '%1'").arg(outcomeWord(JobOutcome::Waiting));
+    sql += filterConditions(filter, onlyId, waitingOnly, &binds);
     // One more than asked tells whether more entries match.
     sql += QStringLiteral(" ORDER BY j.started_utc DESC, j.id DESC LIMIT %1").arg(limit + 1);
 
@@ -503,36 +588,7 @@ bool HistoryStore::query(const HistoryFilter &filter, qint64 onlyId, bool waitin
         HistoryEntry e;
         int c = 0;
         e.id = q.value(c++).toLongLong();
-        HistoryRecord &r = e.record;
-        r.startedUtc = utcFromText(q.value(c++).toString());
-        r.user = q.value(c++).toString();
-        r.host = q.value(c++).toString();
-        r.program = q.value(c++).toString();
-        r.sheetType = q.value(c++).toInt();
-        r.samples = q.value(c++).toInt();
-        r.repeat = q.value(c++).toInt();
-        r.firstNumber = q.value(c++).toInt();
-        r.numberStyle = q.value(c++).toString();
-        r.startPosition = q.value(c++).toInt();
-        r.labels = q.value(c++).toInt();
-        r.sheets = q.value(c++).toInt();
-        r.nextPosition = q.value(c++).toInt();
-        r.nextNumber = q.value(c++).toInt();
-        r.queue = q.value(c++).toString();
-        r.pdfPath = q.value(c++).toString();
-        r.listFile = q.value(c++).toString();
-        r.listSha256 = q.value(c++).toString();
-        r.marker = q.value(c++).toString();
-        r.textColour = q.value(c++).toInt();
-        r.backColour = q.value(c++).toInt();
-        r.frame = q.value(c++).toInt() != 0;
-        r.alignment = q.value(c++).toString();
-        r.fontFamily = q.value(c++).toString();
-        r.fontPoints = q.value(c++).toDouble();
-        r.fontStyle = q.value(c++).toString();
-        r.code = q.value(c++).toInt() != 0;
-        r.codePrefix = q.value(c++).toString();
-        r.reprintOf = q.value(c++).toLongLong();
+        readJobColumns(q, &c, &e.record);
         const QVariant outcome = q.value(c++);
         if (!outcome.isNull() && !outcomeFromWord(outcome.toString(), &e.outcome)) {
             *error = failure(what, QStringLiteral("番号 %1 の記録の結果「%2」が読めません。")
@@ -553,21 +609,10 @@ bool HistoryStore::query(const HistoryFilter &filter, qint64 onlyId, bool waitin
     }
     q.finish();
 
-    QSqlQuery s(mDb);
-    s.setForwardOnly(true);
-    if (!s.prepare(QStringLiteral("SELECT sample_text FROM job_samples WHERE job_id = ? "
-                                  "ORDER BY sample_index"))) {
-        *error = failure(what, reasonText(s));
+    QString reason;
+    if (!readSampleTexts(mDb, &found, &reason)) {
+        *error = failure(what, reason);
         return false;
-    }
-    for (HistoryEntry &e : found) {
-        s.addBindValue(e.id);
-        if (!s.exec()) {
-            *error = failure(what, reasonText(s));
-            return false;
-        }
-        while (s.next())
-            e.record.sampleTexts << s.value(0).toString();
     }
     *out = found;
     if (more)

@@ -111,9 +111,9 @@ int cupsNewestJobId(const QString &printer)
     return newest;
 }
 
-JobOutcome cupsJobAfter(const QString &printer, int after)
+NewestJob cupsJobAfter(const QString &printer, int after)
 {
-    JobOutcome outcome;
+    NewestJob outcome;
     cups_job_t *jobs = nullptr;
     const int n =
         cupsGetJobs2(CUPS_HTTP_DEFAULT, &jobs, printer.toUtf8().constData(), 1, CUPS_WHICHJOBS_ALL);

@@ -15,7 +15,7 @@ struct QueueState
 };
 
 // The newest job of this user on a queue; cupsJobStatus tells where it stands.
-struct JobOutcome
+struct NewestJob
 {
     int id = 0;     // 0: no job newer than the one asked about
     QString reason; // why CUPS did not answer, when it did not
@@ -54,7 +54,7 @@ QueueState cupsQueueState(const QString &printer);
 // The id of this user's newest job on the queue (0 when none; -1 when CUPS did not answer).
 int cupsNewestJobId(const QString &printer);
 // This user's newest job on the queue with an id above `after`.
-JobOutcome cupsJobAfter(const QString &printer, int after);
+NewestJob cupsJobAfter(const QString &printer, int after);
 // Where job `jobId` (> 0) stands now; asks the server once.
 JobStatus cupsJobStatus(int jobId);
 // CUPS's message for the last request this thread made (Qt's own submission included).

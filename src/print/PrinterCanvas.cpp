@@ -209,7 +209,7 @@ bool PrinterCanvas::beginQueue()
 bool PrinterCanvas::finishQueue(const QString &submitError)
 {
     const QString name = mPrinter->printerName();
-    const JobOutcome job = cupsJobAfter(name, mJobsBefore);
+    const NewestJob job = cupsJobAfter(name, mJobsBefore);
     mJobsBefore = -1;
     if (job.id == 0) {
         const QueueState queue = cupsQueueState(name);

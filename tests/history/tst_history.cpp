@@ -4,6 +4,7 @@
 #include "history/HistoryStore.h"
 
 #include "files/SafeFile.h"
+#include "job/SheetTypes.h"
 #include "support/TextFiles.h"
 
 #include <QDirIterator>
@@ -24,6 +25,16 @@
 using namespace corvial;
 
 namespace {
+
+// The first sheet type of the table that prints numbers (or not).
+int firstTypeNumbered(bool numbered)
+{
+    for (const SheetType type : SheetType::all()) {
+        if (type.info().numbered == numbered)
+            return type.code();
+    }
+    return 0;
+}
 
 const QStringList kBackends = {QStringLiteral("sqlite"), QStringLiteral("postgresql")};
 
@@ -253,6 +264,7 @@ private slots:
                             {"C", 0, 1, {"C_1\n第2行"}}};
         for (int day = 0; day < 3; ++day) {
             HistoryRecord r = fullRecord(QString::fromLatin1(jobs[day].user), day0.addDays(day));
+            r.sheetType = firstTypeNumbered(true);
             r.firstNumber = jobs[day].first;
             r.samples = jobs[day].samples;
             r.sampleTexts = jobs[day].texts;
@@ -274,6 +286,34 @@ private slots:
             users += e.record.user;
         QTEST(users, "found");
         QCOMPARE(more, limit < 3);
+    }
+
+    void numberSearchSkipsUnnumberedTypes_data()
+    {
+        QTest::addColumn<QString>("backend");
+        for (const QString &b : kBackends)
+            QTest::newRow(qPrintable(b)) << b;
+    }
+    void numberSearchSkipsUnnumberedTypes()
+    {
+        // A memo job keeps the first number the list showed, but printed no number: a search
+        // for a sample number must not offer it.
+        QFETCH(QString, backend);
+        HistoryStore store;
+        QString error;
+        QVERIFY2(store.open(fresh(backend), &error), qPrintable(error));
+        const QDateTime now = QDateTime::currentDateTimeUtc();
+        for (const bool numbered : {true, false}) {
+            HistoryRecord r = fullRecord(QString::number(numbered), now);
+            r.sheetType = firstTypeNumbered(numbered);
+            QVERIFY2(store.begin(r, &error) > 0, qPrintable(error));
+        }
+        HistoryFilter filter;
+        filter.sampleNumber = fullRecord(QString(), now).firstNumber;
+        QList<HistoryEntry> found;
+        QVERIFY2(store.entries(filter, &found, &error), qPrintable(error));
+        QCOMPARE(found.size(), 1);
+        QCOMPARE(found.first().record.user, QStringLiteral("1"));
     }
 
     void concurrentWriters_data()

@@ -129,7 +129,7 @@ void TestPolish::statusLineAfterPrint()
     QVERIFY(QTest::qWaitForWindowExposed(&w));
     const int clientHeight = w.centralWidget()->height();
     LabelJob job;
-    job.sheetType = type;
+    job.sheetType = SheetType::fromCode(type).value();
     job.sampleCount = samples;
     job.repeatCount = repeat;
     job.startPos = start;

@@ -1,0 +1,40 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "history/HistoryRecord.h"
+
+#include <QAbstractTableModel>
+#include <QList>
+
+namespace corvial {
+
+// The print history's entries as the history window's table shows them, one row per job in
+// the order given (the store gives newest first).
+class HistoryTableModel : public QAbstractTableModel
+{
+    Q_OBJECT
+
+public:
+    enum Column { Time, User, SheetType, Numbers, Labels, Where, Outcome, ColumnCount };
+
+    explicit HistoryTableModel(QObject *parent = nullptr);
+
+    // Replaces the rows with entries.
+    void setEntries(const QList<HistoryEntry> &entries);
+    // The entries shown, in row order.
+    const QList<HistoryEntry> &entries() const { return mEntries; }
+
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex &parent = QModelIndex()) const override;
+    // Display text of every cell; the outcome's tooltip is the failure reason.
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+
+private:
+    QString cellText(const HistoryEntry &entry, int column) const;
+
+    QList<HistoryEntry> mEntries;
+};
+
+} // namespace corvial
