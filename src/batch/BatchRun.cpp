@@ -235,6 +235,58 @@ int reprintOf(const BatchRequest &request, PrintRecorder &history, LabelJob *job
     return BatchSucceeded;
 }
 
+// Writes the job's workbook whole under a temporary name beside request.xlsPath, into *book;
+// true when there is none to write. False after telling err.
+bool stageWorkbook(const BatchRequest &request, const LabelJob &job,
+                   std::unique_ptr<StagedFile> *bookOut, QTextStream &err)
+{
+    std::unique_ptr<StagedFile> &book = *bookOut;
+    if (request.xlsPath.isEmpty())
+        return true;
+    book = std::make_unique<StagedFile>(request.xlsPath);
+    QString why;
+    if (!book->create(&why)) {
+        report(err, QStringLiteral("Excel ファイルを作成できませんでした: %1\n%2")
+                        .arg(displayPath(request.xlsPath), why));
+        return false;
+    }
+    return writeXls(request, job, book->tempPath(), err);
+}
+
+// Opens the history when it is not open yet and writes the job's record before anything goes
+// out. False after telling err, which then says the job was not printed.
+bool beginRecord(const BatchRequest &request, const LabelJob &job, PrintRecorder &history,
+                 QTextStream &err)
+{
+    if (!history.isOpen() && !openHistory(request, history, err)) {
+        report(err, QStringLiteral("印刷していません。履歴なしで印刷するには "
+                                   "--no-history を付けてください。"));
+        return false;
+    }
+    QString error;
+    const QString pdf =
+        request.pdfPath.isEmpty() ? QString() : QFileInfo(request.pdfPath).absoluteFilePath();
+    if (!history.begin(job, request.printerName, pdf, &error)) {
+        report(err, error + QStringLiteral("\n印刷していません。"));
+        return false;
+    }
+    return true;
+}
+
+// Saves the family's next start position in start.txt after a print. False after telling err,
+// which then says the labels did print.
+bool saveNextStart(const QString &settingsPath, Settings *settings, const LabelJob &job,
+                   const JobAdvance &next, QTextStream &err)
+{
+    settings->family[job.sheetType.info().family].startPos = next.nextStartPos;
+    QString error;
+    if (writeSettingsFile(settingsPath, *settings, &error))
+        return true;
+    report(err, error + QStringLiteral("\n印刷は終わっています。次の開始位置は %1 です。")
+                            .arg(next.nextStartPos));
+    return false;
+}
+
 } // namespace
 
 int runBatch(const BatchRequest &request, QTextStream &out, QTextStream &err)
@@ -282,34 +334,13 @@ int runBatch(const BatchRequest &request, QTextStream &out, QTextStream &err)
     // its name only once the labels went out (a PDF, too, replaces its file only when
     // complete), so a failed print leaves an earlier workbook and PDF as they were.
     std::unique_ptr<StagedFile> book;
-    if (!request.xlsPath.isEmpty()) {
-        book = std::make_unique<StagedFile>(request.xlsPath);
-        QString why;
-        if (!book->create(&why)) {
-            report(err, QStringLiteral("Excel ファイルを作成できませんでした: %1\n%2")
-                            .arg(displayPath(request.xlsPath), why));
-            return BatchFailed;
-        }
-        if (!writeXls(request, job, book->tempPath(), err))
-            return BatchFailed;
-    }
+    if (!stageWorkbook(request, job, &book, err))
+        return BatchFailed;
     // The record is written before anything goes out, so a job whose program dies while
     // sending it still shows in the history.
     const JobAdvance next = advanceAfterPrint(job);
-    if (recorded && !history.isOpen() && !openHistory(request, history, err)) {
-        report(err, QStringLiteral("印刷していません。履歴なしで印刷するには "
-                                   "--no-history を付けてください。"));
+    if (recorded && !beginRecord(request, job, history, err))
         return BatchFailed;
-    }
-    if (recorded) {
-        QString error;
-        const QString pdf =
-            request.pdfPath.isEmpty() ? QString() : QFileInfo(request.pdfPath).absoluteFilePath();
-        if (!history.begin(job, request.printerName, pdf, &error)) {
-            report(err, error + QStringLiteral("\n印刷していません。"));
-            return BatchFailed;
-        }
-    }
     const bool printed = printLabels(request, job, history, err);
     // Nothing moves on for a job that did not print.
     if (!printed)
@@ -319,15 +350,8 @@ int runBatch(const BatchRequest &request, QTextStream &out, QTextStream &err)
         bookError = QStringLiteral("Excel ファイルを書き込めませんでした: %1\n%2")
                         .arg(displayPath(request.xlsPath), bookError);
 
-    if (!settingsPath.isEmpty()) {
-        settings.family[job.sheetType.info().family].startPos = next.nextStartPos;
-        QString error;
-        if (!writeSettingsFile(settingsPath, settings, &error)) {
-            report(err, error + QStringLiteral("\n印刷は終わっています。次の開始位置は %1 です。")
-                                    .arg(next.nextStartPos));
-            return BatchFailed;
-        }
-    }
+    if (!settingsPath.isEmpty() && !saveNextStart(settingsPath, &settings, job, next, err))
+        return BatchFailed;
     JobAdvance said = next;
     if (request.mode == BatchRequest::Mode::Reprint)
         said.nextInitialValue = history.unchangedNextNumber();
