@@ -251,7 +251,14 @@ private:
     void buildListControls();
     void mnuListLoadClick();
     void mnuListUnloadClick();
-    std::optional<ListTableRead> readListAway(const QString &path);
+    // A list file as the worker read it: its table, and the SHA-256 of the bytes read then,
+    // which the history records (the file may change on disk before the job prints).
+    struct ListFileRead
+    {
+        ListTableRead table;
+        QString sha256;
+    };
+    std::optional<ListFileRead> readListAway(const QString &path);
     bool keepsListFor(int newSheetType);
     void showListOnEntryScreen();
     void setListReadOnly(bool readOnly);
@@ -301,6 +308,7 @@ private:
     };
     std::optional<SampleList> mList;
     QString mListPath;
+    QString mListSha256; // of the loaded list's bytes as they were read
     bool mListHeading = false;
     QProgressDialog *mListProgress = nullptr; // while a list file is being read
     TypedEntry mTypedEntry;

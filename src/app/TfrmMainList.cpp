@@ -5,8 +5,11 @@
 #include "Controls.h"
 #include "Dialogs.h"
 #include "TextBoxControls.h"
+#include "files/BoundedFile.h"
+#include "history/PrintRecorder.h"
 #include "job/JobRules.h"
 #include "job/TextCharacters.h"
+#include "lists/SampleList.h"
 
 #include <QAction>
 #include <QEventLoop>
@@ -76,10 +79,10 @@ void TfrmMain::mnuListLoadClick()
     if (path.isEmpty())
         return;
     // Read once; the heading question and every later check use what was read now.
-    const std::optional<ListTableRead> read = readListAway(path);
+    const std::optional<ListFileRead> read = readListAway(path);
     if (!read)
         return; // cancelled: the window stays as it was
-    const ListTableRead &table = *read;
+    const ListTableRead &table = read->table;
     if (!table.ok()) {
         mEnv.dialogs->error(this, sampleListFailureText(path, table.reason));
         return;
@@ -103,6 +106,7 @@ void TfrmMain::mnuListLoadClick()
                        ListBox2->currentRow()};
     mList = built.list;
     mListPath = path;
+    mListSha256 = read->sha256;
     mListHeading = heading;
     showListOnEntryScreen();
     updateListActions();
@@ -111,14 +115,14 @@ void TfrmMain::mnuListLoadClick()
         mEnv.dialogs->message(this, notice);
 }
 
-std::optional<ListTableRead> TfrmMain::readListAway(const QString &path)
+std::optional<TfrmMain::ListFileRead> TfrmMain::readListAway(const QString &path)
 {
     // A large workbook takes seconds to read; the window keeps drawing meanwhile and the user
     // may give up. The worker gets only the path and a reader that touches no widget.
     std::function<ListTableRead(const QString &)> reader = mEnv.readList;
     if (!reader)
         reader = [](const QString &p) { return readListTable(p); };
-    QFutureWatcher<ListTableRead> watcher;
+    QFutureWatcher<ListFileRead> watcher;
     QProgressDialog progress(QStringLiteral("サンプルリスト「%1」を読み込んでいます…")
                                  .arg(visibleText(QFileInfo(path).fileName())),
                              QStringLiteral("キャンセル"), 0, 0, this);
@@ -134,7 +138,14 @@ std::optional<ListTableRead> TfrmMain::readListAway(const QString &path)
     connect(&watcher, &QFutureWatcherBase::finished, &loop, &QEventLoop::quit);
     connect(&progress, &QProgressDialog::canceled, &loop, &QEventLoop::quit);
     mListProgress = &progress;
-    watcher.setFuture(QtConcurrent::run([reader, path] { return reader(path); }));
+    watcher.setFuture(QtConcurrent::run([reader, path] {
+        ListFileRead read{reader(path), QString()};
+        QByteArray bytes;
+        QString why;
+        if (read.table.ok() && readBoundedFile(path, MaxListFileBytes, &bytes, &why))
+            read.sha256 = sha256Hex(bytes);
+        return read;
+    }));
     // Until the modal dialog is up nothing else stops a click from reaching the window, so
     // input waits (it is not lost) for that moment or for the end of a quick read.
     QTimer::singleShot(kProgressDelayMs, &loop, &QEventLoop::quit);

@@ -67,8 +67,8 @@ void setPointSize(QWidget *w, int points)
 // covers none of the controls placed at the bottom.
 // The print history of the window's start.txt, opened; when it cannot be, the user decides
 // whether to print without a record. False: do not print.
-bool openPrintHistory(Dialogs &dialogs, QWidget *parent, const QString &settingsPath,
-                      PrintRecorder &history)
+bool openHistoryForPrint(Dialogs &dialogs, QWidget *parent, const QString &settingsPath,
+                         PrintRecorder &history)
 {
     QString error;
     return history.openForSettings(settingsPath, &error) ||
@@ -79,17 +79,13 @@ bool openPrintHistory(Dialogs &dialogs, QWidget *parent, const QString &settings
 // Writes the job's record before it is sent to printer; when it cannot be written the user
 // decides whether to print anyway. False: do not print.
 bool beginPrintRecord(Dialogs &dialogs, QWidget *parent, PrintRecorder &history,
-                      const LabelJob &job, const QPrinter &printer, const QString &listPath)
+                      const LabelJob &job, const QPrinter &printer, const QString &listPath,
+                      const QString &listSha256)
 {
     if (!history.isOpen())
         return true;
-    if (!job.sampleTexts.isEmpty() && !listPath.isEmpty()) {
-        QByteArray bytes;
-        QString why;
-        const bool read = readBoundedFile(listPath, MaxListFileBytes, &bytes, &why);
-        history.setList(QFileInfo(listPath).absoluteFilePath(),
-                        read ? sha256Hex(bytes) : QString());
-    }
+    if (!job.sampleTexts.isEmpty() && !listPath.isEmpty())
+        history.setList(QFileInfo(listPath).absoluteFilePath(), listSha256);
     const bool toPdf = printer.outputFormat() == QPrinter::PdfFormat;
     QString error;
     return history.begin(job, toPdf ? QString() : printer.printerName(),
@@ -418,12 +414,12 @@ bool TfrmMain::printOnPrinter(const LabelJob &job)
         return false;
     }
     PrintRecorder history(QStringLiteral("corvial-manager"));
-    if (!openPrintHistory(*mEnv.dialogs, this, settingsFilePath(appDir), history))
+    if (!openHistoryForPrint(*mEnv.dialogs, this, settingsFilePath(appDir), history))
         return false;
     if (!mEnv.dialogs->choosePrinter(this, keptPrinter()))
         return false;
     mPrinterSetup = PrinterSetup::of(*mPrinter);
-    if (!beginPrintRecord(*mEnv.dialogs, this, history, job, *mPrinter, mListPath))
+    if (!beginPrintRecord(*mEnv.dialogs, this, history, job, *mPrinter, mListPath, mListSha256))
         return false;
 
     QString error;

@@ -19,8 +19,7 @@ QString sha256Hex(const QByteArray &bytes);
 
 // One front end's way into the history: opens it, writes a job's record before the job is
 // sent and its outcome after it ended, and serves the batch printer's listing and reprints.
-// The header stays free of the history's types, so the print code's own names do not meet
-// them in one file.
+// The front ends see only the job and the canvas, not the store's types.
 class PrintRecorder
 {
 public:

@@ -3,9 +3,11 @@
 // progress dialog naming the file when the read is slow, and a cancel that changes nothing.
 #include "../support/SheetTypeOf.h"
 #include "WindowSupport.h"
+#include "history/HistoryStore.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QCryptographicHash>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QProgressDialog>
@@ -14,6 +16,7 @@
 #include <QThread>
 #include <QThreadPool>
 #include <QTimer>
+#include <QToolButton>
 #include <atomic>
 
 using namespace corvial;
@@ -65,6 +68,9 @@ TfrmMain &createWithReader(ListFixture &fx)
     env.appDir = fx.dir.path();
     env.dialogs = fx.dialogs;
     env.workbook = fx.xls;
+    env.canvasFactory = [&fx](QPrinter *) -> std::unique_ptr<PageCanvas> {
+        return std::make_unique<ForwardingCanvas>(fx.canvas);
+    };
     env.readList = [&fx](const QString &p) {
         fx.readOn = QThread::currentThread();
         if (fx.gate)
@@ -101,6 +107,7 @@ private slots:
     void cancelLeavesTheWindow_data();
     void cancelLeavesTheWindow();
     void dialogAndUnloadFollowTheList();
+    void recordNamesTheListAsRead();
 };
 
 void TestListLoad::readAwayGivesTheSameList_data()
@@ -216,6 +223,41 @@ void TestListLoad::dialogAndUnloadFollowTheList()
     const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     QCOMPARE(fx.folders, (QStringList{documents, documents, fx.dir.path()}));
     QCOMPARE(P::sampleCount(w), 3);
+}
+
+// The history names the list's content as it was read: a file changed on disk before the job
+// prints must not be taken for the one the samples came from.
+void TestListLoad::recordNamesTheListAsRead()
+{
+    ListFixture fx;
+    TfrmMain &w = createWithReader(fx);
+    fx.dialogs->answerYes = false;
+    QFile original(fx.path);
+    QVERIFY(original.open(QIODevice::ReadOnly));
+    const QByteArray read = original.readAll();
+    original.close();
+    w.mnuListLoad->trigger();
+    QCOMPARE(fx.dialogs->errors, QStringList());
+    QFile changed(fx.path);
+    QVERIFY(changed.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    changed.write("changed later\n");
+    changed.close();
+    QTest::mouseClick(w.cmdPrintSet, Qt::LeftButton);
+    QTest::mouseClick(w.cmdPrint, Qt::LeftButton);
+    QCOMPARE(fx.dialogs->errors, QStringList());
+
+    HistoryStore store;
+    HistoryLocation where;
+    where.filePath = fx.dir.filePath(QStringLiteral("history.sqlite"));
+    QString error;
+    QVERIFY2(store.open(where, &error), qPrintable(error));
+    QList<HistoryEntry> entries;
+    QVERIFY2(store.entries(HistoryFilter(), &entries, &error), qPrintable(error));
+    QCOMPARE(entries.size(), 1);
+    QCOMPARE(entries.first().record.listFile, QFileInfo(fx.path).absoluteFilePath());
+    QCOMPARE(
+        entries.first().record.listSha256,
+        QString::fromLatin1(QCryptographicHash::hash(read, QCryptographicHash::Sha256).toHex()));
 }
 
 QTEST_MAIN(TestListLoad)
