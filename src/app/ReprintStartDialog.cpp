@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ReprintStartDialog.h"
 
+#include "Controls.h"
 #include "SheetPicture.h"
 #include "ui_ReprintStartDialog.h"
 
@@ -18,6 +19,8 @@ ReprintStartDialog::ReprintStartDialog(const QString &what, SheetPicture *pictur
     connect(mUi->buttonBox, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(mUi->buttonBox, &QDialogButtonBox::rejected, this, &QDialog::reject);
     connect(picture, &SheetPicture::startChanged, this, &ReprintStartDialog::showStart);
+    connect(mUi->sheetList, &ChoiceList::userClicked, this,
+            [this] { mPicture->showSheet(mUi->sheetList->selectedRow() + 1); });
     showStart();
 }
 
@@ -28,6 +31,11 @@ void ReprintStartDialog::showStart()
     mUi->sheetsLabel->setText(QStringLiteral("開始位置 %1 から %2 枚のシートに印刷します。")
                                   .arg(mPicture->startPos())
                                   .arg(mPicture->sheetCount()));
+    // As on the print screen: one row per sheet, the first shown, where a click moves the
+    // start.
+    mUi->sheetList->clear();
+    mUi->sheetList->addNumbers(mPicture->sheetCount());
+    mUi->sheetList->selectRow(0);
 }
 
 } // namespace corvial

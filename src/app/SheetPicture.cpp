@@ -74,23 +74,32 @@ void SheetPicture::setJob(int labels, int startPos)
 {
     mLabels = labels;
     mStartPos = startPos;
-    repaintCells();
+    recount();
+}
+
+void SheetPicture::showSheet(int sheet)
+{
+    mSheet = qBound(1, sheet, mSheetCount);
+    paintSheetCells(mCells, mFamily, mLabels, mStartPos, mSheetCount, mSheet);
 }
 
 void SheetPicture::clickedAt()
 {
+    // The start lies on the first sheet; a later one only shows where the labels go.
+    if (mSheet != 1)
+        return;
     const int position = hitPosition(familyInfo(mFamily), mX, mY);
     if (position == 0)
         return;
     mStartPos = position;
-    repaintCells();
+    recount();
     emit startChanged(position);
 }
 
-void SheetPicture::repaintCells()
+void SheetPicture::recount()
 {
     mSheetCount = sheetCountFor(familyInfo(mFamily), mLabels, mStartPos);
-    paintSheetCells(mCells, mFamily, mLabels, mStartPos, mSheetCount, 1);
+    showSheet(1);
 }
 
 } // namespace corvial

@@ -33,8 +33,11 @@ public:
     SheetPicture(int f, const QSize &panelSize, const QRect &surfaceRect,
                  QWidget *parent = nullptr);
 
-    // Shows a job of labels labels (1..) starting at label startPos (1..P of the family).
+    // Shows the first sheet of a job of labels labels (1..) starting at label startPos
+    // (1..P of the family).
     void setJob(int labels, int startPos);
+    // Shows sheet 1..sheetCount() of the job; a click moves the start on the first only.
+    void showSheet(int sheet);
     int startPos() const { return mStartPos; }
     // Sheets the job spans from its start position, counted as the print screen counts them.
     int sheetCount() const { return mSheetCount; }
@@ -49,7 +52,7 @@ signals:
 
 private:
     void clickedAt();
-    void repaintCells();
+    void recount();
 
     int mFamily;
     QVector<ShapeCell *> mCells;
@@ -57,6 +60,7 @@ private:
     int mLabels = 1;
     int mStartPos = 1;
     int mSheetCount = 1;
+    int mSheet = 1;
     int mX = 0;
     int mY = 0;
 };
