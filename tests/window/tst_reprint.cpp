@@ -2,6 +2,7 @@
 // Reprints from the print history, printed to PDF and read back, and the start's look at the
 // jobs a print queue left waiting.
 #include "../support/PdfProbe.h"
+#include "../support/TextFiles.h"
 #include "HistoryTableModel.h"
 #include "HistoryWindow.h"
 #include "ReprintDialog.h"
@@ -137,10 +138,7 @@ void TestReprint::reprintFromHistory()
     fx.dialogs = dialogs;
     fx.realPrinter = true;
     dialogs->listPath = fx.dir.filePath(QStringLiteral("list.csv"));
-    QFile list(dialogs->listPath);
-    QVERIFY(list.open(QIODevice::WriteOnly));
-    list.write("alpha\nbravo\ncharlie\ndelta\necho\n");
-    list.close();
+    QVERIFY(writeFile(dialogs->listPath, "alpha\nbravo\ncharlie\ndelta\necho\n"));
     dialogs->answerYes = false; // the first row is no heading
 
     // The job to reprint: five samples of a list on rectangles, printed from position 1.
