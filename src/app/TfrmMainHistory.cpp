@@ -120,7 +120,7 @@ void TfrmMain::reprintFromHistory(QWidget *owner, const HistoryEntry &entry, int
     next.nextInitialValue = initialValue;
     startPos[f] = next.nextStartPos;
     SaveSettings();
-    statusLine()->showMessage(QStringLiteral("履歴 %1 の再印刷（%2）— %3")
+    statusLine()->showMessage(QStringLiteral("履歴 %1 の再印刷: %2。%3")
                                   .arg(entry.id)
                                   .arg(what, printedSummaryText(next)));
     if (!pnlPrint->isHidden() && family() == f)
