@@ -19,6 +19,7 @@
 #include "settings/SettingsLock.h"
 
 #include <QCoreApplication>
+#include <QFileDevice>
 #include <QFileInfo>
 #include <QPageLayout>
 #include <QPrinter>
@@ -237,6 +238,13 @@ bool openHistory(const BatchRequest &request, const QString &historySettings,
     return true;
 }
 
+// Hands what device buffered to the system. False when it could not.
+bool writeThrough(QIODevice *device)
+{
+    auto *file = qobject_cast<QFileDevice *>(device);
+    return !file || file->flush();
+}
+
 // The history, oldest first as a log reads.
 int writeHistory(const BatchRequest &request, QTextStream &out, QTextStream &err)
 {
@@ -253,8 +261,15 @@ int writeHistory(const BatchRequest &request, QTextStream &out, QTextStream &err
         report(err, error);
         return BatchFailed;
     }
-    out << QString::fromUtf8(text);
+    // The listing is UTF-8 already; passed through the text stream it would be decoded and
+    // encoded again, tens of megabytes for a long history.
     out.flush();
+    QIODevice *device = out.device();
+    if (!device || device->write(text) != text.size() || !writeThrough(device)) {
+        report(err, QStringLiteral("印刷履歴を標準出力に書き出せませんでした: %1")
+                        .arg(device ? device->errorString() : QString()));
+        return BatchFailed;
+    }
     if (more) {
         report(err, QStringLiteral("履歴が多いため、古いものを書き出していません。"
                                    "--since で期間を絞ってください。"));
