@@ -148,8 +148,9 @@ struct BatchOptionSet
                                                 "with --history and --reprint): an SQLite "
                                                 "file or postgresql://USER@HOST:PORT/DATABASE "
                                                 "(password from ~/.pgpass or PGPASSWORD). "
-                                                "Default: the history of the --settings file; "
-                                                "without either the job is not recorded."),
+                                                "Default: the history of the --settings file, "
+                                                "else of the program's own start.txt; without "
+                                                "any the job is not recorded."),
                                  QStringLiteral("file|url")};
     QCommandLineOption noHistory{QStringLiteral("no-history"),
                                  QStringLiteral("Print without recording the job, also when the "

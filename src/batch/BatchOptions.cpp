@@ -168,9 +168,6 @@ BatchRequest historyRequestOf(const QCommandLineParser &parser, const BatchOptio
                                  : QStringLiteral("--reprint と一緒には使えません（文字、番号と"
                                                   "見た目は履歴のジョブと同じです）。"));
     }
-    if (!parser.isSet(o.historyDb) && !parser.isSet(o.settings))
-        refuseOption(nameOf(mode), QStringLiteral("履歴を --history-db か --settings で指定して"
-                                                  "ください。"));
     BatchRequest r;
     requireDistinctFiles(parser, o);
     readHistoryPlace(parser, o, r);

@@ -5,6 +5,7 @@
 #include "export/WorkbookExport.h"
 #include "export/XlsCrtLibrary.h"
 #include "files/SafeFile.h"
+#include "history/CupsJobLookup.h"
 #include "history/PrintRecorder.h"
 #include "job/Fonts.h"
 #include "job/JobRules.h"
@@ -18,6 +19,7 @@
 #include "settings/SettingsLock.h"
 
 #include <QCoreApplication>
+#include <QFileDevice>
 #include <QFileInfo>
 #include <QPageLayout>
 #include <QPrinter>
@@ -26,6 +28,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <optional>
 
 namespace corvial {
 
@@ -168,24 +171,88 @@ bool printLabels(const BatchRequest &request, const LabelJob &job, PrintRecorder
     return ok;
 }
 
-// Opens the request's history: --history-db, else the one of its start.txt. False with the
-// message reported.
-bool openHistory(const BatchRequest &request, PrintRecorder &history, QTextStream &err)
+// The program's own start.txt, the one the installed window reads: the executable's folder
+// is found with links resolved, so /usr/bin/corvial-batch leads to the program folder, whose
+// start.txt is the package's link to the shared one.
+QString ownSettingsPath()
+{
+    return settingsFilePath(QCoreApplication::applicationDirPath());
+}
+
+// The start.txt whose history a run uses when --history-db names none: that of --settings,
+// else the program's own when it exists. Empty when there is none (a build tree, a copied
+// binary): such a run is not recorded rather than making a history nobody looks at.
+QString historySettingsPath(const BatchRequest &request)
+{
+    if (!request.settingsPath.isEmpty())
+        return request.settingsPath;
+    const QString own = ownSettingsPath();
+    return QFileInfo::exists(own) ? own : QString();
+}
+
+// False after telling err that there is no history to read, when neither --history-db nor a
+// start.txt names one.
+bool historyNamed(const BatchRequest &request, const QString &historySettings, QTextStream &err)
+{
+    if (!request.historyDb.isEmpty() || !historySettings.isEmpty())
+        return true;
+    report(err, QStringLiteral("印刷履歴がありません。プログラムのスタートファイルがありません: "
+                               "%1\n--settings か --history-db で履歴を指定してください。")
+                    .arg(displayPath(ownSettingsPath())));
+    return false;
+}
+
+// CUPS asked about the waiting jobs of a history. A server that drops packets would hold
+// each request for libcups' own half minute, so whether it answers at all is asked first,
+// once, within the print library's short connect time; recheckWaitingJobs asks about no
+// further job once one went unanswered.
+std::function<JobPhaseLookup> boundedCupsLookup()
+{
+    auto server = std::make_shared<std::optional<QString>>();
+    return [server](int cupsJobId) {
+        if (!server->has_value())
+            *server = cupsServerProblem();
+        if (!(*server)->isEmpty())
+            return QueuedJobLook{QueuedJobState::NoAnswer, **server};
+        return cupsJobLook(cupsJobId);
+    };
+}
+
+// Opens the request's history: --history-db, else the one of historySettings, and first
+// marks the jobs an earlier run left waiting that CUPS has since ended unprinted, so that
+// the listing, a reprint and the user see them. What the check finds or cannot find is told
+// on err and changes no exit status. False with the message reported when it cannot open.
+bool openHistory(const BatchRequest &request, const QString &historySettings,
+                 PrintRecorder &history, QTextStream &err)
 {
     QString error;
     const bool opened = request.historyDb.isEmpty()
-                            ? history.openForSettings(request.settingsPath, &error)
+                            ? history.openForSettings(historySettings, &error)
                             : history.openValue(request.historyDb, &error);
-    if (!opened)
+    if (!opened) {
         report(err, error);
-    return opened;
+        return false;
+    }
+    for (const QString &message : history.recheckWaiting(boundedCupsLookup()))
+        report(err, message);
+    return true;
+}
+
+// Hands what device buffered to the system. False when it could not.
+bool writeThrough(QIODevice *device)
+{
+    auto *file = qobject_cast<QFileDevice *>(device);
+    return !file || file->flush();
 }
 
 // The history, oldest first as a log reads.
 int writeHistory(const BatchRequest &request, QTextStream &out, QTextStream &err)
 {
+    const QString historySettings = historySettingsPath(request);
+    if (!historyNamed(request, historySettings, err))
+        return BatchFailed;
     PrintRecorder history(QStringLiteral("corvial-batch"));
-    if (!openHistory(request, history, err))
+    if (!openHistory(request, historySettings, history, err))
         return BatchFailed;
     QByteArray text;
     bool more = false;
@@ -194,8 +261,15 @@ int writeHistory(const BatchRequest &request, QTextStream &out, QTextStream &err
         report(err, error);
         return BatchFailed;
     }
-    out << QString::fromUtf8(text);
+    // The listing is UTF-8 already; passed through the text stream it would be decoded and
+    // encoded again, tens of megabytes for a long history.
     out.flush();
+    QIODevice *device = out.device();
+    if (!device || device->write(text) != text.size() || !writeThrough(device)) {
+        report(err, QStringLiteral("印刷履歴を標準出力に書き出せませんでした: %1")
+                        .arg(device ? device->errorString() : QString()));
+        return BatchFailed;
+    }
     if (more) {
         report(err, QStringLiteral("履歴が多いため、古いものを書き出していません。"
                                    "--since で期間を絞ってください。"));
@@ -255,10 +329,10 @@ bool stageWorkbook(const BatchRequest &request, const LabelJob &job,
 
 // Opens the history when it is not open yet and writes the job's record before anything goes
 // out. False after telling err, which then says the job was not printed.
-bool beginRecord(const BatchRequest &request, const LabelJob &job, PrintRecorder &history,
-                 QTextStream &err)
+bool beginRecord(const BatchRequest &request, const QString &historySettings, const LabelJob &job,
+                 PrintRecorder &history, QTextStream &err)
 {
-    if (!history.isOpen() && !openHistory(request, history, err)) {
+    if (!history.isOpen() && !openHistory(request, historySettings, history, err)) {
         report(err, QStringLiteral("印刷していません。履歴なしで印刷するには "
                                    "--no-history を付けてください。"));
         return false;
@@ -297,14 +371,16 @@ int runBatch(const BatchRequest &request, QTextStream &out, QTextStream &err)
     PrintRecorder history(QStringLiteral("corvial-batch"));
     history.setList(request.listFile, request.listSha256);
     const QString &settingsPath = request.settingsPath;
+    const QString historySettings = historySettingsPath(request);
     const bool recorded =
-        !request.noHistory && (!request.historyDb.isEmpty() || !settingsPath.isEmpty());
+        !request.noHistory && (!request.historyDb.isEmpty() || !historySettings.isEmpty());
     // A reprint takes its job from the history, so that is opened first; beside a start.txt
     // that is not there no history is made.
     if (request.mode == BatchRequest::Mode::Reprint) {
         if (!settingsPath.isEmpty() && !settingsExist(settingsPath, err))
             return BatchFailed;
-        if (!openHistory(request, history, err))
+        if (!historyNamed(request, historySettings, err) ||
+            !openHistory(request, historySettings, history, err))
             return BatchFailed;
         const int refused = reprintOf(request, history, &job, err);
         if (refused != BatchSucceeded)
@@ -339,7 +415,7 @@ int runBatch(const BatchRequest &request, QTextStream &out, QTextStream &err)
     // The record is written before anything goes out, so a job whose program dies while
     // sending it still shows in the history.
     const JobAdvance next = advanceAfterPrint(job);
-    if (recorded && !beginRecord(request, job, history, err))
+    if (recorded && !beginRecord(request, historySettings, job, history, err))
         return BatchFailed;
     const bool printed = printLabels(request, job, history, err);
     // Nothing moves on for a job that did not print.

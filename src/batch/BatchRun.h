@@ -12,10 +12,12 @@ namespace corvial {
 // Carries out a checked request as the window's Print (and Excel) would: with a settings
 // file, locks it against a running window, takes the sheet's start position and offsets from
 // it and saves the advanced start position after a successful print; writes the workbook
-// before printing. The job is recorded in the request's history before it is sent and
-// completed after it ended. One summary line goes to out, warnings and the reason of a
-// failure to err. A History request writes the history to out instead; a Reprint prints a
-// recorded job again. Returns BatchSucceeded, BatchFailed, or BatchRefused for a reprint the
+// before printing. The job is recorded in the request's history (--history-db, else the one
+// beside the start.txt of --settings or, when it exists, the program's own) before it is sent
+// and completed after it ended; opening a history first marks the jobs CUPS ended unprinted
+// since they were left waiting, and tells err. One summary line goes to out, warnings and the
+// reason of a failure to err. A History request writes the history to out instead; a Reprint prints
+// a recorded job again. Returns BatchSucceeded, BatchFailed, or BatchRefused for a reprint the
 // history cannot serve. Needs a QGuiApplication.
 int runBatch(const BatchRequest &request, QTextStream &out, QTextStream &err);
 

@@ -6,6 +6,7 @@
 #include "files/SafeFile.h"
 #include "job/Fonts.h"
 
+#include <QFile>
 #include <QGuiApplication>
 #include <QTextStream>
 
@@ -41,7 +42,10 @@ int main(int argc, char **argv)
     QGuiApplication::setApplicationVersion(QStringLiteral(CORVIAL_VERSION));
     corvial::installJapaneseFontSubstitutions();
 
-    QTextStream out(stdout);
+    // Standard output as a device, so that a listing already in UTF-8 can be written as it is.
+    QFile standardOutput;
+    standardOutput.open(stdout, QIODevice::WriteOnly);
+    QTextStream out(&standardOutput);
     QTextStream err(stderr);
     // Qt decodes the arguments as UTF-8 and puts U+FFFD for bytes that are not; a file opened
     // under such a name would be another file.

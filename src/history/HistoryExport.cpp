@@ -2,9 +2,12 @@
 #include "history/HistoryExport.h"
 
 #include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QJsonValue>
+#include <QLocale>
+
+#include <algorithm>
+#include <iterator>
+#include <limits>
 
 namespace corvial {
 
@@ -72,16 +75,25 @@ const Column kColumns[] = {
     {"reprint_of", [](const HistoryEntry &e) { return idValue(e.record.reprintOf); }},
 };
 
+// One text per line, its own line breaks and backslashes written as \n, \r and \\.
 QString sampleCell(const QStringList &texts)
 {
-    QStringList lines;
-    for (QString text : texts) {
-        text.replace(QLatin1Char('\\'), QStringLiteral("\\\\"));
-        text.replace(QLatin1Char('\r'), QStringLiteral("\\r"));
-        text.replace(QLatin1Char('\n'), QStringLiteral("\\n"));
-        lines << text;
+    QString cell;
+    for (const QString &text : texts) {
+        if (&text != &texts.first())
+            cell += QLatin1Char('\n');
+        for (QChar c : text) {
+            if (c == QLatin1Char('\\'))
+                cell += QLatin1String("\\\\");
+            else if (c == QLatin1Char('\r'))
+                cell += QLatin1String("\\r");
+            else if (c == QLatin1Char('\n'))
+                cell += QLatin1String("\\n");
+            else
+                cell += c;
+        }
     }
-    return lines.join(QLatin1Char('\n'));
+    return cell;
 }
 
 QString cellText(const QJsonValue &value)
@@ -99,12 +111,89 @@ QString cellText(const QJsonValue &value)
     }
 }
 
-QByteArray csvField(const QString &text)
+void appendCsvField(QByteArray &out, const QString &text)
 {
-    QByteArray bytes = text.toUtf8();
-    if (bytes.contains(',') || bytes.contains('"') || bytes.contains('\n') || bytes.contains('\r'))
-        bytes = '"' + bytes.replace('"', "\"\"") + '"';
-    return bytes;
+    const QByteArray bytes = text.toUtf8();
+    const bool quoted = std::any_of(bytes.begin(), bytes.end(), [](char c) {
+        return c == ',' || c == '"' || c == '\n' || c == '\r';
+    });
+    if (!quoted) {
+        out += bytes;
+        return;
+    }
+    out += '"';
+    for (char c : bytes) {
+        if (c == '"')
+            out += '"';
+        out += c;
+    }
+    out += '"';
+}
+
+void appendJsonString(QByteArray &out, const QString &text)
+{
+    const QByteArray bytes = text.toUtf8();
+    out += '"';
+    for (char c : bytes) {
+        const auto u = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (c == '\n') {
+            out += "\\n";
+        } else if (c == '\r') {
+            out += "\\r";
+        } else if (c == '\t') {
+            out += "\\t";
+        } else if (u < 0x20) {
+            out += "\\u00";
+            out += "0123456789abcdef"[u >> 4];
+            out += "0123456789abcdef"[u & 15];
+        } else {
+            out += c;
+        }
+    }
+    out += '"';
+}
+
+// A value as JSON writes it: whole numbers without a fraction, others as short as they
+// read back exactly, and no NaN or infinity (null instead).
+void appendJsonValue(QByteArray &out, const QJsonValue &value)
+{
+    switch (value.type()) {
+    case QJsonValue::Bool:
+        out += value.toBool() ? "true" : "false";
+        return;
+    case QJsonValue::Double: {
+        constexpr qint64 notWhole = std::numeric_limits<qint64>::min();
+        const qint64 whole = value.toInteger(notWhole);
+        const double d = value.toDouble();
+        if (whole != notWhole)
+            out += QByteArray::number(whole);
+        else if (qIsFinite(d))
+            out += QByteArray::number(d, 'g', QLocale::FloatingPointShortest);
+        else
+            out += "null";
+        return;
+    }
+    case QJsonValue::String:
+        appendJsonString(out, value.toString());
+        return;
+    case QJsonValue::Array: {
+        const QJsonArray array = value.toArray();
+        out += '[';
+        for (qsizetype i = 0; i < array.size(); ++i) {
+            if (i > 0)
+                out += ", ";
+            appendJsonValue(out, array.at(i));
+        }
+        out += ']';
+        return;
+    }
+    default:
+        out += "null";
+        return;
+    }
 }
 
 } // namespace
@@ -112,35 +201,50 @@ QByteArray csvField(const QString &text)
 QByteArray historyCsv(const QList<HistoryEntry> &entries, bool bom)
 {
     QByteArray out;
+    out.reserve(entries.size() * 640);
     if (bom)
         out += "\xEF\xBB\xBF";
-    QByteArrayList heading;
-    for (const Column &column : kColumns)
-        heading << csvField(QString::fromLatin1(column.key));
-    out += heading.join(',') + "\r\n";
+    // Written straight into one buffer: a listing of a long history is tens of megabytes,
+    // and a list of cells per row cost more than the cells.
+    for (const Column &column : kColumns) {
+        if (&column != kColumns)
+            out += ',';
+        appendCsvField(out, QString::fromLatin1(column.key));
+    }
+    out += "\r\n";
     for (const HistoryEntry &e : entries) {
-        QByteArrayList row;
         for (const Column &column : kColumns) {
-            const QString text = qstrcmp(column.key, "sample_texts") == 0
-                                     ? sampleCell(e.record.sampleTexts)
-                                     : cellText(column.value(e));
-            row << csvField(text);
+            if (&column != kColumns)
+                out += ',';
+            appendCsvField(out, qstrcmp(column.key, "sample_texts") == 0
+                                    ? sampleCell(e.record.sampleTexts)
+                                    : cellText(column.value(e)));
         }
-        out += row.join(',') + "\r\n";
+        out += "\r\n";
     }
     return out;
 }
 
 QByteArray historyJson(const QList<HistoryEntry> &entries)
 {
-    QJsonArray array;
+    // Written as text, entry by entry: building the whole document as QJsonObjects first
+    // took several seconds for a long history.
+    QByteArray out;
+    out.reserve(entries.size() * 1280);
+    out += '[';
     for (const HistoryEntry &e : entries) {
-        QJsonObject object;
-        for (const Column &column : kColumns)
-            object.insert(QLatin1String(column.key), column.value(e));
-        array.append(object);
+        out += &e == &entries.first() ? "\n    {\n" : ",\n    {\n";
+        for (const Column &column : kColumns) {
+            out += "        \"";
+            out += column.key;
+            out += "\": ";
+            appendJsonValue(out, column.value(e));
+            out += &column == &kColumns[std::size(kColumns) - 1] ? "\n" : ",\n";
+        }
+        out += "    }";
     }
-    return QJsonDocument(array).toJson(QJsonDocument::Indented);
+    out += entries.isEmpty() ? "]\n" : "\n]\n";
+    return out;
 }
 
 } // namespace corvial

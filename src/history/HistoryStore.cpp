@@ -7,6 +7,7 @@
 
 #include <QAtomicInteger>
 #include <QFile>
+#include <QHash>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
@@ -190,29 +191,50 @@ QString filterConditions(const HistoryFilter &filter, qint64 onlyId, bool waitin
                               "AND s.sample_text LIKE ? ESCAPE '!')");
         binds << likePattern(filter.text);
     }
+    // The jobs that were ever waiting come from the partial index, so that not every job
+    // of the history has its latest outcome looked up; of those, the ones still waiting.
     if (waitingOnly)
-        sql += QStringLiteral(" AND o.outcome = '%1'").arg(outcomeWord(JobOutcome::Waiting));
+        sql += QStringLiteral(" AND j.id IN (SELECT w.job_id FROM outcomes w WHERE w.outcome = "
+                              "'%1') AND o.outcome = '%1'")
+                   .arg(outcomeWord(JobOutcome::Waiting));
     return sql;
 }
 
 // Fills in the sample texts of every entry; false with the database's reason in *reason.
+// The texts of many jobs come from one statement: a statement per job made a listing of the
+// whole history take seconds.
 bool readSampleTexts(const QSqlDatabase &db, QList<HistoryEntry> *entries, QString *reason)
 {
-    QSqlQuery s(db);
-    s.setForwardOnly(true);
-    if (!s.prepare(QStringLiteral("SELECT sample_text FROM job_samples WHERE job_id = ? "
-                                  "ORDER BY sample_index"))) {
-        *reason = reasonText(s);
-        return false;
-    }
-    for (HistoryEntry &e : *entries) {
-        s.addBindValue(e.id);
-        if (!s.exec()) {
+    constexpr qsizetype kJobsPerRead = 500;
+    QHash<qint64, qsizetype> at;
+    at.reserve(entries->size());
+    for (qsizetype i = 0; i < entries->size(); ++i)
+        at.insert(entries->at(i).id, i);
+    for (qsizetype from = 0; from < entries->size(); from += kJobsPerRead) {
+        // The ids are the store's own integers, written into the statement so that no
+        // driver's limit on bound values applies.
+        QStringList ids;
+        const qsizetype to = qMin(entries->size(), from + kJobsPerRead);
+        for (qsizetype i = from; i < to; ++i)
+            ids << QString::number(entries->at(i).id);
+        QSqlQuery s(db);
+        s.setForwardOnly(true);
+        if (!s.exec(QStringLiteral("SELECT job_id, sample_text FROM job_samples WHERE job_id "
+                                   "IN (%1) ORDER BY job_id, sample_index")
+                        .arg(ids.join(QLatin1Char(','))))) {
             *reason = reasonText(s);
             return false;
         }
-        while (s.next())
-            e.record.sampleTexts << s.value(0).toString();
+        while (s.next()) {
+            HistoryRecord &r = (*entries)[at.value(s.value(0).toLongLong())].record;
+            if (r.sampleTexts.isEmpty())
+                r.sampleTexts.reserve(r.samples);
+            r.sampleTexts << s.value(1).toString();
+        }
+        if (s.lastError().isValid()) {
+            *reason = reasonText(s);
+            return false;
+        }
     }
     return true;
 }
@@ -345,6 +367,11 @@ bool HistoryStore::createSchema(QString *reason)
             .arg(idColumn),
         QStringLiteral("CREATE INDEX IF NOT EXISTS outcomes_by_job ON outcomes (job_id, id)"),
         QStringLiteral("CREATE INDEX IF NOT EXISTS jobs_by_start ON jobs (started_utc)"),
+        // Every start of either program looks for jobs left waiting; with this the look costs
+        // as little in a history of years as in a new one.
+        QStringLiteral("CREATE INDEX IF NOT EXISTS outcomes_waiting ON outcomes (job_id) "
+                       "WHERE outcome = '%1'")
+            .arg(outcomeWord(JobOutcome::Waiting)),
     };
     for (const QString &statement : statements) {
         if (!q.exec(statement))
@@ -479,14 +506,24 @@ qint64 HistoryStore::begin(const HistoryRecord &r, QString *error)
         return fail();
     const qint64 id = q.value(0).toLongLong();
     q.finish();
-    if (!q.prepare(QStringLiteral(
-            "INSERT INTO job_samples (job_id, sample_index, sample_text) VALUES (?, ?, ?)")))
-        return fail();
-    for (int i = 0; i < r.sampleTexts.size(); ++i) {
-        q.addBindValue(id);
-        q.addBindValue(i);
-        q.addBindValue(r.sampleTexts.at(i).isNull() ? QString(QLatin1String(""))
-                                                    : r.sampleTexts.at(i));
+    // Many samples to a statement: one statement per sample made the record of a full job
+    // cost more than everything else about it.
+    constexpr int kSamplesPerInsert = 100;
+    for (int from = 0; from < r.sampleTexts.size(); from += kSamplesPerInsert) {
+        const int to = qMin(int(r.sampleTexts.size()), from + kSamplesPerInsert);
+        QStringList rows;
+        for (int i = from; i < to; ++i)
+            rows << QStringLiteral("(?, ?, ?)");
+        if (!q.prepare(QStringLiteral("INSERT INTO job_samples (job_id, sample_index, "
+                                      "sample_text) VALUES %1")
+                           .arg(rows.join(QLatin1Char(',')))))
+            return fail();
+        for (int i = from; i < to; ++i) {
+            q.addBindValue(id);
+            q.addBindValue(i);
+            q.addBindValue(r.sampleTexts.at(i).isNull() ? QString(QLatin1String(""))
+                                                        : r.sampleTexts.at(i));
+        }
         if (!q.exec())
             return fail();
     }
@@ -579,6 +616,8 @@ bool HistoryStore::query(const HistoryFilter &filter, qint64 onlyId, bool waitin
         return false;
     }
     QList<HistoryEntry> found;
+    // Growing a list of large entries one by one moved the whole list many times over.
+    found.reserve(qMin(limit, 100000));
     bool extra = false;
     while (q.next()) {
         if (found.size() == limit) {
@@ -601,7 +640,7 @@ bool HistoryStore::query(const HistoryFilter &filter, qint64 onlyId, bool waitin
         if (!recorded.isNull())
             e.outcomeUtc = utcFromText(recorded.toString());
         e.cupsJobId = q.value(c++).toInt();
-        found << e;
+        found << std::move(e);
     }
     if (q.lastError().isValid()) {
         *error = failure(what, reasonText(q));
@@ -614,7 +653,7 @@ bool HistoryStore::query(const HistoryFilter &filter, qint64 onlyId, bool waitin
         *error = failure(what, reason);
         return false;
     }
-    *out = found;
+    *out = std::move(found);
     if (more)
         *more = extra;
     return true;

@@ -4,6 +4,7 @@
 #include "history/HistoryExport.h"
 #include "history/HistoryStore.h"
 #include "history/JobRecord.h"
+#include "history/WaitingJobs.h"
 #include "print/PrinterCanvas.h"
 
 #include <QCryptographicHash>
@@ -52,6 +53,15 @@ bool PrintRecorder::isOpen() const
 QString PrintRecorder::displayName() const
 {
     return mStore->location().displayName();
+}
+
+QStringList PrintRecorder::recheckWaiting(const std::function<JobPhaseLookup> &lookup)
+{
+    const WaitingRecheck recheck = recheckWaitingJobs(*mStore, lookup);
+    QStringList messages = recheck.errors;
+    if (!recheck.ended.isEmpty())
+        messages << unprintedJobsNotice(recheck.ended);
+    return messages;
 }
 
 void PrintRecorder::setList(const QString &file, const QString &sha256)

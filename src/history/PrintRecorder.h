@@ -1,12 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "history/JobLookup.h"
 #include "job/LabelJob.h"
 
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 
+#include <functional>
 #include <memory>
 
 namespace corvial {
@@ -36,6 +39,11 @@ public:
     bool isOpen() const;
     // Where the history is, as messages name it.
     QString displayName() const;
+
+    // Asks lookup about the jobs the open history still holds as waiting and records those
+    // the queue ended without printing. Returns the Japanese messages to show (what could not
+    // be checked, then which samples did not print); empty when there is nothing to say.
+    QStringList recheckWaiting(const std::function<JobPhaseLookup> &lookup);
 
     // The list file the next job was read from (path, or "-") and its bytes' SHA-256 in hex.
     void setList(const QString &file, const QString &sha256);

@@ -2,7 +2,10 @@
 // The batch printer's print history as a script uses it: every job recorded, the history
 // written out as CSV and JSON, a recorded job printed again from its record, and a history
 // that cannot be written stopping the job unless the script says to print without it.
+#include "history/HistoryLocation.h"
 #include "history/HistoryRecord.h"
+#include "history/HistoryStore.h"
+#include "history/JobRecord.h"
 #include "job/JobRules.h"
 #include "job/SheetTypes.h"
 #include "settings/SettingsFile.h"
@@ -10,6 +13,7 @@
 
 #include <QCryptographicHash>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -37,10 +41,12 @@ struct Run
     QString err;
 };
 
-Run batch(const QStringList &args)
+Run batch(const QStringList &args, const QString &program = kBatch,
+          const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment())
 {
     QProcess p;
-    p.start(kBatch, args);
+    p.setProcessEnvironment(env);
+    p.start(program, args);
     Run r;
     if (!p.waitForStarted(30000) || !p.waitForFinished(120000))
         return r;
@@ -75,6 +81,23 @@ QStringList pdfWords(const QString &pdf)
               : QStringList{text};
 }
 
+QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// The entries of the history that belongs to the start.txt at settings, as the window finds
+// and lists it; false when it cannot be opened.
+bool windowEntries(const QString &settings, QList<HistoryEntry> *out)
+{
+    HistoryLocation where;
+    HistoryStore store;
+    QString error;
+    return historyLocationForSettings(settings, &where, &error) && store.open(where, &error) &&
+           store.entries(HistoryFilter(), out, &error);
+}
+
 int startOf(const QString &settings, SheetType type)
 {
     SettingsLoad load;
@@ -95,6 +118,10 @@ private slots:
     void options_data();
     void options();
     void reprintRange();
+    void ownStartTxt_data();
+    void ownStartTxt();
+    void waitingCheckedOnOpen_data();
+    void waitingCheckedOnOpen();
 
 private:
     // A start.txt in a folder of its own with one job printed from a list, recorded beside it.
@@ -258,6 +285,136 @@ void TestBatchHistory::reprintRange()
     // Numbering goes on after the first job, not after its reprint.
     QCOMPARE(again.value(QStringLiteral("next_number")),
              all.at(0).toObject().value(QStringLiteral("next_number")));
+}
+
+void TestBatchHistory::ownStartTxt_data()
+{
+    // The program is a copy in lib/ of a folder of its own; bin/ holds a link to it as the
+    // package's /usr/bin does, and lib/start.txt may be a link to var/start.txt as the
+    // package's is to /var/lib.
+    QTest::addColumn<bool>("throughLinks");
+    QTest::addColumn<bool>("startTxt"); // the program has a start.txt
+    QTest::addColumn<QStringList>("extra");
+    QTest::addColumn<QString>("history"); // where the record goes; empty: nowhere
+
+    QTest::newRow("start.txt beside the program") << false << true << QStringList() << "lib";
+    QTest::newRow("as the package links it") << true << true << QStringList() << "var";
+    QTest::newRow("no start.txt") << false << false << QStringList() << QString();
+    QTest::newRow("no start.txt, through links") << true << false << QStringList() << QString();
+    QTest::newRow("--no-history") << false << true << QStringList{"--no-history"} << QString();
+}
+
+void TestBatchHistory::ownStartTxt()
+{
+    QFETCH(bool, throughLinks);
+    QFETCH(bool, startTxt);
+    QFETCH(QStringList, extra);
+    QFETCH(QString, history);
+
+    QTemporaryDir root;
+    QVERIFY(root.isValid());
+    QDir dir(root.path());
+    for (const char *folder : {"bin", "lib", "var", "work"})
+        QVERIFY(dir.mkdir(QLatin1String(folder)));
+    const QString program = dir.filePath(QStringLiteral("lib/corvial-batch"));
+    QVERIFY(QFile::copy(kBatch, program));
+    QString run = program;
+    QString settings = dir.filePath(QStringLiteral("lib/start.txt"));
+    if (throughLinks) {
+        run = dir.filePath(QStringLiteral("bin/corvial-batch"));
+        QVERIFY(QFile::link(QStringLiteral("../lib/corvial-batch"), run));
+        QVERIFY(QFile::link(QStringLiteral("../var/start.txt"), settings));
+        settings = dir.filePath(QStringLiteral("var/start.txt"));
+    }
+    if (startTxt)
+        QVERIFY(QFile::copy(kDefaultStart, settings));
+    const QByteArray before = readAll(settings);
+
+    // Run from a folder of its own, so that a history made where the program was started
+    // from would show too.
+    QProcess p;
+    p.setWorkingDirectory(dir.filePath(QStringLiteral("work")));
+    const QString pdf = dir.filePath(QStringLiteral("work/x.pdf"));
+    p.start(run,
+            QStringList{"--type", "1", "--samples", "2", "--text", "AB", "--pdf", pdf} + extra);
+    QVERIFY(p.waitForFinished(120000));
+    const QString err = QString::fromUtf8(p.readAllStandardError());
+    QVERIFY2(p.exitCode() == 0 && QFileInfo::exists(pdf), qPrintable(err));
+    // The program's start.txt names the history; its start position is only --settings'.
+    QCOMPARE(readAll(settings), before);
+
+    QStringList made;
+    QDirIterator files(root.path(), {QStringLiteral("*.sqlite*")}, QDir::Files,
+                       QDirIterator::Subdirectories);
+    while (files.hasNext())
+        made << dir.relativeFilePath(files.next());
+    if (history.isEmpty()) {
+        QVERIFY2(made.isEmpty(), qPrintable(made.join(' ')));
+        return;
+    }
+    QCOMPARE(made, QStringList{history + QStringLiteral("/history.sqlite")});
+    // The history the window of that start.txt shows, and --history without options.
+    QList<HistoryEntry> entries;
+    QVERIFY(windowEntries(settings, &entries));
+    QCOMPARE(entries.size(), 1);
+    QCOMPARE(entries.first().record.pdfPath, pdf);
+    const Run listed = batch(
+        {QStringLiteral("--history"), QStringLiteral("--format"), QStringLiteral("json")}, run);
+    QVERIFY2(listed.status == 0, qPrintable(listed.err));
+    QCOMPARE(QJsonDocument::fromJson(listed.out).array().size(), 1);
+}
+
+void TestBatchHistory::waitingCheckedOnOpen_data()
+{
+    QTest::addColumn<QStringList>("args"); // as in options()
+    QTest::newRow("print") << QStringList{"{print}"};
+    QTest::newRow("reprint") << QStringList{"--reprint",   "1",          "--pdf",
+                                            "{dir}/x.pdf", "--settings", "{settings}"};
+    QTest::newRow("history") << QStringList{"--history", "--settings", "{settings}"};
+}
+
+// A job an earlier run left waiting is asked about whenever a run opens the history; a print
+// server that cannot be reached is told of and changes nothing else.
+void TestBatchHistory::waitingCheckedOnOpen()
+{
+    QFETCH(QStringList, args);
+    QList<HistoryEntry> entries;
+    QVERIFY(windowEntries(mSettings, &entries));
+    QCOMPARE(entries.size(), 1);
+    qint64 waitingId = 0;
+    {
+        HistoryLocation where;
+        HistoryStore store;
+        QString error;
+        QVERIFY(historyLocationForSettings(mSettings, &where, &error));
+        QVERIFY2(store.open(where, &error), qPrintable(error));
+        waitingId = store.begin(entries.first().record, &error);
+        QVERIFY2(waitingId > 0, qPrintable(error));
+        QVERIFY2(store.finish(waitingId, JobOutcome::Waiting, QString(), 4242, &error),
+                 qPrintable(error));
+    }
+    QStringList expanded;
+    for (QString a : std::as_const(args)) {
+        if (a == QLatin1String("{print}")) {
+            expanded << printArgs(mDir->filePath(QStringLiteral("x.pdf")));
+            continue;
+        }
+        a.replace(QStringLiteral("{settings}"), mSettings);
+        a.replace(QStringLiteral("{dir}"), mDir->path());
+        expanded << a;
+    }
+    const QString server = QStringLiteral("127.0.0.1:1");
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("CUPS_SERVER"), server);
+    const Run r = batch(expanded, kBatch, env);
+    QVERIFY2(r.status == 0, qPrintable(r.err));
+    QVERIFY2(r.err.contains(server) && r.err.contains(QStringLiteral("待機中")), qPrintable(r.err));
+
+    QVERIFY(windowEntries(mSettings, &entries));
+    bool stillWaiting = false;
+    for (const HistoryEntry &e : std::as_const(entries))
+        stillWaiting = stillWaiting || (e.id == waitingId && e.outcome == JobOutcome::Waiting);
+    QVERIFY(stillWaiting);
 }
 
 QTEST_GUILESS_MAIN(TestBatchHistory)

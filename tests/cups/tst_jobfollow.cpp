@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // A job sent to CUPS counts as printed only by how it ends there: through the batch printer
 // on a working queue, a queue whose device fails under the abort-job policy, a paused queue
-// whose job is cancelled while the program waits, and a paused queue it stops waiting for.
+// whose job is cancelled while the program waits, and a paused queue it stops waiting for;
+// a job cancelled after the program stopped waiting is marked at its next start.
 #include "history/HistoryRecord.h"
 
 #include <QFile>
@@ -58,6 +59,7 @@ private slots:
     void initTestCase();
     void jobEnd_data();
     void jobEnd();
+    void cancelledAfterSending();
 
 private:
     QString mQueue;      // a cups-pdf queue: jobs complete
@@ -179,6 +181,55 @@ void TestJobFollow::jobEnd()
     // A job that is still waiting is not waited for beyond --wait.
     if (!wait.isEmpty())
         QVERIFY2(clock.elapsed() < 1000 * (wait.constLast().toInt() + 10), qPrintable(err));
+}
+
+void TestJobFollow::cancelledAfterSending()
+{
+    tool(QStringLiteral("cupsdisable"), {mQueue});
+    const auto back = qScopeGuard([&] {
+        tool(QStringLiteral("cancel"), {QStringLiteral("-a"), mQueue});
+        tool(QStringLiteral("cupsenable"), {mQueue});
+    });
+    const int before = newestJob(mQueue, QStringLiteral("all"));
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString settings = dir.filePath(QStringLiteral("start.txt"));
+    {
+        QFile f(settings);
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(kSettings) == kSettings.size());
+    }
+    QByteArray out;
+    auto run = [&](const QStringList &args, QString *err) {
+        QProcess batch;
+        batch.start(QStringLiteral(CORVIAL_BATCH), args + QStringList{"--settings", settings});
+        const bool ended = batch.waitForFinished(120000);
+        out = batch.readAllStandardOutput();
+        *err = QString::fromUtf8(batch.readAllStandardError());
+        return ended && batch.exitStatus() == QProcess::NormalExit ? batch.exitCode() : -1;
+    };
+    QString err;
+    QVERIFY2(run(kJob + QStringList{"--wait", "1", "--printer", mQueue}, &err) == 0,
+             qPrintable(err));
+    const int job = newestJob(mQueue, QStringLiteral("all"));
+    QVERIFY2(job > before, qPrintable(err));
+    tool(QStringLiteral("cancel"), {QStringLiteral("%1-%2").arg(mQueue).arg(job)});
+    QVERIFY(QTest::qWaitFor(
+        [&] { return newestJob(mQueue, QStringLiteral("not-completed")) < job; }, 20000));
+    const QByteArray printed = readAll(settings);
+
+    // The next start says once which job did not print, and the history now says so too;
+    // the start position stays where the job left it.
+    const QStringList list{"--history", "--format", "json"};
+    QVERIFY2(run(list, &err) == 0, qPrintable(err));
+    QVERIFY2(err.contains(QStringLiteral("ジョブ %1").arg(job)) && err.contains(mQueue),
+             qPrintable(err));
+    QVERIFY2(run(list, &err) == 0 && !err.contains(QStringLiteral("ジョブ %1").arg(job)),
+             qPrintable(err));
+    const QJsonArray entries = QJsonDocument::fromJson(out).array();
+    QCOMPARE(entries.size(), 1);
+    QCOMPARE(entries.first().toObject().value(QStringLiteral("outcome")).toString(),
+             corvial::outcomeWord(corvial::JobOutcome::Cancelled));
+    QCOMPARE(readAll(settings), printed);
 }
 
 QTEST_MAIN(TestJobFollow)

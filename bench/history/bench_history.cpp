@@ -1,0 +1,309 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// What the print history costs, each figure beside a baseline taken in the same run: a
+// 400-sample job printed to PDF with and without its record; the history window's first rows
+// and the start-up look for waiting jobs in a history of 100,000 jobs against an empty one;
+// corvial-batch --history over those 100,000 jobs against an empty history.
+#include "history/HistoryStore.h"
+#include "history/JobRecord.h"
+#include "history/PrintRecorder.h"
+#include "job/Fonts.h"
+#include "job/SheetTypes.h"
+#include "print/PrintJob.h"
+#include "print/PrinterCanvas.h"
+
+#include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QPageLayout>
+#include <QPrinter>
+#include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+using namespace corvial;
+
+namespace {
+
+constexpr int Runs = 7;
+constexpr int SeedJobs = 1000;
+constexpr int Copies = 100; // of the seed: a history of SeedJobs * Copies jobs
+constexpr int SeedSamples = 20;
+constexpr double RecordGoalMs = 5.0;
+constexpr double ListingGoalMs = 300.0;
+constexpr double ExportGoalMs = 1000.0;
+
+double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+double msOf(const std::function<bool()> &work, bool *ok)
+{
+    QElapsedTimer timer;
+    timer.start();
+    *ok = work() && *ok;
+    return double(timer.nsecsElapsed()) / 1e6;
+}
+
+SheetType numberedListType()
+{
+    for (SheetType t : SheetType::all()) {
+        if (t.info().numbered && t.info().textBox.kind == TextBoxKind::Lines)
+            return t;
+    }
+    return SheetType::all().front();
+}
+
+LabelJob listJob(int samples)
+{
+    LabelJob job;
+    job.sheetType = numberedListType();
+    job.sampleCount = samples;
+    job.initialValue = 1201;
+    job.proofText = QStringLiteral("検体\nLot 42");
+    for (int i = 0; i < samples; ++i)
+        job.sampleTexts << QStringLiteral("検体 %1\nLot %2").arg(i + 1).arg(4200 + i % 17);
+    return job;
+}
+
+// Prints job into file; with a recorder, its record is begun before and finished after, and
+// how long each took goes to beginMs and finishMs.
+bool printPdf(const LabelJob &job, const QString &file, PrintRecorder *recorder, double *beginMs,
+              double *finishMs)
+{
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(file);
+    printer.setResolution(600);
+    printer.setFullPage(true);
+    printer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
+                                      QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter));
+    PrinterCanvas canvas(&printer);
+    QString error;
+    bool ok = true;
+    if (recorder)
+        *beginMs = msOf([&] { return recorder->begin(job, QString(), file, &error); }, &ok);
+    ok = printJob(canvas, job, &error) && ok;
+    if (recorder)
+        *finishMs = msOf([&] { return recorder->finish(ok, error, &canvas, &error); }, &ok);
+    if (!ok)
+        std::fprintf(stderr, "bench_history: %s\n", qPrintable(error));
+    return ok;
+}
+
+// (a) The job alternately without and with its record, so that both see the same machine.
+bool recordingCost(const QString &dir)
+{
+    const LabelJob job = listJob(MaxJobLabels);
+    PrintRecorder recorder(QStringLiteral("bench_history"));
+    QString error;
+    if (!recorder.openValue(dir + QStringLiteral("/record.sqlite"), &error)) {
+        std::fprintf(stderr, "bench_history: %s\n", qPrintable(error));
+        return false;
+    }
+    const QString pdf = dir + QStringLiteral("/job.pdf");
+    double begun = 0, finished = 0;
+    bool ok = printPdf(job, pdf, nullptr, &begun, &finished); // fonts loaded and cached
+    std::vector<double> plain, recorded, record, begins, finishes;
+    for (int i = 0; i < Runs; ++i) {
+        plain.push_back(msOf([&] { return printPdf(job, pdf, nullptr, &begun, &finished); }, &ok));
+        recorded.push_back(
+            msOf([&] { return printPdf(job, pdf, &recorder, &begun, &finished); }, &ok));
+        record.push_back(begun + finished);
+        begins.push_back(begun);
+        finishes.push_back(finished);
+    }
+    std::printf("(a) %d-sample job to PDF, median of %d: without record %.1f ms, with %.1f ms;\n"
+                "    the record itself %.2f ms (begin %.2f, finish %.2f; goal <= %.0f ms: %s)\n",
+                MaxJobLabels, Runs, median(plain), median(recorded), median(record), median(begins),
+                median(finishes), RecordGoalMs, median(record) <= RecordGoalMs ? "met" : "missed");
+    return ok;
+}
+
+// A history of SeedJobs * Copies jobs: the seed written as the programs write it, then
+// copied with the ids moved on and each copy a week older, in one transaction.
+bool fillHistory(const QString &file)
+{
+    HistoryStore store;
+    HistoryLocation where;
+    where.filePath = file;
+    QString error;
+    if (!store.open(where, &error)) {
+        std::fprintf(stderr, "bench_history: %s\n", qPrintable(error));
+        return false;
+    }
+    RecordSource source;
+    source.program = QStringLiteral("bench_history");
+    source.pdfPath = QStringLiteral("/tmp/x.pdf");
+    const LabelJob job = listJob(SeedSamples);
+    HistoryRecord record = recordOf(job, advanceAfterPrint(job), source);
+    const QDateTime newest = QDateTime::currentDateTimeUtc();
+    for (int i = 0; i < SeedJobs; ++i) {
+        record.startedUtc = newest.addSecs(-600LL * i);
+        const qint64 id = store.begin(record, &error);
+        if (id <= 0 || !store.finish(id, JobOutcome::Printed, QString(), 0, &error)) {
+            std::fprintf(stderr, "bench_history: %s\n", qPrintable(error));
+            return false;
+        }
+    }
+    store.close();
+
+    const QString name = QStringLiteral("bench-fill");
+    bool ok = true;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(file);
+        ok = db.open();
+        QSqlQuery q(db);
+        const QString week = QString::number(SeedJobs * 600 / 86400 + 1);
+        QStringList statements = {
+            QStringLiteral("BEGIN"),
+            QStringLiteral("CREATE TEMP TABLE seed_jobs AS SELECT * FROM jobs"),
+            QStringLiteral("CREATE TEMP TABLE seed_samples AS SELECT * FROM job_samples"),
+            QStringLiteral("CREATE TEMP TABLE seed_outcomes AS SELECT * FROM outcomes"),
+        };
+        for (int c = 1; c < Copies; ++c) {
+            statements
+                << QStringLiteral("UPDATE seed_jobs SET id = id + %1, started_utc = "
+                                  "strftime('%Y-%m-%dT%H:%M:%fZ', started_utc, '-%2 days')")
+                       .arg(SeedJobs)
+                       .arg(week)
+                << QStringLiteral("UPDATE seed_samples SET job_id = job_id + %1").arg(SeedJobs)
+                << QStringLiteral("UPDATE seed_outcomes SET id = id + %1, job_id = job_id "
+                                  "+ %1")
+                       .arg(SeedJobs)
+                << QStringLiteral("INSERT INTO jobs SELECT * FROM seed_jobs")
+                << QStringLiteral("INSERT INTO job_samples SELECT * FROM seed_samples")
+                << QStringLiteral("INSERT INTO outcomes SELECT * FROM seed_outcomes");
+        }
+        statements << QStringLiteral("COMMIT");
+        for (const QString &s : std::as_const(statements)) {
+            if (ok && !q.exec(s)) {
+                std::fprintf(stderr, "bench_history: %s: %s\n", qPrintable(s),
+                             qPrintable(q.lastError().text()));
+                ok = false;
+            }
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+    return ok;
+}
+
+// (b) What the history window does before it shows rows: open, look for waiting jobs, list
+// the newest page. The waiting look is given apart, as both programs make it at every start.
+bool listing(const QString &file, double *openMs, double *waitingMs, double *rowsMs, int *rows)
+{
+    bool ok = true;
+    HistoryStore store;
+    HistoryLocation where;
+    where.filePath = file;
+    QString error;
+    *openMs = msOf([&] { return store.open(where, &error); }, &ok);
+    QList<HistoryEntry> found;
+    *waitingMs = msOf([&] { return store.waitingEntries(&found, &error); }, &ok);
+    *rowsMs = msOf([&] { return store.entries(HistoryFilter(), &found, &error); }, &ok);
+    *rows = int(found.size());
+    if (!ok)
+        std::fprintf(stderr, "bench_history: %s\n", qPrintable(error));
+    return ok;
+}
+
+bool listingCost(const QString &empty, const QString &full)
+{
+    bool ok = true;
+    std::vector<double> open[2], waiting[2], rows[2];
+    int shown[2] = {};
+    for (int i = 0; i < Runs; ++i) {
+        for (int k = 0; k < 2; ++k) {
+            double o = 0, w = 0, r = 0;
+            ok = listing(k ? full : empty, &o, &w, &r, &shown[k]) && ok;
+            open[k].push_back(o);
+            waiting[k].push_back(w);
+            rows[k].push_back(r);
+        }
+    }
+    const double first = median(open[1]) + median(waiting[1]) + median(rows[1]);
+    std::printf("(b) history window, median of %d, empty history | %d jobs:\n"
+                "    open %.1f | %.1f ms, waiting jobs %.2f | %.2f ms, first %d rows %.1f | "
+                "%.1f ms\n"
+                "    first rows shown after %.1f ms (goal <= %.0f ms: %s)\n",
+                Runs, SeedJobs * Copies, median(open[0]), median(open[1]), median(waiting[0]),
+                median(waiting[1]), shown[1], median(rows[0]), median(rows[1]), first,
+                ListingGoalMs, first <= ListingGoalMs ? "met" : "missed");
+    return ok;
+}
+
+// (c) The whole process, its output thrown away.
+double historyRun(const QString &file, const QString &format, bool *ok)
+{
+    QProcess p;
+    p.setStandardOutputFile(QProcess::nullDevice());
+    QElapsedTimer timer;
+    timer.start();
+    p.start(QStringLiteral(CORVIAL_BATCH), {QStringLiteral("--history"), QStringLiteral("--format"),
+                                            format, QStringLiteral("--history-db"), file});
+    const bool ran =
+        p.waitForFinished(120000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+    const double ms = double(timer.nsecsElapsed()) / 1e6;
+    if (!ran)
+        std::fprintf(stderr, "bench_history: corvial-batch --history failed on %s: %s\n",
+                     qPrintable(file), p.readAllStandardError().constData());
+    *ok = ran && *ok;
+    return ms;
+}
+
+bool exportCost(const QString &empty, const QString &full)
+{
+    bool ok = true;
+    for (const QString &format : {QStringLiteral("csv"), QStringLiteral("json")}) {
+        std::vector<double> ms[2];
+        for (int i = 0; i < Runs; ++i) {
+            ms[0].push_back(historyRun(empty, format, &ok));
+            ms[1].push_back(historyRun(full, format, &ok));
+        }
+        std::printf("(c) corvial-batch --history --format %s, median of %d: empty history %.0f "
+                    "ms, %d jobs %.0f ms (goal <= %.0f ms: %s)\n",
+                    qPrintable(format), Runs, median(ms[0]), SeedJobs * Copies, median(ms[1]),
+                    ExportGoalMs, median(ms[1]) <= ExportGoalMs ? "met" : "missed");
+    }
+    return ok;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QGuiApplication app(argc, argv);
+    installJapaneseFontSubstitutions();
+    QTemporaryDir dir;
+    if (!dir.isValid()) {
+        std::fprintf(stderr, "bench_history: no temporary directory\n");
+        return 1;
+    }
+    bool ok = recordingCost(dir.path());
+    const QString empty = dir.filePath(QStringLiteral("empty.sqlite"));
+    const QString full = dir.filePath(QStringLiteral("full.sqlite"));
+    HistoryStore made;
+    HistoryLocation where;
+    where.filePath = empty;
+    QString error;
+    ok = made.open(where, &error) && ok;
+    made.close();
+    QElapsedTimer filling;
+    filling.start();
+    if (!fillHistory(full))
+        return 1;
+    std::printf("    (a history of %d jobs of %d samples made in %.1f s)\n", SeedJobs * Copies,
+                SeedSamples, double(filling.elapsed()) / 1000);
+    ok = listingCost(empty, full) && ok;
+    ok = exportCost(empty, full) && ok;
+    return ok ? 0 : 1;
+}
