@@ -404,8 +404,12 @@ void TfrmMain::cmdPrintClick()
     }
 }
 
-bool TfrmMain::printOnPrinter(const LabelJob &job)
+bool TfrmMain::printOnPrinter(const LabelJob &unscaled)
 {
+    LabelJob job = unscaled;
+    if (!savedPrinterScale(&job.scale, QStringLiteral("印刷できませんでした。開始位置と番号は"
+                                                      "変わっていません。\n")))
+        return false;
     // Asked before the printer is chosen: a job that would print empty boxes goes nowhere.
     const QString fontProblem = jobFontProblem(job);
     if (!fontProblem.isEmpty()) {

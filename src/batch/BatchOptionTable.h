@@ -194,11 +194,12 @@ struct BatchOptionSet
 
     QList<QCommandLineOption> all() const
     {
-        return {type,    samples,     first,      repeat,     text,    textFile, list,   listHeader,
-                marker,  numberStyle, textColour, backColour, frame,   align,    code,   codePrefix,
-                font,    pdf,         resolution, printer,    wait,    xls,      start,  offsetX,
-                offsetY, scaleX,      scaleY,     settings,   historyDb, noHistory, history,
-                since,   format,      reprint,    only,       exportDate, help,     version};
+        return {type,       samples,    first,       repeat,     text,       textFile, list,
+                listHeader, marker,     numberStyle, textColour, backColour, frame,    align,
+                code,       codePrefix, font,        pdf,        resolution, printer,  wait,
+                xls,        start,      offsetX,     offsetY,    scaleX,     scaleY,   settings,
+                historyDb,  noHistory,  history,     since,      format,     reprint,  only,
+                exportDate, help,       version};
     }
 };
 

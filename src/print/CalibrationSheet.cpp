@@ -202,8 +202,8 @@ void DrawCalibrationPage(PageCanvas &canvas, SheetType sheetType, int offsetXInd
     }
     canvas.setSolidBrush(White);
     for (int k = 0; k < caption.size(); ++k)
-        canvas.textOut(pos.dotsX(captionLeft, dpiX), pos.dotsY(captionTop + k * CaptionLineUnits, dpiY),
-                       caption.at(k));
+        canvas.textOut(pos.dotsX(captionLeft, dpiX),
+                       pos.dotsY(captionTop + k * CaptionLineUnits, dpiY), caption.at(k));
     canvas.clearBrush();
 }
 
@@ -241,8 +241,7 @@ void DrawRulerPage(PageCanvas &canvas)
     const QStringList lines = rulerCaption();
     const int left = tenthsToDots(RulerCaptionLeftTenths, dpiX);
     for (int k = 0; k < lines.size(); ++k)
-        canvas.textOut(left,
-                       tenthsToDots(RulerCaptionTopTenths + k * RulerCaptionLineTenths, dpiY),
+        canvas.textOut(left, tenthsToDots(RulerCaptionTopTenths + k * RulerCaptionLineTenths, dpiY),
                        lines.at(k));
 }
 

@@ -70,8 +70,7 @@ bool printSheetWith(PageCanvas &canvas, const LabelJob &job, int sheetNo, int fi
                     bool isLastSheet, SymbolBatch *symbols)
 {
     const FamilyInfo &family = job.sheetType.family();
-    const LabelPositions pos =
-        ComputeLabelPositions(family, job.offsetX, job.offsetY, job.scale);
+    const LabelPositions pos = ComputeLabelPositions(family, job.offsetX, job.offsetY, job.scale);
     if (sheetNo == 1 && !canvas.beginDocument())
         return false;
 
@@ -107,9 +106,9 @@ bool printSheetWith(PageCanvas &canvas, const LabelJob &job, int sheetNo, int fi
         if (ring) {
             canvas.setPen(BoxPenDots, White);
             canvas.setSolidBrush(White);
-            canvas.ellipse(pos.dotsX(x + FrameWidthUnits, dpiX), pos.dotsY(y + FrameWidthUnits, dpiY),
-                           pos.dotsX(x + w - FrameWidthUnits, dpiX),
-                           pos.dotsY(y + h - FrameWidthUnits, dpiY));
+            canvas.ellipse(
+                pos.dotsX(x + FrameWidthUnits, dpiX), pos.dotsY(y + FrameWidthUnits, dpiY),
+                pos.dotsX(x + w - FrameWidthUnits, dpiX), pos.dotsY(y + h - FrameWidthUnits, dpiY));
         }
         // A ticked frame box gives every text a transparent background, whatever the type:
         // on a ring the texts sit on the white centre and must not paint it over.
@@ -244,9 +243,9 @@ bool drawLabelWith(PageCanvas &canvas, const LabelJob &job, const LabelPositions
         else
             canvas.textOut(pos.dotsX(x + step.x, dpiX), top, step.text);
     }
-    return !codeRow ||
-           drawLabelCode(canvas, pos, codeRow->code, codeData(job.codePrefix, texts.number), symbols,
-                         x, y, LabelHeight(job.sheetType), BackColorOf(job.backColourIndex));
+    return !codeRow || drawLabelCode(canvas, pos, codeRow->code,
+                                     codeData(job.codePrefix, texts.number), symbols, x, y,
+                                     LabelHeight(job.sheetType), BackColorOf(job.backColourIndex));
 }
 
 } // namespace

@@ -122,9 +122,9 @@ bool parsePrinterScale(const QByteArray &content, PrinterScale *out, QString *re
         const QString shownKey = visibleText(QString::fromUtf8(key));
         // A misspelt key would leave the printer uncorrected without a word.
         if (key != kKeyX && key != kKeyY)
-            return refuse(shownKey, QStringLiteral("[printer] に使えるのは %1 と %2 だけです。")
-                                        .arg(QString::fromLatin1(kKeyX),
-                                             QString::fromLatin1(kKeyY)));
+            return refuse(shownKey,
+                          QStringLiteral("[printer] に使えるのは %1 と %2 だけです。")
+                              .arg(QString::fromLatin1(kKeyX), QString::fromLatin1(kKeyY)));
         int &seenAt = key == kKeyX ? lineX : lineY;
         if (seenAt)
             return refuse(shownKey, QStringLiteral("%1 行目にも書かれています。").arg(seenAt));

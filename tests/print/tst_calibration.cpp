@@ -375,9 +375,9 @@ void TestCalibration::captionOverWholeLabels()
     QVERIFY(covered >= 1);
     // The caption lies inside the box, as far as the sheet is wide (the ruler page follows).
     QVector<CanvasCall> texts = canvas.callsOf(CanvasCall::TextOut);
-    texts.erase(std::remove_if(texts.begin(), texts.end(),
-                               [](const CanvasCall &c) { return c.page > 1; }),
-                texts.end());
+    texts.erase(
+        std::remove_if(texts.begin(), texts.end(), [](const CanvasCall &c) { return c.page > 1; }),
+        texts.end());
     for (int k = texts.size() - 3; k < texts.size(); ++k) {
         const CanvasCall &t = texts.at(k);
         QVERIFY(t.x1 > blank.x1 && t.y1 > blank.y1);
