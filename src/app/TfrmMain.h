@@ -94,9 +94,10 @@ public:
     QTimer *Timer1 = nullptr;
     QMenu *N1 = nullptr;
     QAction *N2 = nullptr, *N3 = nullptr, *N4 = nullptr, *Font1 = nullptr;
-    QAction *N5 = nullptr;              // "印刷プレビュー", print screen only
-    QAction *N6 = nullptr;              // "位置合わせシート印刷", print screen only
-    QAction *mnuHistory = nullptr;      // the print history, on both screens
+    QAction *N5 = nullptr; // "印刷プレビュー", print screen only
+    QAction *N6 = nullptr; // "位置合わせシート印刷", print screen only
+    QAction *mnuHistory = nullptr; // the print history, on both screens
+
     QAction *mnuPrinterScale = nullptr; // "プリンタの倍率…", on both screens
     QMenu *PopupMenu1 = nullptr;
     QAction *mnuListLoad = nullptr;   // "サンプルリスト読み込み…", entry screen only
