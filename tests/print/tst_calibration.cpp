@@ -2,6 +2,7 @@
 // The calibration page: label outlines where a print with the current offsets puts the
 // labels, with numbers, crosses, scales and caption; checked on a recording and on paper.
 #include "job/Fonts.h"
+#include "job/PrinterScale.h"
 #include "job/SheetTypes.h"
 #include "print/CalibrationSheet.h"
 #include "print/LabelGeometry.h"
@@ -91,6 +92,9 @@ private slots:
     void failures_data();
     void failures();
     void onPaper();
+    void rulersOnPaper_data();
+    void rulersOnPaper();
+    void labelsTakeTheScale();
 };
 
 void TestCalibration::offsetText_data()
@@ -509,6 +513,98 @@ void TestCalibration::onPaper()
             captionInk += isInk(img.pixel(x, y));
     }
     QVERIFY2(captionInk > 1000, qPrintable(QString::number(captionInk)));
+}
+
+void TestCalibration::rulersOnPaper_data()
+{
+    QTest::addColumn<int>("scaleX");
+    QTest::addColumn<int>("scaleY");
+    QTest::newRow("100 %") << 1000 << 1000;
+    // The rulers measure the printer: the saved scale must not change them.
+    QTest::newRow("at the ends of the range") << 970 << 1030;
+}
+
+// The ruler page read back from the PDF: from the common 0 the rulers reach their nominal
+// lengths in pixels, whatever scale the labels are printed at.
+void TestCalibration::rulersOnPaper()
+{
+    QFETCH(int, scaleX);
+    QFETCH(int, scaleY);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString pdf = dir.filePath(QStringLiteral("calibration.pdf"));
+    QPrinter printer(QPrinter::HighResolution);
+    setUpPdfPrinter(printer, pdf, PdfDpi);
+    {
+        PrinterCanvas canvas(&printer);
+        QString error;
+        QVERIFY2(printCalibrationSheet(canvas, typeOf(2), 10, 10, &error, {scaleX, scaleY}),
+                 qPrintable(error));
+    }
+    const QString prefix = dir.filePath(QStringLiteral("rulers"));
+    const QString message =
+        runTool(QStringLiteral("pdftoppm"),
+                {QStringLiteral("-r"), QString::number(PdfDpi), QStringLiteral("-f"),
+                 QStringLiteral("2"), QStringLiteral("-l"), QStringLiteral("2"),
+                 QStringLiteral("-png"), QStringLiteral("-singlefile"), pdf, prefix});
+    const QImage img =
+        QImage(prefix + QStringLiteral(".png")).convertToFormat(QImage::Format_RGB32);
+    QVERIFY2(!img.isNull(), qPrintable(message));
+    const QPoint origin = printer.pageLayout().paintRectPixels(PdfDpi).topLeft();
+    // The two lines: the first ink down a column and along a row that only they cross,
+    // 2 cm in from the drawable area's corner.
+    const int across = firstInk(img, origin + QPoint(240, 0), 0, 1, 400);
+    const int along = firstInk(img, origin + QPoint(0, 240), 1, 0, 400);
+    QVERIFY(across > 0 && along > 0);
+    // Just inside the lines every millimetre tick crosses, the first at 0, the last at the
+    // ruler's end.
+    const int row = across + 6;
+    const int column = along + 6;
+    const int left = firstInk(img, QPoint(0, row), 1, 0, img.width());
+    const int right = firstInk(img, QPoint(img.width() - 1, row), -1, 0, img.width());
+    const int top = firstInk(img, QPoint(column, 0), 0, 1, img.height());
+    const int bottom = firstInk(img, QPoint(column, img.height() - 1), 0, -1, img.height());
+    // Between the outer edges of two lines of 2 dots: the length and one line's width.
+    const double width = right - left + 1 - 2;
+    const double height = bottom - top + 1 - 2;
+    const double nominalWidth = RulerAcrossMm * PdfDpi / 25.4;
+    const double nominalHeight = RulerAlongMm * PdfDpi / 25.4;
+    const QString where = QStringLiteral("across %1 px (nominal %2), along %3 px (nominal %4)")
+                              .arg(width)
+                              .arg(nominalWidth)
+                              .arg(height)
+                              .arg(nominalHeight);
+    QVERIFY2(qAbs(width - nominalWidth) <= 1.5, qPrintable(where));
+    QVERIFY2(qAbs(height - nominalHeight) <= 1.5, qPrintable(where));
+    qInfo("%s", qPrintable(where));
+}
+
+// The outlines of the offset page take the scale about the page's top-left corner; the
+// edge scales beside them stay as they are, like the rulers.
+void TestCalibration::labelsTakeTheScale()
+{
+    constexpr int Dpi = 254;
+    const RecordingCanvas plain = drawn(2, 10, 10, Dpi, Dpi);
+    RecordingCanvas scaled(Dpi, Dpi);
+    QVERIFY(printCalibrationSheet(scaled, typeOf(2), 10, 10, nullptr, {1030, 970}));
+    const QVector<CanvasCall> before = outlines(plain);
+    const QVector<CanvasCall> after = outlines(scaled);
+    QCOMPARE(after.size(), before.size());
+    for (int i : {0, int(before.size()) - 1}) {
+        QVERIFY2(qAbs(after.at(i).x1 - before.at(i).x1 * 1.03) <= 1,
+                 qPrintable(boxText(after.at(i))));
+        QVERIFY2(qAbs(after.at(i).y1 - before.at(i).y1 * 0.97) <= 1,
+                 qPrintable(boxText(after.at(i))));
+    }
+    const auto edgeTicks = [](const RecordingCanvas &c) {
+        QVector<QRect> ticks;
+        for (const CanvasCall &l : c.callsOf(CanvasCall::Line)) {
+            if (l.page == 1 && (l.x1 == 0 || l.y1 == 0))
+                ticks << QRect(QPoint(l.x1, l.y1), QPoint(l.x2, l.y2));
+        }
+        return ticks;
+    };
+    QCOMPARE(edgeTicks(scaled), edgeTicks(plain));
 }
 
 QTEST_MAIN(TestCalibration)
