@@ -39,12 +39,11 @@ inline QRect codeSquare(const corvial::LabelJob &job, const corvial::LabelPositi
     // At a printer scale the square moves with its label but keeps its size in dots.
     const int left = pos.dotsX(x, dpi);
     const int middle = pos.dotsY(mid, dpi);
-    return QRect(QPoint(left - margin,
-                        middle - (dotsFor(mid, dpi) - dotsFor(mid - row->code.side / 2, dpi)) -
-                            margin),
-                 QPoint(left + dotsFor(x + row->code.side, dpi) - dotsFor(x, dpi) + margin,
-                        middle + dotsFor(mid + row->code.side / 2, dpi) - dotsFor(mid, dpi) +
-                            margin));
+    return QRect(
+        QPoint(left - margin,
+               middle - (dotsFor(mid, dpi) - dotsFor(mid - row->code.side / 2, dpi)) - margin),
+        QPoint(left + dotsFor(x + row->code.side, dpi) - dotsFor(x, dpi) + margin,
+               middle + dotsFor(mid + row->code.side / 2, dpi) - dotsFor(mid, dpi) + margin));
 }
 
 // Rasterises region of page `page` of the PDF at dpi (in grey); a null image and *problem
