@@ -252,8 +252,14 @@ bool writePrinterScale(const QString &settingsPath, PrinterScale scale, QString 
 
     StagedFile staged(iniPath);
     if (staged.create(&reason) && staged.write(withPrinterScale(content, scale), &reason) &&
-        staged.commit(&reason))
+        staged.commit(&reason)) {
+        // A new file is shared like the start.txt it belongs to: the group that may change
+        // the offsets may change the scale (a file that existed keeps its own rights).
+        struct stat settingsStat;
+        if (!exists && ::stat(QFile::encodeName(settingsPath).constData(), &settingsStat) == 0)
+            ::chmod(name.constData(), settingsStat.st_mode & 0666);
         return true;
+    }
     if (!staged.replaced())
         return fail(reason);
     if (error)
