@@ -137,7 +137,7 @@ void HistoryWindow::reprintSelected()
     auto *dialog = new ReprintDialog(entry, mDialogs, this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     connect(dialog, &QDialog::accepted, this, [this, dialog, entry] {
-        mReprint(entry, dialog->firstIndex(), dialog->lastIndex());
+        mReprint(this, entry, dialog->firstIndex(), dialog->lastIndex());
         // The reprint is a job of its own in the history; show it.
         search();
     });
@@ -163,10 +163,11 @@ HistoryWindow *openPrintHistory(QWidget *parent, const HistoryLocation &where, D
 }
 
 void showPrintHistory(QWidget *parent, const HistoryLocation &where, Dialogs &dialogs,
-                      ReprintRequest reprint)
+                      ReprintRequest reprint, const std::function<JobPhaseLookup> &lookup)
 {
     std::unique_ptr<HistoryWindow> window(
-        openPrintHistory(parent, where, dialogs, std::move(reprint), &cupsJobLook));
+        openPrintHistory(parent, where, dialogs, std::move(reprint),
+                         lookup ? lookup : std::function<JobPhaseLookup>(&cupsJobLook)));
     if (window)
         window->exec();
 }

@@ -20,9 +20,9 @@ class HistoryStore;
 class HistoryTableModel;
 
 // Asked to print samples firstIndex..lastIndex (0-based, within the job's samples) of a job
-// in the history again.
+// in the history again; owner: the window the reprint's own dialogs belong to.
 using ReprintRequest =
-    std::function<void(const HistoryEntry &entry, int firstIndex, int lastIndex)>;
+    std::function<void(QWidget *owner, const HistoryEntry &entry, int firstIndex, int lastIndex)>;
 
 // The print history window (印刷履歴): the jobs newest first, a search by sample number and
 // text, export of the shown jobs to CSV and reprinting of a job's samples. Its controls come
@@ -66,9 +66,9 @@ private:
 HistoryWindow *openPrintHistory(QWidget *parent, const HistoryLocation &where, Dialogs &dialogs,
                                 ReprintRequest reprint,
                                 const std::function<JobPhaseLookup> &lookup);
-// Shows the print history at where modally over parent, asking the print server about jobs
-// that were still waiting; returns when it is closed.
+// Shows the print history at where modally over parent, asking lookup (null: the print
+// server) about jobs that were still waiting; returns when it is closed.
 void showPrintHistory(QWidget *parent, const HistoryLocation &where, Dialogs &dialogs,
-                      ReprintRequest reprint);
+                      ReprintRequest reprint, const std::function<JobPhaseLookup> &lookup = {});
 
 } // namespace corvial

@@ -4,9 +4,11 @@
 
 #include "Controls.h"
 #include "Dialogs.h"
+#include "SheetPicture.h"
 #include "TAboutBox.h"
 #include "TfrmLib.h"
 #include "export/XlsCrtLibrary.h"
+#include "history/CupsJobLookup.h"
 #include "job/Colours.h"
 #include "job/Fonts.h"
 #include "job/JobRules.h"
@@ -66,23 +68,6 @@ const char *const kSheetTypeRadioNames[SheetTypeCount] = {
     "RadioButton10", "RadioButton2",  "RadioButton5", "RadioButton6", "RadioButton9",
     "RadioButton11", "RadioButton12", "RadioButton3", "RadioButton1", "RadioButton13"};
 
-// Name of the preview cell of label position i of family f, as the sheet pictures have
-// always named them.
-QString previewCellName(int f, int i)
-{
-    switch (f) {
-    case 1:
-        return QStringLiteral("Shape%1").arg(200 + i);
-    case 2:
-        return i == 27 ? QStringLiteral("rect27")
-                       : QStringLiteral("Rect%1").arg(i, 2, 10, QLatin1Char('0'));
-    case 3:
-        return QStringLiteral("Shape%1").arg(97 + i);
-    default:
-        return QStringLiteral("Shape%1").arg(i <= 8 ? 192 + i : 343 + i);
-    }
-}
-
 QStringList offsetItems()
 {
     QStringList items;
@@ -112,6 +97,8 @@ TfrmMain::TfrmMain(MainWindowEnvironment environment, QWidget *parent)
         mEnv.workbook = std::make_shared<XlsCrtLibrary>();
     if (!mEnv.today)
         mEnv.today = [] { return QDate::currentDate(); };
+    if (!mEnv.jobLookup)
+        mEnv.jobLookup = &cupsJobLook;
 
     buildControls();
     connectHandlers();
@@ -351,29 +338,26 @@ void TfrmMain::buildPreviews()
     // The cells are the sheet table's label positions, so they are made here and not drawn
     // in the form; the form's pointer surfaces lie over them.
     // Element i (1-based) of each cell list is label position i.
-    struct Preview
-    {
-        QFrame *panel;
-        ClickSurface *image;
-        ShapeCell::Kind kind;
-        QVector<ShapeCell *> *cells;
-    };
-    const Preview previews[FamilyCount] = {
-        {pnlCircle, image7, ShapeCell::Kind::Circle, &circleShapes},
-        {pnlRect, Image2, ShapeCell::Kind::Rectangle, &rectShapes},
-        {PnlTube, Image4, ShapeCell::Kind::Rectangle, &tube95Shapes},
-        {pnlMicro, Image6, ShapeCell::Kind::Rectangle, &tube72Shapes},
-    };
+    QVector<ShapeCell *> *const cells[FamilyCount] = {&circleShapes, &rectShapes, &tube95Shapes,
+                                                      &tube72Shapes};
     for (int f = 1; f <= FamilyCount; ++f) {
-        const Preview &p = previews[f - 1];
-        *p.cells = QVector<ShapeCell *>(labelsInFamily(f) + 1, nullptr);
-        for (int i = 1; i <= labelsInFamily(f); ++i) {
-            auto *s = new ShapeCell(p.kind, p.panel);
-            s->setObjectName(previewCellName(f, i));
-            s->setGeometry(previewCellRect(familyInfo(f), i));
-            (*p.cells)[i] = s;
-        }
-        p.image->raise();
+        const auto [panel, surface] = previewOf(f);
+        *cells[f - 1] = buildSheetCells(panel, f);
+        surface->raise();
+    }
+}
+
+std::pair<QFrame *, ClickSurface *> TfrmMain::previewOf(int f) const
+{
+    switch (f) {
+    case 1:
+        return {pnlCircle, image7};
+    case 2:
+        return {pnlRect, Image2};
+    case 3:
+        return {PnlTube, Image4};
+    default:
+        return {pnlMicro, Image6};
     }
 }
 

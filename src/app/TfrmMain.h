@@ -2,6 +2,9 @@
 #pragma once
 
 #include "Dialogs.h"
+#include "history/HistoryRecord.h"
+#include "history/JobLookup.h"
+#include "history/WaitingJobs.h"
 #include "job/LabelJob.h"
 #include "job/ProofLabel.h"
 #include "job/SheetTypes.h"
@@ -11,6 +14,7 @@
 #include <QByteArray>
 #include <QDate>
 #include <QFont>
+#include <QFutureWatcher>
 #include <QMainWindow>
 #include <QString>
 #include <QVector>
@@ -29,6 +33,7 @@ class QPlainTextEdit;
 class QPrinter;
 class QProgressDialog;
 class QRadioButton;
+class QStatusBar;
 class QTimer;
 class QToolButton;
 class QPushButton;
@@ -62,6 +67,8 @@ struct MainWindowEnvironment
     std::function<std::unique_ptr<PageCanvas>(QPrinter *)> canvasFactory; // null = the printer
     std::shared_ptr<XlsApi> workbook; // null = the workbook library
     std::function<QDate()> today;     // null = the local date
+    // Asks the print server how a job stands; called on a worker thread at start.
+    std::function<JobPhaseLookup> jobLookup; // null = CUPS
     // Reads a list file's cells; called on a worker thread, so it must touch no widget.
     std::function<ListTableRead(const QString &)> readList; // null = readListTable
 };
@@ -79,6 +86,10 @@ public:
     bool closesAtFirstTick() const { return closeAtFirstTick; }
     // Warnings about start.txt found while creating the window, shown once it is open.
     void showStartupWarnings();
+    // Looks, away from the window's thread, at the jobs of this start.txt's history that were
+    // left waiting, and tells once which ended unprinted; a failure goes to the status line.
+    // Does nothing when there is no history yet. Call once the window is shown.
+    void startWaitingJobsRecheck();
 
     // Controls, named as the program has always named them; most come from TfrmMain.ui, where
     // each numbered one's role is its accessibleName, read out by screen readers too. Every
@@ -94,8 +105,8 @@ public:
     QTimer *Timer1 = nullptr;
     QMenu *N1 = nullptr;
     QAction *N2 = nullptr, *N3 = nullptr, *N4 = nullptr, *Font1 = nullptr;
-    QAction *N5 = nullptr; // "印刷プレビュー", print screen only
-    QAction *N6 = nullptr; // "位置合わせシート印刷", print screen only
+    QAction *N5 = nullptr;         // "印刷プレビュー", print screen only
+    QAction *N6 = nullptr;         // "位置合わせシート印刷", print screen only
     QAction *mnuHistory = nullptr; // the print history, on both screens
 
     QAction *mnuPrinterScale = nullptr; // "プリンタの倍率…", on both screens
@@ -148,6 +159,8 @@ public:
 signals:
     // The window has closed; the program ends with it.
     void closed();
+    // The look startWaitingJobsRecheck began has ended and its findings were told.
+    void waitingJobsRechecked();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -239,17 +252,26 @@ private:
     // Printing.
     LabelJob jobFromControls() const;
     void cmdPrintClick();
-    bool printOnPrinter(const LabelJob &job);
+    // Prints job through the font check, the history, the printer dialog and the job's
+    // follow-up, telling owner (null: this window) of every refusal and failure; reprinted:
+    // the record a reprint prints again, or null. True when it printed.
+    bool printOnPrinter(const LabelJob &job, QWidget *owner = nullptr,
+                        const HistoryEntry *reprinted = nullptr);
+    QStatusBar *statusLine();
     void resetProofColoursAfterPrint();
     QPrinter *keptPrinter();
     void N5Click();
     void N6Click();
     void mnuHistoryClick();
+    void reprintFromHistory(QWidget *owner, const HistoryEntry &entry, int firstIndex,
+                            int lastIndex);
+    std::pair<QFrame *, ClickSurface *> previewOf(int family) const;
+    void waitingJobsRecheckEnded();
     // The printer's scale.
     void mnuPrinterScaleClick();
     // The scale saved for this window's start.txt into *out; false after telling the user
-    // why it cannot be read, failure leading the message.
-    bool savedPrinterScale(PrinterScale *out, const QString &failure);
+    // over owner (null: this window) why it cannot be read, failure leading the message.
+    bool savedPrinterScale(PrinterScale *out, QWidget *owner, const QString &failure);
 
     // Workbook export.
     void cmdExcelClick();
@@ -319,6 +341,7 @@ private:
     bool mListHeading = false;
     QProgressDialog *mListProgress = nullptr; // while a list file is being read
     TypedEntry mTypedEntry;
+    QFutureWatcher<WaitingRecheck> *mWaitingRecheck = nullptr; // the start's look, once begun
 };
 
 } // namespace corvial

@@ -1,13 +1,69 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The print history menu: the history of this window's start.txt, shown over the window.
+// The print history: the history of this window's start.txt shown over the window, reprints
+// from it, and the look at the jobs left waiting when the program starts.
+#include "Controls.h"
 #include "Dialogs.h"
 #include "HistoryWindow.h"
+#include "ReprintStartDialog.h"
+#include "SheetPicture.h"
 #include "TfrmMain.h"
 
+#include "history/CupsJobLookup.h"
 #include "history/HistoryLocation.h"
+#include "history/HistoryNumbers.h"
+#include "history/HistoryStore.h"
+#include "history/JobRecord.h"
+#include "history/WaitingJobs.h"
+#include "job/JobRules.h"
 #include "settings/SettingsFile.h"
 
+#include <QFileInfo>
+#include <QFutureWatcher>
+#include <QStatusBar>
+#include <QtConcurrent>
+
 namespace corvial {
+
+namespace {
+
+// Runs on a worker thread: a PostgreSQL server or a print server that does not answer must
+// not hold up the window. Starting the program never makes a history; without one nothing
+// can be waiting.
+WaitingRecheck recheckHistoryOf(const QString &settingsPath,
+                                const std::function<JobPhaseLookup> &lookup)
+{
+    WaitingRecheck result;
+    HistoryLocation where;
+    QString error;
+    if (!historyLocationForSettings(settingsPath, &where, &error)) {
+        result.errors << error;
+        return result;
+    }
+    if (where.kind == HistoryLocation::Kind::SqliteFile && !QFileInfo::exists(where.filePath))
+        return result;
+    HistoryStore store;
+    if (!store.open(where, &error)) {
+        result.errors << error;
+        return result;
+    }
+    return recheckWaitingJobs(store, lookup);
+}
+
+// "番号 0002〜0004（3 検体、1 枚ずつ）", or the count alone for a type without numbers.
+QString reprintedSamplesText(const HistoryEntry &entry, int firstIndex, int lastIndex, int repeat)
+{
+    const HistoryRecord &r = entry.record;
+    const int samples = lastIndex - firstIndex + 1;
+    QString what = QStringLiteral("%1 検体、%2 枚ずつ").arg(samples).arg(repeat);
+    if (!recordIsNumbered(r))
+        return what;
+    const QString first = recordNumberText(r, recordSampleNumber(r, firstIndex));
+    const QString last = recordNumberText(r, recordSampleNumber(r, lastIndex));
+    return QStringLiteral("番号 %1（%2）")
+        .arg(samples == 1 ? first : first + QStringLiteral("〜") + last, what);
+}
+
+} // namespace
 
 void TfrmMain::mnuHistoryClick()
 {
@@ -17,9 +73,81 @@ void TfrmMain::mnuHistoryClick()
         mEnv.dialogs->error(this, error);
         return;
     }
-    // Reprinting from the window is offered once the print screen can take a recorded job;
-    // until then the batch printer's --reprint does it.
-    showPrintHistory(this, where, *mEnv.dialogs, {});
+    // The start's look at the waiting jobs ends first, so that the history shows what it
+    // found and no job is told about twice.
+    if (mWaitingRecheck)
+        mWaitingRecheck->waitForFinished();
+    // The history stays open while a reprint is chosen and printed; it then shows the new
+    // record.
+    showPrintHistory(
+        this, where, *mEnv.dialogs,
+        [this](QWidget *owner, const HistoryEntry &entry, int firstIndex, int lastIndex) {
+            reprintFromHistory(owner, entry, firstIndex, lastIndex);
+        },
+        mEnv.jobLookup);
+}
+
+void TfrmMain::reprintFromHistory(QWidget *owner, const HistoryEntry &entry, int firstIndex,
+                                  int lastIndex)
+{
+    const HistoryRecord &r = entry.record;
+    LabelJob job;
+    QString error;
+    if (!reprintJob(entry, recordSampleNumber(r, firstIndex), recordSampleNumber(r, lastIndex),
+                    &job, &error)) {
+        mEnv.dialogs->error(owner, error);
+        return;
+    }
+    const int f = job.sheetType.info().family;
+    job.offsetX = offsetX[f];
+    job.offsetY = offsetY[f];
+
+    // Where it starts is chosen as for any print, from where the family goes on.
+    const auto [panel, surface] = previewOf(f);
+    auto *picture = new SheetPicture(f, panel->size(), surface->geometry());
+    picture->setJob(job.sampleCount * job.repeatCount, startPos[f]);
+    const QString what = reprintedSamplesText(entry, firstIndex, lastIndex, job.repeatCount);
+    ReprintStartDialog start(QStringLiteral("履歴 %1 の再印刷: %2").arg(entry.id).arg(what),
+                             picture, owner);
+    if (start.exec() != QDialog::Accepted)
+        return;
+    job.startPos = picture->startPos();
+    if (!printOnPrinter(job, owner, &entry))
+        return;
+
+    // The labels use up the sheet like any print; the numbering stays where it was.
+    JobAdvance next = advanceAfterPrint(job);
+    next.nextInitialValue = initialValue;
+    startPos[f] = next.nextStartPos;
+    SaveSettings();
+    statusLine()->showMessage(QStringLiteral("履歴 %1 の再印刷: %2。%3")
+                                  .arg(entry.id)
+                                  .arg(what, printedSummaryText(next)));
+    if (!pnlPrint->isHidden() && family() == f)
+        SetUpPreview(f);
+}
+
+void TfrmMain::startWaitingJobsRecheck()
+{
+    if (mWaitingRecheck)
+        return;
+    mWaitingRecheck = new QFutureWatcher<WaitingRecheck>(this);
+    connect(mWaitingRecheck, &QFutureWatcherBase::finished, this,
+            &TfrmMain::waitingJobsRecheckEnded);
+    mWaitingRecheck->setFuture(
+        QtConcurrent::run(recheckHistoryOf, settingsFilePath(appDir), mEnv.jobLookup));
+}
+
+void TfrmMain::waitingJobsRecheckEnded()
+{
+    const WaitingRecheck found = mWaitingRecheck->result();
+    // A failed look is no reason to stop anyone working: the line says it, and the history
+    // window looks again when it is opened.
+    if (!found.errors.isEmpty())
+        statusLine()->showMessage(found.errors.join(QLatin1Char(' ')));
+    if (!found.ended.isEmpty())
+        mEnv.dialogs->message(this, unprintedJobsNotice(found.ended));
+    emit waitingJobsRechecked();
 }
 
 } // namespace corvial

@@ -40,7 +40,7 @@ void TfrmMain::N5Click()
     // The pages Print would send: the same job, renderer and printer settings. Nothing of the
     // window's state is touched, so previewing moves no start position or number.
     LabelJob job = jobFromControls();
-    if (!savedPrinterScale(&job.scale, kPreviewFailed))
+    if (!savedPrinterScale(&job.scale, nullptr, kPreviewFailed))
         return;
     const auto paint = [this, job](QPrinter *printer) {
         const std::unique_ptr<PageCanvas> canvas = mEnv.canvasFactory(printer);
@@ -69,7 +69,7 @@ void TfrmMain::N6Click()
     if (pnlPrint->isHidden())
         return;
     PrinterScale scale;
-    if (!savedPrinterScale(&scale, kCalibrationFailed))
+    if (!savedPrinterScale(&scale, nullptr, kCalibrationFailed))
         return;
     QPrinter *printer = keptPrinter();
     if (!mEnv.dialogs->choosePrinter(this, printer))

@@ -5,6 +5,7 @@
 #include "Controls.h"
 #include "Dialogs.h"
 #include "JobProgress.h"
+#include "SheetPicture.h"
 #include "TextBoxControls.h"
 #include "export/WorkbookExport.h"
 #include "export/XlsApi.h"
@@ -63,8 +64,6 @@ void setPointSize(QWidget *w, int points)
     w->setFont(f);
 }
 
-// The window's status bar, made on first use; the window grows by its height so that it
-// covers none of the controls placed at the bottom.
 // The print history of the window's start.txt, opened; when it cannot be, the user decides
 // whether to print without a record. False: do not print.
 bool openHistoryForPrint(Dialogs &dialogs, QWidget *parent, const QString &settingsPath,
@@ -95,17 +94,19 @@ bool beginPrintRecord(Dialogs &dialogs, QWidget *parent, PrintRecorder &history,
                                      error + QStringLiteral("\n\n履歴に残さずに印刷しますか？"));
 }
 
-QStatusBar *statusLine(QMainWindow *window)
+} // namespace
+
+QStatusBar *TfrmMain::statusLine()
 {
-    if (auto *bar = window->findChild<QStatusBar *>(QString(), Qt::FindDirectChildrenOnly))
+    // Made on first use; the window grows by its height so that it covers none of the
+    // controls placed at the bottom.
+    if (auto *bar = findChild<QStatusBar *>(QString(), Qt::FindDirectChildrenOnly))
         return bar;
-    QStatusBar *bar = window->statusBar();
+    QStatusBar *bar = statusBar();
     bar->setObjectName(QStringLiteral("statusLine"));
-    window->resize(window->width(), window->height() + bar->sizeHint().height());
+    resize(width(), height() + bar->sizeHint().height());
     return bar;
 }
-
-} // namespace
 
 void TfrmMain::cmdPrintSetClick()
 {
@@ -305,11 +306,7 @@ void TfrmMain::PaintPreviewSheet(int f, int sheet)
 {
     if (f < 1 || f > FamilyCount)
         return;
-    const QVector<CellColour> cells =
-        previewCells(familyInfo(f), sampleCount * repeatCount, startPos[f], sheetCount, sheet);
-    const QVector<ShapeCell *> &shapes = shapesOf(f);
-    for (int i = 1; i < shapes.size() && i <= cells.size(); ++i)
-        shapes[i]->setFillColour(toQColor(cellColourValue(cells[i - 1])));
+    paintSheetCells(shapesOf(f), f, sampleCount * repeatCount, startPos[f], sheetCount, sheet);
 }
 
 void TfrmMain::previewMouseMove(int x, int y)
@@ -389,7 +386,7 @@ void TfrmMain::cmdPrintClick()
         return;
 
     const JobAdvance next = advanceAfterPrint(job);
-    statusLine(this)->showMessage(printedSummaryText(next));
+    statusLine()->showMessage(printedSummaryText(next));
     startPos[family()] = next.nextStartPos;
     resetProofColoursAfterPrint();
     colorsResetPending = true;
@@ -404,44 +401,53 @@ void TfrmMain::cmdPrintClick()
     }
 }
 
-bool TfrmMain::printOnPrinter(const LabelJob &unscaled)
+bool TfrmMain::printOnPrinter(const LabelJob &unscaled, QWidget *owner,
+                              const HistoryEntry *reprinted)
 {
+    if (!owner)
+        owner = this;
     LabelJob job = unscaled;
-    if (!savedPrinterScale(&job.scale, QStringLiteral("印刷できませんでした。開始位置と番号は"
-                                                      "変わっていません。\n")))
+    if (!savedPrinterScale(&job.scale, owner,
+                           QStringLiteral("印刷できませんでした。開始位置と番号は"
+                                          "変わっていません。\n")))
         return false;
     // Asked before the printer is chosen: a job that would print empty boxes goes nowhere.
     const QString fontProblem = jobFontProblem(job);
     if (!fontProblem.isEmpty()) {
-        mEnv.dialogs->error(this,
+        mEnv.dialogs->error(owner,
                             fontProblem + QStringLiteral("\n開始位置と番号は変わっていません。"));
         return false;
     }
     PrintRecorder history(QStringLiteral("corvial-manager"));
-    if (!openHistoryForPrint(*mEnv.dialogs, this, settingsFilePath(appDir), history))
+    if (!openHistoryForPrint(*mEnv.dialogs, owner, settingsFilePath(appDir), history))
         return false;
-    if (!mEnv.dialogs->choosePrinter(this, keptPrinter()))
+    if (!mEnv.dialogs->choosePrinter(owner, keptPrinter()))
         return false;
     mPrinterSetup = PrinterSetup::of(*mPrinter);
-    if (!beginPrintRecord(*mEnv.dialogs, this, history, job, *mPrinter, mListPath, mListSha256))
+    // A reprint's texts come from its record, not from the list loaded now; the number that
+    // follows it is the window's, which it leaves alone.
+    if (reprinted)
+        history.setReprintOf(reprinted->id, initialValue);
+    if (!beginPrintRecord(*mEnv.dialogs, owner, history, job, *mPrinter,
+                          reprinted ? QString() : mListPath, reprinted ? QString() : mListSha256))
         return false;
 
     QString error;
     const std::unique_ptr<PageCanvas> canvas = mEnv.canvasFactory(mPrinter.get());
-    JobProgress progress(this);
+    JobProgress progress(owner);
     if (auto *queue = dynamic_cast<PrinterCanvas *>(canvas.get()))
         queue->setJobWatcher(&progress);
     const bool printed = printJob(*canvas, job, &error);
     QString historyError;
     if (!history.finish(printed, error, canvas.get(), &historyError))
-        mEnv.dialogs->error(this, historyError);
+        mEnv.dialogs->error(owner, historyError);
     if (!printed) {
         // Nothing moves on for a job that did not print.
-        mEnv.dialogs->error(this, error + QStringLiteral("\n開始位置と番号は変わっていません。"));
+        mEnv.dialogs->error(owner, error + QStringLiteral("\n開始位置と番号は変わっていません。"));
         return false;
     }
     if (!canvas->notice().isEmpty())
-        mEnv.dialogs->message(this, canvas->notice());
+        mEnv.dialogs->message(owner, canvas->notice());
     return true;
 }
 

@@ -23,14 +23,14 @@ void TfrmMain::mnuPrinterScaleClick()
     dialog->open();
 }
 
-bool TfrmMain::savedPrinterScale(PrinterScale *out, const QString &failure)
+bool TfrmMain::savedPrinterScale(PrinterScale *out, QWidget *owner, const QString &failure)
 {
     // Read for every job, so that a factor saved by another window or by hand is the one
     // used, and a damaged one stops the job instead of printing it at 100 %.
     QString error;
     if (readPrinterScale(settingsFilePath(appDir), out, &error))
         return true;
-    mEnv.dialogs->error(this, failure + error);
+    mEnv.dialogs->error(owner ? owner : this, failure + error);
     return false;
 }
 

@@ -47,5 +47,8 @@ int main(int argc, char **argv)
     if (!frmMain.closesAtFirstTick())
         frmMain.show();
     QTimer::singleShot(0, &frmMain, &corvial::TfrmMain::showStartupWarnings);
+    // After the first paint: jobs a print queue ended since the last run are told about.
+    if (!frmMain.closesAtFirstTick())
+        QTimer::singleShot(0, &frmMain, &corvial::TfrmMain::startWaitingJobsRecheck);
     return app.exec();
 }

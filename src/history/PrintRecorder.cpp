@@ -60,6 +60,12 @@ void PrintRecorder::setList(const QString &file, const QString &sha256)
     mListSha256 = sha256;
 }
 
+void PrintRecorder::setReprintOf(qint64 id, int nextNumber)
+{
+    mReprintOf = id;
+    mUnchangedNext = nextNumber;
+}
+
 bool PrintRecorder::begin(const LabelJob &job, const QString &queue, const QString &pdfPath,
                           QString *error)
 {
@@ -120,8 +126,7 @@ bool PrintRecorder::reprint(qint64 id, int first, int last, LabelJob *job, QStri
     if (!mStore->entry(id, &entry, error))
         return false;
     const HistoryRecord &r = entry.record;
-    mReprintOf = id;
-    mUnchangedNext = r.nextNumber;
+    setReprintOf(id, r.nextNumber);
     if (first < 0) {
         first = r.firstNumber;
         last = (r.firstNumber + r.samples - 1) % HistoryNumberWrap;

@@ -59,6 +59,9 @@ public:
     // position left for the caller; the next job's record is then marked as its reprint.
     // False with a Japanese message.
     bool reprint(qint64 id, int first, int last, LabelJob *job, QString *error);
+    // Marks the records of the next jobs as reprints of record id, with nextNumber as the
+    // first number that follows them (a reprint leaves the numbering where it was).
+    void setReprintOf(qint64 id, int nextNumber);
     // After reprint: the first number that followed the recorded job, which a reprint leaves
     // as it is.
     int unchangedNextNumber() const { return mUnchangedNext; }

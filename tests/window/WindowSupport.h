@@ -218,6 +218,8 @@ struct WindowFixture
     std::shared_ptr<XlsApi> library;  // when set, the window exports through this instead
     RecordingCanvas canvas{300, 300}; // what every print of the window draws
     int canvasesMade = 0;
+    bool realPrinter = false; // true: the window prints through its own printer canvas
+    std::function<JobPhaseLookup> jobLookup; // what the window learns of queued jobs
     std::unique_ptr<TfrmMain> window;
 
     static QByteArray defaultSettings()
@@ -250,10 +252,13 @@ struct WindowFixture
         env.dialogs = dialogs;
         env.workbook = library ? library : std::shared_ptr<XlsApi>(xls);
         env.today = [] { return QDate(2026, 12, 7); };
-        env.canvasFactory = [this](QPrinter *) -> std::unique_ptr<PageCanvas> {
-            ++canvasesMade;
-            return std::make_unique<ForwardingCanvas>(canvas);
-        };
+        if (!realPrinter) {
+            env.canvasFactory = [this](QPrinter *) -> std::unique_ptr<PageCanvas> {
+                ++canvasesMade;
+                return std::make_unique<ForwardingCanvas>(canvas);
+            };
+        }
+        env.jobLookup = jobLookup;
         window = std::make_unique<TfrmMain>(env);
         return *window;
     }

@@ -123,7 +123,9 @@ void TestHistoryWindow::init()
     mReprints.clear();
     mWindow.reset(openPrintHistory(
         nullptr, mWhere, mDialogs,
-        [this](const HistoryEntry &e, int a, int b) { mReprints << std::make_tuple(e.id, a, b); },
+        [this](QWidget *, const HistoryEntry &e, int a, int b) {
+            mReprints << std::make_tuple(e.id, a, b);
+        },
         lookup));
     QVERIFY(mWindow);
     mNotices << mDialogs.messages;
