@@ -212,6 +212,7 @@ void TfrmMain::bindControls()
     N5 = mUi->N5;
     N6 = mUi->N6;
     mnuHistory = mUi->mnuHistory;
+    mnuPrinterScale = mUi->mnuPrinterScale;
     Font1 = mUi->Font1;
     PopupMenu1 = mUi->PopupMenu1;
 
@@ -374,6 +375,7 @@ void TfrmMain::connectHandlers()
     connect(N5, &QAction::triggered, this, &TfrmMain::N5Click);
     connect(N6, &QAction::triggered, this, &TfrmMain::N6Click);
     connect(mnuHistory, &QAction::triggered, this, &TfrmMain::mnuHistoryClick);
+    connect(mnuPrinterScale, &QAction::triggered, this, &TfrmMain::mnuPrinterScaleClick);
     connect(Font1, &QAction::triggered, this, &TfrmMain::Font1Click);
     connect(Timer1, &QTimer::timeout, this, &TfrmMain::Timer1Timer);
 

@@ -108,6 +108,8 @@ public:
     QAction *N5 = nullptr;         // "印刷プレビュー", print screen only
     QAction *N6 = nullptr;         // "位置合わせシート印刷", print screen only
     QAction *mnuHistory = nullptr; // the print history, on both screens
+
+    QAction *mnuPrinterScale = nullptr; // "プリンタの倍率…", on both screens
     QMenu *PopupMenu1 = nullptr;
     QAction *mnuListLoad = nullptr;   // "サンプルリスト読み込み…", entry screen only
     QAction *mnuListUnload = nullptr; // "サンプルリスト解除", entry screen only
@@ -265,6 +267,11 @@ private:
                             int lastIndex);
     std::pair<QFrame *, ClickSurface *> previewOf(int family) const;
     void waitingJobsRecheckEnded();
+    // The printer's scale.
+    void mnuPrinterScaleClick();
+    // The scale saved for this window's start.txt into *out; false after telling the user
+    // over owner (null: this window) why it cannot be read, failure leading the message.
+    bool savedPrinterScale(PrinterScale *out, QWidget *owner, const QString &failure);
 
     // Workbook export.
     void cmdExcelClick();

@@ -39,7 +39,9 @@ void TfrmMain::N5Click()
         return;
     // The pages Print would send: the same job, renderer and printer settings. Nothing of the
     // window's state is touched, so previewing moves no start position or number.
-    const LabelJob job = jobFromControls();
+    LabelJob job = jobFromControls();
+    if (!savedPrinterScale(&job.scale, nullptr, kPreviewFailed))
+        return;
     const auto paint = [this, job](QPrinter *printer) {
         const std::unique_ptr<PageCanvas> canvas = mEnv.canvasFactory(printer);
         QString error;
@@ -66,6 +68,9 @@ void TfrmMain::N6Click()
 {
     if (pnlPrint->isHidden())
         return;
+    PrinterScale scale;
+    if (!savedPrinterScale(&scale, nullptr, kCalibrationFailed))
+        return;
     QPrinter *printer = keptPrinter();
     if (!mEnv.dialogs->choosePrinter(this, printer))
         return;
@@ -73,7 +78,8 @@ void TfrmMain::N6Click()
     const int f = family();
     const std::unique_ptr<PageCanvas> canvas = mEnv.canvasFactory(printer);
     QString error;
-    if (!printCalibrationSheet(*canvas, chosenSheetType(sheetType), offsetX[f], offsetY[f], &error))
+    if (!printCalibrationSheet(*canvas, chosenSheetType(sheetType), offsetX[f], offsetY[f], &error,
+                               scale))
         mEnv.dialogs->error(this, kCalibrationFailed + error);
 }
 

@@ -401,10 +401,16 @@ void TfrmMain::cmdPrintClick()
     }
 }
 
-bool TfrmMain::printOnPrinter(const LabelJob &job, QWidget *owner, const HistoryEntry *reprinted)
+bool TfrmMain::printOnPrinter(const LabelJob &unscaled, QWidget *owner,
+                              const HistoryEntry *reprinted)
 {
     if (!owner)
         owner = this;
+    LabelJob job = unscaled;
+    if (!savedPrinterScale(&job.scale, owner,
+                           QStringLiteral("印刷できませんでした。開始位置と番号は"
+                                          "変わっていません。\n")))
+        return false;
     // Asked before the printer is chosen: a job that would print empty boxes goes nowhere.
     const QString fontProblem = jobFontProblem(job);
     if (!fontProblem.isEmpty()) {

@@ -6,6 +6,7 @@
 #include "files/SafeFile.h"
 #include "job/Colours.h"
 #include "job/JobRules.h"
+#include "job/PrinterScale.h"
 #include "job/ProofLabel.h"
 #include "job/SheetTypes.h"
 #include "job/TextCharacters.h"
@@ -296,6 +297,16 @@ QString alignHelp()
 {
     return QStringLiteral("%1 only: left (default), centre or right.")
         .arg(capitalised(typesText(hasAlignChoice)));
+}
+
+QString scaleHelp(bool along)
+{
+    return QStringLiteral("Printer scale %1 for this run, in percent from %2 to %3 in steps "
+                          "of 0.1, instead of the one saved beside --settings (100.0 without "
+                          "it).")
+        .arg(along ? QStringLiteral("along the page (top to bottom)")
+                   : QStringLiteral("across the page (left to right)"),
+             formatScalePercent(ScalePermilleMin), formatScalePercent(ScalePermilleMax));
 }
 
 QString codeHelp()

@@ -66,6 +66,8 @@ QString colourHelp(bool background);
 QString frameHelp();
 QString alignHelp();
 QString codeHelp();
+// Help of --scale-x (along false) and --scale-y, naming the range.
+QString scaleHelp(bool along);
 
 // The options, in the order the help lists them.
 struct BatchOptionSet
@@ -135,6 +137,10 @@ struct BatchOptionSet
     QCommandLineOption start = rangeOption(Ranged::Start);
     QCommandLineOption offsetX = rangeOption(Ranged::OffsetX);
     QCommandLineOption offsetY = rangeOption(Ranged::OffsetY);
+    QCommandLineOption scaleX{QStringLiteral("scale-x"), scaleHelp(false),
+                              QStringLiteral("percent")};
+    QCommandLineOption scaleY{QStringLiteral("scale-y"), scaleHelp(true),
+                              QStringLiteral("percent")};
     QCommandLineOption settings{QStringLiteral("settings"),
                                 QStringLiteral("Take the start position and offsets of the "
                                                "sheet from this start.txt, and after a "
@@ -189,11 +195,12 @@ struct BatchOptionSet
 
     QList<QCommandLineOption> all() const
     {
-        return {type,    samples,     first,      repeat,     text,    textFile, list,   listHeader,
-                marker,  numberStyle, textColour, backColour, frame,   align,    code,   codePrefix,
-                font,    pdf,         resolution, printer,    wait,    xls,      start,  offsetX,
-                offsetY, settings,    historyDb,  noHistory,  history, since,    format, reprint,
-                only,    exportDate,  help,       version};
+        return {type,       samples,    first,       repeat,     text,       textFile, list,
+                listHeader, marker,     numberStyle, textColour, backColour, frame,    align,
+                code,       codePrefix, font,        pdf,        resolution, printer,  wait,
+                xls,        start,      offsetX,     offsetY,    scaleX,     scaleY,   settings,
+                historyDb,  noHistory,  history,     since,      format,     reprint,  only,
+                exportDate, help,       version};
     }
 };
 

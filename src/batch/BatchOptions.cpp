@@ -113,6 +113,17 @@ void readPlace(const QCommandLineParser &parser, const BatchOptionSet &o, BatchR
         job.offsetX = rangedValue(parser, o.offsetX, Ranged::OffsetX);
     if (parser.isSet(o.offsetY))
         job.offsetY = rangedValue(parser, o.offsetY, Ranged::OffsetY);
+    for (const QCommandLineOption *option : {&o.scaleX, &o.scaleY}) {
+        if (!parser.isSet(*option))
+            continue;
+        const QString given = parser.value(*option);
+        int permille = 0;
+        QString reason;
+        if (!parseScalePercent(given, &permille, &reason))
+            refuseOption(nameOf(*option),
+                         QStringLiteral("%1（「%2」）").arg(reason, visibleText(given)));
+        (option == &o.scaleX ? r.scaleXGiven : r.scaleYGiven) = permille;
+    }
 }
 
 // Where the job's record goes.
@@ -157,7 +168,7 @@ BatchRequest historyRequestOf(const QCommandLineParser &parser, const BatchOptio
         allowed << &o.since << &o.format;
     else
         allowed << &o.only << &o.pdf << &o.resolution << &o.printer << &o.wait << &o.start
-                << &o.offsetX << &o.offsetY;
+                << &o.offsetX << &o.offsetY << &o.scaleX << &o.scaleY;
     for (const QCommandLineOption &option : o.all()) {
         bool ok = false;
         for (const QCommandLineOption *a : allowed)

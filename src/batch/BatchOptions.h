@@ -36,6 +36,10 @@ struct BatchRequest
     QString xlsPath;      // workbook export, or empty
     QDate exportDate;     // date of the workbook title; invalid = today
     QString settingsPath; // start.txt to take the start position from and advance, or empty
+    // --scale-x / --scale-y in tenths of a percent, 0 when not given (job.scale then comes
+    // from the corvial.ini beside settingsPath).
+    int scaleXGiven = 0;
+    int scaleYGiven = 0;
     QStringList warnings; // to show before the job runs
 
     QString historyDb;        // --history-db value; empty: the history beside settingsPath

@@ -15,6 +15,7 @@
 #include "print/JobFollow.h"
 #include "print/PrintJob.h"
 #include "print/PrinterCanvas.h"
+#include "settings/PrinterScaleFile.h"
 #include "settings/SettingsFile.h"
 #include "settings/SettingsLock.h"
 
@@ -115,6 +116,27 @@ bool takeSettings(const QString &settingsPath, SettingsLock &lock, Settings *set
     job.startPos = settings->family[family].startPos;
     job.offsetX = settings->family[family].offsetX;
     job.offsetY = settings->family[family].offsetY;
+    return true;
+}
+
+// The printer's scale: what the command line gives, the rest from the corvial.ini beside
+// start.txt. A bad saved value stops the job rather than print it at a scale nobody chose;
+// when both factors are given the file is not needed.
+bool takeScale(const BatchRequest &request, LabelJob &job, QTextStream &err)
+{
+    job.scale = PrinterScale();
+    const bool bothGiven = request.scaleXGiven && request.scaleYGiven;
+    QString error;
+    if (!request.settingsPath.isEmpty() && !bothGiven &&
+        !readPrinterScale(request.settingsPath, &job.scale, &error)) {
+        report(err, error + QStringLiteral("\n--scale-x と --scale-y で倍率を指定すると、"
+                                           "この設定を使わずに印刷できます。"));
+        return false;
+    }
+    if (request.scaleXGiven)
+        job.scale.permilleX = request.scaleXGiven;
+    if (request.scaleYGiven)
+        job.scale.permilleY = request.scaleYGiven;
     return true;
 }
 
@@ -404,6 +426,8 @@ int runBatch(const BatchRequest &request, QTextStream &out, QTextStream &err)
         return BatchFailed;
     if (request.startGiven)
         job.startPos = request.job.startPos;
+    if (!takeScale(request, job, err))
+        return BatchFailed;
 
     // The workbook first, whole, under a temporary name beside it: a job whose table cannot
     // be written is not printed, so a second run does not print its labels twice. It takes

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "job/PrinterScale.h"
 #include "job/SheetTypes.h"
 
 #include <QFont>
@@ -42,6 +43,9 @@ struct LabelJob
     QStringList sampleTexts;
     bool code = false;  // each numbered label carries a 2-D code of its sample's ID
     QString codePrefix; // printed in the code before the number (ASCII)
+    // The printer's correction, applied to every position on the page; the workbook and
+    // the history leave it out, it belongs to the printer and not to the labels.
+    PrinterScale scale;
 };
 
 // Labels of the job: sampleCount x repeatCount.

@@ -36,6 +36,14 @@ constexpr int ScalePoints = 6;
 constexpr int ScaleOverrunTenths = 100;
 
 constexpr int CaptionPoints = 7;
+
+// The rulers of the second page: 0 at 1 cm from the drawable area's top-left corner, a line
+// of 0.2 mm, the text beside the long ruler below the short one.
+constexpr int RulerStartTenths = 100;
+constexpr int RulerLineTenths = 2;
+constexpr int RulerCaptionLeftTenths = 250;
+constexpr int RulerCaptionTopTenths = 400;
+constexpr int RulerCaptionLineTenths = 40;
 constexpr int CaptionLineUnits = 32;
 constexpr int CaptionGapUnits = 8;
 
@@ -123,10 +131,10 @@ QStringList calibrationCaption(SheetType sheetType, int offsetXIndex, int offset
 }
 
 void DrawCalibrationPage(PageCanvas &canvas, SheetType sheetType, int offsetXIndex,
-                         int offsetYIndex)
+                         int offsetYIndex, PrinterScale scale)
 {
     const FamilyInfo &g = sheetType.family();
-    const LabelPositions pos = ComputeLabelPositions(g, offsetXIndex, offsetYIndex);
+    const LabelPositions pos = ComputeLabelPositions(g, offsetXIndex, offsetYIndex, scale);
     const int w = LabelWidth(sheetType);
     const int h = LabelHeight(sheetType);
     const int dpiX = canvas.resolutionX();
@@ -147,18 +155,18 @@ void DrawCalibrationPage(PageCanvas &canvas, SheetType sheetType, int offsetXInd
         const int x = pos.labelX[i];
         const int y = pos.labelY[i];
         if (g.shape == LabelShape::Ellipse)
-            canvas.ellipse(dotsFor(x, dpiX), dotsFor(y, dpiY), dotsFor(x + w, dpiX),
-                           dotsFor(y + h, dpiY));
+            canvas.ellipse(pos.dotsX(x, dpiX), pos.dotsY(y, dpiY), pos.dotsX(x + w, dpiX),
+                           pos.dotsY(y + h, dpiY));
         else
-            canvas.rectangle(dotsFor(x, dpiX), dotsFor(y, dpiY), dotsFor(x + w, dpiX),
-                             dotsFor(y + h, dpiY));
+            canvas.rectangle(pos.dotsX(x, dpiX), pos.dotsY(y, dpiY), pos.dotsX(x + w, dpiX),
+                             pos.dotsY(y + h, dpiY));
         const int cx = x + w / 2;
         const int cy = y + h / 2;
-        canvas.line(dotsFor(cx - arm, dpiX), dotsFor(cy, dpiY), dotsFor(cx + arm, dpiX),
-                    dotsFor(cy, dpiY));
-        canvas.line(dotsFor(cx, dpiX), dotsFor(cy - arm, dpiY), dotsFor(cx, dpiX),
-                    dotsFor(cy + arm, dpiY));
-        canvas.textOut(dotsFor(cx + NumberGapUnits, dpiX), dotsFor(cy + NumberGapUnits, dpiY),
+        canvas.line(pos.dotsX(cx - arm, dpiX), pos.dotsY(cy, dpiY), pos.dotsX(cx + arm, dpiX),
+                    pos.dotsY(cy, dpiY));
+        canvas.line(pos.dotsX(cx, dpiX), pos.dotsY(cy - arm, dpiY), pos.dotsX(cx, dpiX),
+                    pos.dotsY(cy + arm, dpiY));
+        canvas.textOut(pos.dotsX(cx + NumberGapUnits, dpiX), pos.dotsY(cy + NumberGapUnits, dpiY),
                        QString::number(i));
     }
 
@@ -187,20 +195,73 @@ void DrawCalibrationPage(PageCanvas &canvas, SheetType sheetType, int offsetXInd
         const int bottom = pos.labelY[first] + h + gapY / 2;
         canvas.setPen(1, White);
         canvas.setSolidBrush(White);
-        canvas.rectangle(dotsFor(left, dpiX), dotsFor(top, dpiY), dotsFor(right, dpiX),
-                         dotsFor(bottom, dpiY));
+        canvas.rectangle(pos.dotsX(left, dpiX), pos.dotsY(top, dpiY), pos.dotsX(right, dpiX),
+                         pos.dotsY(bottom, dpiY));
         captionLeft = pos.labelX[first];
         captionTop = pos.labelY[first] + (h - height) / 2;
     }
     canvas.setSolidBrush(White);
     for (int k = 0; k < caption.size(); ++k)
-        canvas.textOut(dotsFor(captionLeft, dpiX), dotsFor(captionTop + k * CaptionLineUnits, dpiY),
-                       caption.at(k));
+        canvas.textOut(pos.dotsX(captionLeft, dpiX),
+                       pos.dotsY(captionTop + k * CaptionLineUnits, dpiY), caption.at(k));
     canvas.clearBrush();
 }
 
+void DrawRulerPage(PageCanvas &canvas)
+{
+    const int dpiX = canvas.resolutionX();
+    const int dpiY = canvas.resolutionY();
+    canvas.setFont(QFont(uiFaceName()));
+    canvas.setFontColour(Black);
+    canvas.setPen(qMax(1, tenthsToDots(RulerLineTenths, dpiX)), Black);
+    canvas.clearBrush();
+    const int x0 = tenthsToDots(RulerStartTenths, dpiX);
+    const int y0 = tenthsToDots(RulerStartTenths, dpiY);
+    const int acrossEnd = RulerAcrossMm * 10;
+    const int alongEnd = RulerAlongMm * 10;
+    // Both rulers start at one corner: their 0 is a single tick to lay a steel rule on.
+    canvas.line(x0, y0, tenthsToDots(RulerStartTenths + acrossEnd, dpiX), y0);
+    canvas.line(x0, y0, x0, tenthsToDots(RulerStartTenths + alongEnd, dpiY));
+    canvas.setFontSize(ScalePoints);
+    for (int t = 0; t <= acrossEnd; t += TickTenths) {
+        const int x = tenthsToDots(RulerStartTenths + t, dpiX);
+        canvas.line(x, y0, x, y0 + tenthsToDots(tickLengthTenths(t), dpiY));
+        if (t > 0 && t % ScaleNumberEveryTenths == 0)
+            canvas.textOut(x + tenthsToDots(5, dpiX), y0 + tenthsToDots(12, dpiY),
+                           QString::number(t / 10));
+    }
+    for (int t = 0; t <= alongEnd; t += TickTenths) {
+        const int y = tenthsToDots(RulerStartTenths + t, dpiY);
+        canvas.line(x0, y, x0 + tenthsToDots(tickLengthTenths(t), dpiX), y);
+        if (t > 0 && t % ScaleNumberEveryTenths == 0)
+            canvas.textOut(x0 + tenthsToDots(CentimetreTickTenths + 5, dpiX),
+                           y + tenthsToDots(3, dpiY), QString::number(t / 10));
+    }
+    canvas.setFontSize(CaptionPoints);
+    const QStringList lines = rulerCaption();
+    const int left = tenthsToDots(RulerCaptionLeftTenths, dpiX);
+    for (int k = 0; k < lines.size(); ++k)
+        canvas.textOut(left, tenthsToDots(RulerCaptionTopTenths + k * RulerCaptionLineTenths, dpiY),
+                       lines.at(k));
+}
+
+QStringList rulerCaption()
+{
+    return {
+        QStringLiteral("プリンタの倍率の測定　横の定規 %1 mm　縦の定規 %2 mm")
+            .arg(RulerAcrossMm)
+            .arg(RulerAlongMm),
+        QStringLiteral("鋼尺などで、左上の 0 の目盛りから横は %1、縦は %2 の目盛りまでの長さを"
+                       "0.1 mm まで測り、")
+            .arg(RulerAcrossMm)
+            .arg(RulerAlongMm),
+        QStringLiteral("「プリンタの倍率…」に入力してください。定規はいまの倍率に関係なく"
+                       "原寸で印刷しています。"),
+    };
+}
+
 bool printCalibrationSheet(PageCanvas &canvas, SheetType sheetType, int offsetXIndex,
-                           int offsetYIndex, QString *error)
+                           int offsetYIndex, QString *error, PrinterScale scale)
 {
     auto fail = [&](const QString &why) {
         if (error)
@@ -209,7 +270,10 @@ bool printCalibrationSheet(PageCanvas &canvas, SheetType sheetType, int offsetXI
     };
     if (!canvas.beginDocument())
         return fail(canvas.errorString());
-    DrawCalibrationPage(canvas, sheetType, offsetXIndex, offsetYIndex);
+    DrawCalibrationPage(canvas, sheetType, offsetXIndex, offsetYIndex, scale);
+    if (!canvas.newPage())
+        return fail(canvas.errorString());
+    DrawRulerPage(canvas);
     if (!canvas.endDocument())
         return fail(canvas.errorString());
     return true;

@@ -24,15 +24,29 @@ constexpr ColourValue CodeDark = 0x000000;
 // The label's code in its square: a white quiet zone and black modules, whatever the
 // label's colours, because scanners need dark modules on a light ground. On a white label
 // the quiet zone is white already and is not drawn again.
-bool drawLabelCode(PageCanvas &canvas, const CodePlace &place, const QByteArray &data,
-                   SymbolBatch *symbols, int x, int y, int labelHeight, ColourValue back)
+bool drawLabelCode(PageCanvas &canvas, const LabelPositions &pos, const CodePlace &place,
+                   const QByteArray &data, SymbolBatch *symbols, int x, int y, int labelHeight,
+                   ColourValue back)
 {
     const int dpiX = canvas.resolutionX();
     const int dpiY = canvas.resolutionY();
     const DataMatrixSymbol symbol = symbols ? symbols->symbolOf(data) : encodeDataMatrix(data);
-    const PlacedCode code =
-        placeCode(symbol, dotsFor(x + place.left, dpiX), dotsFor(x + place.left + place.side, dpiX),
-                  dotsFor(y, dpiY), dotsFor(y + labelHeight, dpiY), dpiX, dpiY);
+    int left = dotsFor(x + place.left, dpiX);
+    int right = dotsFor(x + place.left + place.side, dpiX);
+    int top = dotsFor(y, dpiY);
+    int bottom = dotsFor(y + labelHeight, dpiY);
+    if (!pos.scale.isIdentity()) {
+        // Modules stay whole dots of the size a scanner was tested with: the square keeps
+        // its size and only moves, its left edge and the label's middle where the scale
+        // puts them. A square scaled down could otherwise no longer hold the symbol.
+        const int middle = (pos.dotsY(y, dpiY) + pos.dotsY(y + labelHeight, dpiY)) / 2;
+        right = pos.dotsX(x + place.left, dpiX) + (right - left);
+        left = pos.dotsX(x + place.left, dpiX);
+        const int height = bottom - top;
+        top = middle - height / 2;
+        bottom = top + height;
+    }
+    const PlacedCode code = placeCode(symbol, left, right, top, bottom, dpiX, dpiY);
     if (!code.error.isEmpty())
         return false;
     const auto rectOf = [](const DotRect &r) {
@@ -56,7 +70,7 @@ bool printSheetWith(PageCanvas &canvas, const LabelJob &job, int sheetNo, int fi
                     bool isLastSheet, SymbolBatch *symbols)
 {
     const FamilyInfo &family = job.sheetType.family();
-    const LabelPositions pos = ComputeLabelPositions(family, job.offsetX, job.offsetY);
+    const LabelPositions pos = ComputeLabelPositions(family, job.offsetX, job.offsetY, job.scale);
     if (sheetNo == 1 && !canvas.beginDocument())
         return false;
 
@@ -80,11 +94,11 @@ bool printSheetWith(PageCanvas &canvas, const LabelJob &job, int sheetNo, int fi
         canvas.setPen(BoxPenDots, back);
         canvas.setSolidBrush(back);
         if (round)
-            canvas.ellipse(dotsFor(x, dpiX), dotsFor(y, dpiY), dotsFor(x + w, dpiX),
-                           dotsFor(y + h, dpiY));
+            canvas.ellipse(pos.dotsX(x, dpiX), pos.dotsY(y, dpiY), pos.dotsX(x + w, dpiX),
+                           pos.dotsY(y + h, dpiY));
         else
-            canvas.rectangle(dotsFor(x, dpiX), dotsFor(y, dpiY), dotsFor(x + w, dpiX),
-                             dotsFor(y + h, dpiY));
+            canvas.rectangle(pos.dotsX(x, dpiX), pos.dotsY(y, dpiY), pos.dotsX(x + w, dpiX),
+                             pos.dotsY(y + h, dpiY));
         // With a list each label carries its own sample's text, sized as if it were typed.
         const LabelJob label = sampleJob(job, labelSampleIndex(job, sheetNo, s, first));
         canvas.setFontColour(text);
@@ -92,9 +106,9 @@ bool printSheetWith(PageCanvas &canvas, const LabelJob &job, int sheetNo, int fi
         if (ring) {
             canvas.setPen(BoxPenDots, White);
             canvas.setSolidBrush(White);
-            canvas.ellipse(dotsFor(x + FrameWidthUnits, dpiX), dotsFor(y + FrameWidthUnits, dpiY),
-                           dotsFor(x + w - FrameWidthUnits, dpiX),
-                           dotsFor(y + h - FrameWidthUnits, dpiY));
+            canvas.ellipse(
+                pos.dotsX(x + FrameWidthUnits, dpiX), pos.dotsY(y + FrameWidthUnits, dpiY),
+                pos.dotsX(x + w - FrameWidthUnits, dpiX), pos.dotsY(y + h - FrameWidthUnits, dpiY));
         }
         // A ticked frame box gives every text a transparent background, whatever the type:
         // on a ring the texts sit on the white centre and must not paint it over.
@@ -220,18 +234,18 @@ bool drawLabelWith(PageCanvas &canvas, const LabelJob &job, const LabelPositions
             canvas.clearBrush();
         if (step.text.isEmpty())
             continue;
-        const int top = dotsFor(y + step.y, dpiY);
+        const int top = pos.dotsY(y + step.y, dpiY);
         // Centring happens in dots after the conversion so the middle of the text lands on
         // the converted centre whatever the resolution.
         if (step.centred)
-            canvas.textOut(dotsFor(x + step.x, dpiX) - canvas.textWidth(step.text) / 2, top,
+            canvas.textOut(pos.dotsX(x + step.x, dpiX) - canvas.textWidth(step.text) / 2, top,
                            step.text);
         else
-            canvas.textOut(dotsFor(x + step.x, dpiX), top, step.text);
+            canvas.textOut(pos.dotsX(x + step.x, dpiX), top, step.text);
     }
-    return !codeRow ||
-           drawLabelCode(canvas, codeRow->code, codeData(job.codePrefix, texts.number), symbols, x,
-                         y, LabelHeight(job.sheetType), BackColorOf(job.backColourIndex));
+    return !codeRow || drawLabelCode(canvas, pos, codeRow->code,
+                                     codeData(job.codePrefix, texts.number), symbols, x, y,
+                                     LabelHeight(job.sheetType), BackColorOf(job.backColourIndex));
 }
 
 } // namespace

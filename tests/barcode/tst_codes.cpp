@@ -62,7 +62,7 @@ QStringList decodeJob(const QString &pdf, const QPrinter &printer, const LabelJo
                       QString *problem)
 {
     const LabelPositions pos =
-        ComputeLabelPositions(job.sheetType.family(), job.offsetX, job.offsetY);
+        ComputeLabelPositions(job.sheetType.family(), job.offsetX, job.offsetY, job.scale);
     const QPoint origin = printer.pageLayout().paintRectPixels(dpi).topLeft();
     QVector<CodeCrop> crops;
     for (const SheetRun &run :
@@ -92,6 +92,8 @@ private slots:
     void refusedJobs();
     void codesReadBack_data();
     void codesReadBack();
+    void scaledCodesReadBack_data();
+    void scaledCodesReadBack();
     void labelsWithoutCodeUnchanged();
 };
 
@@ -332,6 +334,49 @@ void TestCodes::codesReadBack()
     const QStringList decoded = decodeJob(pdf, printer, job, dpi, &problem);
     QVERIFY2(problem.isEmpty(), qPrintable(problem));
     QCOMPARE(decoded, expected);
+}
+
+void TestCodes::scaledCodesReadBack_data()
+{
+    QTest::addColumn<int>("type");
+    QTest::addColumn<int>("dpi");
+    QTest::addColumn<int>("scaleX");
+    QTest::addColumn<int>("scaleY");
+    // The last labels of a sheet, where the scale moves them furthest, and the next sheet.
+    QTest::newRow("2 at 600, 101 %") << 2 << 600 << 1010 << 1010;
+    QTest::newRow("5 at 300, 101 % across, 99 % along") << 5 << 300 << 1010 << 990;
+    QTest::newRow("9 at 600, the ends of the range") << 9 << 600 << 970 << 1030;
+}
+
+// Scaled, the codes keep whole printer dots per module and still decode.
+void TestCodes::scaledCodesReadBack()
+{
+    QFETCH(int, type);
+    QFETCH(int, dpi);
+    QFETCH(int, scaleX);
+    QFETCH(int, scaleY);
+    constexpr int Samples = 6;
+    LabelJob job = codeJob(type, Samples);
+    job.startPos = job.sheetType.family().labels - 3;
+    job.initialValue = 41;
+    job.codePrefix = QStringLiteral("LAB-");
+    job.scale = {scaleX, scaleY};
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString pdf = dir.filePath(QStringLiteral("codes.pdf"));
+    QPrinter printer(QPrinter::HighResolution);
+    setUpPdfPrinter(printer, pdf, dpi);
+    {
+        PrinterCanvas canvas(&printer);
+        QString error;
+        QVERIFY2(printJob(canvas, job, &error), qPrintable(error));
+    }
+    QStringList expected;
+    for (int k = 0; k < Samples; ++k)
+        expected << expectedId(job.codePrefix, job.initialValue + k, 0);
+    QString problem;
+    QCOMPARE(decodeJob(pdf, printer, job, dpi, &problem), expected);
+    QVERIFY2(problem.isEmpty(), qPrintable(problem));
 }
 
 void TestCodes::labelsWithoutCodeUnchanged()

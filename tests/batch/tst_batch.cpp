@@ -9,6 +9,7 @@
 #include "export/XlsCrtLibrary.h"
 #include "job/Colours.h"
 #include "job/Fonts.h"
+#include "job/PrinterScale.h"
 #include "print/LabelGeometry.h"
 #include "print/PrintJob.h"
 #include "settings/SettingsFile.h"
@@ -287,6 +288,8 @@ private slots:
     void inputsRefused();
     void failedPrintSavesNothing();
     void failedExportPrintsNothing();
+    void savedScale_data();
+    void savedScale();
     void settingsHeldElsewhere_data();
     void settingsHeldElsewhere();
     void settingsMissing();
@@ -392,6 +395,12 @@ void TestBatch::refused_data()
     QTest::newRow("start with settings")
         << job({t, "1", n, "1", "--start", "3", "--settings", "@settings"}) << "--start";
     QTest::newRow("resolution 50") << job({t, "1", n, "1", "--resolution", "50"}) << "--resolution";
+    QTest::newRow("scale above the range")
+        << job({t, "2", n, "1", "--scale-x", "103.1"}) << "--scale-x";
+    QTest::newRow("scale finer than a tenth")
+        << job({t, "2", n, "1", "--scale-y", "99.95"}) << "--scale-y";
+    QTest::newRow("scale given twice")
+        << job({t, "2", n, "1", "--scale-x", "101", "--scale-x", "99"}) << "--scale-x";
     QTest::newRow("xls of a memo type") << job({t, "3", n, "1", "--xls", "@xls"}) << "--xls";
     QTest::newRow("xls of a text-only type") << job({t, "10", n, "1", "--xls", "@xls"}) << "--xls";
     QTest::newRow("xls of the marker type")
@@ -902,6 +911,52 @@ void TestBatch::failedExportPrintsNothing()
     QCOMPARE(folderEntries(dir.path()), QStringList{QStringLiteral("start.txt")});
 }
 
+void TestBatch::savedScale_data()
+{
+    QTest::addColumn<QByteArray>("ini");
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<int>("status");
+    const QByteArray bad = "[history]\n[printer]\nscaleX=1.01\n";
+    QTest::newRow("a bad saved scale stops the job") << bad << QStringList() << 1;
+    QTest::newRow("one factor given, the other still read")
+        << bad << QStringList{QStringLiteral("--scale-y"), QStringLiteral("99.0")} << 1;
+    QTest::newRow("both given, the file is not needed")
+        << bad
+        << QStringList{QStringLiteral("--scale-x"), QStringLiteral("101.0"),
+                       QStringLiteral("--scale-y"), QStringLiteral("99.0")}
+        << 0;
+    QTest::newRow("a good saved scale prints")
+        << QByteArray("[printer]\nscaleX=101.0\nscaleY=99.0\n") << QStringList() << 0;
+}
+
+// The scale beside --settings: a value that cannot be trusted stops the job before anything
+// is printed or saved, naming the file and the key.
+void TestBatch::savedScale()
+{
+    QFETCH(QByteArray, ini);
+    QFETCH(QStringList, options);
+    QFETCH(int, status);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString settings = dir.filePath(QStringLiteral("start.txt"));
+    QVERIFY(writeFile(settings, kDefaultSettings));
+    QVERIFY(writeFile(dir.filePath(QStringLiteral("corvial.ini")), ini));
+    const QString pdf = dir.filePath(QStringLiteral("out.pdf"));
+    const Run r =
+        runBatch(QStringList{QStringLiteral("-t"), QStringLiteral("2"), QStringLiteral("-n"),
+                             QStringLiteral("3"), QStringLiteral("--settings"), settings,
+                             QStringLiteral("--no-history"), QStringLiteral("--pdf"), pdf} +
+                 options);
+    QVERIFY2(r.status == status, qPrintable(describe(r)));
+    QCOMPARE(QFileInfo::exists(pdf), status == 0);
+    QCOMPARE(readAll(settings) == kDefaultSettings, status != 0);
+    if (status != 0) {
+        QVERIFY2(r.err.contains(QStringLiteral("corvial.ini")) &&
+                     r.err.contains(QStringLiteral("scaleX")),
+                 qPrintable(describe(r)));
+    }
+}
+
 void TestBatch::settingsHeldElsewhere_data()
 {
     QTest::addColumn<bool>("throughLink");
@@ -1039,6 +1094,12 @@ void TestBatch::helpListsTheOptions()
           "--settings",  "--history-db", "--no-history",   "--history",     "--since",
           "--format",    "--reprint",    "--only"})
         QVERIFY2(r.out.contains(QLatin1String(option)), option);
+    // The printer scale's options, with the range they take.
+    QVERIFY(r.out.contains(QLatin1String("--scale-x")) &&
+            r.out.contains(QLatin1String("--scale-y")));
+    QVERIFY2(r.out.contains(formatScalePercent(ScalePermilleMin)) &&
+                 r.out.contains(formatScalePercent(ScalePermilleMax)),
+             qPrintable(r.out));
     // The date switch exists for comparing workbooks only.
     QVERIFY(!r.out.contains(QLatin1String("--export-date")));
     for (int t = 1; t <= SheetTypeCount; ++t)

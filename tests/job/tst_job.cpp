@@ -3,6 +3,7 @@
 #include "job/JobRules.h"
 #include "job/LabelLayout.h"
 #include "job/NumberText.h"
+#include "job/PrinterScale.h"
 #include "job/ProofLabel.h"
 #include "job/SheetTypes.h"
 #include "job/ShiftJis.h"
@@ -148,6 +149,8 @@ private slots:
     void sheetTypeValues();
     void textBoxBounds_data();
     void textBoxBounds();
+    void scalePercent_data();
+    void scalePercent();
 };
 
 void TestJob::oneLineLimit_data()
@@ -739,6 +742,43 @@ void TestJob::textBoxBounds()
     QCOMPARE(tall.kind, TextProblem::TooManyLines);
     QCOMPARE(tall.limit, box.lineCount);
     QCOMPARE(tall.lines, box.lineCount + 1);
+}
+
+// A typed or saved factor: read to the tenth, written back the same, anything else refused
+// with a reason rather than read as something close to it. permille -1: refused.
+void TestJob::scalePercent_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("permille");
+    QTest::addColumn<QString>("written");
+    QTest::newRow("one decimal") << "101.0" << 1010 << "101.0";
+    QTest::newRow("whole percent") << "99" << 990 << "99.0";
+    QTest::newRow("blanks and a percent sign") << " 100.5 % " << 1005 << "100.5";
+    QTest::newRow("lowest") << "97.0" << 970 << "97.0";
+    QTest::newRow("highest") << "103" << 1030 << "103.0";
+    QTest::newRow("just above") << "103.1" << -1 << "";
+    QTest::newRow("finer than a tenth") << "101.05" << -1 << "";
+    QTest::newRow("comma as separator") << "101,0" << -1 << "";
+    QTest::newRow("exponent") << "1.01e2" << -1 << "";
+    QTest::newRow("dot without tenths") << "101." << -1 << "";
+    QTest::newRow("full-width digits") << QStringLiteral("１０１") << -1 << "";
+}
+
+void TestJob::scalePercent()
+{
+    QFETCH(QString, text);
+    QFETCH(int, permille);
+    QFETCH(QString, written);
+    int read = -7;
+    QString reason;
+    QCOMPARE(parseScalePercent(text, &read, &reason), permille >= 0);
+    if (permille < 0) {
+        QCOMPARE(read, -7);
+        QVERIFY(!reason.isEmpty());
+        return;
+    }
+    QCOMPARE(read, permille);
+    QCOMPARE(formatScalePercent(read), written);
 }
 
 QTEST_GUILESS_MAIN(TestJob)

@@ -2,6 +2,7 @@
 // The calibration page: label outlines where a print with the current offsets puts the
 // labels, with numbers, crosses, scales and caption; checked on a recording and on paper.
 #include "job/Fonts.h"
+#include "job/PrinterScale.h"
 #include "job/SheetTypes.h"
 #include "print/CalibrationSheet.h"
 #include "print/LabelGeometry.h"
@@ -62,6 +63,10 @@ RecordingCanvas drawn(int type, int ox, int oy, int dpiX = 600, int dpiY = 600)
     QString error;
     if (!printCalibrationSheet(canvas, typeOf(type), ox, oy, &error))
         qWarning("calibration sheet failed: %s", qPrintable(error));
+    // The offset page only; the ruler page after it is looked at on its own.
+    canvas.calls.erase(std::remove_if(canvas.calls.begin(), canvas.calls.end(),
+                                      [](const CanvasCall &c) { return c.page > 1; }),
+                       canvas.calls.end());
     return canvas;
 }
 
@@ -87,6 +92,8 @@ private slots:
     void failures_data();
     void failures();
     void onPaper();
+    void rulersOnPaper_data();
+    void rulersOnPaper();
 };
 
 void TestCalibration::offsetText_data()
@@ -186,7 +193,8 @@ void TestCalibration::everySheetType()
     const RecordingCanvas canvas = drawn(type, ox, oy, Dpi, Dpi);
     QCOMPARE(canvas.documentsBegun, 1);
     QCOMPARE(canvas.documentsEnded, 1);
-    QCOMPARE(canvas.pagesPrinted(), 1);
+    // The offset page and the ruler page.
+    QCOMPARE(canvas.pagesPrinted(), 2);
     QCOMPARE(canvas.misuse, 0);
 
     const FamilyInfo &g = familyInfo(FamilyOfType(type));
@@ -368,8 +376,11 @@ void TestCalibration::captionOverWholeLabels()
         }
     }
     QVERIFY(covered >= 1);
-    // The caption lies inside the box, as far as the sheet is wide.
-    const QVector<CanvasCall> texts = canvas.callsOf(CanvasCall::TextOut);
+    // The caption lies inside the box, as far as the sheet is wide (the ruler page follows).
+    QVector<CanvasCall> texts = canvas.callsOf(CanvasCall::TextOut);
+    texts.erase(
+        std::remove_if(texts.begin(), texts.end(), [](const CanvasCall &c) { return c.page > 1; }),
+        texts.end());
     for (int k = texts.size() - 3; k < texts.size(); ++k) {
         const CanvasCall &t = texts.at(k);
         QVERIFY(t.x1 > blank.x1 && t.y1 > blank.y1);
@@ -501,6 +512,65 @@ void TestCalibration::onPaper()
             captionInk += isInk(img.pixel(x, y));
     }
     QVERIFY2(captionInk > 1000, qPrintable(QString::number(captionInk)));
+}
+
+void TestCalibration::rulersOnPaper_data()
+{
+    QTest::addColumn<int>("scaleX");
+    QTest::addColumn<int>("scaleY");
+    QTest::newRow("100 %") << 1000 << 1000;
+    // The rulers measure the printer: the saved scale must not change them.
+    QTest::newRow("at the ends of the range") << 970 << 1030;
+}
+
+// The ruler page read back from the PDF: from the common 0 the rulers reach their nominal
+// lengths in pixels, whatever scale the labels are printed at.
+void TestCalibration::rulersOnPaper()
+{
+    QFETCH(int, scaleX);
+    QFETCH(int, scaleY);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString pdf = dir.filePath(QStringLiteral("calibration.pdf"));
+    QPrinter printer(QPrinter::HighResolution);
+    setUpPdfPrinter(printer, pdf, PdfDpi);
+    {
+        PrinterCanvas canvas(&printer);
+        QString error;
+        QVERIFY2(printCalibrationSheet(canvas, typeOf(2), 10, 10, &error, {scaleX, scaleY}),
+                 qPrintable(error));
+    }
+    const QString prefix = dir.filePath(QStringLiteral("rulers"));
+    const QString message =
+        runTool(QStringLiteral("pdftoppm"),
+                {QStringLiteral("-r"), QString::number(PdfDpi), QStringLiteral("-f"),
+                 QStringLiteral("2"), QStringLiteral("-l"), QStringLiteral("2"),
+                 QStringLiteral("-png"), QStringLiteral("-singlefile"), pdf, prefix});
+    const QImage img =
+        QImage(prefix + QStringLiteral(".png")).convertToFormat(QImage::Format_RGB32);
+    QVERIFY2(!img.isNull(), qPrintable(message));
+    const QPoint origin = printer.pageLayout().paintRectPixels(PdfDpi).topLeft();
+    // The two lines: the first ink down a column and along a row that only they cross,
+    // 2 cm in from the drawable area's corner.
+    const int across = firstInk(img, origin + QPoint(240, 0), 0, 1, 400);
+    const int along = firstInk(img, origin + QPoint(0, 240), 1, 0, 400);
+    QVERIFY(across > 0 && along > 0);
+    // Just inside the lines every millimetre tick crosses, the first at 0, the last at the
+    // ruler's end.
+    const int row = across + 6;
+    const int column = along + 6;
+    const int left = firstInk(img, QPoint(0, row), 1, 0, img.width());
+    const int right = firstInk(img, QPoint(img.width() - 1, row), -1, 0, img.width());
+    const int top = firstInk(img, QPoint(column, 0), 0, 1, img.height());
+    const int bottom = firstInk(img, QPoint(column, img.height() - 1), 0, -1, img.height());
+    // Between the outer edges of two lines of 2 dots: the length and one line's width.
+    const double width = right - left + 1 - 2;
+    const double height = bottom - top + 1 - 2;
+    const double nominalWidth = RulerAcrossMm * PdfDpi / 25.4;
+    const double nominalHeight = RulerAlongMm * PdfDpi / 25.4;
+    const QString where = QStringLiteral("%1 x %2 px").arg(width).arg(height);
+    QVERIFY2(qAbs(width - nominalWidth) <= 1.5, qPrintable(where));
+    QVERIFY2(qAbs(height - nominalHeight) <= 1.5, qPrintable(where));
 }
 
 QTEST_MAIN(TestCalibration)

@@ -133,6 +133,8 @@ private slots:
     void pdfTextCell_data();
     void pdfTextCell();
     void pdfUnwritable();
+    void scaledSheetOnPaper_data();
+    void scaledSheetOnPaper();
 };
 
 void TestPrint::gridTable()
@@ -837,6 +839,82 @@ void TestPrint::pdfUnwritable()
     QVERIFY(!printJob(canvas, jobOf(2, 5), &error));
     QVERIFY2(error.contains(QLatin1String("job.pdf")), qPrintable(error));
     QVERIFY(!QFile::exists(pdf));
+}
+
+void TestPrint::scaledSheetOnPaper_data()
+{
+    QTest::addColumn<int>("scaleX");
+    QTest::addColumn<int>("scaleY");
+    QTest::addColumn<int>("offsetX");
+    QTest::addColumn<int>("offsetY");
+    QTest::newRow("101.0 % across, 99.0 % along") << 1010 << 990 << 10 << 10;
+    QTest::newRow("the ends of the range, offsets stay millimetres") << 970 << 1030 << 20 << 0;
+    QTest::newRow("100 %") << 1000 << 1000 << 10 << 10;
+}
+
+// A full 60-label sheet at a scale, read back from the PDF in pixels: the pitches are the
+// sheet's times the factor within half a device pixel, and every label sits where the sheet,
+// scaled about the page's top-left corner, and then the offset put it.
+void TestPrint::scaledSheetOnPaper()
+{
+    QFETCH(int, scaleX);
+    QFETCH(int, scaleY);
+    QFETCH(int, offsetX);
+    QFETCH(int, offsetY);
+    constexpr int Type = 2;
+    const FamilyInfo &g = typeOf(Type).family();
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString pdf = dir.filePath(QStringLiteral("scaled.pdf"));
+    QPrinter printer(QPrinter::HighResolution);
+    setUpPdfPrinter(printer, pdf, PdfDpi);
+    LabelJob job = jobOf(Type, g.labels);
+    job.textColourIndex = WhiteIndex;
+    job.offsetX = offsetX;
+    job.offsetY = offsetY;
+    job.scale = {scaleX, scaleY};
+    {
+        PrinterCanvas canvas(&printer);
+        QString error;
+        QVERIFY2(printJob(canvas, job, &error), qPrintable(error));
+    }
+    QString message;
+    const QImage img = rasterise(pdf, 1, &message);
+    QVERIFY2(!img.isNull(), qPrintable(message));
+    const QPoint origin = printer.pageLayout().paintRectPixels(PdfDpi).topLeft();
+    const double perUnit = PdfDpi / 250.0;
+    // Where label s should be, in exact (unrounded) pixels.
+    const auto ideal = [&](int s) {
+        const int col = (s - 1) % g.columns;
+        const int row = (s - 1) / g.columns;
+        return QPointF(origin.x() + perUnit * ((g.originX + g.pitchX * col) * scaleX / 1000.0 +
+                                               OffsetStepUnits * (offsetX - 10)),
+                       origin.y() + perUnit * ((g.originY + g.pitchY * row) * scaleY / 1000.0 +
+                                               OffsetStepUnits * (offsetY - 10)));
+    };
+    // The box's left and top edge as printed: the first red walking in from outside, where
+    // the 5-dot pen reaches 2 dots beyond the box.
+    const auto printed = [&](int s) {
+        const QPoint at = ideal(s).toPoint();
+        const int midX = at.x() + int(perUnit * g.labelWidth / 4);
+        const int midY = at.y() + int(perUnit * g.labelHeight / 2);
+        return QPoint(firstRed(img, QPoint(at.x() - 14, midY), 1, 0, 30) + 2,
+                      firstRed(img, QPoint(midX, at.y() - 14), 0, 1, 30) + 2);
+    };
+    const int lastInRow = g.columns;
+    const int firstOfLastRow = g.labels - g.columns + 1;
+    const QPoint first = printed(1);
+    const double pitchX = double(printed(lastInRow).x() - first.x()) / (g.columns - 1);
+    const double pitchY = double(printed(firstOfLastRow).y() - first.y()) / (g.rows - 1);
+    const QString where = QStringLiteral("first label at %1,%2, pitch %3 x %4")
+                              .arg(first.x())
+                              .arg(first.y())
+                              .arg(pitchX)
+                              .arg(pitchY);
+    QVERIFY2(qAbs(pitchX - perUnit * g.pitchX * scaleX / 1000.0) <= 0.5, qPrintable(where));
+    QVERIFY2(qAbs(pitchY - perUnit * g.pitchY * scaleY / 1000.0) <= 0.5, qPrintable(where));
+    QVERIFY2(qAbs(first.x() - ideal(1).x()) <= 1 && qAbs(first.y() - ideal(1).y()) <= 1,
+             qPrintable(where));
 }
 
 QTEST_MAIN(TestPrint)

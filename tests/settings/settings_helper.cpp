@@ -7,9 +7,12 @@
 //   settings_helper write PATH TEXT    writes the settings parsed from TEXT; exit 0 or 1
 //   settings_helper lock PATH          takes the lock of PATH, prints "locked" (or "refused"
 //                                      and the message) and holds it until stdin closes
+//   settings_helper scale PATH X Y     saves the printer scale X, Y (tenths of a percent) for
+//                                      the start.txt at PATH; exit 0 or 1
 //   settings_helper stage PATH         stages a new version of PATH, writes into it through
 //                                      its path, prints "staged" and waits to be killed
 #include "files/SafeFile.h"
+#include "settings/PrinterScaleFile.h"
 #include "settings/SettingsFile.h"
 #include "settings/SettingsLock.h"
 
@@ -69,6 +72,12 @@ int main(int argc, char **argv)
     if (command == QLatin1String("write") && args.size() == 4) {
         const Settings settings = parseSettings(args.at(3).toUtf8()).settings;
         if (!writeSettingsFile(path, settings, &error))
+            return reportError(error);
+        say(QStringLiteral("ok"));
+        return 0;
+    }
+    if (command == QLatin1String("scale") && args.size() == 5) {
+        if (!writePrinterScale(path, {args.at(3).toInt(), args.at(4).toInt()}, &error))
             return reportError(error);
         say(QStringLiteral("ok"));
         return 0;

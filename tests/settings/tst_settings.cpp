@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "job/ShiftJis.h"
+#include "settings/PrinterScaleFile.h"
 #include "settings/SettingsFile.h"
 #include "settings/SettingsLock.h"
 
@@ -21,6 +22,8 @@ namespace {
 
 const QByteArray kExample = "10,10,1\r\n12,8,41\r\n10,10,1\r\n9,11,70\r\nabc\r\n";
 const QByteArray kNewContent = "20,20,150\r\n1,2,3\r\n4,5,6\r\n7,8,9\r\nnew tail\r\n";
+const QByteArray kIniBefore = "[history]\ndatabase=postgresql://lab@db/labels\n[printer]\n"
+                              "scaleX=100.0\nscaleY=100.0\n";
 
 // offsetX, offsetY, startPos of families 1..4, twelve numbers in file order.
 QList<int> values(const Settings &s)
@@ -214,6 +217,12 @@ private slots:
     void lockPlaceTakenByNoFile();
     void hardLinkedSettingsAreRefused();
     void killedStagingLeavesNothing();
+    void scaleRewrite_data();
+    void scaleRewrite();
+    void badScaleRefused_data();
+    void badScaleRefused();
+    void failedScaleWriteKeepsTheOldFile_data();
+    void failedScaleWriteKeepsTheOldFile();
 };
 
 void TestSettings::parse_data()
@@ -972,6 +981,133 @@ void TestSettings::killedStagingLeavesNothing()
     QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
              before);
     QCOMPARE(readAll(path), QByteArray("earlier"));
+}
+
+// The scale is written into corvial.ini without disturbing what a lab wrote there: only its
+// two lines change, or are added to [printer], or a [printer] is added at the end.
+void TestSettings::scaleRewrite_data()
+{
+    QTest::addColumn<QByteArray>("before");
+    QTest::addColumn<QByteArray>("after");
+    const QByteArray history = "[history]\ndatabase=postgresql://lab@db:5432/labels\n";
+    QTest::newRow("no file") << QByteArray()
+                             << QByteArray("[printer]\nscaleX=101.0\nscaleY=99.0\n");
+    QTest::newRow("history only, section added")
+        << history << history + "\n[printer]\nscaleX=101.0\nscaleY=99.0\n";
+    QTest::newRow("values replaced in place, comments kept")
+        << QByteArray("[printer]\n# measured 2026-12\nscaleY = 100.4\n; x\nscaleX=97.0\n\n") +
+               history
+        << QByteArray("[printer]\n# measured 2026-12\nscaleY=99.0\n; x\nscaleX=101.0\n\n") +
+               history;
+    QTest::newRow("missing key added after the section's last line")
+        << QByteArray("[printer]\r\nscaleX=100.0\r\n\r\n[history]\r\n")
+        << QByteArray("[printer]\r\nscaleX=101.0\r\nscaleY=99.0\r\n\r\n[history]\r\n");
+    QTest::newRow("last line without an ending")
+        << QByteArray("[history]\ndatabase=x")
+        << QByteArray("[history]\ndatabase=x\n\n[printer]\n"
+                      "scaleX=101.0\nscaleY=99.0\n");
+    QTest::newRow("a damaged value is mended")
+        << QByteArray("[printer]\nscaleX=abc\nscaleY=99.0\n")
+        << QByteArray("[printer]\nscaleX=101.0\nscaleY=99.0\n");
+}
+
+void TestSettings::scaleRewrite()
+{
+    QFETCH(QByteArray, before);
+    QFETCH(QByteArray, after);
+    const PrinterScale scale{1010, 990};
+    QCOMPARE(withPrinterScale(before, scale), after);
+    PrinterScale read;
+    QString reason;
+    QVERIFY2(parsePrinterScale(after, &read, &reason), qPrintable(reason));
+    QVERIFY(read == scale);
+}
+
+// A corvial.ini whose scale cannot be trusted is refused, naming the line and the key, so
+// that no job prints at a scale nobody chose.
+void TestSettings::badScaleRefused_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("names");
+    QTest::newRow("out of range") << QByteArray("[printer]\nscaleX=110\n")
+                                  << QStringLiteral("2 行目の [printer] scaleX");
+    QTest::newRow("not a number") << QByteArray("# lab\n[printer]\nscaleY=1O1.0\n")
+                                  << QStringLiteral("3 行目の [printer] scaleY");
+    QTest::newRow("misspelt key") << QByteArray("[printer]\nscalex=101.0\n")
+                                  << QStringLiteral("2 行目の [printer] scalex");
+    QTest::newRow("key twice") << QByteArray("[printer]\nscaleX=101.0\n[history]\n[printer]\n"
+                                             "scaleX=100.0\n")
+                               << QStringLiteral(
+                                      "5 行目の [printer] scaleX が正しくありません。2 行目にも");
+    QTest::newRow("no equals sign")
+        << QByteArray("[printer]\nscaleX 101\n") << QStringLiteral("2 行目");
+}
+
+void TestSettings::badScaleRefused()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QString, names);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString settings = dir.filePath(QStringLiteral("start.txt"));
+    const QString ini = dir.filePath(QStringLiteral("corvial.ini"));
+    QVERIFY(writeFile(settings, kExample));
+    QVERIFY(writeFile(ini, content));
+    PrinterScale scale{1003, 1003};
+    QString error;
+    QVERIFY(!readPrinterScale(settings, &scale, &error));
+    QVERIFY2(error.startsWith(QStringLiteral("プリンタの倍率を読み込めませんでした: ") + ini),
+             qPrintable(error));
+    QVERIFY2(error.contains(names), qPrintable(error));
+    QVERIFY(scale == PrinterScale({1003, 1003}));
+}
+
+// A save of the scale that cannot be completed leaves corvial.ini as it was, with a reason:
+// on a full disk (a file size limit) and in place of what is no regular file.
+void TestSettings::failedScaleWriteKeepsTheOldFile_data()
+{
+    QTest::addColumn<QString>("kind"); // what stands at corvial.ini; empty: the lab's file
+    QTest::addColumn<qint64>("fileSizeLimit");
+    QTest::addColumn<QString>("reason"); // empty: written
+    const QString full = qt_error_string(EFBIG);
+    QTest::newRow("no limit writes") << QString() << qint64(-1) << QString();
+    QTest::newRow("not one byte fits") << QString() << qint64(0) << full;
+    QTest::newRow("all but the last byte fit")
+        << QString() << qint64(withPrinterScale(kIniBefore, {1010, 990}).size() - 1) << full;
+    QTest::newRow("FIFO") << "FIFO" << qint64(-1) << QStringLiteral("名前付きパイプ");
+    QTest::newRow("link to a folder")
+        << "link to a folder" << qint64(-1) << QStringLiteral("フォルダー");
+}
+
+void TestSettings::failedScaleWriteKeepsTheOldFile()
+{
+    QFETCH(QString, kind);
+    QFETCH(qint64, fileSizeLimit);
+    QFETCH(QString, reason);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString settings = dir.filePath(QStringLiteral("start.txt"));
+    const QString ini = dir.filePath(QStringLiteral("corvial.ini"));
+    QVERIFY(writeFile(settings, kExample));
+    QVERIFY(kind.isEmpty() ? writeFile(ini, kIniBefore)
+                           : makeSpecial(kind, ini, dir.filePath(QStringLiteral("elsewhere"))));
+    const mode_t type = typeOf(ini);
+    const QStringList before = QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden);
+    const HelperRun run = runHelper(
+        {QStringLiteral("scale"), settings, QStringLiteral("1010"), QStringLiteral("990")},
+        fileSizeLimit);
+    QVERIFY(run.finished);
+    QCOMPARE(run.exitCode, reason.isEmpty() ? 0 : 1);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden), before);
+    if (reason.isEmpty()) {
+        QCOMPARE(readAll(ini), withPrinterScale(kIniBefore, {1010, 990}));
+        return;
+    }
+    QVERIFY2(run.output.contains(reason), qPrintable(run.output));
+    QVERIFY(run.output.contains(QStringLiteral("元の設定ファイルは変更していません。")));
+    QCOMPARE(typeOf(ini), type);
+    if (kind.isEmpty())
+        QCOMPARE(readAll(ini), kIniBefore);
 }
 
 QTEST_GUILESS_MAIN(TestSettings)

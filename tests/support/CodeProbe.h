@@ -36,9 +36,14 @@ inline QRect codeSquare(const corvial::LabelJob &job, const corvial::LabelPositi
     const int margin = moduleDots(dpi);
     const int x = pos.labelX[S] + row->code.left;
     const int mid = pos.labelY[S] + LabelHeight(job.sheetType) / 2;
-    return QRect(QPoint(dotsFor(x, dpi) - margin, dotsFor(mid - row->code.side / 2, dpi) - margin),
-                 QPoint(dotsFor(x + row->code.side, dpi) + margin,
-                        dotsFor(mid + row->code.side / 2, dpi) + margin));
+    // At a printer scale the square moves with its label but keeps its size in dots.
+    const int left = pos.dotsX(x, dpi);
+    const int middle = pos.dotsY(mid, dpi);
+    return QRect(
+        QPoint(left - margin,
+               middle - (dotsFor(mid, dpi) - dotsFor(mid - row->code.side / 2, dpi)) - margin),
+        QPoint(left + dotsFor(x + row->code.side, dpi) - dotsFor(x, dpi) + margin,
+               middle + dotsFor(mid + row->code.side / 2, dpi) - dotsFor(mid, dpi) + margin));
 }
 
 // Rasterises region of page `page` of the PDF at dpi (in grey); a null image and *problem

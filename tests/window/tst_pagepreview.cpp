@@ -2,14 +2,18 @@
 // Seeing before printing from the window: the page preview shows what Print sends and moves
 // nothing; the calibration sheet prints the family's grid at its offsets and moves nothing.
 #include "../support/SheetTypeOf.h"
+#include "PrinterScaleDialog.h"
 #include "WindowSupport.h"
 
 #include "print/PrintJob.h"
 #include "print/PrinterCanvas.h"
+#include "settings/PrinterScaleFile.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QDoubleSpinBox>
 #include <QPlainTextEdit>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
@@ -97,6 +101,9 @@ private slots:
     void calibrationSheetCancelOrFailure();
     void platformPreview_data();
     void platformPreview();
+    void printerScaleDialog_data();
+    void printerScaleDialog();
+    void savedScaleReachesEveryPrint();
 };
 
 void TestPagePreview::menuEntriesFollowTheScreen()
@@ -297,7 +304,8 @@ void TestPagePreview::calibrationSheet()
     QCOMPARE(fx.dialogs->errors, QStringList());
     QCOMPARE(fx.dialogs->printerAsked, 1);
     QCOMPARE(fx.canvas.documentsEnded, 1);
-    QCOMPARE(fx.canvas.pagesPrinted(), 1);
+    // The offset page and the ruler page.
+    QCOMPARE(fx.canvas.pagesPrinted(), 2);
     const CanvasCall::Kind shape = type == 1 ? CanvasCall::Ellipse : CanvasCall::Rectangle;
     // Black outlines, one per label; the tube sheets add a white box under the caption.
     QVector<CanvasCall> outlines;
@@ -425,6 +433,127 @@ void TestPagePreview::platformPreview()
     QFile f(earlier);
     QVERIFY(f.open(QIODevice::ReadOnly));
     QCOMPARE(f.readAll(), QByteArray("%PDF-1.4 the labels printed yesterday"));
+}
+
+void TestPagePreview::printerScaleDialog_data()
+{
+    QTest::addColumn<double>("across");
+    QTest::addColumn<double>("along");
+    QTest::addColumn<QString>("shown"); // the factors the dialog shows, X/Y
+    QTest::addColumn<bool>("saved");
+    QTest::newRow("a printer 1 % short across, 1 % long along")
+        << 178.2 << 262.6 << QStringLiteral("101.0/99.0") << true;
+    QTest::newRow("only across measured") << 180.5 << 0.0 << QStringLiteral("99.7/100.0") << true;
+    QTest::newRow("a length far off the ruler")
+        << 170.0 << 260.0 << QStringLiteral("100.0/100.0") << false;
+}
+
+// From the menu through the dialog: measured lengths become factors, and Save writes them
+// into corvial.ini beside start.txt, keeping what else the file holds. A length whose factor
+// lies outside the range is refused, and nothing is saved.
+void TestPagePreview::printerScaleDialog()
+{
+    QFETCH(double, across);
+    QFETCH(double, along);
+    QFETCH(QString, shown);
+    QFETCH(bool, saved);
+    WindowFixture fx;
+    TfrmMain &w = fx.create();
+    const QString ini = QDir(fx.dir.path()).filePath(QStringLiteral("corvial.ini"));
+    const QByteArray lab = "[history]\n# the lab's own note\n";
+    {
+        QFile f(ini);
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(lab) == lab.size());
+    }
+    QAction *entry = w.findChild<QAction *>(QStringLiteral("mnuPrinterScale"));
+    QVERIFY(entry);
+    QCOMPARE(entry->text(), QStringLiteral("プリンタの倍率…"));
+    entry->trigger();
+    auto *dialog = w.findChild<PrinterScaleDialog *>();
+    QVERIFY(dialog && dialog->isVisible());
+    auto *acrossSpin = dialog->findChild<QDoubleSpinBox *>(QStringLiteral("measuredAcrossSpin"));
+    auto *alongSpin = dialog->findChild<QDoubleSpinBox *>(QStringLiteral("measuredAlongSpin"));
+    auto *xSpin = dialog->findChild<QDoubleSpinBox *>(QStringLiteral("scaleXSpin"));
+    auto *ySpin = dialog->findChild<QDoubleSpinBox *>(QStringLiteral("scaleYSpin"));
+    QVERIFY(acrossSpin && alongSpin && xSpin && ySpin);
+    acrossSpin->setValue(across);
+    alongSpin->setValue(along);
+    QCOMPARE(xSpin->cleanText() + QLatin1Char('/') + ySpin->cleanText(), shown);
+    dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Save)->click();
+    PrinterScale read;
+    QString error;
+    QVERIFY2(readPrinterScale(fx.settingsPath(), &read, &error), qPrintable(error));
+    QFile f(ini);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const QByteArray content = f.readAll();
+    if (!saved) {
+        QCOMPARE(fx.dialogs->errors.size(), 1);
+        QVERIFY2(fx.dialogs->errors.first().contains(QStringLiteral("範囲")),
+                 qPrintable(fx.dialogs->errors.first()));
+        QVERIFY(dialog->isVisible());
+        QCOMPARE(content, lab);
+        return;
+    }
+    QCOMPARE(fx.dialogs->errors, QStringList());
+    QVERIFY(content.startsWith(lab));
+    QCOMPARE(formatScalePercent(read.permilleX) + QLatin1Char('/') +
+                 formatScalePercent(read.permilleY),
+             shown);
+    // Reset to 100 % is saved as such.
+    w.findChild<QAction *>(QStringLiteral("mnuPrinterScale"))->trigger();
+    auto *again = w.findChild<PrinterScaleDialog *>();
+    QVERIFY(again);
+    again->findChild<QPushButton *>(QStringLiteral("resetButton"))->click();
+    again->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Save)->click();
+    QVERIFY2(readPrinterScale(fx.settingsPath(), &read, &error), qPrintable(error));
+    QVERIFY(read.isIdentity());
+}
+
+// The saved scale reaches the preview and the calibration sheet's outlines, about the page's
+// top-left corner; a damaged one stops both before anything is drawn, naming file and key.
+void TestPagePreview::savedScaleReachesEveryPrint()
+{
+    WindowFixture fx;
+    TfrmMain &w = openJob(fx, 2, 60, 1, 1, "\n");
+    const auto writeIni = [&](const QByteArray &content) {
+        QFile f(QDir(fx.dir.path()).filePath(QStringLiteral("corvial.ini")));
+        return f.open(QIODevice::WriteOnly) && f.write(content) == content.size();
+    };
+    // The last label's box in the preview and on the calibration sheet.
+    const auto lastBoxes = [&] {
+        fx.canvas.calls.clear();
+        w.findChild<QAction *>(QStringLiteral("N5"))->trigger();
+        w.findChild<QAction *>(QStringLiteral("N6"))->trigger();
+        QVector<CanvasCall> last;
+        int document = 0;
+        for (const CanvasCall &c : std::as_const(fx.canvas.calls)) {
+            document += c.kind == CanvasCall::BeginDocument;
+            if (c.kind == CanvasCall::Rectangle && c.page == 1 && last.size() < document)
+                last << c;
+            else if (c.kind == CanvasCall::Rectangle && c.page == 1)
+                last.last() = c;
+        }
+        return last;
+    };
+    const QVector<CanvasCall> plain = lastBoxes();
+    QVERIFY(writeIni("[printer]\nscaleX=103.0\nscaleY=97.0\n"));
+    const QVector<CanvasCall> scaled = lastBoxes();
+    QCOMPARE(fx.dialogs->errors, QStringList());
+    QCOMPARE(scaled.size(), 2);
+    QCOMPARE(plain.size(), 2);
+    for (int k = 0; k < 2; ++k) {
+        QVERIFY(qAbs(scaled.at(k).x1 - plain.at(k).x1 * 1.03) <= 1);
+        QVERIFY(qAbs(scaled.at(k).y1 - plain.at(k).y1 * 0.97) <= 1);
+    }
+
+    QVERIFY(writeIni("[printer]\nscaleY=97\nscaleX=105.5\n"));
+    QVERIFY(lastBoxes().isEmpty());
+    QCOMPARE(fx.dialogs->errors.size(), 2);
+    for (const QString &e : std::as_const(fx.dialogs->errors))
+        QVERIFY2(e.contains(QStringLiteral("corvial.ini")) &&
+                     e.contains(QStringLiteral("3 行目の [printer] scaleX")),
+                 qPrintable(e));
+    QCOMPARE(fx.canvas.calls.size(), 0);
 }
 
 QTEST_MAIN(TestPagePreview)

@@ -1,0 +1,44 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "job/PrinterScale.h"
+
+#include <QByteArray>
+#include <QString>
+
+namespace corvial {
+
+// The printer's scale is kept in corvial.ini beside start.txt (the file the print history
+// reads its [history] section from), as
+//     [printer]
+//     scaleX=101.0
+//     scaleY=99.0
+// in percent, one pair per start.txt. A missing file, section or key means 100.0 %.
+
+// Path of corvial.ini beside the file that settingsPath (a start.txt, links followed)
+// resolves to.
+QString companionSettingsPath(const QString &settingsPath);
+// Largest corvial.ini that is read or rewritten, in bytes.
+constexpr qint64 MaxCompanionSettingsBytes = 64 * 1024;
+
+// The scale corvial.ini content (any bytes) sets, starting from 100.0 % both ways. False
+// with a Japanese reason naming the line and key in *reason for a value that is not a
+// percentage within the range, a key [printer] does not know, a key given twice, or a
+// [printer] line that is not "key=value"; *out then stays. Other sections are not looked at.
+bool parsePrinterScale(const QByteArray &content, PrinterScale *out, QString *reason);
+// content with scaleX and scaleY of [printer] set to scale: lines already there are
+// replaced, missing ones added to the section (a section is added at the end when there is
+// none); every other byte stays as it was.
+QByteArray withPrinterScale(const QByteArray &content, PrinterScale scale);
+
+// The scale saved for the start.txt at settingsPath; 100.0 % when there is no corvial.ini.
+// False with a Japanese message naming corvial.ini (and line and key) in *error when it
+// cannot be read, is larger than MaxCompanionSettingsBytes or holds a bad scale.
+bool readPrinterScale(const QString &settingsPath, PrinterScale *out, QString *error);
+// Saves the scale into the corvial.ini of settingsPath, keeping everything else in it,
+// all or nothing as start.txt is saved: refused for a link to anything but a regular file,
+// for a file with more than one hard link and for one that cannot be read whole; on a full
+// disk the old file stays as it was. False with a Japanese message naming the file in *error.
+bool writePrinterScale(const QString &settingsPath, PrinterScale scale, QString *error);
+
+} // namespace corvial
