@@ -220,10 +220,7 @@ bool readPrinterScale(const QString &settingsPath, PrinterScale *out, QString *e
 bool writePrinterScale(const QString &settingsPath, PrinterScale scale, QString *error)
 {
     const QString iniPath = companionSettingsPath(settingsPath);
-    const QByteArray name = QFile::encodeName(iniPath);
-    struct stat st;
-    const bool exists = ::stat(name.constData(), &st) == 0;
-    const int statErrno = errno;
+    bool exists = false;
     const auto fail = [&](const QString &reason) {
         if (error) {
             *error = QStringLiteral("プリンタの倍率を保存できませんでした: %1\n%2")
@@ -233,20 +230,13 @@ bool writePrinterScale(const QString &settingsPath, PrinterScale scale, QString 
         }
         return false;
     };
-    if (!exists && statErrno != ENOENT)
-        return fail(qt_error_string(statErrno));
-    // The same refusals as start.txt's save: a rename over a FIFO or device would put an
-    // ordinary file in its place, and the other names of a hard link would keep the old file.
-    if (exists && !S_ISREG(st.st_mode))
-        return fail(notRegularReason(st.st_mode));
-    if (exists && st.st_nlink > 1)
-        return fail(hardLinkedSettingsReason(int(st.st_nlink)));
-    if (exists && ::access(name.constData(), W_OK) != 0)
-        return fail(qt_error_string(errno));
+    // The same refusals as start.txt's save.
+    QString reason;
+    if (!checkReplaceable(iniPath, &exists, &reason))
+        return fail(reason);
     // The lab's other settings in the file must survive: a file that cannot be read whole
     // is not rewritten from what little was read.
     QByteArray content;
-    QString reason;
     if (exists && !readBoundedFile(iniPath, MaxCompanionSettingsBytes, &content, &reason))
         return fail(reason);
 
@@ -257,7 +247,7 @@ bool writePrinterScale(const QString &settingsPath, PrinterScale scale, QString 
         // the offsets may change the scale (a file that existed keeps its own rights).
         struct stat settingsStat;
         if (!exists && ::stat(QFile::encodeName(settingsPath).constData(), &settingsStat) == 0)
-            ::chmod(name.constData(), settingsStat.st_mode & 0666);
+            ::chmod(QFile::encodeName(iniPath).constData(), settingsStat.st_mode & 0666);
         return true;
     }
     if (!staged.replaced())

@@ -178,11 +178,38 @@ bool readSettingsFile(const QString &path, SettingsLoad *out, QString *error)
     return true;
 }
 
-bool writeSettingsFile(const QString &path, const Settings &settings, QString *error)
+bool checkReplaceable(const QString &path, bool *exists, QString *reason)
 {
     const QByteArray name = QFile::encodeName(path);
     struct stat st;
-    const bool exists = ::stat(name.constData(), &st) == 0;
+    *exists = ::stat(name.constData(), &st) == 0;
+    if (!*exists && errno != ENOENT) {
+        *reason = qt_error_string(errno);
+        return false;
+    }
+    if (!*exists)
+        return true;
+    // A save replaces the file by renaming a new one over it: done to a FIFO or a device
+    // (or a link to one), that would put an ordinary file in its place.
+    if (!S_ISREG(st.st_mode)) {
+        *reason = notRegularReason(st.st_mode);
+        return false;
+    }
+    // The new file would take this name only; the other names would keep the old one.
+    if (st.st_nlink > 1) {
+        *reason = hardLinkedSettingsReason(int(st.st_nlink));
+        return false;
+    }
+    if (::access(name.constData(), W_OK) != 0) {
+        *reason = qt_error_string(errno);
+        return false;
+    }
+    return true;
+}
+
+bool writeSettingsFile(const QString &path, const Settings &settings, QString *error)
+{
+    bool exists = false;
     const auto fail = [&](const QString &reason) {
         if (error) {
             *error = QStringLiteral("設定ファイルを保存できませんでした: %1\n%2")
@@ -192,22 +219,13 @@ bool writeSettingsFile(const QString &path, const Settings &settings, QString *e
         }
         return false;
     };
-    if (!exists && errno != ENOENT)
-        return fail(qt_error_string(errno));
-    // A save replaces the file by renaming a new one over it: done to a FIFO or a device
-    // (or a link to one), that would put an ordinary file in its place.
-    if (exists && !S_ISREG(st.st_mode))
-        return fail(notRegularReason(st.st_mode));
-    // The new file would take this name only; the other names would keep the old one.
-    if (exists && st.st_nlink > 1)
-        return fail(hardLinkedSettingsReason(int(st.st_nlink)));
-    if (exists && ::access(name.constData(), W_OK) != 0)
-        return fail(qt_error_string(errno));
+    QString reason;
+    if (!checkReplaceable(path, &exists, &reason))
+        return fail(reason);
 
     // The new file takes the old one's place only once it is whole and on disk; its names
     // while it is written are the ones removeStaleSettingsTemporaries clears at the start.
     StagedFile staged(path, StagedNames::Beside);
-    QString reason;
     if (staged.create(&reason) && staged.write(formatSettings(settings), &reason) &&
         staged.commit(&reason))
         return true;

@@ -58,6 +58,10 @@ bool readSettingsFile(const QString &path, SettingsLoad *out, QString *error);
 // Japanese message naming the file, the reason and that the old file is unchanged in *error; the
 // old file is then byte for byte as it was. error may be null.
 bool writeSettingsFile(const QString &path, const Settings &settings, QString *error);
+// Whether a save may replace what stands at path by renaming a new file over it: nothing, or
+// a regular file (a link to one followed) with one name that this user may write. *exists
+// tells whether something stands there. False with the Japanese reason in *reason.
+bool checkReplaceable(const QString &path, bool *exists, QString *reason);
 // How many hard links the file at path (a link to it followed) has; 0 when it cannot be
 // looked at or does not exist.
 int settingsLinkCount(const QString &path);
