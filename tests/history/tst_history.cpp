@@ -20,6 +20,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <algorithm>
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -350,6 +352,100 @@ private slots:
         QCOMPARE(found.size(), written.size());
         for (const HistoryEntry &e : std::as_const(found))
             QCOMPARE(e.record.sampleTexts, written.value(e.record.user));
+    }
+
+    void pagedListingReadBack_data()
+    {
+        QTest::addColumn<QString>("backend");
+        QTest::addColumn<bool>("whole");
+        for (const QString &b : kBackends) {
+            QTest::newRow(qPrintable(b + QStringLiteral("/whole history"))) << b << true;
+            QTest::newRow(qPrintable(b + QStringLiteral("/newest few"))) << b << false;
+        }
+    }
+    void pagedListingReadBack()
+    {
+        // The listing read a page at a time, oldest first, gives the entries the newest-first
+        // read gives, every job's texts as written (also texts holding the character the
+        // joined read separates them with, none, and a full job's), and writes the same bytes
+        // as the whole list written at once. Three jobs share each start time, so the order
+        // within a time carries across the ends of pages.
+        QFETCH(QString, backend);
+        QFETCH(bool, whole);
+        HistoryStore store;
+        QString error;
+        QVERIFY2(store.open(fresh(backend), &error), qPrintable(error));
+        const QStringList texts = {
+            QStringLiteral("血液, \"A\""), QStringLiteral("1行目\r\n2行目"),
+            QStringLiteral("C:\\n\\x"),    QString(),
+            QStringLiteral("😀 顔"),        QStringLiteral("a") + QChar(0x1f) + QStringLiteral("b"),
+            QString(QChar(0x1f)),          QStringLiteral("x,y\n\"z\"")};
+        const QDateTime base = QDateTime::currentDateTimeUtc();
+        QHash<QString, QStringList> written;
+        for (int k = 0; k < 1003; ++k) {
+            HistoryRecord r = fullRecord(QString::number(k), base.addSecs(-k / 3));
+            const int samples = k == 500 ? MaxJobLabels : k % 7;
+            r.sampleTexts.clear();
+            for (int i = 0; i < samples; ++i)
+                r.sampleTexts << texts.at((k + i) % texts.size());
+            r.samples = samples;
+            written.insert(r.user, r.sampleTexts);
+            QVERIFY2(store.begin(r, &error) > 0, qPrintable(error));
+        }
+        HistoryFilter filter;
+        filter.limit = whole ? 2 * written.size() : 5;
+        QList<HistoryEntry> newest;
+        bool newestMore = !whole;
+        QVERIFY2(store.entries(filter, &newest, &error, &newestMore), qPrintable(error));
+        std::reverse(newest.begin(), newest.end());
+
+        QList<HistoryEntry> listed;
+        QByteArray csv, json;
+        HistoryListingWriter csvWriter(false, true), jsonWriter(true, false);
+        bool more = whole;
+        QVERIFY2(store.entriesOldestFirst(
+                     filter,
+                     [&](const QList<HistoryEntry> &page, QString *) {
+                         listed += page;
+                         csvWriter.add(page, &csv);
+                         jsonWriter.add(page, &json);
+                         return true;
+                     },
+                     &error, &more),
+                 qPrintable(error));
+        csvWriter.finish(&csv);
+        jsonWriter.finish(&json);
+        QCOMPARE(more, !whole);
+        QCOMPARE(newestMore, more);
+        QCOMPARE(listed.size(), whole ? written.size() : filter.limit);
+        QCOMPARE(listed.size(), newest.size());
+        for (qsizetype i = 0; i < listed.size(); ++i) {
+            QCOMPARE(listed.at(i).id, newest.at(i).id);
+            QCOMPARE(listed.at(i).record.sampleTexts, written.value(listed.at(i).record.user));
+            QCOMPARE(newest.at(i).record.sampleTexts, written.value(newest.at(i).record.user));
+            if (i > 0) {
+                const HistoryRecord &before = listed.at(i - 1).record;
+                QVERIFY(before.startedUtc < listed.at(i).record.startedUtc ||
+                        (before.startedUtc == listed.at(i).record.startedUtc &&
+                         listed.at(i - 1).id < listed.at(i).id));
+            }
+        }
+        QCOMPARE(csv, historyCsv(newest, true));
+        QCOMPARE(json, historyJson(newest));
+
+        // A page that cannot be written ends the listing with its own message.
+        const QString refused = QStringLiteral("書けません");
+        int pages = 0;
+        QVERIFY(!store.entriesOldestFirst(
+            filter,
+            [&](const QList<HistoryEntry> &, QString *pageError) {
+                ++pages;
+                *pageError = refused;
+                return false;
+            },
+            &error));
+        QCOMPARE(error, refused);
+        QCOMPARE(pages, 1);
     }
 
     void concurrentWriters_data()
