@@ -260,15 +260,20 @@ int writeHistory(const BatchRequest &request, QTextStream &out, QTextStream &err
     // encoded again. It goes out a page at a time, so a long history is never held whole.
     out.flush();
     QIODevice *device = out.device();
-    const auto write = [device](const QByteArray &text, QString *writeError) {
-        if (device && device->write(text) == text.size() && writeThrough(device))
+    bool begun = false;
+    const auto write = [device, &begun](const QByteArray &text, QString *writeError) {
+        if (device && device->write(text) == text.size() && writeThrough(device)) {
+            begun = true;
             return true;
+        }
         *writeError = QStringLiteral("印刷履歴を標準出力に書き出せませんでした: %1")
                           .arg(device ? device->errorString() : QString());
         return false;
     };
     if (!history.writeHistory(request.historySince, request.historyJson, write, &more, &error)) {
-        report(err, error);
+        // Pages already out stay out; the reader is told that the listing ends early.
+        report(err,
+               begun ? error + QStringLiteral("\n標準出力の一覧は途中で終わっています。") : error);
         return BatchFailed;
     }
     if (more) {

@@ -137,6 +137,11 @@ qsizetype appendUtf8(QByteArray &out, QStringView text)
     out.resize(from + encoder.requiredSpace(text.size()));
     char *end = encoder.appendToBuffer(out.data() + from, text);
     out.resize(end - out.constData());
+    // A lone surrogate is written as toUtf8 writes it, as the listing always has.
+    if (encoder.hasError()) {
+        out.truncate(from);
+        out += text.toUtf8();
+    }
     return from;
 }
 

@@ -711,6 +711,71 @@ private slots:
         }
     }
 
+    void exportCellsAsGeneralForms_data()
+    {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QDateTime>("time");
+        QTest::addColumn<qint64>("id");
+        QTest::addColumn<double>("points");
+        QTest::addColumn<QString>("user");
+        const QDateTime t(QDate(2026, 1, 31), QTime(9, 5, 0, 7), Qt::UTC);
+        QTest::newRow("time to the millisecond") << "started_utc" << t << 1LL << 1.0 << "u";
+        QTest::newRow("time given in another zone")
+            << "started_utc" << QDateTime(QDate(2026, 1, 1), QTime(8, 0), Qt::OffsetFromUTC, 32400)
+            << 1LL << 1.0 << "u";
+        QTest::newRow("year before 1000")
+            << "started_utc" << QDateTime(QDate(999, 12, 31), QTime(23, 59, 59, 999), Qt::UTC)
+            << 1LL << 1.0 << "u";
+        QTest::newRow("year after 9999")
+            << "started_utc" << QDateTime(QDate(12345, 1, 1), QTime(0, 0), Qt::UTC) << 1LL << 1.0
+            << "u";
+        QTest::newRow("id of 15 digits") << "id" << t << 100000000000000LL << 1.0 << "u";
+        QTest::newRow("id of 19 digits") << "id" << t << 1234567890123456789LL << 1.0 << "u";
+        QTest::newRow("fraction of a point") << "font_points" << t << 1LL << 10.25 << "u";
+        QTest::newRow("whole points") << "font_points" << t << 1LL << 12.0 << "u";
+        QTest::newRow("lone surrogate")
+            << "user" << t << 1LL << 1.0
+            << QString(QChar(0xd800)) + QStringLiteral("x") + QChar(0xd800);
+    }
+    void exportCellsAsGeneralForms()
+    {
+        // Cells are written by hand for speed; each must read as Qt's general form of the
+        // value: ISO 8601 UTC with milliseconds, numbers as 15 significant digits in CSV and
+        // as JSON numbers, texts as their UTF-8.
+        QFETCH(QString, key);
+        QFETCH(QDateTime, time);
+        QFETCH(qint64, id);
+        QFETCH(double, points);
+        QFETCH(QString, user);
+        HistoryEntry e;
+        e.id = id;
+        e.record.startedUtc = time;
+        e.record.fontPoints = points;
+        e.record.user = user;
+        QJsonValue expected;
+        QString expectedCell;
+        if (key == QLatin1String("started_utc")) {
+            expected = time.toUTC().toString(Qt::ISODateWithMs);
+            expectedCell = expected.toString();
+        } else if (key == QLatin1String("id")) {
+            expected = id;
+            expectedCell = QString::number(double(id), 'g', 15);
+        } else if (key == QLatin1String("font_points")) {
+            expected = points;
+            expectedCell = QString::number(points, 'g', 15);
+        } else {
+            expected = QString::fromUtf8(user.toUtf8());
+            expectedCell = expected.toString();
+        }
+        const QStringList rows = QString::fromUtf8(historyCsv({e}, false)).split("\r\n");
+        const QStringList heading = rows.value(0).split(',');
+        QVERIFY(heading.contains(key));
+        QCOMPARE(rows.value(1).split(',').value(heading.indexOf(key)), expectedCell);
+        const QJsonObject object =
+            QJsonDocument::fromJson(historyJson({e})).array().first().toObject();
+        QCOMPARE(object.value(key), expected);
+    }
+
     // The history is never changed after the fact: no statement that could.
     void noChangeStatements()
     {
