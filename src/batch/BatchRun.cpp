@@ -276,20 +276,26 @@ int writeHistory(const BatchRequest &request, QTextStream &out, QTextStream &err
     PrintRecorder history(QStringLiteral("corvial-batch"));
     if (!openHistory(request, historySettings, history, err))
         return BatchFailed;
-    QByteArray text;
     bool more = false;
     QString error;
-    if (!history.historyText(request.historySince, request.historyJson, &text, &more, &error)) {
-        report(err, error);
-        return BatchFailed;
-    }
     // The listing is UTF-8 already; passed through the text stream it would be decoded and
-    // encoded again, tens of megabytes for a long history.
+    // encoded again. It goes out a page at a time, so a long history is never held whole.
     out.flush();
     QIODevice *device = out.device();
-    if (!device || device->write(text) != text.size() || !writeThrough(device)) {
-        report(err, QStringLiteral("印刷履歴を標準出力に書き出せませんでした: %1")
-                        .arg(device ? device->errorString() : QString()));
+    bool begun = false;
+    const auto write = [device, &begun](const QByteArray &text, QString *writeError) {
+        if (device && device->write(text) == text.size() && writeThrough(device)) {
+            begun = true;
+            return true;
+        }
+        *writeError = QStringLiteral("印刷履歴を標準出力に書き出せませんでした: %1")
+                          .arg(device ? device->errorString() : QString());
+        return false;
+    };
+    if (!history.writeHistory(request.historySince, request.historyJson, write, &more, &error)) {
+        // Pages already out stay out; the reader is told that the listing ends early.
+        report(err,
+               begun ? error + QStringLiteral("\n標準出力の一覧は途中で終わっています。") : error);
         return BatchFailed;
     }
     if (more) {

@@ -21,4 +21,25 @@ QByteArray historyCsv(const QList<HistoryEntry> &entries, bool bom);
 // and a missing reprint id, queue job id or outcome time null.
 QByteArray historyJson(const QList<HistoryEntry> &entries);
 
+// A listing written a page of entries at a time, byte for byte as historyCsv or historyJson
+// writes the same entries at once, so that a long history is never held whole.
+class HistoryListingWriter
+{
+public:
+    // json: as historyJson, else as historyCsv with a byte order mark when bom.
+    HistoryListingWriter(bool json, bool bom);
+    // Appends the text of entries, the listing's next ones in order, to *out.
+    void add(const QList<HistoryEntry> &entries, QByteArray *out);
+    // Appends what ends the listing to *out; call once, after the last add.
+    void finish(QByteArray *out);
+
+private:
+    void start(QByteArray *out);
+
+    bool mJson;
+    bool mBom;
+    bool mStarted = false;
+    bool mAny = false;
+};
+
 } // namespace corvial

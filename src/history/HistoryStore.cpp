@@ -44,8 +44,32 @@ QString utcText(const QDateTime &time)
     return time.toUTC().toString(Qt::ISODateWithMs);
 }
 
+// The digits of text from..from+count as a number; -1 when any is not a digit.
+int digitsAt(const QString &text, int from, int count)
+{
+    int value = 0;
+    for (int i = from; i < from + count; ++i) {
+        const char16_t c = text.at(i).unicode();
+        if (c < u'0' || c > u'9')
+            return -1;
+        value = value * 10 + (c - u'0');
+    }
+    return value;
+}
+
 QDateTime utcFromText(const QString &text)
 {
+    // Every row of a listing carries two times, and Qt's general parser was a large part of
+    // what a row cost; the form utcText writes is read here directly, anything else (and any
+    // field out of range) by Qt as before.
+    if (text.size() == 24 && text.at(4) == u'-' && text.at(7) == u'-' && text.at(10) == u'T' &&
+        text.at(13) == u':' && text.at(16) == u':' && text.at(19) == u'.' && text.at(23) == u'Z') {
+        const QDate date(digitsAt(text, 0, 4), digitsAt(text, 5, 2), digitsAt(text, 8, 2));
+        const QTime time(digitsAt(text, 11, 2), digitsAt(text, 14, 2), digitsAt(text, 17, 2),
+                         digitsAt(text, 20, 3));
+        if (date.isValid() && time.isValid() && date.year() > 0)
+            return QDateTime(date, time, Qt::UTC);
+    }
     QDateTime time = QDateTime::fromString(text, Qt::ISODateWithMs);
     return time.toUTC();
 }
@@ -200,43 +224,19 @@ QString filterConditions(const HistoryFilter &filter, qint64 onlyId, bool waitin
     return sql;
 }
 
-// Fills in the sample texts of every entry; false with the database's reason in *reason.
-// The texts of many jobs come from one statement: a statement per job made a listing of the
-// whole history take seconds.
-bool readSampleTexts(const QSqlDatabase &db, QList<HistoryEntry> *entries, QString *reason)
+// "0,1,...,count-1": the indices of a job's samples as they come joined from the store.
+QStringView sampleIndexList(qsizetype count)
 {
-    constexpr qsizetype kJobsPerRead = 500;
-    QHash<qint64, qsizetype> at;
-    at.reserve(entries->size());
-    for (qsizetype i = 0; i < entries->size(); ++i)
-        at.insert(entries->at(i).id, i);
-    for (qsizetype from = 0; from < entries->size(); from += kJobsPerRead) {
-        // The ids are the store's own integers, written into the statement so that no
-        // driver's limit on bound values applies.
-        QStringList ids;
-        const qsizetype to = qMin(entries->size(), from + kJobsPerRead);
-        for (qsizetype i = from; i < to; ++i)
-            ids << QString::number(entries->at(i).id);
-        QSqlQuery s(db);
-        s.setForwardOnly(true);
-        if (!s.exec(QStringLiteral("SELECT job_id, sample_text FROM job_samples WHERE job_id "
-                                   "IN (%1) ORDER BY job_id, sample_index")
-                        .arg(ids.join(QLatin1Char(','))))) {
-            *reason = reasonText(s);
-            return false;
-        }
-        while (s.next()) {
-            HistoryRecord &r = (*entries)[at.value(s.value(0).toLongLong())].record;
-            if (r.sampleTexts.isEmpty())
-                r.sampleTexts.reserve(r.samples);
-            r.sampleTexts << s.value(1).toString();
-        }
-        if (s.lastError().isValid()) {
-            *reason = reasonText(s);
-            return false;
-        }
+    // One list grown as longer jobs come, so that checking a job costs one comparison.
+    static thread_local QString list;
+    static thread_local QList<qsizetype> ends = {0};
+    while (ends.size() <= count) {
+        if (ends.size() > 1)
+            list += QLatin1Char(',');
+        list += QString::number(ends.size() - 1);
+        ends << list.size();
     }
-    return true;
+    return QStringView(list).left(ends.at(count));
 }
 
 } // namespace
@@ -581,6 +581,111 @@ bool HistoryStore::markLater(qint64 id, JobOutcome outcome, const QString &reaso
     return addEvent(id, outcome, reason, 0, error);
 }
 
+QString HistoryStore::entryColumns() const
+{
+    return QStringLiteral("SELECT j.id, %1, o.outcome, o.reason, o.recorded_utc, "
+                          "(SELECT MAX(c.cups_job_id) FROM outcomes c WHERE c.job_id = j.id) "
+                          "FROM jobs j LEFT JOIN outcomes o ON o.id = "
+                          "(SELECT MAX(l.id) FROM outcomes l WHERE l.job_id = j.id) WHERE 1 = 1")
+        .arg(QStringLiteral("j.") + QString::fromLatin1(kJobColumns)
+                                        .split(QStringLiteral(", "))
+                                        .join(QStringLiteral(", j.")));
+}
+
+bool HistoryStore::readEntry(const QSqlQuery &q, HistoryEntry *entry, QString *reason) const
+{
+    HistoryEntry &e = *entry;
+    int c = 0;
+    e.id = q.value(c++).toLongLong();
+    readJobColumns(q, &c, &e.record);
+    const QVariant outcome = q.value(c++);
+    if (!outcome.isNull() && !outcomeFromWord(outcome.toString(), &e.outcome)) {
+        *reason = QStringLiteral("番号 %1 の記録の結果「%2」が読めません。")
+                      .arg(e.id)
+                      .arg(visibleText(outcome.toString()));
+        return false;
+    }
+    e.reason = q.value(c++).toString();
+    const QVariant recorded = q.value(c++);
+    if (!recorded.isNull())
+        e.outcomeUtc = utcFromText(recorded.toString());
+    e.cupsJobId = q.value(c++).toInt();
+    return true;
+}
+
+bool HistoryStore::readSampleTexts(QList<HistoryEntry> *entries, QString *reason)
+{
+    // A job's texts come joined into one row with their indices beside them: read a row per
+    // text, the 2 million samples of a long history cost more than all else in a listing.
+    // The separator is a control character that the label text rule refuses; the indices
+    // prove that each text was split where it ended and that the texts came in order (SQLite
+    // promises no order within group_concat). A job they do not prove is read text by text.
+    // The ids are the store's own integers, written into the statement so that no driver's
+    // limit on bound values applies.
+    const bool sqlite = mLocation.kind == HistoryLocation::Kind::SqliteFile;
+    const QString joined = sqlite ? QStringLiteral("group_concat(%1, %2)")
+                                  : QStringLiteral("string_agg(%1, %2 ORDER BY s.sample_index)");
+    const QString separatorSql = sqlite ? QStringLiteral("char(31)") : QStringLiteral("chr(31)");
+    const QChar separator(0x1f);
+    const QString joinedSql =
+        QStringLiteral("SELECT s.job_id, %1, %2 FROM job_samples s WHERE s.job_id IN (%3) "
+                       "GROUP BY s.job_id")
+            .arg(joined.arg(QStringLiteral("CAST(s.sample_index AS TEXT)"), QStringLiteral("','")),
+                 joined.arg(QStringLiteral("s.sample_text"), separatorSql));
+    constexpr qsizetype kJobsPerRead = 500;
+    QHash<qint64, qsizetype> at;
+    at.reserve(entries->size());
+    for (qsizetype i = 0; i < entries->size(); ++i)
+        at.insert(entries->at(i).id, i);
+    QList<qsizetype> unproven;
+    for (qsizetype from = 0; from < entries->size(); from += kJobsPerRead) {
+        QStringList ids;
+        const qsizetype to = qMin(entries->size(), from + kJobsPerRead);
+        for (qsizetype i = from; i < to; ++i)
+            ids << QString::number(entries->at(i).id);
+        QSqlQuery s(mDb);
+        s.setForwardOnly(true);
+        if (!s.exec(joinedSql.arg(ids.join(QLatin1Char(','))))) {
+            *reason = reasonText(s);
+            return false;
+        }
+        while (s.next()) {
+            const qsizetype index = at.value(s.value(0).toLongLong());
+            QStringList texts = s.value(2).toString().split(separator);
+            if (s.value(1).toString() == sampleIndexList(texts.size()))
+                (*entries)[index].record.sampleTexts = std::move(texts);
+            else
+                unproven << index;
+        }
+        if (s.lastError().isValid()) {
+            *reason = reasonText(s);
+            return false;
+        }
+    }
+    for (const qsizetype index : std::as_const(unproven)) {
+        QSqlQuery s(mDb);
+        s.setForwardOnly(true);
+        if (!s.prepare(QStringLiteral("SELECT sample_text FROM job_samples WHERE job_id = ? "
+                                      "ORDER BY sample_index"))) {
+            *reason = reasonText(s);
+            return false;
+        }
+        s.addBindValue(entries->at(index).id);
+        if (!s.exec()) {
+            *reason = reasonText(s);
+            return false;
+        }
+        QStringList &texts = (*entries)[index].record.sampleTexts;
+        while (s.next())
+            texts << s.value(0).toString();
+        if (s.lastError().isValid()) {
+            *reason = reasonText(s);
+            return false;
+        }
+    }
+    return true;
+}
+
 bool HistoryStore::query(const HistoryFilter &filter, qint64 onlyId, bool waitingOnly,
                          QList<HistoryEntry> *out, QString *error, bool *more)
 {
@@ -590,14 +695,7 @@ bool HistoryStore::query(const HistoryFilter &filter, qint64 onlyId, bool waitin
         return false;
     }
     const int limit = qMax(1, filter.limit);
-    QString sql =
-        QStringLiteral("SELECT j.id, %1, o.outcome, o.reason, o.recorded_utc, "
-                       "(SELECT MAX(c.cups_job_id) FROM outcomes c WHERE c.job_id = j.id) "
-                       "FROM jobs j LEFT JOIN outcomes o ON o.id = "
-                       "(SELECT MAX(l.id) FROM outcomes l WHERE l.job_id = j.id) WHERE 1 = 1")
-            .arg(QStringLiteral("j.") + QString::fromLatin1(kJobColumns)
-                                            .split(QStringLiteral(", "))
-                                            .join(QStringLiteral(", j.")));
+    QString sql = entryColumns();
     QVariantList binds;
     sql += filterConditions(filter, onlyId, waitingOnly, &binds);
     // One more than asked tells whether more entries match.
@@ -619,27 +717,17 @@ bool HistoryStore::query(const HistoryFilter &filter, qint64 onlyId, bool waitin
     // Growing a list of large entries one by one moved the whole list many times over.
     found.reserve(qMin(limit, 100000));
     bool extra = false;
+    QString reason;
     while (q.next()) {
         if (found.size() == limit) {
             extra = true;
             break;
         }
         HistoryEntry e;
-        int c = 0;
-        e.id = q.value(c++).toLongLong();
-        readJobColumns(q, &c, &e.record);
-        const QVariant outcome = q.value(c++);
-        if (!outcome.isNull() && !outcomeFromWord(outcome.toString(), &e.outcome)) {
-            *error = failure(what, QStringLiteral("番号 %1 の記録の結果「%2」が読めません。")
-                                       .arg(e.id)
-                                       .arg(visibleText(outcome.toString())));
+        if (!readEntry(q, &e, &reason)) {
+            *error = failure(what, reason);
             return false;
         }
-        e.reason = q.value(c++).toString();
-        const QVariant recorded = q.value(c++);
-        if (!recorded.isNull())
-            e.outcomeUtc = utcFromText(recorded.toString());
-        e.cupsJobId = q.value(c++).toInt();
         found << std::move(e);
     }
     if (q.lastError().isValid()) {
@@ -648,8 +736,7 @@ bool HistoryStore::query(const HistoryFilter &filter, qint64 onlyId, bool waitin
     }
     q.finish();
 
-    QString reason;
-    if (!readSampleTexts(mDb, &found, &reason)) {
+    if (!readSampleTexts(&found, &reason)) {
         *error = failure(what, reason);
         return false;
     }
@@ -657,6 +744,81 @@ bool HistoryStore::query(const HistoryFilter &filter, qint64 onlyId, bool waitin
     if (more)
         *more = extra;
     return true;
+}
+
+bool HistoryStore::entriesOldestFirst(const HistoryFilter &filter, const HistoryPage &page,
+                                      QString *error, bool *more)
+{
+    const QString what = QStringLiteral("印刷履歴を読み込めませんでした");
+    if (!isOpen()) {
+        *error = failure(what, QStringLiteral("履歴が開かれていません。"));
+        return false;
+    }
+    auto fail = [&](const QString &reason) {
+        *error = failure(what, reason);
+        return false;
+    };
+    QVariantList binds;
+    const QString conditions = filterConditions(filter, 0, false, &binds);
+    QSqlQuery q(mDb);
+    q.setForwardOnly(true);
+    // The newest entry left out, if any: the listing starts after it.
+    if (!q.prepare(QStringLiteral("SELECT j.started_utc, j.id FROM jobs j WHERE 1 = 1%1 ORDER BY "
+                                  "j.started_utc DESC, j.id DESC LIMIT 1 OFFSET %2")
+                       .arg(conditions, QString::number(qMax(1, filter.limit)))))
+        return fail(reasonText(q));
+    for (const QVariant &value : std::as_const(binds))
+        q.addBindValue(value);
+    if (!q.exec())
+        return fail(reasonText(q));
+    QVariantList after;
+    if (q.next())
+        after = {q.value(0), q.value(1)};
+    else if (q.lastError().isValid())
+        return fail(reasonText(q));
+    q.finish();
+    if (more)
+        *more = !after.isEmpty();
+
+    // Page after page, each starting after the last entry of the one before: memory stays
+    // that of one page however long the history, and every page is one indexed range.
+    constexpr int kEntriesPerPage = 1000;
+    QList<HistoryEntry> found;
+    found.reserve(kEntriesPerPage);
+    QString reason;
+    for (;;) {
+        QString sql = entryColumns() + conditions;
+        if (!after.isEmpty())
+            sql += QStringLiteral(" AND (j.started_utc, j.id) > (?, ?)");
+        sql += QStringLiteral(" ORDER BY j.started_utc, j.id LIMIT %1").arg(kEntriesPerPage);
+        if (!q.prepare(sql))
+            return fail(reasonText(q));
+        for (const QVariant &value : std::as_const(binds))
+            q.addBindValue(value);
+        for (const QVariant &value : std::as_const(after))
+            q.addBindValue(value);
+        if (!q.exec())
+            return fail(reasonText(q));
+        found.clear();
+        while (q.next()) {
+            HistoryEntry e;
+            if (!readEntry(q, &e, &reason))
+                return fail(reason);
+            found << std::move(e);
+            after = {q.value(1), q.value(0)};
+        }
+        if (q.lastError().isValid())
+            return fail(reasonText(q));
+        q.finish();
+        if (found.isEmpty())
+            return true;
+        if (!readSampleTexts(&found, &reason))
+            return fail(reason);
+        if (!page(found, error))
+            return false;
+        if (found.size() < kEntriesPerPage)
+            return true;
+    }
 }
 
 bool HistoryStore::entries(const HistoryFilter &filter, QList<HistoryEntry> *out, QString *error,

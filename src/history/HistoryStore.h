@@ -9,6 +9,10 @@
 #include <QSqlDatabase>
 #include <QString>
 
+#include <functional>
+
+class QSqlQuery;
+
 namespace corvial {
 
 // Which entries to list; every condition that is set must hold.
@@ -19,6 +23,9 @@ struct HistoryFilter
     QString text;          // part of any sample's text (case as typed); empty: any
     int limit = 1000;      // most entries given back (> 0), so a long history stays bounded
 };
+
+// One page of a listing, in listing order; false (with a Japanese message in *error) stops it.
+using HistoryPage = std::function<bool(const QList<HistoryEntry> &entries, QString *error)>;
 
 // The print history: an append-only log of print attempts. A job is written once when it
 // starts; its completion and any later abort or cancellation are further events, the latest
@@ -58,6 +65,12 @@ public:
     // tells that further ones match. False with a Japanese message in *error.
     bool entries(const HistoryFilter &filter, QList<HistoryEntry> *out, QString *error,
                  bool *more = nullptr);
+    // The newest filter.limit entries matching filter, oldest first, handed to page a page at
+    // a time so that a listing of the whole history is never held at once; *more (if given)
+    // tells that older ones match. False with a Japanese message in *error (page's own when
+    // page stopped it).
+    bool entriesOldestFirst(const HistoryFilter &filter, const HistoryPage &page, QString *error,
+                            bool *more = nullptr);
     // The entry id. False with a Japanese message in *error, also when there is none.
     bool entry(qint64 id, HistoryEntry *out, QString *error);
     // Entries whose latest outcome is Waiting, newest first, at most limit of them.
@@ -66,6 +79,9 @@ public:
 private:
     bool query(const HistoryFilter &filter, qint64 onlyId, bool waitingOnly,
                QList<HistoryEntry> *out, QString *error, bool *more);
+    QString entryColumns() const;
+    bool readEntry(const QSqlQuery &q, HistoryEntry *e, QString *reason) const;
+    bool readSampleTexts(QList<HistoryEntry> *entries, QString *reason);
     bool addEvent(qint64 id, JobOutcome outcome, const QString &reason, int cupsJobId,
                   QString *error);
     bool prepareFile(QString *error);

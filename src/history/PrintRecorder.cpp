@@ -9,8 +9,6 @@
 
 #include <QCryptographicHash>
 
-#include <algorithm>
-
 namespace corvial {
 
 namespace {
@@ -116,18 +114,29 @@ bool PrintRecorder::finish(bool printed, const QString &reason, const PageCanvas
                           error);
 }
 
-bool PrintRecorder::historyText(const QDateTime &since, bool json, QByteArray *out, bool *more,
-                                QString *error)
+bool PrintRecorder::writeHistory(
+    const QDateTime &since, bool json,
+    const std::function<bool(const QByteArray &text, QString *error)> &write, bool *more,
+    QString *error)
 {
     HistoryFilter filter;
     filter.since = since;
     filter.limit = MaxListedEntries;
-    QList<HistoryEntry> entries;
-    if (!mStore->entries(filter, &entries, error, more))
+    HistoryListingWriter writer(json, false);
+    QByteArray text;
+    const bool listed = mStore->entriesOldestFirst(
+        filter,
+        [&](const QList<HistoryEntry> &entries, QString *pageError) {
+            text.truncate(0); // keeps the page's buffer for the next
+            writer.add(entries, &text);
+            return write(text, pageError);
+        },
+        error, more);
+    if (!listed)
         return false;
-    std::reverse(entries.begin(), entries.end());
-    *out = json ? historyJson(entries) : historyCsv(entries, false);
-    return true;
+    text.clear();
+    writer.finish(&text);
+    return write(text, error);
 }
 
 bool PrintRecorder::reprint(qint64 id, int first, int last, LabelJob *job, QString *error)

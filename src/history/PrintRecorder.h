@@ -60,9 +60,11 @@ public:
     bool finish(bool printed, const QString &reason, const PageCanvas *canvas, QString *error);
 
     // The entries started at or after since (invalid: all), oldest first, as CSV (no BOM) or
-    // JSON; *more tells that older ones were left out. False with a Japanese message.
-    bool historyText(const QDateTime &since, bool json, QByteArray *out, bool *more,
-                     QString *error);
+    // JSON, handed to write a piece at a time; *more tells that older ones were left out.
+    // False with a Japanese message (write's own when write returned false).
+    bool writeHistory(const QDateTime &since, bool json,
+                      const std::function<bool(const QByteArray &text, QString *error)> &write,
+                      bool *more, QString *error);
     // The job of record id, sample numbers first..last (-1: the whole job), its start
     // position left for the caller; the next job's record is then marked as its reprint.
     // False with a Japanese message.

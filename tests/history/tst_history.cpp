@@ -20,6 +20,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <algorithm>
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -352,6 +354,100 @@ private slots:
             QCOMPARE(e.record.sampleTexts, written.value(e.record.user));
     }
 
+    void pagedListingReadBack_data()
+    {
+        QTest::addColumn<QString>("backend");
+        QTest::addColumn<bool>("whole");
+        for (const QString &b : kBackends) {
+            QTest::newRow(qPrintable(b + QStringLiteral("/whole history"))) << b << true;
+            QTest::newRow(qPrintable(b + QStringLiteral("/newest few"))) << b << false;
+        }
+    }
+    void pagedListingReadBack()
+    {
+        // The listing read a page at a time, oldest first, gives the entries the newest-first
+        // read gives, every job's texts as written (also texts holding the character the
+        // joined read separates them with, none, and a full job's), and writes the same bytes
+        // as the whole list written at once. Three jobs share each start time, so the order
+        // within a time carries across the ends of pages.
+        QFETCH(QString, backend);
+        QFETCH(bool, whole);
+        HistoryStore store;
+        QString error;
+        QVERIFY2(store.open(fresh(backend), &error), qPrintable(error));
+        const QStringList texts = {
+            QStringLiteral("血液, \"A\""), QStringLiteral("1行目\r\n2行目"),
+            QStringLiteral("C:\\n\\x"),    QString(),
+            QStringLiteral("😀 顔"),        QStringLiteral("a") + QChar(0x1f) + QStringLiteral("b"),
+            QString(QChar(0x1f)),          QStringLiteral("x,y\n\"z\"")};
+        const QDateTime base = QDateTime::currentDateTimeUtc();
+        QHash<QString, QStringList> written;
+        for (int k = 0; k < 1003; ++k) {
+            HistoryRecord r = fullRecord(QString::number(k), base.addSecs(-k / 3));
+            const int samples = k == 500 ? MaxJobLabels : k % 7;
+            r.sampleTexts.clear();
+            for (int i = 0; i < samples; ++i)
+                r.sampleTexts << texts.at((k + i) % texts.size());
+            r.samples = samples;
+            written.insert(r.user, r.sampleTexts);
+            QVERIFY2(store.begin(r, &error) > 0, qPrintable(error));
+        }
+        HistoryFilter filter;
+        filter.limit = whole ? 2 * written.size() : 5;
+        QList<HistoryEntry> newest;
+        bool newestMore = !whole;
+        QVERIFY2(store.entries(filter, &newest, &error, &newestMore), qPrintable(error));
+        std::reverse(newest.begin(), newest.end());
+
+        QList<HistoryEntry> listed;
+        QByteArray csv, json;
+        HistoryListingWriter csvWriter(false, true), jsonWriter(true, false);
+        bool more = whole;
+        QVERIFY2(store.entriesOldestFirst(
+                     filter,
+                     [&](const QList<HistoryEntry> &page, QString *) {
+                         listed += page;
+                         csvWriter.add(page, &csv);
+                         jsonWriter.add(page, &json);
+                         return true;
+                     },
+                     &error, &more),
+                 qPrintable(error));
+        csvWriter.finish(&csv);
+        jsonWriter.finish(&json);
+        QCOMPARE(more, !whole);
+        QCOMPARE(newestMore, more);
+        QCOMPARE(listed.size(), whole ? written.size() : filter.limit);
+        QCOMPARE(listed.size(), newest.size());
+        for (qsizetype i = 0; i < listed.size(); ++i) {
+            QCOMPARE(listed.at(i).id, newest.at(i).id);
+            QCOMPARE(listed.at(i).record.sampleTexts, written.value(listed.at(i).record.user));
+            QCOMPARE(newest.at(i).record.sampleTexts, written.value(newest.at(i).record.user));
+            if (i > 0) {
+                const HistoryRecord &before = listed.at(i - 1).record;
+                QVERIFY(before.startedUtc < listed.at(i).record.startedUtc ||
+                        (before.startedUtc == listed.at(i).record.startedUtc &&
+                         listed.at(i - 1).id < listed.at(i).id));
+            }
+        }
+        QCOMPARE(csv, historyCsv(newest, true));
+        QCOMPARE(json, historyJson(newest));
+
+        // A page that cannot be written ends the listing with its own message.
+        const QString refused = QStringLiteral("書けません");
+        int pages = 0;
+        QVERIFY(!store.entriesOldestFirst(
+            filter,
+            [&](const QList<HistoryEntry> &, QString *pageError) {
+                ++pages;
+                *pageError = refused;
+                return false;
+            },
+            &error));
+        QCOMPARE(error, refused);
+        QCOMPARE(pages, 1);
+    }
+
     void concurrentWriters_data()
     {
         QTest::addColumn<QString>("backend");
@@ -613,6 +709,71 @@ private slots:
             QCOMPARE(object.value("reprint_of").isNull(), e.record.reprintOf == 0);
             QCOMPARE(object.value("font_points").toDouble(), e.record.fontPoints);
         }
+    }
+
+    void exportCellsAsGeneralForms_data()
+    {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QDateTime>("time");
+        QTest::addColumn<qint64>("id");
+        QTest::addColumn<double>("points");
+        QTest::addColumn<QString>("user");
+        const QDateTime t(QDate(2026, 1, 31), QTime(9, 5, 0, 7), Qt::UTC);
+        QTest::newRow("time to the millisecond") << "started_utc" << t << 1LL << 1.0 << "u";
+        QTest::newRow("time given in another zone")
+            << "started_utc" << QDateTime(QDate(2026, 1, 1), QTime(8, 0), Qt::OffsetFromUTC, 32400)
+            << 1LL << 1.0 << "u";
+        QTest::newRow("year before 1000")
+            << "started_utc" << QDateTime(QDate(999, 12, 31), QTime(23, 59, 59, 999), Qt::UTC)
+            << 1LL << 1.0 << "u";
+        QTest::newRow("year after 9999")
+            << "started_utc" << QDateTime(QDate(12345, 1, 1), QTime(0, 0), Qt::UTC) << 1LL << 1.0
+            << "u";
+        QTest::newRow("id of 15 digits") << "id" << t << 100000000000000LL << 1.0 << "u";
+        QTest::newRow("id of 19 digits") << "id" << t << 1234567890123456789LL << 1.0 << "u";
+        QTest::newRow("fraction of a point") << "font_points" << t << 1LL << 10.25 << "u";
+        QTest::newRow("whole points") << "font_points" << t << 1LL << 12.0 << "u";
+        QTest::newRow("lone surrogate")
+            << "user" << t << 1LL << 1.0
+            << QString(QChar(0xd800)) + QStringLiteral("x") + QChar(0xd800);
+    }
+    void exportCellsAsGeneralForms()
+    {
+        // Cells are written by hand for speed; each must read as Qt's general form of the
+        // value: ISO 8601 UTC with milliseconds, numbers as 15 significant digits in CSV and
+        // as JSON numbers, texts as their UTF-8.
+        QFETCH(QString, key);
+        QFETCH(QDateTime, time);
+        QFETCH(qint64, id);
+        QFETCH(double, points);
+        QFETCH(QString, user);
+        HistoryEntry e;
+        e.id = id;
+        e.record.startedUtc = time;
+        e.record.fontPoints = points;
+        e.record.user = user;
+        QJsonValue expected;
+        QString expectedCell;
+        if (key == QLatin1String("started_utc")) {
+            expected = time.toUTC().toString(Qt::ISODateWithMs);
+            expectedCell = expected.toString();
+        } else if (key == QLatin1String("id")) {
+            expected = id;
+            expectedCell = QString::number(double(id), 'g', 15);
+        } else if (key == QLatin1String("font_points")) {
+            expected = points;
+            expectedCell = QString::number(points, 'g', 15);
+        } else {
+            expected = QString::fromUtf8(user.toUtf8());
+            expectedCell = expected.toString();
+        }
+        const QStringList rows = QString::fromUtf8(historyCsv({e}, false)).split("\r\n");
+        const QStringList heading = rows.value(0).split(',');
+        QVERIFY(heading.contains(key));
+        QCOMPARE(rows.value(1).split(',').value(heading.indexOf(key)), expectedCell);
+        const QJsonObject object =
+            QJsonDocument::fromJson(historyJson({e})).array().first().toObject();
+        QCOMPARE(object.value(key), expected);
     }
 
     // The history is never changed after the fact: no statement that could.
