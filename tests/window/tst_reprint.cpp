@@ -60,8 +60,16 @@ QStringList pdfWords(const QString &pdf)
     bool ok = false;
     const QString text = runTool(QStringLiteral("pdftotext"),
                                  {QStringLiteral("-raw"), pdf, QStringLiteral("-")}, &ok);
-    return ok ? text.split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts)
-              : QStringList{text};
+    if (!ok)
+        return {text};
+    // A label's text and its number may come out as one word when the face found sets them
+    // close (so it does under a Japanese locale); the list's texts hold no digits, so runs
+    // of digits and runs of other characters are the words.
+    QStringList words;
+    auto it = QRegularExpression(QStringLiteral("\\d+|[^\\s\\d]+")).globalMatch(text);
+    while (it.hasNext())
+        words << it.next().captured();
+    return words;
 }
 
 QList<HistoryEntry> historyOf(const WindowFixture &fx)
