@@ -319,41 +319,6 @@ private slots:
         QCOMPARE(found.first().record.user, QStringLiteral("1"));
     }
 
-    void longJobsAndListingsReadBack_data()
-    {
-        QTest::addColumn<QString>("backend");
-        for (const QString &b : kBackends)
-            QTest::newRow(qPrintable(b)) << b;
-    }
-    void longJobsAndListingsReadBack()
-    {
-        // Samples are written and read back many jobs and many texts to a statement: every
-        // job of a long listing keeps its own texts, in order, a full job's too.
-        QFETCH(QString, backend);
-        HistoryStore store;
-        QString error;
-        QVERIFY2(store.open(fresh(backend), &error), qPrintable(error));
-        const QDateTime now = QDateTime::currentDateTimeUtc();
-        QHash<QString, QStringList> written;
-        for (int k = 0; k < 1200; ++k) {
-            HistoryRecord r = fullRecord(QString::number(k), now.addSecs(-k));
-            const int samples = k == 600 ? MaxJobLabels : k % 7;
-            r.sampleTexts.clear();
-            for (int i = 0; i < samples; ++i)
-                r.sampleTexts << QStringLiteral("%1-%2").arg(k).arg(i);
-            r.samples = samples;
-            written.insert(r.user, r.sampleTexts);
-            QVERIFY2(store.begin(r, &error) > 0, qPrintable(error));
-        }
-        HistoryFilter filter;
-        filter.limit = 2 * written.size();
-        QList<HistoryEntry> found;
-        QVERIFY2(store.entries(filter, &found, &error), qPrintable(error));
-        QCOMPARE(found.size(), written.size());
-        for (const HistoryEntry &e : std::as_const(found))
-            QCOMPARE(e.record.sampleTexts, written.value(e.record.user));
-    }
-
     void pagedListingReadBack_data()
     {
         QTest::addColumn<QString>("backend");
