@@ -73,6 +73,22 @@ QStringList decodeJob(const QString &pdf, const QPrinter &printer, const LabelJo
     return readCodes(pdf, dpi, crops, problem);
 }
 
+// job printed to a PDF at dpi, and every code of it read back in the order the labels were
+// printed; an empty list with *problem set when printing or reading failed.
+QStringList printAndDecode(const LabelJob &job, int dpi, QString *problem)
+{
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath(QStringLiteral("codes.pdf"));
+    QPrinter printer(QPrinter::HighResolution);
+    setUpPdfPrinter(printer, pdf, dpi);
+    {
+        PrinterCanvas canvas(&printer);
+        if (!dir.isValid() || !printJob(canvas, job, problem))
+            return {};
+    }
+    return decodeJob(pdf, printer, job, dpi, problem);
+}
+
 } // namespace
 
 class TestCodes : public QObject
@@ -316,22 +332,11 @@ void TestCodes::codesReadBack()
     for (int k = 0; listed && k < samples; ++k)
         job.sampleTexts << QStringLiteral("Sample %1\nBox %2").arg(k + 1).arg(k % 3);
 
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QString pdf = dir.filePath(QStringLiteral("codes.pdf"));
-    QPrinter printer(QPrinter::HighResolution);
-    setUpPdfPrinter(printer, pdf, dpi);
-    {
-        PrinterCanvas canvas(&printer);
-        QString error;
-        QVERIFY2(printJob(canvas, job, &error), qPrintable(error));
-    }
-
     QStringList expected;
     for (int k = 0; k < samples * repeat; ++k)
         expected << expectedId(prefix, first + k / repeat, style);
     QString problem;
-    const QStringList decoded = decodeJob(pdf, printer, job, dpi, &problem);
+    const QStringList decoded = printAndDecode(job, dpi, &problem);
     QVERIFY2(problem.isEmpty(), qPrintable(problem));
     QCOMPARE(decoded, expected);
 }
@@ -361,22 +366,13 @@ void TestCodes::scaledCodesReadBack()
     job.initialValue = 41;
     job.codePrefix = QStringLiteral("LAB-");
     job.scale = {scaleX, scaleY};
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QString pdf = dir.filePath(QStringLiteral("codes.pdf"));
-    QPrinter printer(QPrinter::HighResolution);
-    setUpPdfPrinter(printer, pdf, dpi);
-    {
-        PrinterCanvas canvas(&printer);
-        QString error;
-        QVERIFY2(printJob(canvas, job, &error), qPrintable(error));
-    }
     QStringList expected;
     for (int k = 0; k < Samples; ++k)
         expected << expectedId(job.codePrefix, job.initialValue + k, 0);
     QString problem;
-    QCOMPARE(decodeJob(pdf, printer, job, dpi, &problem), expected);
+    const QStringList decoded = printAndDecode(job, dpi, &problem);
     QVERIFY2(problem.isEmpty(), qPrintable(problem));
+    QCOMPARE(decoded, expected);
 }
 
 void TestCodes::labelsWithoutCodeUnchanged()
