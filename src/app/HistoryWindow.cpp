@@ -5,7 +5,7 @@
 #include "HistoryTableModel.h"
 #include "ReprintDialog.h"
 #include "files/SafeFile.h"
-#include "history/CupsJobLookup.h"
+#include "sequence/CupsJobLookup.h"
 #include "history/HistoryExport.h"
 #include "history/HistoryStore.h"
 #include "history/WaitingJobs.h"

@@ -8,7 +8,7 @@
 #include "TAboutBox.h"
 #include "TfrmLib.h"
 #include "export/XlsCrtLibrary.h"
-#include "history/CupsJobLookup.h"
+#include "sequence/CupsJobLookup.h"
 #include "job/Colours.h"
 #include "job/Fonts.h"
 #include "job/JobRules.h"

@@ -8,7 +8,7 @@
 #include "SheetPicture.h"
 #include "TfrmMain.h"
 
-#include "history/CupsJobLookup.h"
+#include "sequence/CupsJobLookup.h"
 #include "history/HistoryLocation.h"
 #include "history/HistoryNumbers.h"
 #include "history/HistoryStore.h"

@@ -5,7 +5,7 @@
 #include "export/WorkbookExport.h"
 #include "export/XlsCrtLibrary.h"
 #include "files/SafeFile.h"
-#include "history/CupsJobLookup.h"
+#include "sequence/CupsJobLookup.h"
 #include "history/PrintRecorder.h"
 #include "job/Fonts.h"
 #include "job/JobRules.h"

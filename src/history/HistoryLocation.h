@@ -19,6 +19,11 @@ struct HistoryLocation
     // Mode bits a new SQLite file gets (those of start.txt, so that the group that shares
     // start.txt shares the history); -1 lets the store use 0664.
     int fileMode = -1;
+    // PostgreSql: how long, in seconds, a connection may take to open, a statement may wait
+    // for a lock another connection holds, and a statement may run; 0 is no bound.
+    int connectTimeoutSeconds = 5;
+    int lockTimeoutSeconds = 5;
+    int statementTimeoutSeconds = 5;
 
     // The database as messages name it: the file path, or user@host:port/database.
     QString displayName() const;

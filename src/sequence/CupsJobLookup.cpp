@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "history/CupsJobLookup.h"
+#include "sequence/CupsJobLookup.h"
 
 #include "print/CupsQueue.h"
 
