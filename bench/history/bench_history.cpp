@@ -93,7 +93,12 @@ bool printPdf(const LabelJob &job, const QString &file, PrintRecorder *recorder,
         *beginMs = msOf([&] { return recorder->begin(job, QString(), file, &error); }, &ok);
     ok = printJob(canvas, job, &error) && ok;
     if (recorder)
-        *finishMs = msOf([&] { return recorder->finish(ok, error, &canvas, &error); }, &ok);
+        *finishMs = msOf(
+            [&] {
+                return recorder->finish(ok ? JobOutcome::Printed : JobOutcome::Failed, error, 0,
+                                        &error);
+            },
+            &ok);
     if (!ok)
         std::fprintf(stderr, "bench_history: %s\n", qPrintable(error));
     return ok;

@@ -118,8 +118,6 @@ void TfrmMain::reprintFromHistory(QWidget *owner, const HistoryEntry &entry, int
     // The labels use up the sheet like any print; the numbering stays where it was.
     JobAdvance next = advanceAfterPrint(job);
     next.nextInitialValue = initialValue;
-    startPos[f] = next.nextStartPos;
-    SaveSettings();
     statusLine()->showMessage(QStringLiteral("履歴 %1 の再印刷: %2。%3")
                                   .arg(entry.id)
                                   .arg(what, printedSummaryText(next)));

@@ -21,7 +21,7 @@
 #include "preview/PreviewRules.h"
 #include "print/PageCanvas.h"
 #include "print/PrintJob.h"
-#include "print/PrinterCanvas.h"
+#include "sequence/PrintSequence.h"
 #include "settings/SettingsFile.h"
 
 #include <QCheckBox>
@@ -62,36 +62,6 @@ void setPointSize(QWidget *w, int points)
     QFont f = w->font();
     f.setPointSize(points);
     w->setFont(f);
-}
-
-// The print history of the window's start.txt, opened; when it cannot be, the user decides
-// whether to print without a record. False: do not print.
-bool openHistoryForPrint(Dialogs &dialogs, QWidget *parent, const QString &settingsPath,
-                         PrintRecorder &history)
-{
-    QString error;
-    return history.openForSettings(settingsPath, &error) ||
-           dialogs.askYesNoDefaultNo(parent, QStringLiteral("印刷履歴"),
-                                     error + QStringLiteral("\n\n履歴に残さずに印刷しますか？"));
-}
-
-// Writes the job's record before it is sent to printer; when it cannot be written the user
-// decides whether to print anyway. False: do not print.
-bool beginPrintRecord(Dialogs &dialogs, QWidget *parent, PrintRecorder &history,
-                      const LabelJob &job, const QPrinter &printer, const QString &listPath,
-                      const QString &listSha256)
-{
-    if (!history.isOpen())
-        return true;
-    if (!job.sampleTexts.isEmpty() && !listPath.isEmpty())
-        history.setList(QFileInfo(listPath).absoluteFilePath(), listSha256);
-    const bool toPdf = printer.outputFormat() == QPrinter::PdfFormat;
-    QString error;
-    return history.begin(job, toPdf ? QString() : printer.printerName(),
-                         toPdf ? QFileInfo(printer.outputFileName()).absoluteFilePath() : QString(),
-                         &error) ||
-           dialogs.askYesNoDefaultNo(parent, QStringLiteral("印刷履歴"),
-                                     error + QStringLiteral("\n\n履歴に残さずに印刷しますか？"));
 }
 
 } // namespace
@@ -387,10 +357,9 @@ void TfrmMain::cmdPrintClick()
 
     const JobAdvance next = advanceAfterPrint(job);
     statusLine()->showMessage(printedSummaryText(next));
-    startPos[family()] = next.nextStartPos;
+    // The sequence has moved the start position on and saved it.
     resetProofColoursAfterPrint();
     colorsResetPending = true;
-    SaveSettings();
     ShowScreen(0);
     if (isMarkerType(sheetType))
         chooseSheetType(sheetType);
@@ -401,53 +370,69 @@ void TfrmMain::cmdPrintClick()
     }
 }
 
-bool TfrmMain::printOnPrinter(const LabelJob &unscaled, QWidget *owner,
-                              const HistoryEntry *reprinted)
+bool TfrmMain::printOnPrinter(const LabelJob &job, QWidget *owner, const HistoryEntry *reprinted)
 {
     if (!owner)
         owner = this;
-    LabelJob job = unscaled;
-    if (!savedPrinterScale(&job.scale, owner,
-                           QStringLiteral("印刷できませんでした。開始位置と番号は"
-                                          "変わっていません。\n")))
-        return false;
-    // Asked before the printer is chosen: a job that would print empty boxes goes nowhere.
-    const QString fontProblem = jobFontProblem(job);
-    if (!fontProblem.isEmpty()) {
-        mEnv.dialogs->error(owner,
-                            fontProblem + QStringLiteral("\n開始位置と番号は変わっていません。"));
-        return false;
-    }
-    PrintRecorder history(QStringLiteral("corvial-manager"));
-    if (!openHistoryForPrint(*mEnv.dialogs, owner, settingsFilePath(appDir), history))
-        return false;
-    if (!mEnv.dialogs->choosePrinter(owner, keptPrinter()))
-        return false;
-    mPrinterSetup = PrinterSetup::of(*mPrinter);
+    const QString nothingMoved = QStringLiteral("\n開始位置と番号は変わっていません。");
+    PrintRequest request;
+    request.job = job;
+    request.settingsPath = settingsFilePath(appDir);
+    request.historySettings = request.settingsPath;
     // A reprint's texts come from its record, not from the list loaded now; the number that
     // follows it is the window's, which it leaves alone.
-    if (reprinted)
-        history.setReprintOf(reprinted->id, initialValue);
-    if (!beginPrintRecord(*mEnv.dialogs, owner, history, job, *mPrinter,
-                          reprinted ? QString() : mListPath, reprinted ? QString() : mListSha256))
-        return false;
+    if (reprinted) {
+        request.reprintOf = reprinted->id;
+        request.reprintNextNumber = initialValue;
+    } else if (!mListPath.isEmpty()) {
+        request.listFile = QFileInfo(mListPath).absoluteFilePath();
+        request.listSha256 = mListSha256;
+    }
 
-    QString error;
-    const std::unique_ptr<PageCanvas> canvas = mEnv.canvasFactory(mPrinter.get());
     JobProgress progress(owner);
-    if (auto *queue = dynamic_cast<PrinterCanvas *>(canvas.get()))
-        queue->setJobWatcher(&progress);
-    const bool printed = printJob(*canvas, job, &error);
-    QString historyError;
-    if (!history.finish(printed, error, canvas.get(), &historyError))
-        mEnv.dialogs->error(owner, historyError);
-    if (!printed) {
-        // Nothing moves on for a job that did not print.
-        mEnv.dialogs->error(owner, error + QStringLiteral("\n開始位置と番号は変わっていません。"));
+    PrintPolicy policy;
+    policy.program = QStringLiteral("corvial-manager");
+    policy.printWithoutRecord = [&](const QString &why) {
+        return mEnv.dialogs->askYesNoDefaultNo(
+            owner, QStringLiteral("印刷履歴"),
+            why + QStringLiteral("\n\n履歴に残さずに印刷しますか？"));
+    };
+    policy.choosePrinter = [&](QString *) -> QPrinter * {
+        if (!mEnv.dialogs->choosePrinter(owner, keptPrinter()))
+            return nullptr;
+        mPrinterSetup = PrinterSetup::of(*mPrinter);
+        return mPrinter.get();
+    };
+    policy.canvasFor = mEnv.canvasFactory;
+    policy.watcher = &progress;
+    const int f = job.sheetType.info().family;
+    policy.saveAdvance = [this, f](const JobAdvance &next, QString *) {
+        // SaveSettings tells the user itself when start.txt cannot be written.
+        startPos[f] = next.nextStartPos;
+        SaveSettings();
+        return true;
+    };
+
+    PrintRecorder history(QStringLiteral("corvial-manager"));
+    const PrintOutcome printed = runPrintSequence(request, policy, history);
+    if (!printed.recordError.isEmpty())
+        mEnv.dialogs->error(owner, printed.recordError);
+    switch (printed.stoppedAt) {
+    case PrintStep::None:
+        break;
+    case PrintStep::Scale:
+        mEnv.dialogs->error(owner, QStringLiteral("印刷できませんでした。開始位置と番号は"
+                                                  "変わっていません。\n") +
+                                       printed.reason);
+        return false;
+    default:
+        // Nothing moves on for a job that did not print; a declined dialog needs no word.
+        if (!printed.reason.isEmpty())
+            mEnv.dialogs->error(owner, printed.reason + nothingMoved);
         return false;
     }
-    if (!canvas->notice().isEmpty())
-        mEnv.dialogs->message(owner, canvas->notice());
+    if (!printed.notice.isEmpty())
+        mEnv.dialogs->message(owner, printed.notice);
     return true;
 }
 

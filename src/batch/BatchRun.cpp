@@ -5,17 +5,15 @@
 #include "export/WorkbookExport.h"
 #include "export/XlsCrtLibrary.h"
 #include "files/SafeFile.h"
-#include "sequence/CupsJobLookup.h"
 #include "history/PrintRecorder.h"
-#include "job/Fonts.h"
 #include "job/JobRules.h"
 #include "job/SheetTypes.h"
 #include "job/TextCharacters.h"
 #include "print/CupsQueue.h"
 #include "print/JobFollow.h"
 #include "print/PrintJob.h"
-#include "print/PrinterCanvas.h"
-#include "settings/PrinterScaleFile.h"
+#include "sequence/CupsJobLookup.h"
+#include "sequence/PrintSequence.h"
 #include "settings/SettingsFile.h"
 #include "settings/SettingsLock.h"
 
@@ -119,27 +117,6 @@ bool takeSettings(const QString &settingsPath, SettingsLock &lock, Settings *set
     return true;
 }
 
-// The printer's scale: what the command line gives, the rest from the corvial.ini beside
-// start.txt. A bad saved value stops the job rather than print it at a scale nobody chose;
-// when both factors are given the file is not needed.
-bool takeScale(const BatchRequest &request, LabelJob &job, QTextStream &err)
-{
-    job.scale = PrinterScale();
-    const bool bothGiven = request.scaleXGiven && request.scaleYGiven;
-    QString error;
-    if (!request.settingsPath.isEmpty() && !bothGiven &&
-        !readPrinterScale(request.settingsPath, &job.scale, &error)) {
-        report(err, error + QStringLiteral("\n--scale-x と --scale-y で倍率を指定すると、"
-                                           "この設定を使わずに印刷できます。"));
-        return false;
-    }
-    if (request.scaleXGiven)
-        job.scale.permilleX = request.scaleXGiven;
-    if (request.scaleYGiven)
-        job.scale.permilleY = request.scaleYGiven;
-    return true;
-}
-
 // Writes the job's workbook to file (a staged name of request.xlsPath).
 bool writeXls(const BatchRequest &request, const LabelJob &job, const QString &file,
               QTextStream &err)
@@ -155,42 +132,6 @@ bool writeXls(const BatchRequest &request, const LabelJob &job, const QString &f
         return false;
     }
     return true;
-}
-
-// Prints the job; the record begun for it is completed with how it ended.
-bool printLabels(const BatchRequest &request, const LabelJob &job, PrintRecorder &history,
-                 QTextStream &err)
-{
-    // A new QPrinter first asks the print system for its default printer, even when it is
-    // then told to write a PDF: that loads CUPS with its libraries and talks to the print
-    // server, a third of the whole run. A PDF needs no print-support plugin, and this
-    // process loads no other plugin from here on, so none is looked for.
-    if (!request.pdfPath.isEmpty())
-        QCoreApplication::setLibraryPaths({});
-    QPrinter printer(QPrinter::HighResolution);
-    QString error;
-    if (!request.pdfPath.isEmpty()) {
-        setUpPdf(printer, request.pdfPath, request.pdfDpi);
-    } else if (!setUpPrinter(printer, request.printerName, &error)) {
-        report(err, error);
-        QString historyError;
-        if (!history.finish(false, error, nullptr, &historyError))
-            report(err, historyError);
-        return false;
-    }
-    PrinterCanvas canvas(&printer);
-    TimeBoundWatcher watcher(request.waitSeconds >= 0 ? request.waitSeconds
-                                                      : DefaultJobWaitSeconds);
-    canvas.setJobWatcher(&watcher);
-    const bool ok = printJob(canvas, job, &error);
-    if (!ok)
-        report(err, error);
-    else if (!canvas.notice().isEmpty())
-        report(err, canvas.notice());
-    QString historyError;
-    if (!history.finish(ok, error, &canvas, &historyError))
-        report(err, historyError);
-    return ok;
 }
 
 // The program's own start.txt, the one the installed window reads: the executable's folder
@@ -355,37 +296,18 @@ bool stageWorkbook(const BatchRequest &request, const LabelJob &job,
     return writeXls(request, job, book->tempPath(), err);
 }
 
-// Opens the history when it is not open yet and writes the job's record before anything goes
-// out. False after telling err, which then says the job was not printed.
-bool beginRecord(const BatchRequest &request, const QString &historySettings, const LabelJob &job,
-                 PrintRecorder &history, QTextStream &err)
-{
-    if (!history.isOpen() && !openHistory(request, historySettings, history, err)) {
-        report(err, QStringLiteral("印刷していません。履歴なしで印刷するには "
-                                   "--no-history を付けてください。"));
-        return false;
-    }
-    QString error;
-    const QString pdf =
-        request.pdfPath.isEmpty() ? QString() : QFileInfo(request.pdfPath).absoluteFilePath();
-    if (!history.begin(job, request.printerName, pdf, &error)) {
-        report(err, error + QStringLiteral("\n印刷していません。"));
-        return false;
-    }
-    return true;
-}
-
-// Saves the family's next start position in start.txt after a print. False after telling err,
+// Saves the family's next start position in start.txt after a print. False with the message,
 // which then says the labels did print.
 bool saveNextStart(const QString &settingsPath, Settings *settings, const LabelJob &job,
-                   const JobAdvance &next, QTextStream &err)
+                   const JobAdvance &next, QString *error)
 {
     settings->family[job.sheetType.info().family].startPos = next.nextStartPos;
-    QString error;
-    if (writeSettingsFile(settingsPath, *settings, &error))
+    QString why;
+    if (writeSettingsFile(settingsPath, *settings, &why))
         return true;
-    report(err, error + QStringLiteral("\n印刷は終わっています。次の開始位置は %1 です。")
-                            .arg(next.nextStartPos));
+    *error =
+        why +
+        QStringLiteral("\n印刷は終わっています。次の開始位置は %1 です。").arg(next.nextStartPos);
     return false;
 }
 
@@ -397,11 +319,8 @@ int runBatch(const BatchRequest &request, QTextStream &out, QTextStream &err)
         return writeHistory(request, out, err);
     LabelJob job = request.job;
     PrintRecorder history(QStringLiteral("corvial-batch"));
-    history.setList(request.listFile, request.listSha256);
     const QString &settingsPath = request.settingsPath;
     const QString historySettings = historySettingsPath(request);
-    const bool recorded =
-        !request.noHistory && (!request.historyDb.isEmpty() || !historySettings.isEmpty());
     // A reprint takes its job from the history, so that is opened first; beside a start.txt
     // that is not there no history is made.
     if (request.mode == BatchRequest::Mode::Reprint) {
@@ -417,13 +336,6 @@ int runBatch(const BatchRequest &request, QTextStream &out, QTextStream &err)
     for (const QString &warning : request.warnings)
         report(err, warning);
 
-    // A character that no installed face draws would come out as an empty box.
-    const QString fontProblem = jobFontProblem(job);
-    if (!fontProblem.isEmpty()) {
-        report(err, fontProblem);
-        return BatchFailed;
-    }
-
     // The start position comes from start.txt under the same lock a window holds, so that
     // neither undoes the other's save; the lock is kept until the new position is saved.
     SettingsLock lock(settingsPath);
@@ -432,8 +344,6 @@ int runBatch(const BatchRequest &request, QTextStream &out, QTextStream &err)
         return BatchFailed;
     if (request.startGiven)
         job.startPos = request.job.startPos;
-    if (!takeScale(request, job, err))
-        return BatchFailed;
 
     // The workbook first, whole, under a temporary name beside it: a job whose table cannot
     // be written is not printed, so a second run does not print its labels twice. It takes
@@ -442,33 +352,90 @@ int runBatch(const BatchRequest &request, QTextStream &out, QTextStream &err)
     std::unique_ptr<StagedFile> book;
     if (!stageWorkbook(request, job, &book, err))
         return BatchFailed;
-    // The record is written before anything goes out, so a job whose program dies while
-    // sending it still shows in the history.
-    const JobAdvance next = advanceAfterPrint(job);
-    if (recorded && !beginRecord(request, historySettings, job, history, err))
+
+    PrintRequest print;
+    print.job = job;
+    print.settingsPath = settingsPath;
+    print.historyDb = request.historyDb;
+    print.historySettings = historySettings;
+    print.scaleXPermille = request.scaleXGiven;
+    print.scaleYPermille = request.scaleYGiven;
+    print.listFile = request.listFile;
+    print.listSha256 = request.listSha256;
+    if (request.mode == BatchRequest::Mode::Reprint) {
+        print.reprintOf = request.reprintId;
+        print.reprintNextNumber = history.unchangedNextNumber();
+    }
+
+    std::unique_ptr<QPrinter> printer;
+    TimeBoundWatcher watcher(request.waitSeconds >= 0 ? request.waitSeconds
+                                                      : DefaultJobWaitSeconds);
+    PrintPolicy policy;
+    policy.program = QStringLiteral("corvial-batch");
+    policy.record =
+        !request.noHistory && (!request.historyDb.isEmpty() || !historySettings.isEmpty());
+    policy.historyOpened = [](PrintRecorder &opened) {
+        return opened.recheckWaiting(boundedCupsLookup());
+    };
+    policy.choosePrinter = [&](QString *error) -> QPrinter * {
+        // A new QPrinter first asks the print system for its default printer, even when it
+        // is then told to write a PDF: that loads CUPS with its libraries and talks to the
+        // print server, a third of the whole run. A PDF needs no print-support plugin, and
+        // this process loads no other plugin from here on, so none is looked for.
+        if (!request.pdfPath.isEmpty())
+            QCoreApplication::setLibraryPaths({});
+        printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+        if (!request.pdfPath.isEmpty())
+            setUpPdf(*printer, request.pdfPath, request.pdfDpi);
+        else if (!setUpPrinter(*printer, request.printerName, error))
+            return nullptr;
+        return printer.get();
+    };
+    policy.watcher = &watcher;
+    if (!settingsPath.isEmpty())
+        policy.saveAdvance = [&](const JobAdvance &next, QString *error) {
+            return saveNextStart(settingsPath, &settings, job, next, error);
+        };
+
+    const PrintOutcome printed = runPrintSequence(print, policy, history);
+    for (const QString &note : printed.notes)
+        report(err, note);
+    if (!printed.printed()) {
+        // Nothing moves on for a job that did not print.
+        QString why = printed.reason;
+        if (printed.stoppedAt == PrintStep::Scale)
+            why += QStringLiteral("\n--scale-x と --scale-y で倍率を指定すると、"
+                                  "この設定を使わずに印刷できます。");
+        else if (printed.stoppedAt == PrintStep::History)
+            why += QStringLiteral("\n印刷していません。履歴なしで印刷するには "
+                                  "--no-history を付けてください。");
+        report(err, why);
         return BatchFailed;
-    const bool printed = printLabels(request, job, history, err);
-    // Nothing moves on for a job that did not print.
-    if (!printed)
-        return BatchFailed;
+    }
+    if (!printed.notice.isEmpty())
+        report(err, printed.notice);
     QString bookError;
     if (book && !book->commit(&bookError))
         bookError = QStringLiteral("Excel ファイルを書き込めませんでした: %1\n%2")
                         .arg(displayPath(request.xlsPath), bookError);
-
-    if (!settingsPath.isEmpty() && !saveNextStart(settingsPath, &settings, job, next, err))
-        return BatchFailed;
-    JobAdvance said = next;
-    if (request.mode == BatchRequest::Mode::Reprint)
-        said.nextInitialValue = history.unchangedNextNumber();
-    out << printedSummaryText(said) << '\n';
-    out.flush();
-    // The labels went out, so the start position moved on; the workbook did not follow.
-    if (!bookError.isEmpty()) {
-        report(err, bookError);
+    int status = BatchSucceeded;
+    if (!printed.saveError.isEmpty()) {
+        report(err, printed.saveError);
         return BatchFailed;
     }
-    return BatchSucceeded;
+    out << printedSummaryText(printed.advance) << '\n';
+    out.flush();
+    // The labels went out, so the start position moved on; what did not follow is told, and
+    // the run ends with status 1 so that a script notices.
+    if (!printed.recordError.isEmpty()) {
+        report(err, printed.recordError);
+        status = BatchFailed;
+    }
+    if (!bookError.isEmpty()) {
+        report(err, bookError);
+        status = BatchFailed;
+    }
+    return status;
 }
 
 } // namespace corvial

@@ -5,7 +5,6 @@
 #include "history/HistoryStore.h"
 #include "history/JobRecord.h"
 #include "history/WaitingJobs.h"
-#include "print/PrinterCanvas.h"
 
 #include <QCryptographicHash>
 
@@ -94,24 +93,22 @@ bool PrintRecorder::begin(const LabelJob &job, const QString &queue, const QStri
     return mId > 0;
 }
 
-bool PrintRecorder::finish(bool printed, const QString &reason, const PageCanvas *canvas,
-                           QString *error)
+bool PrintRecorder::sent(int cupsJobId, QString *error)
+{
+    // TEMPORARY until the store keeps the sent event.
+    Q_UNUSED(cupsJobId);
+    Q_UNUSED(error);
+    return true;
+}
+
+bool PrintRecorder::finish(JobOutcome outcome, const QString &reason, int cupsJobId, QString *error)
 {
     if (mId <= 0)
         return true;
-    const auto *queue = dynamic_cast<const PrinterCanvas *>(canvas);
-    const JobEnd end = queue ? queue->jobEnd() : JobEnd::NotSent;
-    JobOutcome outcome = JobOutcome::Failed;
-    if (printed)
-        outcome = end == JobEnd::StillWaiting ? JobOutcome::Waiting : JobOutcome::Printed;
-    else if (end == JobEnd::Aborted)
-        outcome = JobOutcome::Aborted;
-    else if (end == JobEnd::Cancelled)
-        outcome = JobOutcome::Cancelled;
     const qint64 id = mId;
     mId = 0;
-    return mStore->finish(id, outcome, printed ? QString() : reason, queue ? queue->jobId() : 0,
-                          error);
+    const bool printed = outcome == JobOutcome::Printed || outcome == JobOutcome::Waiting;
+    return mStore->finish(id, outcome, printed ? QString() : reason, cupsJobId, error);
 }
 
 bool PrintRecorder::writeHistory(

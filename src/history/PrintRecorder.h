@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "history/HistoryRecord.h"
 #include "history/JobLookup.h"
 #include "job/LabelJob.h"
 
@@ -15,7 +16,6 @@
 namespace corvial {
 
 class HistoryStore;
-class PageCanvas;
 
 // Lower-case hex SHA-256 of bytes, as a record names a list file's content.
 QString sha256Hex(const QByteArray &bytes);
@@ -53,11 +53,13 @@ public:
     bool begin(const LabelJob &job, const QString &queue, const QString &pdfPath, QString *error);
     // Id of the record begin wrote, 0 before.
     qint64 recordId() const { return mId; }
-    // Completes the record begin wrote: printed or not (reason: why not), and from a queue
-    // canvas (null: none was made) the CUPS job id and whether it is still waiting, aborted
-    // or cancelled. False with a Japanese message when it could not be written; true when
-    // nothing was begun.
-    bool finish(bool printed, const QString &reason, const PageCanvas *canvas, QString *error);
+    // Writes to the record begin wrote the print queue's id of its job, as soon as the queue
+    // took it. False with a Japanese message; true when nothing was begun.
+    bool sent(int cupsJobId, QString *error);
+    // Completes the record begin wrote with how the job ended (any outcome but Unfinished),
+    // why it did not print (reason) and the queue's job id (0: none). False with a Japanese
+    // message when it could not be written; true when nothing was begun.
+    bool finish(JobOutcome outcome, const QString &reason, int cupsJobId, QString *error);
 
     // The entries started at or after since (invalid: all), oldest first, as CSV (no BOM) or
     // JSON, handed to write a piece at a time; *more tells that older ones were left out.

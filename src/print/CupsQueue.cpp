@@ -97,23 +97,9 @@ QueueState cupsQueueState(const QString &printer)
     return s;
 }
 
-int cupsNewestJobId(const QString &printer)
+TitledJob cupsJobTitled(const QString &printer, const QString &title)
 {
-    cups_job_t *jobs = nullptr;
-    const int n =
-        cupsGetJobs2(CUPS_HTTP_DEFAULT, &jobs, printer.toUtf8().constData(), 1, CUPS_WHICHJOBS_ALL);
-    if (n < 0)
-        return -1;
-    int newest = 0;
-    for (int i = 0; i < n; ++i)
-        newest = qMax(newest, jobs[i].id);
-    cupsFreeJobs(n, jobs);
-    return newest;
-}
-
-NewestJob cupsJobAfter(const QString &printer, int after)
-{
-    NewestJob outcome;
+    TitledJob outcome;
     cups_job_t *jobs = nullptr;
     const int n =
         cupsGetJobs2(CUPS_HTTP_DEFAULT, &jobs, printer.toUtf8().constData(), 1, CUPS_WHICHJOBS_ALL);
@@ -121,13 +107,11 @@ NewestJob cupsJobAfter(const QString &printer, int after)
         outcome.reason = cupsErrorText();
         return outcome;
     }
-    const cups_job_t *newest = nullptr;
+    const QByteArray wanted = title.toUtf8();
     for (int i = 0; i < n; ++i) {
-        if (jobs[i].id > after && (!newest || jobs[i].id > newest->id))
-            newest = &jobs[i];
+        if (jobs[i].title && wanted == jobs[i].title && jobs[i].id > outcome.id)
+            outcome.id = jobs[i].id;
     }
-    if (newest)
-        outcome.id = newest->id;
     cupsFreeJobs(n, jobs);
     return outcome;
 }

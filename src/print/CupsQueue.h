@@ -14,10 +14,10 @@ struct QueueState
     QString reason;         // the queue's state message, or why CUPS did not answer
 };
 
-// The newest job of this user on a queue; cupsJobStatus tells where it stands.
-struct NewestJob
+// A job of this user found on a queue by its title; cupsJobStatus tells where it stands.
+struct TitledJob
 {
-    int id = 0;     // 0: no job newer than the one asked about
+    int id = 0;     // 0: no job of that title
     QString reason; // why CUPS did not answer, when it did not
 };
 
@@ -51,10 +51,9 @@ QString cupsServerProblem();
 // The state of queue `printer` (a CUPS destination name); when the server cannot be reached,
 // `reason` says so, naming it.
 QueueState cupsQueueState(const QString &printer);
-// The id of this user's newest job on the queue (0 when none; -1 when CUPS did not answer).
-int cupsNewestJobId(const QString &printer);
-// This user's newest job on the queue with an id above `after`.
-NewestJob cupsJobAfter(const QString &printer, int after);
+// This user's job on the queue whose title (job-name) is exactly `title`; the newest when
+// several are.
+TitledJob cupsJobTitled(const QString &printer, const QString &title);
 // Where job `jobId` (> 0) stands now; asks the server once.
 JobStatus cupsJobStatus(int jobId);
 // CUPS's message for the last request this thread made (Qt's own submission included).

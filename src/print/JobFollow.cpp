@@ -10,6 +10,8 @@ void JobWatcher::pause(int ms)
     QThread::msleep(ulong(qMax(ms, 0)));
 }
 
+void JobWatcher::sent(const QString &, int) {}
+
 void JobWatcher::finished(const JobStatus &) {}
 
 TimeBoundWatcher::TimeBoundWatcher(int seconds)

@@ -20,6 +20,8 @@ class JobWatcher
 {
 public:
     virtual ~JobWatcher() = default;
+    // Told once, as soon as the queue took the document, which job it became.
+    virtual void sent(const QString &printer, int jobId);
     // status: the latest look at job jobId on queue printer. Returns false to stop waiting
     // (the job then counts as still waiting).
     virtual bool keepWaiting(const QString &printer, int jobId, const JobStatus &status) = 0;

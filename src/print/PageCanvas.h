@@ -10,6 +10,24 @@
 
 namespace corvial {
 
+class JobWatcher;
+
+// How a document sent to a print queue ended, as far as the canvas followed it.
+enum class JobEnd {
+    NotSent,      // no queue job (a PDF, a preview, or it failed before the queue took it)
+    Completed,    // the queue printed it
+    Aborted,      // the queue gave up on it: not printed
+    Cancelled,    // cancelled before it was printed
+    StillWaiting, // not ended when the wait ran out or was given up; the queue prints it later
+};
+
+// The print queue's job of the last document, as the canvas found and followed it.
+struct QueueJob
+{
+    int id = 0; // the queue's job id, 0 when none was sent
+    JobEnd end = JobEnd::NotSent;
+};
+
 // The page operations the sheet renderer draws with. Coordinates are printer dots from the
 // top-left corner of the page's drawable area, x to the right and y downwards. One document
 // is begun, gets a new page between sheets and is ended after the last one.
@@ -58,6 +76,16 @@ public:
     // Something the user should know about a document that did print (a paused printer
     // holds it, say); empty when there is nothing to say.
     virtual QString notice() const { return QString(); }
+
+    // Only a canvas that sends its document to a print queue does anything with these.
+    // The title the queue lists the next document under; the canvas adds a token of its own,
+    // so that the job it finds on the queue afterwards is this document's and no other's.
+    virtual void setDocumentTitle(const QString &title) { Q_UNUSED(title); }
+    // Follows the queue's job to its end (not owned; null: a time bound). It must outlive
+    // endDocument().
+    virtual void setJobWatcher(JobWatcher *watcher) { Q_UNUSED(watcher); }
+    // The queue's job of the last document.
+    virtual QueueJob queueJob() const { return QueueJob(); }
 };
 
 } // namespace corvial

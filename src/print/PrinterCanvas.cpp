@@ -15,6 +15,7 @@
 #include <QLineF>
 #include <QPaintEngine>
 #include <QPrinter>
+#include <QRandomGenerator>
 #include <QRectF>
 
 namespace corvial {
@@ -92,7 +93,7 @@ bool PrinterCanvas::beginDocument()
             QStringLiteral("印刷を始められませんでした: %1\n別の印刷がまだ終わっていません。")
                 .arg(targetName()));
     mNotice.clear();
-    mJobsBefore = -1;
+    mSentTitle.clear();
     mJobId = 0;
     mJobEnd = JobEnd::NotSent;
     // A preview draws into pictures and never writes a file or sends a job.
@@ -140,13 +141,16 @@ bool PrinterCanvas::endDocument()
     // Qt sends a queue's job from end() and keeps quiet about a refusal; CUPS still knows
     // why, for this thread, until the next request.
     const QString submitError = cupsErrorText();
+    const bool queued = !mSentTitle.isEmpty();
+    if (queued)
+        mPrinter->setDocName(mDocNameBefore);
     if (!ended || printerFailed())
         return fail(
             QStringLiteral("印刷を終えられませんでした: %1\nプリンターがエラーを報告しました。")
                 .arg(targetName()));
     if (mStaged)
         return finishPdf();
-    if (mJobsBefore >= 0)
+    if (queued)
         return finishQueue(submitError);
     return true;
 }
@@ -198,19 +202,22 @@ bool PrinterCanvas::beginQueue()
         mNotice = QStringLiteral("プリンター「%1」は一時停止中です。ラベルはプリンターが再開されて"
                                  "から印刷されます。")
                       .arg(name);
-    mJobsBefore = cupsNewestJobId(name);
-    if (mJobsBefore < 0)
-        return fail(QStringLiteral("印刷を始められませんでした: %1\n"
-                                   "CUPS からジョブの一覧を得られませんでした: %2")
-                        .arg(name, cupsErrorText()));
+    // Two jobs of one user sent to one queue at the same moment are told apart by this
+    // token alone, whatever order CUPS numbers them in.
+    const QString token =
+        QString::number(QRandomGenerator::system()->generate64(), 16).rightJustified(16, u'0');
+    mSentTitle =
+        (mTitle.isEmpty() ? QStringLiteral("Corvial Manager") : mTitle) + QLatin1Char(' ') + token;
+    mDocNameBefore = mPrinter->docName();
+    mPrinter->setDocName(mSentTitle);
     return true;
 }
 
 bool PrinterCanvas::finishQueue(const QString &submitError)
 {
     const QString name = mPrinter->printerName();
-    const NewestJob job = cupsJobAfter(name, mJobsBefore);
-    mJobsBefore = -1;
+    const TitledJob job = cupsJobTitled(name, mSentTitle);
+    mSentTitle.clear();
     if (job.id == 0) {
         const QueueState queue = cupsQueueState(name);
         QString why = submitError;
@@ -229,7 +236,9 @@ bool PrinterCanvas::followQueueJob(const QString &name, int id)
 {
     mJobId = id;
     TimeBoundWatcher usual(DefaultJobWaitSeconds);
-    const JobStatus job = followCupsJob(name, id, mWatcher ? *mWatcher : usual);
+    JobWatcher &watcher = mWatcher ? *mWatcher : usual;
+    watcher.sent(name, id);
+    const JobStatus job = followCupsJob(name, id, watcher);
     const QString shown = visibleText(name);
     if (job.phase == JobPhase::Completed) {
         // A pause that ended while we waited no longer needs saying.
@@ -294,6 +303,11 @@ bool PrinterCanvas::followQueueJob(const QString &name, int id)
                       .arg(visibleText(state));
     }
     return true;
+}
+
+void PrinterCanvas::setDocumentTitle(const QString &title)
+{
+    mTitle = title;
 }
 
 void PrinterCanvas::setJobWatcher(JobWatcher *watcher)

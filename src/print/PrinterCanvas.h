@@ -18,15 +18,6 @@ namespace corvial {
 class JobWatcher;
 class StagedFile;
 
-// How a document sent to a CUPS queue ended, as far as the canvas followed it.
-enum class JobEnd {
-    NotSent,      // no queue job (a PDF, a preview, or it failed before CUPS took it)
-    Completed,    // CUPS printed it
-    Aborted,      // CUPS gave up on it: not printed
-    Cancelled,    // cancelled before it was printed
-    StillWaiting, // not ended when the wait ran out or was given up; CUPS prints it later
-};
-
 // The page operations on a QPrinter: drawn at the printer's own resolution, with page
 // coordinates from the top-left corner of its drawable area.
 //
@@ -67,9 +58,11 @@ public:
     QString errorString() const override;
     QString notice() const override;
 
-    // The watcher that follows a queue job to its end (not owned; null: a time bound of
-    // DefaultJobWaitSeconds). It must outlive endDocument().
-    void setJobWatcher(JobWatcher *watcher);
+    // A queue's job is found by its title, never by guessing which of this user's jobs is
+    // new; without a watcher the job is followed for DefaultJobWaitSeconds.
+    void setDocumentTitle(const QString &title) override;
+    void setJobWatcher(JobWatcher *watcher) override;
+    QueueJob queueJob() const override { return {mJobId, mJobEnd}; }
     // CUPS's id of the last job sent, 0 when none was.
     int jobId() const { return mJobId; }
     // How the last job sent ended.
@@ -100,7 +93,9 @@ private:
     QString mNotice;
     QString mOutputFile; // the PDF asked for; the printer writes to mStaged
     std::unique_ptr<StagedFile> mStaged;
-    int mJobsBefore = -1; // newest job id on the queue before this one
+    QString mTitle;     // what the caller wants the queue's job called
+    QString mSentTitle; // the unique title the document went to the queue under
+    QString mDocNameBefore;
     JobWatcher *mWatcher = nullptr;
     int mJobId = 0;
     JobEnd mJobEnd = JobEnd::NotSent;

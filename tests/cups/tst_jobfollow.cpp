@@ -5,6 +5,7 @@
 // a job cancelled after the program stopped waiting is marked at its next start.
 #include "history/HistoryRecord.h"
 
+#include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -60,6 +61,7 @@ private slots:
     void jobEnd_data();
     void jobEnd();
     void cancelledAfterSending();
+    void twoJobsAtOnceAreEachFollowed();
 
 private:
     QString mQueue;      // a cups-pdf queue: jobs complete
@@ -230,6 +232,70 @@ void TestJobFollow::cancelledAfterSending()
     QCOMPARE(entries.first().toObject().value(QStringLiteral("outcome")).toString(),
              corvial::outcomeWord(corvial::JobOutcome::Cancelled));
     QCOMPARE(readAll(settings), printed);
+}
+
+// Two runs of one user sending to one queue at the same moment: the job CUPS cancels is the
+// one whose run says so and whose record names it, and the other run's job is its own. The
+// order in which CUPS numbers the two jobs is left to chance, so it is tried many times.
+void TestJobFollow::twoJobsAtOnceAreEachFollowed()
+{
+    constexpr int Rounds = 10;
+    tool(QStringLiteral("cupsdisable"), {mQueue});
+    const auto back = qScopeGuard([&] {
+        tool(QStringLiteral("cancel"), {QStringLiteral("-a"), mQueue});
+        tool(QStringLiteral("cupsenable"), {mQueue});
+    });
+    for (int round = 0; round < Rounds; ++round) {
+        tool(QStringLiteral("cupsdisable"), {mQueue});
+        const int before = newestJob(mQueue, QStringLiteral("all"));
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        QProcess runs[2];
+        QString settings[2];
+        for (int i = 0; i < 2; ++i) {
+            QVERIFY(QDir(dir.path()).mkdir(QString::number(i)));
+            settings[i] = dir.filePath(QStringLiteral("%1/start.txt").arg(i));
+            QFile f(settings[i]);
+            QVERIFY(f.open(QIODevice::WriteOnly) && f.write(kSettings) == kSettings.size());
+        }
+        for (int i = 0; i < 2; ++i)
+            runs[i].start(
+                QStringLiteral(CORVIAL_BATCH),
+                kJob + QStringList{"--wait", "60", "--printer", mQueue, "--settings", settings[i]});
+        // Both jobs are on the paused queue; the lower one is cancelled, the other prints.
+        QVERIFY(QTest::qWaitFor(
+            [&] { return newestJob(mQueue, QStringLiteral("not-completed")) > before + 1; },
+            30000));
+        const int cancelled = before + 1;
+        tool(QStringLiteral("cancel"), {QStringLiteral("%1-%2").arg(mQueue).arg(cancelled)});
+        tool(QStringLiteral("cupsenable"), {mQueue});
+        int cancelledRuns = 0;
+        for (int i = 0; i < 2; ++i) {
+            QVERIFY(runs[i].waitForFinished(120000));
+            const QString err = QString::fromUtf8(runs[i].readAllStandardError());
+            QProcess history;
+            history.start(QStringLiteral(CORVIAL_BATCH),
+                          {"--history", "--format", "json", "--settings", settings[i]});
+            QVERIFY(history.waitForFinished(60000));
+            const QJsonArray entries =
+                QJsonDocument::fromJson(history.readAllStandardOutput()).array();
+            QCOMPARE(entries.size(), 1);
+            const QJsonObject entry = entries.first().toObject();
+            const int job = entry.value(QStringLiteral("cups_job_id")).toInt();
+            const bool wasCancelled = job == cancelled;
+            cancelledRuns += wasCancelled ? 1 : 0;
+            QVERIFY2(wasCancelled || job == cancelled + 1, qPrintable(err));
+            QVERIFY2(runs[i].exitCode() == (wasCancelled ? 1 : 0), qPrintable(err));
+            QCOMPARE(entry.value(QStringLiteral("outcome")).toString(),
+                     corvial::outcomeWord(wasCancelled ? corvial::JobOutcome::Cancelled
+                                                       : corvial::JobOutcome::Printed));
+            QCOMPARE(readAll(settings[i]) == kSettings, wasCancelled);
+            if (wasCancelled)
+                QVERIFY2(err.contains(QStringLiteral("ジョブ %1 ").arg(cancelled)),
+                         qPrintable(err));
+        }
+        QCOMPARE(cancelledRuns, 1);
+    }
 }
 
 QTEST_MAIN(TestJobFollow)

@@ -3,12 +3,15 @@
 // print, a cancel or a failure.
 #include "WindowSupport.h"
 
+#include "TextBoxControls.h"
 #include "history/HistoryStore.h"
+#include "job/Fonts.h"
 
 #include <QDir>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QToolButton>
@@ -21,6 +24,34 @@ namespace {
 void print(TfrmMain &w)
 {
     QTest::mouseClick(w.cmdPrint, Qt::LeftButton);
+}
+
+// The print dialog's Print to File as Qt's own dialog leaves the printer: a PDF of A4 paper
+// with Qt's default margins and resolution.
+class PrintToFileDialogs : public FakeDialogs
+{
+public:
+    QString pdfPath;
+    bool choosePrinter(QWidget *, QPrinter *printer) override
+    {
+        printer->setOutputFormat(QPrinter::PdfFormat);
+        printer->setOutputFileName(pdfPath);
+        printer->setPageSize(QPageSize(QPageSize::A4));
+        return true;
+    }
+};
+
+// The first page of a PDF as a grey picture at 100 dpi.
+QByteArray firstPagePixels(const QString &pdf)
+{
+    QProcess p;
+    p.start(QStringLiteral("pdftoppm"),
+            {QStringLiteral("-r"), QStringLiteral("100"), QStringLiteral("-gray"),
+             QStringLiteral("-f"), QStringLiteral("1"), QStringLiteral("-l"), QStringLiteral("1"),
+             pdf});
+    if (!p.waitForFinished(60000) || p.exitCode() != 0)
+        return QByteArray();
+    return p.readAllStandardOutput();
 }
 
 } // namespace
@@ -44,6 +75,7 @@ private slots:
     void printIsRecorded();
     void unwritableHistoryAsksFirst_data();
     void unwritableHistoryAsksFirst();
+    void printToFileMatchesTheBatchPrinter();
 };
 
 void TestPrintFlow::afterPrint_data()
@@ -279,6 +311,46 @@ void TestPrintFlow::unwritableHistoryAsksFirst()
     QCOMPARE(P::startPos(w, 2) != 50, printAnyway);
     if (!printAnyway)
         QCOMPARE(fx.readSettings(), settingsWithStart(2, 50));
+}
+
+// The same job lands on the same spot of the paper from the window's Print to File as from
+// the batch printer's --pdf, so offsets lined up with either hold for both.
+void TestPrintFlow::printToFileMatchesTheBatchPrinter()
+{
+    // The faces both programs set up at start.
+    installJapaneseFontSubstitutions();
+    WindowFixture fx;
+    auto dialogs = std::make_shared<PrintToFileDialogs>();
+    fx.dialogs = dialogs;
+    fx.realPrinter = true;
+    dialogs->pdfPath = fx.dir.filePath(QStringLiteral("window.pdf"));
+    const QByteArray settings = settingsWithStart(2, 7);
+    TfrmMain &w = fx.create(settings.constData());
+    chooseType(w, 2);
+    clickRow(w.ListBox2, 2);
+    typeText(textBoxControl(w, chosenSheetType(2).info().textBox.kind), QStringLiteral("AB"));
+    QTest::mouseClick(w.cmdPrintSet, Qt::LeftButton);
+    print(w);
+    QCOMPARE(fx.dialogs->errors, QStringList());
+
+    const QString batchSettings = fx.dir.filePath(QStringLiteral("batch/start.txt"));
+    QVERIFY(QDir(fx.dir.path()).mkdir(QStringLiteral("batch")));
+    {
+        QFile f(batchSettings);
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(settings) == settings.size());
+    }
+    const QString batchPdf = fx.dir.filePath(QStringLiteral("batch.pdf"));
+    QProcess batch;
+    batch.start(QStringLiteral(CORVIAL_BATCH),
+                {"-t", "2", "-n", "3", "--text", "AB", "--resolution",
+                 QString::number(QPrinter(QPrinter::HighResolution).resolution()), "--pdf",
+                 batchPdf, "--settings", batchSettings, "--no-history"});
+    QVERIFY(batch.waitForFinished(60000));
+    QVERIFY2(batch.exitCode() == 0, batch.readAllStandardError().constData());
+
+    const QByteArray fromWindow = firstPagePixels(dialogs->pdfPath);
+    QVERIFY(!fromWindow.isEmpty());
+    QVERIFY(fromWindow == firstPagePixels(batchPdf));
 }
 
 QTEST_MAIN(TestPrintFlow)

@@ -1,0 +1,251 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "sequence/PrintSequence.h"
+
+#include "history/HistoryRecord.h"
+#include "history/PrintRecorder.h"
+#include "job/Fonts.h"
+#include "print/JobFollow.h"
+#include "print/PrintJob.h"
+#include "print/PrinterCanvas.h"
+#include "settings/PrinterScaleFile.h"
+
+#include <QFileInfo>
+#include <QPageLayout>
+#include <QPrinter>
+
+namespace corvial {
+
+namespace {
+
+// Passes the following of a queue job on to the front end's watcher, and writes the job's id
+// to the record the moment the queue took it: a completion lost later (a database gone, the
+// program killed) then still leaves a record that the next look at waiting jobs can follow.
+class RecordingWatcher : public JobWatcher
+{
+public:
+    RecordingWatcher(JobWatcher *inner, PrintRecorder &history, bool recording)
+        : mInner(inner ? inner : &mUsual), mHistory(history), mRecording(recording)
+    {
+    }
+
+    void sent(const QString &printer, int jobId) override
+    {
+        if (mRecording && !mHistory.sent(jobId, &mError))
+            mFailed = true;
+        mInner->sent(printer, jobId);
+    }
+    bool keepWaiting(const QString &printer, int jobId, const JobStatus &status) override
+    {
+        return mInner->keepWaiting(printer, jobId, status);
+    }
+    void pause(int ms) override { mInner->pause(ms); }
+    void finished(const JobStatus &status) override { mInner->finished(status); }
+
+    // Why the job's id could not be written, empty when it was (or nothing was sent).
+    QString error() const { return mFailed ? mError : QString(); }
+
+private:
+    TimeBoundWatcher mUsual{DefaultJobWaitSeconds};
+    JobWatcher *mInner;
+    PrintRecorder &mHistory;
+    bool mRecording;
+    bool mFailed = false;
+    QString mError;
+};
+
+PrintOutcome stopped(PrintStep step, const QString &reason, PrintEnd end = PrintEnd::Failed)
+{
+    PrintOutcome o;
+    o.end = end;
+    o.stoppedAt = step;
+    o.reason = reason;
+    return o;
+}
+
+// The printer's scale: what the request gives, the rest from corvial.ini. A bad saved value
+// stops the job rather than print it at a scale nobody chose; when both factors are given
+// the file is not needed.
+bool takeScale(const PrintRequest &request, PrinterScale *scale, QString *error)
+{
+    *scale = PrinterScale();
+    const bool bothGiven = request.scaleXPermille > 0 && request.scaleYPermille > 0;
+    if (!request.settingsPath.isEmpty() && !bothGiven &&
+        !readPrinterScale(request.settingsPath, scale, error))
+        return false;
+    if (request.scaleXPermille > 0)
+        scale->permilleX = request.scaleXPermille;
+    if (request.scaleYPermille > 0)
+        scale->permilleY = request.scaleYPermille;
+    return true;
+}
+
+bool openHistory(const PrintRequest &request, const PrintPolicy &policy, PrintRecorder &history,
+                 PrintOutcome *outcome, QString *error)
+{
+    const bool opened = request.historyDb.isEmpty()
+                            ? history.openForSettings(request.historySettings, error)
+                            : history.openValue(request.historyDb, error);
+    if (opened && policy.historyOpened)
+        outcome->notes << policy.historyOpened(history);
+    return opened;
+}
+
+JobOutcome historyOutcome(PrintEnd end)
+{
+    switch (end) {
+    case PrintEnd::Printed:
+        return JobOutcome::Printed;
+    case PrintEnd::Waiting:
+        return JobOutcome::Waiting;
+    case PrintEnd::Aborted:
+        return JobOutcome::Aborted;
+    case PrintEnd::Cancelled:
+        return JobOutcome::Cancelled;
+    case PrintEnd::Failed:
+    case PrintEnd::Declined:
+        break;
+    }
+    return JobOutcome::Failed;
+}
+
+PrintEnd endOf(bool drawn, JobEnd queue)
+{
+    if (drawn)
+        return queue == JobEnd::StillWaiting ? PrintEnd::Waiting : PrintEnd::Printed;
+    if (queue == JobEnd::Aborted)
+        return PrintEnd::Aborted;
+    if (queue == JobEnd::Cancelled)
+        return PrintEnd::Cancelled;
+    return PrintEnd::Failed;
+}
+
+// The title the queue lists the job under: the program and, when there is one, its record,
+// so that an administrator looking at the queue can tell whose job it is.
+QString documentTitle(const QString &program, qint64 recordId)
+{
+    const QString name = program.isEmpty() ? QStringLiteral("corvial") : program;
+    return recordId > 0 ? QStringLiteral("%1 record %2").arg(name).arg(recordId) : name;
+}
+
+} // namespace
+
+void measurePdfFromPaperCorner(QPrinter &printer)
+{
+    // A PDF has no unprintable border: Qt's default margins would only move every label by
+    // them, so the window's Print to File and the batch printer's --pdf would disagree.
+    printer.setFullPage(true);
+    printer.setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter);
+}
+
+PrintOutcome runPrintSequence(const PrintRequest &request, const PrintPolicy &policy,
+                              PrintRecorder &history)
+{
+    LabelJob job = request.job;
+    QString error;
+    if (!takeScale(request, &job.scale, &error))
+        return stopped(PrintStep::Scale, error);
+    // Asked before the printer is chosen: a job that would print empty boxes goes nowhere.
+    const QString fontProblem = jobFontProblem(job);
+    if (!fontProblem.isEmpty())
+        return stopped(PrintStep::Font, fontProblem);
+
+    PrintOutcome outcome;
+    bool recording = policy.record;
+    if (recording && !history.isOpen() &&
+        !openHistory(request, policy, history, &outcome, &error)) {
+        if (!policy.printWithoutRecord)
+            return stopped(PrintStep::History, error);
+        if (!policy.printWithoutRecord(error))
+            return stopped(PrintStep::History, QString(), PrintEnd::Declined);
+        recording = false;
+    }
+
+    QPrinter *printer = policy.choosePrinter ? policy.choosePrinter(&error) : nullptr;
+    if (!printer) {
+        PrintOutcome o = stopped(PrintStep::Printer, error,
+                                 error.isEmpty() ? PrintEnd::Declined : PrintEnd::Failed);
+        o.notes = outcome.notes;
+        return o;
+    }
+    const bool toPdf = printer->outputFormat() == QPrinter::PdfFormat;
+    if (toPdf) {
+        outcome.pdfPath = QFileInfo(printer->outputFileName()).absoluteFilePath();
+        const QString own =
+            policy.outputProblem ? policy.outputProblem(outcome.pdfPath) : QString();
+        if (!own.isEmpty()) {
+            PrintOutcome o = stopped(PrintStep::Output, own);
+            o.notes = outcome.notes;
+            return o;
+        }
+        measurePdfFromPaperCorner(*printer);
+    } else {
+        outcome.queue = printer->printerName();
+    }
+
+    // The record is written before anything goes out, so a job whose program dies while
+    // sending it still shows in the history.
+    if (recording) {
+        if (request.reprintOf > 0)
+            history.setReprintOf(request.reprintOf, request.reprintNextNumber);
+        if (!request.listFile.isEmpty() && !job.sampleTexts.isEmpty())
+            history.setList(request.listFile, request.listSha256);
+        if (!history.begin(job, outcome.queue, outcome.pdfPath, &error)) {
+            if (!policy.printWithoutRecord) {
+                PrintOutcome o = stopped(PrintStep::History, error);
+                o.notes = outcome.notes;
+                return o;
+            }
+            if (!policy.printWithoutRecord(error))
+                return stopped(PrintStep::History, QString(), PrintEnd::Declined);
+            recording = false;
+        }
+        outcome.recordId = recording ? history.recordId() : 0;
+    }
+
+    const std::unique_ptr<PageCanvas> canvas =
+        policy.canvasFor ? policy.canvasFor(printer) : std::make_unique<PrinterCanvas>(printer);
+    RecordingWatcher watcher(policy.watcher, history, recording);
+    canvas->setJobWatcher(&watcher);
+    canvas->setDocumentTitle(documentTitle(policy.program, outcome.recordId));
+    const bool drawn = printJob(*canvas, job, &error);
+    const QueueJob sent = canvas->queueJob();
+    outcome.cupsJobId = sent.id;
+    outcome.end = endOf(drawn, sent.end);
+    if (!drawn) {
+        outcome.stoppedAt = PrintStep::Print;
+        outcome.reason = error;
+    } else {
+        outcome.notice = canvas->notice();
+    }
+
+    if (recording) {
+        QString historyError;
+        const bool finished = history.finish(historyOutcome(outcome.end), drawn ? QString() : error,
+                                             sent.id, &historyError);
+        if (!finished || !watcher.error().isEmpty()) {
+            const QString why = finished ? watcher.error() : historyError;
+            outcome.recordError =
+                sent.id > 0 && watcher.error().isEmpty()
+                    ? QStringLiteral("印刷履歴の記録 %1 を完了できませんでした（CUPS のジョブ "
+                                     "%2 は記録にあります）: %3")
+                          .arg(outcome.recordId)
+                          .arg(sent.id)
+                          .arg(why)
+                    : QStringLiteral("印刷履歴の記録 %1 を完了できませんでした: %2")
+                          .arg(outcome.recordId)
+                          .arg(why);
+        }
+    }
+    if (!outcome.printed())
+        return outcome;
+
+    outcome.advance = advanceAfterPrint(job);
+    if (request.reprintOf > 0 && request.reprintNextNumber >= 0)
+        outcome.advance.nextInitialValue = request.reprintNextNumber;
+    if (policy.saveAdvance && !policy.saveAdvance(outcome.advance, &outcome.saveError) &&
+        outcome.saveError.isEmpty())
+        outcome.saveError = QStringLiteral("スタートファイルを保存できませんでした。");
+    return outcome;
+}
+
+} // namespace corvial
