@@ -542,14 +542,6 @@ private slots:
             << "\xEF\xBB\xBF[history]\rdatabase=postgresql://lab@db/x\rconnectTimeout=12\r"
                "statementTimeout=0\r"
             << "lab@db:5432/x" << 0 << "12/5/0";
-        QTest::newRow("[histroy] stays beside start.txt")
-            << "[histroy]\ndatabase=postgresql://lab@db/x\n"
-            << "beside" << 0 << "5/5/5";
-        QTest::newRow("timeout out of range") << "[history]\n\nlockTimeout=601\n"
-                                              << "" << 3 << "";
-        QTest::newRow("password holding @")
-            << "[history]\ndatabase=postgresql://lab:pw@secret@db/x\n"
-            << "" << 2 << "";
         QTest::newRow("named pipe") << "FIFO"
                                     << "" << 0 << "";
     }

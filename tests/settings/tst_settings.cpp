@@ -1319,8 +1319,8 @@ void TestSettings::companionSettingsRead()
 // job prints at, and saving a new one keeps the file that editor's.
 void TestSettings::scaleOfAnEditorsOwnFileReadsBack()
 {
-    const QByteArray plain = "[history]\ndatabase=postgresql://lab@db/x\n[printer]\n"
-                             "scaleX=101.0\nscaleY=99.5\n";
+    const QByteArray plain = "[printer]\nscaleX=101.0\nscaleY=99.5\n[history]\n"
+                             "database=postgresql://lab@db/x\n";
     QByteArray own = plain;
     own = "\xEF\xBB\xBF" + own.replace('\n', '\r');
     PrinterScale scales[2];
@@ -1340,8 +1340,8 @@ void TestSettings::scaleOfAnEditorsOwnFileReadsBack()
     QString error;
     QVERIFY2(writePrinterScale(settings, {980, 1025}, &error), qPrintable(error));
     QCOMPARE(readAll(dirs[1].filePath(QStringLiteral("corvial.ini"))),
-             QByteArray("\xEF\xBB\xBF[history]\rdatabase=postgresql://lab@db/x\r[printer]\r"
-                        "scaleX=98.0\rscaleY=102.5\r"));
+             QByteArray("\xEF\xBB\xBF[printer]\rscaleX=98.0\rscaleY=102.5\r[history]\r"
+                        "database=postgresql://lab@db/x\r"));
     PrinterScale again;
     QVERIFY2(readPrinterScale(settings, &again, &error), qPrintable(error));
     QVERIFY(again == PrinterScale({980, 1025}));
