@@ -8,7 +8,6 @@
 #include "TAboutBox.h"
 #include "TfrmLib.h"
 #include "export/XlsCrtLibrary.h"
-#include "sequence/CupsJobLookup.h"
 #include "job/Colours.h"
 #include "job/Fonts.h"
 #include "job/JobRules.h"
@@ -16,6 +15,8 @@
 #include "preview/PreviewRules.h"
 #include "print/PageCanvas.h"
 #include "print/PrinterCanvas.h"
+#include "sequence/CupsJobLookup.h"
+#include "settings/CompanionSettings.h"
 #include "settings/SettingsFile.h"
 #include "ui_TfrmMain.h"
 
@@ -36,6 +37,7 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStatusBar>
 #include <QStyle>
 #include <QTimer>
 #include <QToolButton>
@@ -516,6 +518,14 @@ void TfrmMain::placePanels()
 
 void TfrmMain::showStartupWarnings()
 {
+    // A misspelt section of corvial.ini is read past, so the lab's history or scale would
+    // quietly not apply: said once, where it does not stop anyone working.
+    if (!mCompanionWarningsTold && !closeAtFirstTick) {
+        mCompanionWarningsTold = true;
+        mCompanionWarnings = companionSettingsWarnings(settingsFilePath(appDir)).join(u' ');
+        if (!mCompanionWarnings.isEmpty())
+            statusLine()->showMessage(mCompanionWarnings);
+    }
     if (mStartupWarning.isEmpty())
         return;
     const QString text = mStartupWarning;

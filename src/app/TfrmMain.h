@@ -84,7 +84,8 @@ public:
 
     // True when start.txt was missing: the window closes itself at the timer's next tick.
     bool closesAtFirstTick() const { return closeAtFirstTick; }
-    // Warnings about start.txt found while creating the window, shown once it is open.
+    // Warnings about start.txt found while creating the window, shown once it is open, and
+    // those about corvial.ini beside it, shown once in the status line.
     void showStartupWarnings();
     // Looks, away from the window's thread, at the jobs of this start.txt's history that were
     // left waiting, and tells once which ended unprinted; a failure goes to the status line.
@@ -303,8 +304,10 @@ private:
     std::unique_ptr<QPrinter> mPrinter; // one printer for the whole run keeps the user's choice
     std::optional<PrinterSetup> mPrinterSetup; // the choice last confirmed, for the next dialog
     QString mStartupWarning;
-    QString mLabelFontProblem;    // why the label font cannot print, or empty
-    bool mSettingsUnread = false; // start.txt exists but could not be read whole at start
+    QString mCompanionWarnings;          // the corvial.ini warnings as the status line shows them
+    bool mCompanionWarningsTold = false; // they were looked for (once per window)
+    QString mLabelFontProblem;           // why the label font cannot print, or empty
+    bool mSettingsUnread = false;        // start.txt exists but could not be read whole at start
     int mMemo8MaxLength = 38;
     bool mInTextLimit = false;
 

@@ -8,13 +8,13 @@
 #include "SheetPicture.h"
 #include "TfrmMain.h"
 
-#include "sequence/CupsJobLookup.h"
 #include "history/HistoryLocation.h"
 #include "history/HistoryNumbers.h"
 #include "history/HistoryStore.h"
 #include "history/JobRecord.h"
 #include "history/WaitingJobs.h"
 #include "job/JobRules.h"
+#include "sequence/CupsJobLookup.h"
 #include "settings/SettingsFile.h"
 
 #include <QFileInfo>
@@ -141,8 +141,14 @@ void TfrmMain::waitingJobsRecheckEnded()
     const WaitingRecheck found = mWaitingRecheck->result();
     // A failed look is no reason to stop anyone working: the line says it, and the history
     // window looks again when it is opened.
-    if (!found.errors.isEmpty())
-        statusLine()->showMessage(found.errors.join(QLatin1Char(' ')));
+    // The corvial.ini warnings shown just before stay beside the failure they may explain.
+    if (!found.errors.isEmpty()) {
+        const QString before = statusLine()->currentMessage();
+        const QString failure = found.errors.join(QLatin1Char(' '));
+        statusLine()->showMessage(!before.isEmpty() && before == mCompanionWarnings
+                                      ? before + QLatin1Char(' ') + failure
+                                      : failure);
+    }
     if (!found.ended.isEmpty())
         mEnv.dialogs->message(this, unprintedJobsNotice(found.ended));
     emit waitingJobsRechecked();

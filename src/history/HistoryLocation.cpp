@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "history/HistoryLocation.h"
 
-#include "files/BoundedFile.h"
 #include "files/SafeFile.h"
 #include "job/TextCharacters.h"
+#include "settings/CompanionSettings.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,7 +12,6 @@
 
 #include <algorithm>
 
-#include <cerrno>
 #include <sys/stat.h>
 
 namespace corvial {
@@ -43,15 +42,33 @@ bool urlPart(const QString &raw, const QString &what, QString *out, QString *rea
     return true;
 }
 
-// url as a message may echo it: a password someone wrote into it is replaced by "***".
+// url as a message may echo it: whatever may be a password is replaced by "***". A
+// password may hold "@", ":" or "/" as typed, so everything from the first ":" after the
+// user to the last "@" is hidden (the host and database are what the message is about); a
+// libpq "password=" parameter loses its value too.
 QString withoutPassword(const QString &url)
 {
-    const qsizetype start = url.indexOf(QStringLiteral("://"));
-    const qsizetype at = url.indexOf(QLatin1Char('@'));
-    const qsizetype colon = url.indexOf(QLatin1Char(':'), start + 3);
-    if (start < 0 || at < 0 || colon < 0 || colon > at)
-        return url;
-    return url.left(colon + 1) + QStringLiteral("***") + url.mid(at);
+    QString shown = url;
+    const qsizetype start = shown.indexOf(QStringLiteral("://"));
+    const qsizetype at = shown.lastIndexOf(QLatin1Char('@'));
+    if (start >= 0 && at > start) {
+        const qsizetype colon = shown.indexOf(QLatin1Char(':'), start + 3);
+        if (colon >= 0 && colon < at)
+            shown = shown.left(colon + 1) + QStringLiteral("***") + shown.mid(at);
+    }
+    qsizetype from = 0;
+    for (;;) {
+        const qsizetype key = shown.indexOf(QStringLiteral("password="), from, Qt::CaseInsensitive);
+        if (key < 0)
+            break;
+        const qsizetype value = key + 9;
+        qsizetype end = shown.indexOf(QLatin1Char('&'), value);
+        if (end < 0)
+            end = shown.size();
+        shown.replace(value, end - value, QStringLiteral("***"));
+        from = value + 3;
+    }
+    return shown;
 }
 
 } // namespace
@@ -175,70 +192,34 @@ bool historyLocationForSettings(const QString &settingsPath, HistoryLocation *ou
     // to: the package's start.txt in /var/lib/corvial-manager is reached through a link.
     const QString resolved = QFileInfo(settingsPath).canonicalFilePath();
     const QFileInfo settings(resolved.isEmpty() ? settingsPath : resolved);
-    const QDir folder = settings.absoluteDir();
-    const QString iniPath = folder.filePath(historySettingsFileName());
 
     HistoryLocation loc;
-    loc.filePath = folder.filePath(QStringLiteral("history.sqlite"));
+    loc.filePath = settings.absoluteDir().filePath(QStringLiteral("history.sqlite"));
     struct stat st;
     if (::stat(QFile::encodeName(settings.absoluteFilePath()).constData(), &st) == 0)
         loc.fileMode = int(st.st_mode & 07777);
 
-    const QByteArray iniName = QFile::encodeName(iniPath);
-    if (::lstat(iniName.constData(), &st) != 0 && errno == ENOENT) {
-        *out = loc;
-        return true;
-    }
-    QByteArray content;
-    QString reason;
-    bool tooLarge = false;
-    if (!readBoundedFile(iniPath, MaxHistorySettingsBytes, &content, &reason, &tooLarge))
+    const CompanionSettings read = readCompanionSettings(settingsPath);
+    const auto fail = [&](const QString &reason) {
         return refuse(error, QStringLiteral("印刷履歴の設定ファイルを読み込めませんでした: "
                                             "%1\n%2")
-                                 .arg(displayPath(iniPath), reason));
-
-    const QStringList lines = QString::fromUtf8(content).split(QLatin1Char('\n'));
-    QString section;
-    int databaseLine = 0;
-    for (int i = 0; i < lines.size(); ++i) {
-        const QString line = lines.at(i).trimmed();
-        const int lineNo = i + 1;
-        auto lineError = [&](const QString &why) {
-            return refuse(error, QStringLiteral("印刷履歴の設定ファイルの %1 行目が正しくありません"
-                                                ": %2\n%3")
-                                     .arg(lineNo)
-                                     .arg(displayPath(iniPath), why));
-        };
-        if (line.isEmpty() || line.startsWith(QLatin1Char('#')) ||
-            line.startsWith(QLatin1Char(';')))
-            continue;
-        if (line.startsWith(QLatin1Char('['))) {
-            if (!line.endsWith(QLatin1Char(']')))
-                return lineError(QStringLiteral("節の名前が ] で閉じられていません。"));
-            section = line.mid(1, line.size() - 2).trimmed();
-            continue;
-        }
-        // Other sections belong to other settings and are left to their readers.
-        if (section != QLatin1String("history"))
-            continue;
-        const qsizetype eq = line.indexOf(QLatin1Char('='));
-        if (eq < 0)
-            return lineError(QStringLiteral("「名前=値」の形ではありません。"));
-        const QString key = line.left(eq).trimmed();
-        const QString value = line.mid(eq + 1).trimmed();
-        // A misspelt name would silently leave the PC on its own file while the others
-        // share the server: refused instead.
-        if (key != QLatin1String("database"))
-            return lineError(QStringLiteral("[history] に「%1」という設定はありません。"
-                                            "使えるのは database だけです。")
-                                 .arg(visibleText(key)));
-        if (databaseLine)
-            return lineError(
-                QStringLiteral("database は %1 行目にも書かれています。").arg(databaseLine));
-        databaseLine = lineNo;
-        if (!parsePostgresUrl(value, &loc, &reason))
-            return lineError(reason);
+                                 .arg(displayPath(read.path), reason));
+    };
+    if (!read.fileError.isEmpty())
+        return fail(read.fileError);
+    if (!read.historyError.isEmpty())
+        return fail(read.historyError);
+    const HistorySettings &h = read.history;
+    if (h.database.line) {
+        QString reason;
+        if (!parsePostgresUrl(h.database.value, &loc, &reason))
+            return fail(QStringLiteral("%1 行目の [history] database が正しくありません。%2")
+                            .arg(h.database.line)
+                            .arg(reason));
     }
+    loc.connectTimeoutSeconds = h.connectTimeoutSeconds.value;
+    loc.lockTimeoutSeconds = h.lockTimeoutSeconds.value;
+    loc.statementTimeoutSeconds = h.statementTimeoutSeconds.value;
     *out = loc;
     return true;
 }

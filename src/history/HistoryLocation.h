@@ -31,8 +31,6 @@ struct HistoryLocation
 
 // Name of the settings file beside start.txt that may name a shared database.
 QString historySettingsFileName();
-// Largest corvial.ini that is read, in bytes.
-constexpr qint64 MaxHistorySettingsBytes = 64 * 1024;
 
 // Parses "postgresql://USER@HOST:PORT/DATABASE" (port may be left out; HOST may be an IPv6
 // address in brackets; USER and DATABASE may be percent-encoded). False with a Japanese
@@ -43,8 +41,11 @@ bool parsePostgresUrl(const QString &url, HistoryLocation *out, QString *reason)
 bool historyLocationFromValue(const QString &value, HistoryLocation *out, QString *error);
 // The history that belongs to the start.txt at settingsPath (links followed to the file it
 // resolves to): the database named by [history] database= in corvial.ini beside that file,
-// or history.sqlite beside it when there is no corvial.ini or it names none. False with a
-// Japanese message naming corvial.ini (and the line) when it cannot be read or is malformed.
+// or history.sqlite beside it when there is no corvial.ini or it names none, with the
+// timeouts of [history] (readCompanionSettings reads the file). False with a Japanese
+// message naming corvial.ini, the line and the key when it cannot be read, its [history]
+// is refused or its database is no PostgreSQL URL. Warnings are not part of it: see
+// companionSettingsWarnings().
 bool historyLocationForSettings(const QString &settingsPath, HistoryLocation *out, QString *error);
 
 } // namespace corvial

@@ -2,33 +2,27 @@
 #pragma once
 
 #include "job/PrinterScale.h"
+#include "settings/CompanionSettings.h"
 
 #include <QByteArray>
 #include <QString>
 
 namespace corvial {
 
-// The printer's scale is kept in corvial.ini beside start.txt (the file the print history
-// reads its [history] section from), as
+// The printer's scale is kept in corvial.ini beside start.txt (see CompanionSettings.h), as
 //     [printer]
 //     scaleX=101.0
 //     scaleY=99.0
 // in percent, one pair per start.txt. A missing file, section or key means 100.0 %.
 
-// Path of corvial.ini beside the file that settingsPath (a start.txt, links followed)
-// resolves to.
-QString companionSettingsPath(const QString &settingsPath);
-// Largest corvial.ini that is read or rewritten, in bytes.
-constexpr qint64 MaxCompanionSettingsBytes = 64 * 1024;
-
 // The scale corvial.ini content (any bytes) sets, starting from 100.0 % both ways. False
-// with a Japanese reason naming the line and key in *reason for a value that is not a
-// percentage within the range, a key [printer] does not know, a key given twice, or a
-// [printer] line that is not "key=value"; *out then stays. Other sections are not looked at.
+// with a Japanese reason naming the line and key in *reason when the file cannot be read as
+// a whole or its [printer] section is refused (see parseCompanionSettings); *out then stays.
 bool parsePrinterScale(const QByteArray &content, PrinterScale *out, QString *reason);
-// content with scaleX and scaleY of [printer] set to scale: lines already there are
-// replaced, missing ones added to the section (a section is added at the end when there is
-// none); every other byte stays as it was.
+// content with scaleX and scaleY of the first [printer] set to scale: lines already there
+// are replaced, missing ones added to the section (a section is added at the end when there
+// is none) with the line end the file's first line has; every other byte, a byte order mark
+// and CR line ends included, stays as it was.
 QByteArray withPrinterScale(const QByteArray &content, PrinterScale scale);
 
 // The scale saved for the start.txt at settingsPath; 100.0 % when there is no corvial.ini.

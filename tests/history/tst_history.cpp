@@ -515,36 +515,42 @@ private slots:
         QTest::addColumn<QString>("ini");      // "-": none, "FIFO": a named pipe
         QTest::addColumn<QString>("database"); // display name; "beside": history.sqlite
         QTest::addColumn<int>("errorLine");
+        QTest::addColumn<QString>("timeouts"); // connect/lock/statement, in seconds
         QTest::newRow("no settings file") << "-"
-                                          << "beside" << 0;
+                                          << "beside" << 0 << "5/5/5";
         QTest::newRow("no history section") << "[print]\ndatabase=x\n"
-                                            << "beside" << 0;
+                                            << "beside" << 0 << "5/5/5";
         QTest::newRow("server")
             << "# lab\n[history]\n database = postgresql://lab@db.example:6543/labels\n"
-            << "lab@db.example:6543/labels" << 0;
+            << "lab@db.example:6543/labels" << 0 << "5/5/5";
         QTest::newRow("default port, encoded name")
             << "[history]\ndatabase=postgresql://lab%20a@db/l%C3%A4b\n"
-            << "lab a@db:5432/läb" << 0;
+            << "lab a@db:5432/läb" << 0 << "5/5/5";
         QTest::newRow("IPv6") << "[history]\ndatabase=postgresql://lab@[::1]:5433/x\n"
-                              << "lab@[::1]:5433/x" << 0;
+                              << "lab@[::1]:5433/x" << 0 << "5/5/5";
         QTest::newRow("password") << "[history]\ndatabase=postgresql://lab:secret@db/x\n"
-                                  << "" << 2;
+                                  << "" << 2 << "";
         QTest::newRow("port out of range") << "[history]\ndatabase=postgresql://lab@db:65536/x\n"
-                                           << "" << 2;
+                                           << "" << 2 << "";
         QTest::newRow("no database") << "[history]\n\ndatabase=postgresql://lab@db:5432\n"
-                                     << "" << 3;
+                                     << "" << 3 << "";
         QTest::newRow("no user") << "[history]\ndatabase=postgresql://db:5432/x\n"
-                                 << "" << 2;
+                                 << "" << 2 << "";
         QTest::newRow("misspelt name") << "[history]\ndatabse=postgresql://lab@db/x\n"
-                                       << "" << 2;
+                                       << "" << 2 << "";
+        QTest::newRow("byte order mark, CR line ends, timeouts")
+            << "\xEF\xBB\xBF[history]\rdatabase=postgresql://lab@db/x\rconnectTimeout=12\r"
+               "statementTimeout=0\r"
+            << "lab@db:5432/x" << 0 << "12/5/0";
         QTest::newRow("named pipe") << "FIFO"
-                                    << "" << 0;
+                                    << "" << 0 << "";
     }
     void settingsLocation()
     {
         QFETCH(QString, ini);
         QFETCH(QString, database);
         QFETCH(int, errorLine);
+        QFETCH(QString, timeouts);
         // start.txt is reached through a link; the history belongs beside the real file.
         const QString real = mDir.filePath(QStringLiteral("real%1").arg(++mCount));
         const QString linked = mDir.filePath(QStringLiteral("link%1").arg(mCount));
@@ -564,6 +570,11 @@ private slots:
             QCOMPARE(loc.displayName(), database == QLatin1String("beside")
                                             ? displayPath(real + "/history.sqlite")
                                             : database);
+            QCOMPARE(QStringLiteral("%1/%2/%3")
+                         .arg(loc.connectTimeoutSeconds)
+                         .arg(loc.lockTimeoutSeconds)
+                         .arg(loc.statementTimeoutSeconds),
+                     timeouts);
             return;
         }
         QVERIFY2(error.contains(displayPath(iniPath)), qPrintable(error));
@@ -584,6 +595,15 @@ private slots:
                                   << "";
         QTest::newRow("other scheme") << "mysql://lab@db:5/x"
                                       << "";
+        // However the password is written, no part of it reaches the message.
+        QTest::newRow("password holding @") << "postgresql://probe_w:pw@secret@db:5/x"
+                                            << "";
+        QTest::newRow("password holding / and :") << "postgresql://lab:a/b:secret@db:5/x"
+                                                  << "";
+        QTest::newRow("password without a user") << "postgresql://:secret@db:5/x"
+                                                 << "";
+        QTest::newRow("password as a parameter") << "postgresql://lab@db:5/x?password=secret"
+                                                 << "";
     }
     void historyDbValue()
     {

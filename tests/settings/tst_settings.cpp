@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "job/ShiftJis.h"
+#include "settings/CompanionSettings.h"
 #include "settings/PrinterScaleFile.h"
 #include "settings/SettingsFile.h"
 #include "settings/SettingsLock.h"
@@ -174,6 +175,35 @@ void addSpecialKinds(bool withZeroDevice)
     QTest::newRow("link to /dev/null") << "link to /dev/null" << QStringLiteral("デバイス");
 }
 
+// The values a read found, "key=value@line" for each that was in the file or differs from
+// its default, leaving out those of a refused section.
+QString describe(const CompanionSettings &s)
+{
+    QStringList parts;
+    const auto add = [&](const char *key, const QString &value, int line, bool byDefault) {
+        if (line || !byDefault)
+            parts << QStringLiteral("%1=%2@%3").arg(QLatin1String(key), value).arg(line);
+    };
+    const auto addTimeout = [&](const char *key, const CompanionSetting<int> &t) {
+        add(key, QString::number(t.value), t.line, t.value == HistoryTimeoutDefaultSeconds);
+    };
+    const auto addScale = [&](const char *key, const CompanionSetting<int> &p) {
+        add(key, formatScalePercent(p.value), p.line, p.value == ScalePermilleNominal);
+    };
+    if (s.historyUsable()) {
+        const HistorySettings &h = s.history;
+        add("database", h.database.value, h.database.line, h.database.value.isEmpty());
+        addTimeout("connect", h.connectTimeoutSeconds);
+        addTimeout("lock", h.lockTimeoutSeconds);
+        addTimeout("statement", h.statementTimeoutSeconds);
+    }
+    if (s.printerUsable()) {
+        addScale("scaleX", s.printer.scaleXPermille);
+        addScale("scaleY", s.printer.scaleYPermille);
+    }
+    return parts.join(QLatin1Char(' '));
+}
+
 } // namespace
 
 class TestSettings : public QObject
@@ -223,6 +253,9 @@ private slots:
     void badScaleRefused();
     void failedScaleWriteKeepsTheOldFile_data();
     void failedScaleWriteKeepsTheOldFile();
+    void companionSettingsRead_data();
+    void companionSettingsRead();
+    void scaleOfAnEditorsOwnFileReadsBack();
 };
 
 void TestSettings::parse_data()
@@ -1006,6 +1039,10 @@ void TestSettings::scaleRewrite_data()
         << QByteArray("[history]\ndatabase=x")
         << QByteArray("[history]\ndatabase=x\n\n[printer]\n"
                       "scaleX=101.0\nscaleY=99.0\n");
+    QTest::newRow("byte order mark and CR line ends kept, section added")
+        << QByteArray("\xEF\xBB\xBF[history]\rdatabase=x")
+        << QByteArray("\xEF\xBB\xBF[history]\rdatabase=x\r\r[printer]\rscaleX=101.0\r"
+                      "scaleY=99.0\r");
     QTest::newRow("a damaged value is mended")
         << QByteArray("[printer]\nscaleX=abc\nscaleY=99.0\n")
         << QByteArray("[printer]\nscaleX=101.0\nscaleY=99.0\n");
@@ -1108,6 +1145,206 @@ void TestSettings::failedScaleWriteKeepsTheOldFile()
     QCOMPARE(typeOf(ini), type);
     if (kind.isEmpty())
         QCOMPARE(readAll(ini), kIniBefore);
+}
+
+// corvial.ini as the editors of a lab write it, and as it should not be: every known value
+// with its line, the section a fault refuses (the other one stays usable), and a warning
+// naming the file, the line and the word for whatever is read past.
+void TestSettings::companionSettingsRead_data()
+{
+    QTest::addColumn<QString>("kind"); // what stands at corvial.ini; empty: content
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("values");       // describe() of the read
+    QTest::addColumn<QString>("error");        // "file|history|printer: part|part", or empty
+    QTest::addColumn<QStringList>("warnings"); // each "part|part", in order
+    const QString none;
+    const QStringList quiet;
+
+    const QByteArray lf = "[history]\ndatabase = postgresql://lab@db/x\nconnectTimeout=10\n"
+                          "[printer]\nscaleX=101.0\nscaleY=99.0\n";
+    const QString lfValues = "database=postgresql://lab@db/x@2 connect=10@3 scaleX=101.0@5 "
+                             "scaleY=99.0@6";
+    QTest::newRow("LF") << none << lf << lfValues << none << quiet;
+    QByteArray crlf = lf;
+    QTest::newRow("CR LF") << none << crlf.replace("\n", "\r\n") << lfValues << none << quiet;
+    QByteArray cr = lf;
+    QTest::newRow("CR alone") << none << cr.replace('\n', '\r') << lfValues << none << quiet;
+    QTest::newRow("byte order mark") << none << "\xEF\xBB\xBF" + lf << lfValues << none << quiet;
+    QTest::newRow("byte order mark and CR")
+        << none << "\xEF\xBB\xBF" + cr << lfValues << none << quiet;
+    QTest::newRow("mixed line ends, numbered as an editor shows them")
+        << none
+        << QByteArray("[history]\r\ndatabase=postgresql://lab@db/x\r[printer]\n"
+                      "scaleX=101.0\r\n\rscaleY=99.0")
+        << "database=postgresql://lab@db/x@2 scaleX=101.0@4 scaleY=99.0@6" << none << quiet;
+    QTest::newRow("comments and blank lines")
+        << none << QByteArray("# lab\n; note\n\n[printer]\n  # scaleX=97.0\nscaleY = 100.4\n")
+        << "scaleY=100.4@6" << none << quiet;
+    QTest::newRow("no file") << "none" << QByteArray() << "" << none << quiet;
+
+    QTest::newRow("[Printer] and its ScaleX named")
+        << none << QByteArray("[Printer]\nScaleX=101.0\nscaleY=99.0\n") << "" << none
+        << QStringList{"1 行目|[Printer]|[printer] のことですか",
+                       "2 行目|[printer] に ScaleX|scaleX のことですか"};
+    QTest::newRow("[histroy] would leave the PC on its own file")
+        << none << QByteArray("[histroy]\ndatabase=postgresql://lab@db/x\n") << "" << none
+        << QStringList{"1 行目|[histroy]|[history] のことですか"};
+    QTest::newRow("section of no known name")
+        << none << QByteArray("[lab]\nowner=me\n") << "" << none
+        << QStringList{"1 行目|[lab]|[history] と [printer]"};
+    QTest::newRow("setting before any section") << none << QByteArray("scaleX=101.0\n[printer]\n")
+                                                << "" << none << QStringList{"1 行目|scaleX は節"};
+    QTest::newRow("ScaleX in [printer] is refused, naming the key meant")
+        << none
+        << QByteArray("[history]\ndatabase=postgresql://lab@db/x\n[printer]\nScaleX=101.0\n")
+        << "database=postgresql://lab@db/x@2"
+        << "printer: 4 行目の [printer] ScaleX|scaleX のことですか" << quiet;
+    QTest::newRow("misspelt key refuses [history] only")
+        << none << QByteArray("[history]\ndatabse=postgresql://lab@db/x\n[printer]\nscaleX=101.0\n")
+        << "scaleX=101.0@4"
+        << "history: 2 行目の [history] databse|database のことですか" << quiet;
+    QTest::newRow("key twice, in a second header of the section")
+        << none << QByteArray("[printer]\nscaleX=101.0\n[history]\n[printer]\nscaleX=100.0\n") << ""
+        << "printer: 5 行目の [printer] scaleX|2 行目にも" << quiet;
+    QTest::newRow("line without =") << none << QByteArray("[history]\njust words\n") << ""
+                                    << "history: 2 行目の [history] が" << quiet;
+    QTest::newRow("header without ]")
+        << none << QByteArray("[printer]\nscaleX=101.0\n[history\n") << ""
+        << "file: 3 行目の節の名前が ]" << quiet;
+    QTest::newRow("bad scale refuses [printer] only")
+        << none << QByteArray("[history]\ndatabase=postgresql://lab@db/x\n[printer]\nscaleX=110\n")
+        << "database=postgresql://lab@db/x@2"
+        << "printer: 4 行目の [printer] scaleX" << quiet;
+
+    QTest::newRow("timeouts at their bounds")
+        << none
+        << QByteArray("[history]\nconnectTimeout=0\nlockTimeout=600\nstatementTimeout= 30 \n")
+        << "connect=0@2 lock=600@3 statement=30@4" << none << quiet;
+    for (const char *bad : {"601", "-1", "5s", "5.0", "", "99999999999"})
+        QTest::addRow("timeout %s", bad)
+            << none << QByteArray("[history]\nlockTimeout=") + bad + '\n'
+            << ""
+            << "history: 2 行目の [history] lockTimeout|0 から 600 までの整数" << quiet;
+
+    QTest::newRow("NUL bytes in a key")
+        << none << QByteArray("[printer]\nscale\0X=101.0\n", 24) << ""
+        << "printer: 2 行目の [printer] scaleU+0000X" << quiet;
+    QTest::newRow("NUL bytes in a comment")
+        << none << QByteArray("# \0\0\n[printer]\nscaleX=101.0\n", 28) << "scaleX=101.0@3" << none
+        << quiet;
+    QTest::newRow("Shift_JIS comment")
+        << none << QByteArray("# \x8c\x9f\x91\xcc\n[printer]\nscaleX=101.0\n") << "scaleX=101.0@3"
+        << none << quiet;
+    QTest::newRow("invalid UTF-8 in a section name")
+        << none << QByteArray("[hist\xFFory]\n") << "" << none
+        << QStringList{"1 行目|[history] のことですか"};
+    QTest::newRow("saved as UTF-16")
+        << none << QByteArray("\xFF\xFE[\0p\0r\0i\0n\0t\0e\0r\0]\0", 20) << ""
+        << "file: UTF-16" << quiet;
+    QTest::newRow("a URL where a key should be echoes no password")
+        << none
+        << QByteArray("[history]\ndatabase postgresql://lab:secret@db/x?sslmode=require\n"
+                      "[postgresql://lab:secret@db]\n")
+        << ""
+        << "history: 2 行目の [history] database postgresql…"
+        << QStringList{"3 行目|[postgresql…]"};
+    QStringList many;
+    for (int i = 1; i < MaxCompanionSettingsWarnings; ++i)
+        many << QStringLiteral("%1 行目|x は節").arg(i);
+    many << QStringLiteral("ほかにも 11 か所");
+    QTest::newRow("warnings bounded")
+        << none << QByteArray("x=1\n").repeated(30) << "" << none << many;
+
+    QTest::newRow("FIFO") << "FIFO" << QByteArray() << ""
+                          << "file: 名前付きパイプ" << quiet;
+    QTest::newRow("link to /dev/zero") << "link to /dev/zero" << QByteArray() << ""
+                                       << "file: デバイス" << quiet;
+    const QByteArray head = "[printer]\nscaleX=101.0\n#";
+    const QByteArray full = head + QByteArray(MaxCompanionSettingsBytes - head.size(), 'c');
+    QTest::newRow("exactly the limit") << none << full << "scaleX=101.0@2" << none << quiet;
+    QTest::newRow("one byte over the limit")
+        << none << full + 'c' << "" << QStringLiteral("file: %1").arg(MaxCompanionSettingsBytes)
+        << quiet;
+}
+
+void TestSettings::companionSettingsRead()
+{
+    QFETCH(QString, kind);
+    QFETCH(QByteArray, content);
+    QFETCH(QString, values);
+    QFETCH(QString, error);
+    QFETCH(QStringList, warnings);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString settings = dir.filePath(QStringLiteral("start.txt"));
+    const QString ini = dir.filePath(QStringLiteral("corvial.ini"));
+    QVERIFY(writeFile(settings, kExample));
+    if (kind.isEmpty())
+        QVERIFY(writeFile(ini, content));
+    else if (kind != QLatin1String("none"))
+        QVERIFY(makeSpecial(kind, ini, dir.filePath(QStringLiteral("elsewhere"))));
+
+    const CompanionSettings read = readCompanionSettings(settings);
+    QCOMPARE(read.path, ini);
+    QCOMPARE(read.found, kind != QLatin1String("none"));
+    QCOMPARE(describe(read), values);
+    const QString fileError = read.fileError.isEmpty() ? QString() : "file: " + read.fileError;
+    const QString historyError =
+        read.historyError.isEmpty() ? QString() : "history: " + read.historyError;
+    const QString printerError =
+        read.printerError.isEmpty() ? QString() : "printer: " + read.printerError;
+    QStringList errors{fileError, historyError, printerError};
+    errors.removeAll(QString());
+    QCOMPARE(errors.size(), error.isEmpty() ? 0 : 1);
+    if (!error.isEmpty()) {
+        const QString which = error.section(QStringLiteral(": "), 0, 0) + QStringLiteral(": ");
+        QVERIFY2(errors.first().startsWith(which), qPrintable(errors.first()));
+        for (const QString &part : error.mid(which.size()).split(u'|'))
+            QVERIFY2(errors.first().contains(part), qPrintable(errors.first()));
+    }
+
+    QCOMPARE(read.warnings.size(), warnings.size());
+    for (int i = 0; i < warnings.size(); ++i) {
+        const QString &w = read.warnings.at(i);
+        QVERIFY2(w.startsWith(ini + QLatin1Char(' ')), qPrintable(w));
+        for (const QString &part : warnings.at(i).split(u'|'))
+            QVERIFY2(w.contains(part), qPrintable(w));
+    }
+    QCOMPARE(companionSettingsWarnings(settings), read.warnings);
+    // Nothing a lab wrote after "user:" is ever echoed.
+    QVERIFY(!(errors + read.warnings).join(u'\n').contains(QLatin1String("secret")));
+}
+
+// A scale saved by an editor that writes a byte order mark and CR line ends is the scale a
+// job prints at, and saving a new one keeps the file that editor's.
+void TestSettings::scaleOfAnEditorsOwnFileReadsBack()
+{
+    const QByteArray plain = "[printer]\nscaleX=101.0\nscaleY=99.5\n[history]\n"
+                             "database=postgresql://lab@db/x\n";
+    QByteArray own = plain;
+    own = "\xEF\xBB\xBF" + own.replace('\n', '\r');
+    PrinterScale scales[2];
+    QTemporaryDir dirs[2];
+    for (int i = 0; i < 2; ++i) {
+        QVERIFY(dirs[i].isValid());
+        const QString settings = dirs[i].filePath(QStringLiteral("start.txt"));
+        QVERIFY(writeFile(settings, kExample));
+        QVERIFY(writeFile(dirs[i].filePath(QStringLiteral("corvial.ini")), i ? own : plain));
+        QString error;
+        QVERIFY2(readPrinterScale(settings, &scales[i], &error), qPrintable(error));
+    }
+    QVERIFY(scales[0] == PrinterScale({1010, 995}));
+    QVERIFY(scales[1] == scales[0]);
+
+    const QString settings = dirs[1].filePath(QStringLiteral("start.txt"));
+    QString error;
+    QVERIFY2(writePrinterScale(settings, {980, 1025}, &error), qPrintable(error));
+    QCOMPARE(readAll(dirs[1].filePath(QStringLiteral("corvial.ini"))),
+             QByteArray("\xEF\xBB\xBF[printer]\rscaleX=98.0\rscaleY=102.5\r[history]\r"
+                        "database=postgresql://lab@db/x\r"));
+    PrinterScale again;
+    QVERIFY2(readPrinterScale(settings, &again, &error), qPrintable(error));
+    QVERIFY(again == PrinterScale({980, 1025}));
 }
 
 QTEST_GUILESS_MAIN(TestSettings)

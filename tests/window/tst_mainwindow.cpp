@@ -17,6 +17,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
+#include <QStatusBar>
 #include <QTimer>
 #include <QToolButton>
 
@@ -67,6 +68,7 @@ private slots:
     void offsetListSavesItsFamily();
     void printSetSelectsTheFamilysOffsets();
     void malformedLinesWarnOnceAfterOpening();
+    void companionSettingsWarnOnceInTheStatusLine();
     void outOfRangeValuesAreBroughtIntoRange();
     void failedSaveKeepsValuesAndReports();
     void tailSurvivesAWriteByteForByte();
@@ -490,6 +492,31 @@ void TestMainWindow::malformedLinesWarnOnceAfterOpening()
     w.showStartupWarnings();
     QCOMPARE(fx.dialogs->messages.size(), 1);
     QCOMPARE(fx.readSettings(), content);
+}
+
+// A misspelt section of corvial.ini is told in the status line once the window is open,
+// without a dialog to click away, and only once.
+void TestMainWindow::companionSettingsWarnOnceInTheStatusLine()
+{
+    WindowFixture fx;
+    const QString ini = QDir(fx.dir.path()).filePath(QStringLiteral("corvial.ini"));
+    {
+        QFile f(ini);
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write("[Printer]\nscaleX=101.0\n") > 0);
+    }
+    TfrmMain &w = fx.create();
+    QVERIFY(!w.findChild<QStatusBar *>(QStringLiteral("statusLine")));
+    w.showStartupWarnings();
+    auto *line = w.findChild<QStatusBar *>(QStringLiteral("statusLine"));
+    QVERIFY(line);
+    const QString shown = line->currentMessage();
+    QVERIFY2(shown.startsWith(ini + QStringLiteral(" の 1 行目: [Printer]")) &&
+                 shown.contains(QStringLiteral("[printer] のことですか")),
+             qPrintable(shown));
+    QVERIFY(fx.dialogs->messages.isEmpty());
+    line->clearMessage();
+    w.showStartupWarnings();
+    QVERIFY(line->currentMessage().isEmpty());
 }
 
 void TestMainWindow::outOfRangeValuesAreBroughtIntoRange()
