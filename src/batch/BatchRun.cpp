@@ -14,6 +14,7 @@
 #include "print/PrintJob.h"
 #include "sequence/CupsJobLookup.h"
 #include "sequence/PrintSequence.h"
+#include "settings/CompanionSettings.h"
 #include "settings/SettingsFile.h"
 #include "settings/SettingsLock.h"
 
@@ -335,6 +336,10 @@ int runBatch(const BatchRequest &request, QTextStream &out, QTextStream &err)
     }
     for (const QString &warning : request.warnings)
         report(err, warning);
+    // What corvial.ini holds that the program does not know is said, never passed over.
+    if (!settingsPath.isEmpty())
+        for (const QString &warning : companionSettingsWarnings(settingsPath))
+            report(err, warning);
 
     // The start position comes from start.txt under the same lock a window holds, so that
     // neither undoes the other's save; the lock is kept until the new position is saved.

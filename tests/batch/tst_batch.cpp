@@ -290,6 +290,8 @@ private slots:
     void failedExportPrintsNothing();
     void savedScale_data();
     void savedScale();
+    void savedScaleAsWritten_data();
+    void savedScaleAsWritten();
     void settingsHeldElsewhere_data();
     void settingsHeldElsewhere();
     void settingsMissing();
@@ -955,6 +957,55 @@ void TestBatch::savedScale()
                      r.err.contains(QStringLiteral("scaleX")),
                  qPrintable(describe(r)));
     }
+}
+
+void TestBatch::savedScaleAsWritten_data()
+{
+    QTest::addColumn<QByteArray>("ini");
+    QTest::addColumn<bool>("scaled"); // false: the file sets no scale, with a warning
+    const QByteArray lines[] = {"[printer]", "scaleX=101.0", "scaleY=99.0"};
+    auto joined = [&](const char *end) {
+        QByteArray out;
+        for (const QByteArray &line : lines)
+            out += line + end;
+        return out;
+    };
+    QTest::newRow("LF") << joined("\n") << true;
+    QTest::newRow("byte order mark, CR LF") << "\xEF\xBB\xBF" + joined("\r\n") << true;
+    QTest::newRow("byte order mark, CR") << "\xEF\xBB\xBF" + joined("\r") << true;
+    QTest::newRow("a section as nobody spells it")
+        << QByteArray("[Printer]\nscaleX=101.0\nscaleY=99.0\n") << false;
+}
+
+// A scale saved in corvial.ini prints what the same factors given on the command line print,
+// however the file was written; a file the program cannot use says so and prints at 100 %.
+void TestBatch::savedScaleAsWritten()
+{
+    QFETCH(QByteArray, ini);
+    QFETCH(bool, scaled);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString settings = dir.filePath(QStringLiteral("start.txt"));
+    QVERIFY(writeFile(settings, kDefaultSettings));
+    QVERIFY(writeFile(dir.filePath(QStringLiteral("corvial.ini")), ini));
+    const QStringList job{QStringLiteral("-t"), QStringLiteral("2"), QStringLiteral("-n"),
+                          QStringLiteral("3"), QStringLiteral("--no-history")};
+    const QString saved = dir.filePath(QStringLiteral("saved.pdf"));
+    const Run r = runBatch(job + QStringList{QStringLiteral("--settings"), settings,
+                                             QStringLiteral("--pdf"), saved});
+    QVERIFY2(r.status == 0, qPrintable(describe(r)));
+    QCOMPARE(r.err.contains(QStringLiteral("corvial.ini")), !scaled);
+    QStringList given{QStringLiteral("--pdf"), dir.filePath(QStringLiteral("given.pdf"))};
+    if (scaled)
+        given << QStringLiteral("--scale-x") << QStringLiteral("101.0") << QStringLiteral("--scale-y")
+              << QStringLiteral("99.0");
+    const Run g = runBatch(job + given);
+    QVERIFY2(g.status == 0, qPrintable(describe(g)));
+    const QList<QImage> a = rasterise(saved);
+    const QList<QImage> b = rasterise(given.at(1));
+    QCOMPARE(a.size(), 1);
+    QCOMPARE(b.size(), 1);
+    QCOMPARE(differingPixels(a.first(), b.first()), 0);
 }
 
 void TestBatch::settingsHeldElsewhere_data()
