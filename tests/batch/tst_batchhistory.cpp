@@ -538,8 +538,6 @@ void TestBatchHistory::editedRecordRefused_data()
         << "type 5 text" << QVariant(QString(43, QLatin1Char('A'))) << "バイトまで";
     QTest::newRow("U+202E") << "text" << QVariant(QStringLiteral("AB\u202ECD"))
                             << "印刷できない文字";
-    QTest::newRow("no Shift-JIS form")
-        << "text" << QVariant(QStringLiteral("A\U0001F600")) << "Shift-JIS";
     QTest::newRow("unknown marker") << "marker" << QVariant(QStringLiteral("毒")) << "の印では";
     QTest::newRow("text colour 9") << "text colour" << QVariant(TextColourCount) << "文字の色";
     QTest::newRow("font 1e9 points") << "font points" << QVariant(1e9) << "文字の大きさは";
@@ -575,19 +573,23 @@ void TestBatchHistory::editedRecordRefused()
         fill(value.toInt(), QStringLiteral("S"));
     else if (field == QLatin1String("first"))
         r.firstNumber = value.toInt();
-    else if (field == QLatin1String("type 5 text"))
-        r.sheetType = 5, fill(r.samples, value.toString());
-    else if (field == QLatin1String("text"))
+    else if (field == QLatin1String("type 5 text")) {
+        r.sheetType = 5;
         fill(r.samples, value.toString());
-    else if (field == QLatin1String("marker"))
-        r.sheetType = 4, r.marker = value.toString(), fill(r.samples, value.toString());
-    else if (field == QLatin1String("text colour"))
+    } else if (field == QLatin1String("text"))
+        fill(r.samples, value.toString());
+    else if (field == QLatin1String("marker")) {
+        r.sheetType = 4;
+        r.marker = value.toString();
+        fill(r.samples, value.toString());
+    } else if (field == QLatin1String("text colour"))
         r.textColour = value.toInt();
     else if (field == QLatin1String("font points"))
         r.fontPoints = value.toDouble();
-    else if (field == QLatin1String("prefix"))
-        r.code = true, r.codePrefix = value.toString();
-    else if (field.endsWith(QLatin1String("code")))
+    else if (field == QLatin1String("prefix")) {
+        r.code = true;
+        r.codePrefix = value.toString();
+    } else if (field.endsWith(QLatin1String("code")))
         r.code = value.toBool();
     else if (field == QLatin1String("style"))
         r.numberStyle = value.toString();
