@@ -10,6 +10,8 @@
 #include "job/JobRules.h"
 #include "job/TextCharacters.h"
 #include "lists/SampleList.h"
+#include "sequence/OwnFiles.h"
+#include "settings/SettingsFile.h"
 
 #include <QAction>
 #include <QEventLoop>
@@ -78,6 +80,12 @@ void TfrmMain::mnuListLoadClick()
     const QString path = mEnv.dialogs->openFileName(this, kFilter, folder);
     if (path.isEmpty())
         return;
+    // The settings or the history read as samples would print the program's own lines.
+    const QString own = ownFileProblem(path, {settingsFilePath(appDir)});
+    if (!own.isEmpty()) {
+        mEnv.dialogs->error(this, QStringLiteral("リストを読み込めません。\n") + own);
+        return;
+    }
     // Read once; the heading question and every later check use what was read now.
     const std::optional<ListFileRead> read = readListAway(path);
     if (!read)

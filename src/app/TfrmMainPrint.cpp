@@ -21,6 +21,7 @@
 #include "preview/PreviewRules.h"
 #include "print/PageCanvas.h"
 #include "print/PrintJob.h"
+#include "sequence/OwnFiles.h"
 #include "sequence/PrintSequence.h"
 #include "settings/SettingsFile.h"
 
@@ -460,6 +461,12 @@ void TfrmMain::cmdExcelClick()
     const QString path = mEnv.dialogs->saveFileName(this, QStringLiteral("Excel files (*.xls)"));
     if (path.isEmpty())
         return;
+    // Asked before the overwrite question: the answer would not matter.
+    const QString own = ownOutputProblem(path, settingsFilePath(appDir));
+    if (!own.isEmpty()) {
+        mEnv.dialogs->error(this, QStringLiteral("Excel ファイルに書き出せません。\n") + own);
+        return;
+    }
     if (QFileInfo::exists(path) &&
         !mEnv.dialogs->askYesNo(this, QStringLiteral("警告"),
                                 QStringLiteral("同名のファイルがあります。重ねがきしますか？")))

@@ -127,6 +127,11 @@ QString prefixProblem(const QString &prefix, SheetType sheetType)
     return QString();
 }
 
+QString jobCodeProblem(const LabelJob &job)
+{
+    return job.code ? prefixProblem(job.codePrefix, job.sheetType) : QString();
+}
+
 QString codeResolutionProblem(SheetType sheetType, int dpiX, int dpiY)
 {
     const int symbol = largestSymbolOf(sheetType);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "barcode/DataMatrix.h"
+#include "job/LabelJob.h"
 #include "job/SheetTypes.h"
 
 #include <QString>
@@ -57,6 +58,11 @@ bool hasCodeRoom(SheetType sheetType);
 // message that refuses it, naming the prefix and giving the longest prefix the type
 // allows (or saying that the type has no room for a code).
 QString prefixProblem(const QString &prefix, SheetType sheetType);
+
+// Empty when the 2-D codes of job may be printed on its sheet type: none asked for, or a
+// type with room for them and a prefix it allows; otherwise prefixProblem's message. The
+// resolution is the output's, checked with codeResolutionProblem.
+QString jobCodeProblem(const LabelJob &job);
 
 // Empty when the largest symbol that the sheet type allows, with its quiet zone, fits the
 // type's code square at dpiX x dpiY dots per inch, wherever the label lies on the page;

@@ -63,10 +63,9 @@ void readNumbers(const QCommandLineParser &parser, const BatchOptionSet &o, Labe
 
     if (parser.isSet(o.repeat)) {
         job.repeatCount = rangedValue(parser, o.repeat, Ranged::Repeat);
-        if (!info.repeatShown && job.repeatCount != 1)
-            refuseOption(
-                nameOf(o.repeat),
-                QStringLiteral("%1はサンプルごとに 1 枚だけ印刷します。").arg(sheetTypeWord(type)));
+        const QString problem = repeatProblem(type, job.repeatCount);
+        if (!problem.isEmpty())
+            refuseOption(nameOf(o.repeat), problem);
     }
     if (exceedsJobSize(job))
         throw BatchRefusal{QStringLiteral("--samples × --repeat: %1 × %2 = %3 ラベル。\n")

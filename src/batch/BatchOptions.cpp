@@ -16,6 +16,8 @@
 #include "job/SheetTypes.h"
 #include "job/TextCharacters.h"
 #include "lists/SampleList.h"
+#include "sequence/OwnFiles.h"
+#include "settings/SettingsFile.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -46,6 +48,25 @@ void requireDistinctFiles(const QCommandLineParser &parser, const BatchOptionSet
     }
 }
 
+// An output (or a list) named like the settings or the history would replace them with a
+// job, or feed the program's own file to it as samples. Both the --settings start.txt and the
+// program's own are guarded: a run without --settings records into the latter's history.
+void requireNoOwnFiles(const QCommandLineParser &parser, const BatchOptionSet &o)
+{
+    QStringList settings = {settingsFilePath(QCoreApplication::applicationDirPath())};
+    if (parser.isSet(o.settings) && !parser.value(o.settings).isEmpty())
+        settings << parser.value(o.settings);
+    const QString history = parser.isSet(o.historyDb) ? parser.value(o.historyDb) : QString();
+    for (const QCommandLineOption *option : {&o.pdf, &o.xls, &o.list}) {
+        const QString path = parser.value(*option);
+        if (!parser.isSet(*option) || path.isEmpty() || path == QLatin1String("-"))
+            continue;
+        const QString problem = ownFileProblem(path, settings, history);
+        if (!problem.isEmpty())
+            refuseOption(nameOf(*option), problem);
+    }
+}
+
 // Where the labels and the workbook go.
 void readOutputs(const QCommandLineParser &parser, const BatchOptionSet &o, BatchRequest &r)
 {
@@ -71,7 +92,8 @@ void readOutputs(const QCommandLineParser &parser, const BatchOptionSet &o, Batc
                                                     "PDF は書き終えたときに出来上がっています。"));
     if (parser.isSet(o.wait))
         r.waitSeconds = rangedValue(parser, o.wait, Ranged::Wait);
-    if (parser.isSet(o.resolution))
+    r.resolutionGiven = parser.isSet(o.resolution);
+    if (r.resolutionGiven)
         r.pdfDpi = rangedValue(parser, o.resolution, Ranged::Resolution);
 
     if (parser.isSet(o.xls)) {
@@ -141,17 +163,17 @@ void readHistoryPlace(const QCommandLineParser &parser, const BatchOptionSet &o,
         refuseOption(nameOf(o.historyDb), error);
 }
 
-// A sample number of --only, 0..9999.
-int sampleNumber(const QCommandLineOption &option, const QString &text)
+// A sample number of --only, 0..9999; given is the whole value, which the refusal quotes.
+int sampleNumber(const QCommandLineOption &option, const QString &text, const QString &given)
 {
     bool ok = false;
     const int n = text.toInt(&ok);
-    if (!ok || n < MinFirstNumber || n > MaxFirstNumber || text.size() > 4)
+    if (!ok || n < MinFirstNumber || n > MaxFirstNumber || text.size() > 4 || !text.at(0).isDigit())
         refuseOption(nameOf(option), QStringLiteral("番号は %1～%2 の数字で FIRST-LAST の形に"
                                                     "指定してください（「%3」）。")
                                          .arg(MinFirstNumber)
                                          .arg(MaxFirstNumber)
-                                         .arg(visibleText(text)));
+                                         .arg(visibleText(given)));
     return n;
 }
 
@@ -181,6 +203,7 @@ BatchRequest historyRequestOf(const QCommandLineParser &parser, const BatchOptio
     }
     BatchRequest r;
     requireDistinctFiles(parser, o);
+    requireNoOwnFiles(parser, o);
     readHistoryPlace(parser, o, r);
     if (listing) {
         r.mode = BatchRequest::Mode::History;
@@ -214,11 +237,13 @@ BatchRequest historyRequestOf(const QCommandLineParser &parser, const BatchOptio
                                                        "（「%1」）。")
                                             .arg(visibleText(id)));
     if (parser.isSet(o.only)) {
-        const QStringList parts = parser.value(o.only).split(QLatin1Char('-'));
+        r.onlyGiven = parser.value(o.only);
+        const QStringList parts = r.onlyGiven.split(QLatin1Char('-'));
+        // One number alone is a range without its end, not the range of that number.
         if (parts.size() != 2)
-            sampleNumber(o.only, parser.value(o.only));
-        r.onlyFirst = sampleNumber(o.only, parts.value(0));
-        r.onlyLast = sampleNumber(o.only, parts.value(1));
+            sampleNumber(o.only, QString(), r.onlyGiven);
+        r.onlyFirst = sampleNumber(o.only, parts.value(0), r.onlyGiven);
+        r.onlyLast = sampleNumber(o.only, parts.value(1), r.onlyGiven);
     }
     readOutputs(parser, o, r);
     // The sheet type is known once the record is read; the start position is held to it then.
@@ -250,6 +275,7 @@ BatchRequest requestOf(const QCommandLineParser &parser, const BatchOptionSet &o
         refuseOption(nameOf(o.only), QStringLiteral("--reprint と一緒に使います。"));
 
     requireDistinctFiles(parser, o);
+    requireNoOwnFiles(parser, o);
     BatchRequest r;
     readList(parser, o, r);
     readNumbers(parser, o, r.job);

@@ -51,7 +51,9 @@ struct BatchRequest
     qint64 reprintId = 0;     // Reprint: the record printed again
     int onlyFirst = -1;       // Reprint: the sample numbers printed again; -1: the whole job
     int onlyLast = -1;
-    bool startGiven = false; // Reprint: job.startPos came from --start
+    QString onlyGiven;            // Reprint: --only as the user wrote it, for the refusals
+    bool resolutionGiven = false; // pdfDpi came from --resolution
+    bool startGiven = false;      // Reprint: job.startPos came from --start
 };
 
 // What the command line asks for.

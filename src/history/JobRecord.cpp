@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "history/JobRecord.h"
 
+#include "barcode/CodeRules.h"
 #include "job/SheetTypes.h"
 #include "job/TextCharacters.h"
 
@@ -128,44 +129,40 @@ int sampleIndexOf(const HistoryRecord &record, int number)
     return index < record.samples ? index : -1;
 }
 
-bool reprintJob(const HistoryEntry &entry, int first, int last, LabelJob *out, QString *error)
+namespace {
+
+// The whole job of a record, as it was printed: every sample from its first number.
+bool recordedJob(const HistoryEntry &entry, SheetType type, LabelJob *out, QString *error)
 {
     const HistoryRecord &r = entry.record;
-    const std::optional<SheetType> type = SheetType::fromCode(r.sheetType);
-    if (!type) {
-        *error = QStringLiteral("履歴 %1 のシートタイプ %2 はこのプログラムにありません。")
-                     .arg(entry.id)
-                     .arg(r.sheetType);
-        return false;
-    }
-    const int from = sampleIndexOf(r, first);
-    const int to = sampleIndexOf(r, last);
-    const int lastNumber = (r.firstNumber + r.samples - 1) % HistoryNumberWrap;
-    if (from < 0 || to < 0 || to < from || r.sampleTexts.size() != r.samples) {
-        *error = QStringLiteral("履歴 %1 の番号は %2～%3 です（%4～%5 は印刷できません）。")
-                     .arg(entry.id)
-                     .arg(r.firstNumber)
-                     .arg(lastNumber)
-                     .arg(first)
-                     .arg(last);
-        return false;
-    }
     LabelJob job;
-    job.sheetType = *type;
-    job.sampleCount = to - from + 1;
+    job.sheetType = type;
+    job.sampleCount = r.samples;
     job.repeatCount = r.repeat;
-    job.initialValue = first;
+    job.initialValue = r.firstNumber;
     int style = int(NumberStyle::Padded);
-    valueOf(kNumberStyles, r.numberStyle, &style);
-    job.numberStyle = NumberStyle(style);
     int align = int(PrintAlign::Left);
-    valueOf(kAlignments, r.alignment, &align);
+    // A word this version does not know is not read as the default: the labels would differ
+    // from the ones the record describes.
+    if (!r.numberStyle.isEmpty() && !valueOf(kNumberStyles, r.numberStyle, &style)) {
+        *error = QStringLiteral("履歴 %1 の番号の書き方「%2」はこのプログラムにありません。")
+                     .arg(entry.id)
+                     .arg(visibleText(r.numberStyle));
+        return false;
+    }
+    if (!r.alignment.isEmpty() && !valueOf(kAlignments, r.alignment, &align)) {
+        *error = QStringLiteral("履歴 %1 の文字の位置「%2」はこのプログラムにありません。")
+                     .arg(entry.id)
+                     .arg(visibleText(r.alignment));
+        return false;
+    }
+    job.numberStyle = NumberStyle(style);
     job.printAlign = PrintAlign(align);
     // Each sample carries its text as a list would give it, so the renderer prints the
     // recorded text of every sample, whether the job came from a list or not.
-    job.sampleTexts = r.sampleTexts.mid(from, job.sampleCount);
-    job.proofText = isMarker(*type) ? r.marker : job.sampleTexts.first();
-    job.enteredText = isOneLine(*type) ? job.sampleTexts.first() : QString();
+    job.sampleTexts = r.sampleTexts;
+    job.proofText = isMarker(type) ? r.marker : job.sampleTexts.value(0);
+    job.enteredText = isOneLine(type) ? job.sampleTexts.value(0) : QString();
     job.textColourIndex = r.textColour;
     job.backColourIndex = r.backColour;
     job.frame = r.frame;
@@ -176,6 +173,52 @@ bool reprintJob(const HistoryEntry &entry, int first, int last, LabelJob *out, Q
     job.labelFont.setItalic(r.fontStyle.contains(QLatin1String("italic")));
     job.code = r.code;
     job.codePrefix = r.codePrefix;
+    // A record may have been written by another version, on another PC or by hand: it is held
+    // to the rules a job typed now is held to before anything prints.
+    QString problem = jobRuleProblem(job);
+    if (problem.isEmpty())
+        problem = jobCodeProblem(job);
+    if (!problem.isEmpty()) {
+        *error = QStringLiteral("履歴 %1 のジョブは印刷できません: %2").arg(entry.id).arg(problem);
+        return false;
+    }
+    *out = job;
+    return true;
+}
+
+} // namespace
+
+bool reprintJob(const HistoryEntry &entry, int first, int last, LabelJob *out, QString *error)
+{
+    const HistoryRecord &r = entry.record;
+    const std::optional<SheetType> type = SheetType::fromCode(r.sheetType);
+    if (!type) {
+        *error = QStringLiteral("履歴 %1 のシートタイプ %2 はこのプログラムにありません。")
+                     .arg(entry.id)
+                     .arg(r.sheetType);
+        return false;
+    }
+    LabelJob whole;
+    if (!recordedJob(entry, *type, &whole, error))
+        return false;
+    const int from = sampleIndexOf(r, first);
+    const int to = sampleIndexOf(r, last);
+    const int lastNumber = (r.firstNumber + r.samples - 1) % HistoryNumberWrap;
+    if (from < 0 || to < 0 || to < from) {
+        *error = QStringLiteral("履歴 %1 の番号は %2～%3 です（%4～%5 は印刷できません）。")
+                     .arg(entry.id)
+                     .arg(r.firstNumber)
+                     .arg(lastNumber)
+                     .arg(first)
+                     .arg(last);
+        return false;
+    }
+    LabelJob job = whole;
+    job.sampleCount = to - from + 1;
+    job.initialValue = first;
+    job.sampleTexts = r.sampleTexts.mid(from, job.sampleCount);
+    job.proofText = isMarker(*type) ? r.marker : job.sampleTexts.first();
+    job.enteredText = isOneLine(*type) ? job.sampleTexts.first() : QString();
     *out = job;
     return true;
 }

@@ -28,8 +28,10 @@ HistoryRecord recordOf(const LabelJob &job, const JobAdvance &advance, const Rec
 int sampleIndexOf(const HistoryRecord &record, int number);
 // The job that prints sample numbers first..last of entry again (first at or before last in
 // the job's order, across 9999 -> 0), with the same texts, numbering, look and codes; its
-// start position and offsets are left for the caller. False with a Japanese reason in
-// *error when the record's sheet type is unknown or the numbers are not the job's.
+// start position and offsets are left for the caller. False with a Japanese reason naming
+// the record in *error when the record's sheet type is unknown, its job breaks a job rule
+// (jobRuleProblem, jobCodeProblem) or the numbers are not the job's. The code's room at the
+// output's resolution is the caller's to check (codeResolutionProblem).
 bool reprintJob(const HistoryEntry &entry, int first, int last, LabelJob *out, QString *error);
 
 } // namespace corvial

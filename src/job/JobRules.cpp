@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "job/JobRules.h"
 
+#include "job/Colours.h"
+#include "job/ProofLabel.h"
 #include "job/ShiftJis.h"
 #include "job/TextLimits.h"
 
@@ -192,6 +194,102 @@ QString textProblemText(const TextProblem &p, SheetType sheetType)
                    "%1の入力の制限を超えています（そのままでは「%2」に切り詰められます）。")
             .arg(type, p.cut);
     }
+    return QString();
+}
+
+QString repeatProblem(SheetType sheetType, int repeatCount)
+{
+    if (sheetType.info().repeatShown || repeatCount == 1)
+        return QString();
+    return QStringLiteral("%1はサンプルごとに 1 枚だけ印刷します。").arg(sheetTypeWord(sheetType));
+}
+
+namespace {
+
+QString rangeProblem(const QString &what, int value, int low, int high)
+{
+    if (value >= low && value <= high)
+        return QString();
+    return QStringLiteral("%1は %2～%3 です（%4）。").arg(what).arg(low).arg(high).arg(value);
+}
+
+bool isMarkerText(const QString &text)
+{
+    for (int i = 0; i < MarkerCount; ++i) {
+        if (text == markerText(i))
+            return true;
+    }
+    return false;
+}
+
+// The text each sample prints, checked as typing it for the type would have been.
+QString sampleTextProblem(const LabelJob &job)
+{
+    const SheetType type = job.sheetType;
+    const bool marker = type.info().textBox.kind == TextBoxKind::Marker;
+    const int samples = job.sampleTexts.isEmpty() ? 1 : int(job.sampleTexts.size());
+    for (int i = 0; i < samples; ++i) {
+        const LabelJob sample = sampleJob(job, i);
+        const QString &text = type.info().textBox.kind == TextBoxKind::OneLine ? sample.enteredText
+                                                                               : sample.proofText;
+        const QString which = job.sampleTexts.isEmpty()
+                                  ? QStringLiteral("ラベルの")
+                                  : QStringLiteral("サンプル %1 の").arg(i + 1);
+        if (marker) {
+            if (!isMarkerText(text))
+                return QStringLiteral("%1印「%2」は%3の印ではありません。")
+                    .arg(which, visibleText(text), sheetTypeWord(type));
+            continue;
+        }
+        const TextProblem problem = checkLabelText(text, type);
+        if (problem.kind != TextProblem::None)
+            return which + QStringLiteral("文字: ") + textProblemText(problem, type);
+    }
+    return QString();
+}
+
+} // namespace
+
+QString jobRuleProblem(const LabelJob &job)
+{
+    const SheetType type = job.sheetType;
+    for (const QString &problem : {rangeProblem(QStringLiteral("サンプル数"), job.sampleCount,
+                                                MinSampleCount, MaxSampleCount),
+                                   rangeProblem(QStringLiteral("1 サンプルのラベル数"),
+                                                job.repeatCount, MinRepeatCount, MaxRepeatCount),
+                                   repeatProblem(type, job.repeatCount),
+                                   rangeProblem(QStringLiteral("最初の番号"), job.initialValue,
+                                                MinFirstNumber, MaxFirstNumber)}) {
+        if (!problem.isEmpty())
+            return problem;
+    }
+    if (exceedsJobSize(job))
+        return QStringLiteral("サンプル数 × ラベル数: %1 × %2 = %3 ラベル。")
+                   .arg(job.sampleCount)
+                   .arg(job.repeatCount)
+                   .arg(jobLabelCount(job)) +
+               tooManyLabelsText();
+    if (!job.sampleTexts.isEmpty() && job.sampleTexts.size() != job.sampleCount)
+        return QStringLiteral("サンプル数 %1 に対して文字が %2 サンプル分あります。")
+            .arg(job.sampleCount)
+            .arg(job.sampleTexts.size());
+    const QString text = sampleTextProblem(job);
+    if (!text.isEmpty())
+        return text;
+    for (const QString &problem : {rangeProblem(QStringLiteral("文字の色の番号"),
+                                                job.textColourIndex, 0, TextColourCount - 1),
+                                   rangeProblem(QStringLiteral("背景の色の番号"),
+                                                job.backColourIndex, 0, BackColourCount - 1)}) {
+        if (!problem.isEmpty())
+            return problem;
+    }
+    // A size given in pixels has no point size (-1); the renderer then keeps the layout's.
+    const double points = job.labelFont.pointSizeF();
+    if (points > 0 && !(points >= MinLabelFontPoints && points <= MaxLabelFontPoints))
+        return QStringLiteral("文字の大きさは %1～%2 ポイントです（%3）。")
+            .arg(MinLabelFontPoints)
+            .arg(MaxLabelFontPoints)
+            .arg(points);
     return QString();
 }
 

@@ -24,6 +24,20 @@ constexpr int FirstNumberListMax = 9990;
 constexpr int MinFirstNumber = 0;
 constexpr int MaxFirstNumber = 9999;
 
+// Label font sizes, in points, a job may be set in: the font dialog's own range. A size
+// the dialog never offers reaches a job only from an edited record.
+constexpr int MinLabelFontPoints = 1;
+constexpr int MaxLabelFontPoints = 512;
+
+// Why repeatCount labels per sample cannot be printed on the sheet type (a type that does not
+// show the choice prints one per sample); empty when they can. The range is checked apart.
+QString repeatProblem(SheetType sheetType, int repeatCount);
+// Why job breaks a rule the entry screen holds every job to, naming the rule in Japanese:
+// sample count, labels per sample, first number, job size, each text against the type's
+// text box, the marker, the colours and the font size; empty when it keeps them all. The
+// 2-D code's rules need the barcode library (jobCodeProblem in barcode/CodeRules.h).
+QString jobRuleProblem(const LabelJob &job);
+
 // True when the job has more labels than one job may print (sampleCount x repeatCount above
 // MaxJobLabels).
 bool exceedsJobSize(const LabelJob &job);

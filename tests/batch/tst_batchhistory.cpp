@@ -6,6 +6,7 @@
 #include "history/HistoryRecord.h"
 #include "history/HistoryStore.h"
 #include "history/JobRecord.h"
+#include "job/Colours.h"
 #include "job/JobRules.h"
 #include "job/SheetTypes.h"
 #include "settings/SettingsFile.h"
@@ -21,7 +22,10 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QVariant>
+
 #include <QTest>
+#include <unistd.h>
 
 using namespace corvial;
 
@@ -42,10 +46,12 @@ struct Run
 };
 
 Run batch(const QStringList &args, const QString &program = kBatch,
-          const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment())
+          const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment(),
+          const QString &folder = QString())
 {
     QProcess p;
     p.setProcessEnvironment(env);
+    p.setWorkingDirectory(folder);
     p.start(program, args);
     Run r;
     if (!p.waitForStarted(30000) || !p.waitForFinished(120000))
@@ -122,6 +128,10 @@ private slots:
     void ownStartTxt();
     void waitingCheckedOnOpen_data();
     void waitingCheckedOnOpen();
+    void ownFilesAreNoOutput_data();
+    void ownFilesAreNoOutput();
+    void editedRecordRefused_data();
+    void editedRecordRefused();
 
 private:
     // A start.txt in a folder of its own with one job printed from a list, recorded beside it.
@@ -415,6 +425,196 @@ void TestBatchHistory::waitingCheckedOnOpen()
     for (const HistoryEntry &e : std::as_const(entries))
         stillWaiting = stillWaiting || (e.id == waitingId && e.outcome == JobOutcome::Waiting);
     QVERIFY(stillWaiting);
+}
+
+void TestBatchHistory::ownFilesAreNoOutput_data()
+{
+    QTest::addColumn<QString>("option"); // pdf, xls, list, or reprint (a reprint's --pdf)
+    QTest::addColumn<QString>("name");   // as given, run in the folder of start.txt ({folder})
+    QTest::addColumn<QString>("make");   // "link" or "hardlink" to its target, or nothing
+    QTest::addColumn<QString>("target"); // what the link points to
+    QTest::addColumn<bool>("named");     // the history is given as --history-db instead
+
+    struct Case
+    {
+        const char *row;
+        const char *name;
+        const char *make;
+        const char *target;
+        bool named;
+    };
+    const Case cases[] = {
+        {"history", "history.sqlite", "", "", false},
+        {"history ./", "./history.sqlite", "", "", false},
+        {"history ..", "../{folder}/history.sqlite", "", "", false},
+        {"history link", "link.pdf", "link", "history.sqlite", false},
+        {"history hard link", "hard.pdf", "hardlink", "history.sqlite", false},
+        {"history named", "other.sqlite", "", "", true},
+        {"wal not made", "history.sqlite-wal", "", "", false},
+        {"shm other case", "HISTORY.SQLITE-SHM", "", "", false},
+        {"journal dangling link", "dangling.pdf", "link", "history.sqlite-journal", false},
+        {"corvial.ini", "corvial.ini", "", "", false},
+        {"start.txt", "start.txt", "", "", false},
+        {"lock not made", "start.txt.lock", "", "", false},
+    };
+    for (const char *option : {"pdf", "xls", "list", "reprint"}) {
+        for (const Case &c : cases) {
+            QTest::addRow("%s %s", option, c.row)
+                << QString::fromLatin1(option) << QString::fromLatin1(c.name)
+                << QString::fromLatin1(c.make) << QString::fromLatin1(c.target) << c.named;
+        }
+    }
+}
+
+void TestBatchHistory::ownFilesAreNoOutput()
+{
+    QFETCH(QString, option);
+    QFETCH(QString, name);
+    QFETCH(QString, make);
+    QFETCH(QString, target);
+    QFETCH(bool, named);
+    const QDir dir(mDir->path());
+    name.replace(QStringLiteral("{folder}"), QFileInfo(dir.path()).fileName());
+    QFile ini(dir.filePath(QStringLiteral("corvial.ini")));
+    QVERIFY(ini.open(QIODevice::WriteOnly));
+    ini.write("; the lab's own settings\n[printer]\nscaleX=100.0\n");
+    ini.close();
+    const QString history = dir.filePath(QStringLiteral("history.sqlite"));
+    if (named)
+        QVERIFY(QFile::copy(history, dir.filePath(name)));
+    if (make == QLatin1String("link"))
+        QVERIFY(QFile::link(target, dir.filePath(name)));
+    if (make == QLatin1String("hardlink"))
+        QCOMPARE(::link(QFile::encodeName(dir.filePath(target)).constData(),
+                        QFile::encodeName(dir.filePath(name)).constData()),
+                 0);
+    const QStringList kept = {history, mSettings, ini.fileName(), dir.filePath(name)};
+    const bool existed = QFileInfo(dir.filePath(name)).exists();
+    QList<QByteArray> before;
+    for (const QString &file : kept)
+        before << readAll(file);
+
+    QStringList args = option == QLatin1String("reprint")
+                           ? QStringList{QStringLiteral("--reprint"),  QStringLiteral("1"),
+                                         QStringLiteral("--settings"), mSettings,
+                                         QStringLiteral("--pdf"),      name}
+                           : printArgs(dir.filePath(QStringLiteral("x.pdf")));
+    if (option == QLatin1String("pdf"))
+        args.last() = name;
+    if (option == QLatin1String("xls"))
+        args << QStringLiteral("--xls") << name;
+    if (option == QLatin1String("list"))
+        args[args.indexOf(mList)] = name;
+    if (named)
+        args << QStringLiteral("--history-db") << dir.filePath(name);
+    const Run r = batch(args, kBatch, QProcessEnvironment::systemEnvironment(), dir.path());
+    QVERIFY2(r.status == 2, qPrintable(QString::number(r.status) + r.err));
+    const QString shown = option == QLatin1String("reprint") ? QStringLiteral("pdf") : option;
+    QVERIFY2(r.err.contains(QStringLiteral("--") + shown), qPrintable(r.err));
+    QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("x.pdf"))));
+    for (int i = 0; i < kept.size(); ++i)
+        QVERIFY2(readAll(kept.at(i)) == before.at(i), qPrintable(kept.at(i)));
+    // A name not made yet is still not made.
+    QCOMPARE(QFileInfo(dir.filePath(name)).exists(), existed);
+    QList<HistoryEntry> entries;
+    QVERIFY(windowEntries(mSettings, &entries));
+    QCOMPARE(entries.size(), 1);
+    QCOMPARE(entries.first().record.sampleTexts, kSamples);
+}
+
+void TestBatchHistory::editedRecordRefused_data()
+{
+    QTest::addColumn<QString>("field");  // what the hand changed in the record of init()
+    QTest::addColumn<QVariant>("value"); // what it wrote there
+    QTest::addColumn<QString>("rule");   // part of the refusal that names the rule
+
+    const QString label = QStringLiteral("ラベル数は");
+    QTest::newRow("repeat 0") << "repeat" << QVariant(0) << label;
+    QTest::newRow("repeat 99") << "repeat" << QVariant(99) << label;
+    QTest::newRow("repeat on a memo type") << "memo repeat" << QVariant(2) << "1 枚だけ";
+    QTest::newRow("401 samples") << "samples" << QVariant(MaxSampleCount + 1) << "サンプル数は";
+    QTest::newRow("first number 10000") << "first" << QVariant(10000) << "最初の番号";
+    QTest::newRow("43 characters on type 5")
+        << "type 5 text" << QVariant(QString(43, QLatin1Char('A'))) << "バイトまで";
+    QTest::newRow("U+202E") << "text" << QVariant(QStringLiteral("AB\u202ECD"))
+                            << "印刷できない文字";
+    QTest::newRow("unknown marker") << "marker" << QVariant(QStringLiteral("毒")) << "の印では";
+    QTest::newRow("text colour 9") << "text colour" << QVariant(TextColourCount) << "文字の色";
+    QTest::newRow("font 1e9 points") << "font points" << QVariant(1e9) << "文字の大きさは";
+    QTest::newRow("code prefix too long")
+        << "prefix" << QVariant(QStringLiteral("ABCDEFGHIJ")) << "頭文字";
+    QTest::newRow("code on a memo type") << "memo code" << QVariant(true) << "場所がありません";
+    QTest::newRow("number style unknown")
+        << "style" << QVariant(QStringLiteral("roman")) << "番号の書き方";
+}
+
+void TestBatchHistory::editedRecordRefused()
+{
+    QFETCH(QString, field);
+    QFETCH(QVariant, value);
+    QFETCH(QString, rule);
+    QList<HistoryEntry> entries;
+    QVERIFY(windowEntries(mSettings, &entries));
+    HistoryRecord r = entries.first().record;
+    const auto fill = [&r](int samples, const QString &text) {
+        r.samples = samples;
+        r.sampleTexts = QStringList();
+        for (int i = 0; i < samples; ++i)
+            r.sampleTexts << text;
+    };
+    // A memo type prints no codes and one label per sample; the rest of the record fits it.
+    if (field.startsWith(QLatin1String("memo "))) {
+        r.sheetType = 3;
+        fill(r.samples, QStringLiteral("MEMO"));
+    }
+    if (field.endsWith(QLatin1String("repeat")))
+        r.repeat = value.toInt();
+    else if (field == QLatin1String("samples"))
+        fill(value.toInt(), QStringLiteral("S"));
+    else if (field == QLatin1String("first"))
+        r.firstNumber = value.toInt();
+    else if (field == QLatin1String("type 5 text")) {
+        r.sheetType = 5;
+        fill(r.samples, value.toString());
+    } else if (field == QLatin1String("text"))
+        fill(r.samples, value.toString());
+    else if (field == QLatin1String("marker")) {
+        r.sheetType = 4;
+        r.marker = value.toString();
+        fill(r.samples, value.toString());
+    } else if (field == QLatin1String("text colour"))
+        r.textColour = value.toInt();
+    else if (field == QLatin1String("font points"))
+        r.fontPoints = value.toDouble();
+    else if (field == QLatin1String("prefix")) {
+        r.code = true;
+        r.codePrefix = value.toString();
+    } else if (field.endsWith(QLatin1String("code")))
+        r.code = value.toBool();
+    else if (field == QLatin1String("style"))
+        r.numberStyle = value.toString();
+    qint64 id = 0;
+    {
+        HistoryLocation where;
+        HistoryStore store;
+        QString error;
+        QVERIFY(historyLocationForSettings(mSettings, &where, &error));
+        QVERIFY2(store.open(where, &error), qPrintable(error));
+        id = store.begin(r, &error);
+        QVERIFY2(id > 0, qPrintable(error));
+        QVERIFY2(store.finish(id, JobOutcome::Printed, QString(), 0, &error), qPrintable(error));
+    }
+    const QByteArray settingsBefore = readAll(mSettings);
+    const QString pdf = mDir->filePath(QStringLiteral("again.pdf"));
+    const Run run = batch({QStringLiteral("--reprint"), QString::number(id),
+                           QStringLiteral("--settings"), mSettings, QStringLiteral("--pdf"), pdf});
+    QVERIFY2(run.status == 2, qPrintable(QString::number(run.status) + run.err));
+    QVERIFY2(run.err.contains(QStringLiteral("履歴 %1 ").arg(id)) && run.err.contains(rule),
+             qPrintable(run.err));
+    QVERIFY(!QFileInfo::exists(pdf));
+    QCOMPARE(readAll(mSettings), settingsBefore);
+    QVERIFY(windowEntries(mSettings, &entries));
+    QCOMPARE(entries.size(), 2);
 }
 
 QTEST_GUILESS_MAIN(TestBatchHistory)

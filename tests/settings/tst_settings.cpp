@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "job/ShiftJis.h"
 #include "settings/CompanionSettings.h"
+#include "sequence/OwnFiles.h"
 #include "settings/PrinterScaleFile.h"
 #include "settings/SettingsFile.h"
 #include "settings/SettingsLock.h"
@@ -256,6 +257,8 @@ private slots:
     void companionSettingsRead_data();
     void companionSettingsRead();
     void scaleOfAnEditorsOwnFileReadsBack();
+    void ownFileNames_data();
+    void ownFileNames();
 };
 
 void TestSettings::parse_data()
@@ -1345,6 +1348,52 @@ void TestSettings::scaleOfAnEditorsOwnFileReadsBack()
     PrinterScale again;
     QVERIFY2(readPrinterScale(settings, &again, &error), qPrintable(error));
     QVERIFY(again == PrinterScale({980, 1025}));
+void TestSettings::ownFileNames_data()
+{
+    QTest::addColumn<QString>("given"); // relative to a folder that holds history.sqlite
+    QTest::addColumn<QString>("own");
+    QTest::addColumn<bool>("same");
+
+    const QString db = QStringLiteral("history.sqlite");
+    const QString wal = QStringLiteral("history.sqlite-wal"); // not made
+    QTest::newRow("itself") << db << db << true;
+    QTest::newRow("link") << "link" << db << true;
+    QTest::newRow("hard link") << "hard" << db << true;
+    QTest::newRow("through a folder link") << "folderlink/history.sqlite" << db << true;
+    QTest::newRow("not made, folder link") << "folderlink/history.sqlite-wal" << wal << true;
+    QTest::newRow("dangling link to it") << "dangling" << wal << true;
+    QTest::newRow("not made, other case") << "HISTORY.SQLITE-WAL" << wal << true;
+    QTest::newRow("made, other case") << "History.sqlite" << db << false;
+    QTest::newRow("other name") << "x.pdf" << db << false;
+}
+
+void TestSettings::ownFileNames()
+{
+    QFETCH(QString, given);
+    QFETCH(QString, own);
+    QFETCH(bool, same);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QDir d(dir.path());
+    const QString db = d.filePath(QStringLiteral("history.sqlite"));
+    QFile file(db);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("records");
+    file.close();
+    QVERIFY(QFile::link(db, d.filePath(QStringLiteral("link"))));
+    QCOMPARE(::link(QFile::encodeName(db).constData(),
+                    QFile::encodeName(d.filePath(QStringLiteral("hard"))).constData()),
+             0);
+    QVERIFY(QFile::link(dir.path(), d.filePath(QStringLiteral("folderlink"))));
+    QVERIFY(QFile::link(d.filePath(QStringLiteral("history.sqlite-wal")),
+                        d.filePath(QStringLiteral("dangling"))));
+    QVERIFY(QFile::copy(db, d.filePath(QStringLiteral("History.sqlite"))));
+    // Relative names are read from the working folder, as a command line gives them.
+    const QString before = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(dir.path()));
+    const bool found = namesOwnFile(given, OwnFile{d.filePath(own), QString()});
+    QVERIFY(QDir::setCurrent(before));
+    QCOMPARE(found, same);
 }
 
 QTEST_GUILESS_MAIN(TestSettings)
