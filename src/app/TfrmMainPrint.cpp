@@ -404,6 +404,9 @@ bool TfrmMain::printOnPrinter(const LabelJob &job, QWidget *owner, const History
         mPrinterSetup = PrinterSetup::of(*mPrinter);
         return mPrinter.get();
     };
+    policy.outputProblem = [this](const QString &path) {
+        return ownOutputProblem(path, settingsFilePath(appDir));
+    };
     policy.canvasFor = mEnv.canvasFactory;
     policy.watcher = &progress;
     const int f = job.sheetType.info().family;

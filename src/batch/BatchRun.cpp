@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "BatchRun.h"
 
+#include "BatchReprint.h"
+
 #include "barcode/CodeRules.h"
 #include "export/WorkbookExport.h"
 #include "export/XlsCrtLibrary.h"
@@ -249,34 +251,14 @@ int writeHistory(const BatchRequest &request, QTextStream &out, QTextStream &err
 }
 
 // The job of the record the request prints again, as much of it as --only asks for, placed
-// as the request says.
+// as the request says; a record that breaks a job rule is refused before anything moves.
 int reprintOf(const BatchRequest &request, PrintRecorder &history, LabelJob *job, QTextStream &err)
 {
-    QString error;
-    if (!history.reprint(request.reprintId, request.onlyFirst, request.onlyLast, job, &error)) {
-        report(err, (request.onlyFirst >= 0 ? QStringLiteral("--only: ") : QString()) + error);
-        return BatchRefused;
-    }
-    job->startPos = request.job.startPos;
-    job->offsetX = request.job.offsetX;
-    job->offsetY = request.job.offsetY;
-    const int labels = job->sheetType.family().labels;
-    if (request.startGiven && job->startPos > labels) {
-        report(err, QStringLiteral("--start: %1の開始位置は 1～%2 です（「%3」）。")
-                        .arg(sheetTypeWord(job->sheetType))
-                        .arg(labels)
-                        .arg(job->startPos));
-        return BatchRefused;
-    }
-    if (job->code && !request.pdfPath.isEmpty()) {
-        const QString coarse =
-            codeResolutionProblem(job->sheetType, request.pdfDpi, request.pdfDpi);
-        if (!coarse.isEmpty()) {
-            report(err, QStringLiteral("--resolution: ") + coarse);
-            return BatchRefused;
-        }
-    }
-    return BatchSucceeded;
+    const QString refusal = reprintRefusal(request, history, job);
+    if (refusal.isEmpty())
+        return BatchSucceeded;
+    report(err, refusal);
+    return BatchRefused;
 }
 
 // Writes the job's workbook whole under a temporary name beside request.xlsPath, into *book;

@@ -1348,6 +1348,8 @@ void TestSettings::scaleOfAnEditorsOwnFileReadsBack()
     PrinterScale again;
     QVERIFY2(readPrinterScale(settings, &again, &error), qPrintable(error));
     QVERIFY(again == PrinterScale({980, 1025}));
+}
+
 void TestSettings::ownFileNames_data()
 {
     QTest::addColumn<QString>("given"); // relative to a folder that holds history.sqlite
