@@ -551,7 +551,9 @@ bool writeHistoryListing(HistoryStore &store, const QDateTime &since, int limit,
     bool listed = false;
     if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0) {
         listed = listSqlite(*static_cast<sqlite3 *const *>(handle.constData()), l, &older);
-    } else if (handle.isValid() && qstrcmp(handle.typeName(), "PGconn*") == 0) {
+    } else if (handle.isValid() && (qstrcmp(handle.typeName(), "PGconn*") == 0 ||
+                                    qstrcmp(handle.typeName(), "pg_conn*") == 0)) {
+        // Qt names the type by libpq's struct.
         listed = listPostgres(*static_cast<PGconn *const *>(handle.constData()), l, &older);
     } else {
         return l.fail(QStringLiteral("履歴が開かれていません。"));
