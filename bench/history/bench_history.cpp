@@ -27,6 +27,8 @@
 #include <QSqlQuery>
 #include <QTemporaryDir>
 
+#include <sys/resource.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <functional>
@@ -248,8 +250,18 @@ bool listingCost(const QString &empty, const QString &full)
 }
 
 // (c) The whole process, its output written to outFile (null: thrown away); the time in ms.
-double runMs(const QString &program, const QStringList &args, const QString &outFile, bool *ok)
+// cpuMs (if given) gets the processor time the process used, user and system: on a machine
+// that others share it varies less than the time on the clock.
+double runMs(const QString &program, const QStringList &args, const QString &outFile, bool *ok,
+             double *cpuMs = nullptr)
 {
+    const auto childCpuMs = [] {
+        struct rusage use;
+        getrusage(RUSAGE_CHILDREN, &use);
+        return double(use.ru_utime.tv_sec + use.ru_stime.tv_sec) * 1e3 +
+               double(use.ru_utime.tv_usec + use.ru_stime.tv_usec) / 1e3;
+    };
+    const double cpuBefore = childCpuMs();
     QProcess p;
     p.setStandardOutputFile(outFile.isEmpty() ? QProcess::nullDevice() : outFile);
     QElapsedTimer timer;
@@ -258,6 +270,8 @@ double runMs(const QString &program, const QStringList &args, const QString &out
     const bool ran =
         p.waitForFinished(300000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
     const double ms = double(timer.nsecsElapsed()) / 1e6;
+    if (cpuMs)
+        *cpuMs = childCpuMs() - cpuBefore;
     if (!ran)
         std::fprintf(stderr, "bench_history: %s %s failed: %s\n", qPrintable(program),
                      qPrintable(args.join(QLatin1Char(' '))), p.readAllStandardError().constData());
@@ -292,7 +306,8 @@ double peakMb(const QString &db, const QString &format, const QString &dir)
 // One pair: the listing and its floor alternately, Runs times each, after one run of each
 // whose outputs must be the same bytes. Prints the medians and their ratio.
 bool comparePair(const char *what, const QStringList &listing, const QString &floorProgram,
-                 const QStringList &floorArgs, bool sameBytes, const QString &dir)
+                 const QStringList &floorArgs, bool sameBytes, const char *cpuNote,
+                 const QString &dir)
 {
     bool ok = true;
     const QString a = dir + QStringLiteral("/listing.out"), b = dir + QStringLiteral("/floor.out");
@@ -300,21 +315,24 @@ bool comparePair(const char *what, const QStringList &listing, const QString &fl
     runMs(floorProgram, floorArgs, b, &ok);
     const QByteArray mine = fileBytes(a), floors = fileBytes(b);
     const bool same = mine == floors;
-    std::vector<double> ms[2];
+    std::vector<double> ms[2], cpu[2];
     for (int i = 0; i < Runs && ok; ++i) {
-        ms[0].push_back(runMs(QStringLiteral(CORVIAL_BATCH), listing, QString(), &ok));
-        ms[1].push_back(runMs(floorProgram, floorArgs, QString(), &ok));
+        for (int k = 0; k < 2; ++k) {
+            double used = 0;
+            ms[k].push_back(runMs(k ? floorProgram : QStringLiteral(CORVIAL_BATCH),
+                                  k ? floorArgs : listing, QString(), &ok, &used));
+            cpu[k].push_back(used);
+        }
     }
     if (!ok)
         return false;
     const double ratio = median(ms[0]) / median(ms[1]);
-    std::printf("(c) %s, median of %d: listing %.0f ms, floor %.0f ms, %.2fx (goal <= %.1fx: "
-                "%s); %.1f MB out%s\n",
+    const char *bytes = !sameBytes ? "" : same ? ", same bytes as the floor" : ", BYTES DIFFER";
+    std::printf("(c) %s, median of %d:\n    listing %.0f ms, floor %.0f ms: %.2fx (goal <= "
+                "%.1fx: %s); processor time %.0f | %.0f ms%s; %.1f MB out%s\n",
                 what, Runs, median(ms[0]), median(ms[1]), ratio, ExportGoalRatio,
-                ratio <= ExportGoalRatio ? "met" : "missed", double(mine.size()) / 1e6,
-                !sameBytes ? ""
-                : same     ? ", same bytes as the floor"
-                           : ", BYTES DIFFER");
+                ratio <= ExportGoalRatio ? "met" : "missed", median(cpu[0]), median(cpu[1]),
+                cpuNote, double(mine.size()) / 1e6, bytes);
     return !sameBytes || same;
 }
 
@@ -332,7 +350,7 @@ bool exportCost(const QString &full, const QString &dir)
         ok = comparePair(what.constData(), historyArgs(full, format), QStringLiteral(HISTORY_FLOOR),
                          {full, format, keys, kinds, QString::fromUtf8(historyListingSql(false)),
                           QString::fromUtf8(historyListingSamplesSql())},
-                         true, dir) &&
+                         true, "", dir) &&
              ok;
         std::printf("    peak memory of the %s listing: %.1f MB\n", qPrintable(format),
                     peakMb(full, format, dir));
@@ -445,7 +463,7 @@ bool postgresCost(const QString &dir)
                          historyArgs(url, QStringLiteral("csv")), QStringLiteral("psql"),
                          {"-X", "-q", "-h", "127.0.0.1", "-p", QString::number(port), "-U",
                           "postgres", "-d", database, "-c", copy},
-                         false, dir);
+                         false, " (the clients only; the server's is apart)", dir);
         std::printf("    peak memory of the PostgreSQL csv listing: %.1f MB\n",
                     peakMb(url, QStringLiteral("csv"), dir));
     }
@@ -486,7 +504,7 @@ int main(int argc, char **argv)
     std::printf("    (a history of %d jobs of %d samples made in %.1f s)\n", SeedJobs * Copies,
                 SeedSamples, double(filling.elapsed()) / 1000);
     if (kept)
-        return exportCost(full, dir.path()) ? 0 : 1;
+        return exportCost(full, dir.path()) && postgresCost(dir.path()) ? 0 : 1;
     ok = listingCost(empty, full) && ok;
     ok = exportCost(full, dir.path()) && ok;
     ok = postgresCost(dir.path()) && ok;
