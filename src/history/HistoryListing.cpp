@@ -71,6 +71,19 @@ bool isWide(int column)
     return column == 0 || column == ListingColumnCount - 1;
 }
 
+// The outcome column: NULL there means the job has no event yet, which lists as unfinished.
+bool isOutcome(int column)
+{
+    static const int outcome = [] {
+        for (int c = 0; c < ListingColumnCount; ++c) {
+            if (std::strcmp(listingColumnKey(c), "outcome") == 0)
+                return c;
+        }
+        return -1;
+    }();
+    return column == outcome;
+}
+
 QByteArray selectSql(bool postgres)
 {
     QByteArray sql = "SELECT ";
@@ -223,8 +236,7 @@ bool listSqlite(sqlite3 *db, Listing &l, bool *more)
                     l.rows.flag(int(sqlite3_column_int64(page, c)) != 0);
                     break;
                 case ListingCellKind::Text:
-                    // No outcome yet: the job never ended.
-                    if (isNull && std::strcmp(listingColumnKey(c), "outcome") == 0)
+                    if (isNull && isOutcome(c))
                         l.rows.text(QByteArrayView("unfinished"));
                     else
                         text(page, c, false);
@@ -359,8 +371,11 @@ QByteArray pgLiteral(PGconn *conn, const QByteArray &text)
 
 bool listPostgres(PGconn *conn, Listing &l, bool *more)
 {
-    if (PQstatus(conn) != CONNECTION_OK || PQtransactionStatus(conn) != PQTRANS_IDLE)
+    if (PQstatus(conn) != CONNECTION_OK)
         return l.fail(systemReason(PQerrorMessage(conn)));
+    // A COPY in the middle of another statement's rows would take the connection from it.
+    if (PQtransactionStatus(conn) == PQTRANS_ACTIVE)
+        return l.fail(QStringLiteral("データベースへの接続が別の処理の途中です。"));
     // Literals rather than bound values: COPY takes none.
     const QByteArray sinceSql =
         l.since.isValid() ? " AND j.started_utc >= " + pgLiteral(conn, utcText(l.since).toUtf8())
@@ -467,7 +482,7 @@ bool listPostgres(PGconn *conn, Listing &l, bool *more)
                     l.rows.flag(!isNull && int(integer()) != 0);
                     break;
                 case ListingCellKind::Text:
-                    if (isNull && std::strcmp(listingColumnKey(c), "outcome") == 0)
+                    if (isNull && isOutcome(c))
                         l.rows.text(QByteArrayView("unfinished"));
                     else
                         text(false);
