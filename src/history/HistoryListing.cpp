@@ -12,6 +12,7 @@
 #include <sqlite3.h>
 
 #include <cstring>
+#include <functional>
 #include <memory>
 
 namespace corvial {
@@ -324,8 +325,10 @@ struct PgResult
     ~PgResult() { PQclear(result); }
 };
 
-// Runs one COPY ... TO STDOUT and collects its data; false with the server's reason.
-bool copyOut(PGconn *conn, const QByteArray &sql, QByteArray *data, QString *reason)
+// Runs one COPY ... TO STDOUT, handing take each piece of its data as it arrives; false with
+// the server's reason.
+bool copyOut(PGconn *conn, const QByteArray &sql,
+             const std::function<void(const char *data, int size)> &take, QString *reason)
 {
     {
         PgResult r{PQexec(conn, sql.constData())};
@@ -338,7 +341,7 @@ bool copyOut(PGconn *conn, const QByteArray &sql, QByteArray *data, QString *rea
         char *buffer = nullptr;
         const int n = PQgetCopyData(conn, &buffer, 0);
         if (n > 0) {
-            data->append(buffer, n);
+            take(buffer, n);
             PQfreemem(buffer);
             continue;
         }
@@ -369,6 +372,116 @@ QByteArray pgLiteral(PGconn *conn, const QByteArray &text)
     return quoted ? QByteArray(quoted.get()) : QByteArray("NULL");
 }
 
+// Writes one row of binary COPY data, its field count already read, to rows. False when the
+// data is not what the listing's SELECT gives.
+bool writePgRow(CopyReader &in, ListingRowWriter &rows)
+{
+    rows.startRow();
+    for (int c = 0; c < ListingColumnCount && in.ok; ++c) {
+        const qint64 size = in.number(4);
+        const bool isNull = size == -1;
+        const QByteArrayView v = isNull ? QByteArrayView() : in.bytes(size);
+        const auto whole = [&] { return size == 2 || size == 4 || size == 8; };
+        const auto integer = [&] {
+            CopyReader n{v.data(), v.data() + v.size()};
+            const qint64 value = n.number(int(v.size()));
+            return isWide(c) ? value : qint64(int(value));
+        };
+        const auto text = [&](bool item) {
+            if (isStrictUtf8(v)) {
+                item ? rows.textItem(v) : rows.text(v);
+            } else {
+                // As the store's driver decodes it.
+                const QString decoded = QString::fromUtf8(v);
+                item ? rows.textItem(QStringView(decoded)) : rows.text(QStringView(decoded));
+            }
+        };
+        switch (listingColumnKind(c)) {
+        case ListingCellKind::Whole:
+            if (!isNull && !whole())
+                return false;
+            rows.whole(isNull ? 0 : integer());
+            break;
+        case ListingCellKind::Id: {
+            if (!isNull && !whole())
+                return false;
+            const qint64 id = isNull ? 0 : integer();
+            id > 0 ? rows.whole(id) : rows.null();
+            break;
+        }
+        case ListingCellKind::Real: {
+            double value = 0;
+            CopyReader n{v.data(), v.data() + v.size()};
+            if (size == 8) {
+                const quint64 bits = quint64(n.number(8));
+                std::memcpy(&value, &bits, sizeof value);
+            } else if (size == 4) {
+                const quint32 bits = quint32(n.number(4));
+                float f;
+                std::memcpy(&f, &bits, sizeof f);
+                value = f;
+            } else if (!isNull) {
+                return false;
+            }
+            rows.real(value);
+            break;
+        }
+        case ListingCellKind::Flag:
+            if (!isNull && !whole())
+                return false;
+            rows.flag(!isNull && int(integer()) != 0);
+            break;
+        case ListingCellKind::Text:
+            if (isNull && isOutcome(c))
+                rows.text(QByteArrayView("unfinished"));
+            else
+                text(false);
+            break;
+        case ListingCellKind::Time:
+            if (isNull)
+                rows.null();
+            else if (isPlainHistoryTime(v))
+                rows.plainTime(v);
+            else
+                rows.time(historyTimeFromText(QString::fromUtf8(v)));
+            break;
+        case ListingCellKind::Texts: {
+            rows.startTexts();
+            if (!isNull) {
+                // An array: dimensions, a has-nulls flag, the element type, each
+                // dimension's size and lower bound, then the elements.
+                CopyReader a{v.data(), v.data() + v.size()};
+                const qint64 dimensions = a.number(4);
+                a.number(4);
+                a.number(4);
+                qint64 count = dimensions == 0 ? 0 : a.number(4);
+                a.number(4);
+                if (!a.ok || dimensions > 1 || count < 0)
+                    return false;
+                for (; count > 0; --count) {
+                    const qint64 n = a.number(4);
+                    const QByteArrayView item = a.bytes(n);
+                    if (!a.ok)
+                        return false;
+                    if (isStrictUtf8(item)) {
+                        rows.textItem(item);
+                    } else {
+                        const QString decoded = QString::fromUtf8(item);
+                        rows.textItem(QStringView(decoded));
+                    }
+                }
+            }
+            rows.endTexts();
+            break;
+        }
+        }
+    }
+    if (!in.ok)
+        return false;
+    rows.endRow();
+    return true;
+}
+
 bool listPostgres(PGconn *conn, Listing &l, bool *more)
 {
     if (PQstatus(conn) != CONNECTION_OK)
@@ -395,148 +508,77 @@ bool listPostgres(PGconn *conn, Listing &l, bool *more)
                        QByteArray(PQgetvalue(cut.result, 0, 1)) + ")";
     }
 
-    const QByteArray badData = "サーバーから届いた一覧のデータが読めません。";
+    // The rows are written as they arrive, while the server makes the next ones; the text
+    // goes out once the page's statement has ended.
+    const QString badData = QStringLiteral("サーバーから届いた一覧のデータが読めません。");
     QByteArray data;
     for (;;) {
         data.truncate(0);
+        qsizetype at = 0;
+        bool header = false, ended = false, bad = false;
+        int rows = 0;
+        QByteArray lastTime;
+        qint64 lastId = 0;
+        const auto take = [&](const char *chunk, int size) {
+            if (bad || ended)
+                return;
+            data.append(chunk, size);
+            for (;;) {
+                CopyReader in{data.constData() + at, data.constData() + data.size()};
+                if (!header) {
+                    // Signature, flags and the header extension.
+                    const QByteArrayView signature = in.bytes(11);
+                    in.number(4);
+                    in.bytes(in.number(4));
+                    if (!in.ok)
+                        break; // more to come
+                    bad = signature != QByteArrayView("PGCOPY\n\377\r\n\0", 11);
+                    header = true;
+                } else {
+                    // A whole row is there before any of it is written.
+                    CopyReader probe = in;
+                    const qint64 fields = probe.number(2);
+                    for (qint64 f = 0; f < fields && probe.ok; ++f)
+                        probe.bytes(qMax<qint64>(0, probe.number(4)));
+                    if (!probe.ok)
+                        break;
+                    in.number(2);
+                    if (fields == -1) {
+                        ended = true;
+                    } else if (fields != ListingColumnCount || !writePgRow(in, l.rows) ||
+                               in.at != probe.at) {
+                        bad = true;
+                    } else {
+                        // Where the next page starts: after this row's time and id.
+                        ++rows;
+                        CopyReader row{data.constData() + at, in.at};
+                        row.number(2);
+                        const QByteArrayView id = row.bytes(row.number(4));
+                        CopyReader idValue{id.data(), id.data() + id.size()};
+                        lastId = idValue.number(int(id.size()));
+                        lastTime = row.bytes(row.number(4)).toByteArray();
+                    }
+                }
+                at = in.at - data.constData();
+                if (bad || ended)
+                    return;
+            }
+            // What was read is dropped, so the buffer holds at most a row.
+            data.remove(0, at);
+            at = 0;
+        };
         QString reason;
         if (!copyOut(conn,
                      "COPY (" + selectSql(true) + sinceSql + afterSql +
                          " ORDER BY j.started_utc, j.id LIMIT " + QByteArray::number(kJobsPerPage) +
                          ") TO STDOUT (FORMAT binary)",
-                     &data, &reason))
+                     take, &reason))
             return l.fail(reason);
-        CopyReader in{data.constData(), data.constData() + data.size()};
-        // Signature, flags and the header extension.
-        if (in.bytes(11) != QByteArrayView("PGCOPY\n\377\r\n\0", 11))
-            return l.fail(QString::fromUtf8(badData));
-        in.number(4);
-        in.bytes(in.number(4));
-        int rows = 0;
-        QByteArrayView lastTime, lastId;
-        for (;;) {
-            const qint64 fields = in.number(2);
-            if (!in.ok || fields == -1)
-                break;
-            if (fields != ListingColumnCount)
-                return l.fail(QString::fromUtf8(badData));
-            ++rows;
-            l.rows.startRow();
-            for (int c = 0; c < ListingColumnCount && in.ok; ++c) {
-                const qint64 size = in.number(4);
-                const bool isNull = size == -1;
-                const QByteArrayView v = isNull ? QByteArrayView() : in.bytes(size);
-                const auto whole = [&] { return size == 2 || size == 4 || size == 8; };
-                const auto integer = [&] {
-                    CopyReader n{v.data(), v.data() + v.size()};
-                    const qint64 value = n.number(int(v.size()));
-                    return isWide(c) ? value : qint64(int(value));
-                };
-                const auto text = [&](bool item) {
-                    if (isStrictUtf8(v)) {
-                        item ? l.rows.textItem(v) : l.rows.text(v);
-                    } else {
-                        // As the store's driver decodes it.
-                        const QString decoded = QString::fromUtf8(v);
-                        item ? l.rows.textItem(QStringView(decoded))
-                             : l.rows.text(QStringView(decoded));
-                    }
-                };
-                if (c == 0)
-                    lastId = v;
-                if (c == 1)
-                    lastTime = v;
-                switch (listingColumnKind(c)) {
-                case ListingCellKind::Whole:
-                    if (!isNull && !whole())
-                        return l.fail(QString::fromUtf8(badData));
-                    l.rows.whole(isNull ? 0 : integer());
-                    break;
-                case ListingCellKind::Id: {
-                    if (!isNull && !whole())
-                        return l.fail(QString::fromUtf8(badData));
-                    const qint64 id = isNull ? 0 : integer();
-                    id > 0 ? l.rows.whole(id) : l.rows.null();
-                    break;
-                }
-                case ListingCellKind::Real: {
-                    double value = 0;
-                    CopyReader n{v.data(), v.data() + v.size()};
-                    if (size == 8) {
-                        const quint64 bits = quint64(n.number(8));
-                        std::memcpy(&value, &bits, sizeof value);
-                    } else if (size == 4) {
-                        const quint32 bits = quint32(n.number(4));
-                        float f;
-                        std::memcpy(&f, &bits, sizeof f);
-                        value = f;
-                    } else if (!isNull) {
-                        return l.fail(QString::fromUtf8(badData));
-                    }
-                    l.rows.real(value);
-                    break;
-                }
-                case ListingCellKind::Flag:
-                    if (!isNull && !whole())
-                        return l.fail(QString::fromUtf8(badData));
-                    l.rows.flag(!isNull && int(integer()) != 0);
-                    break;
-                case ListingCellKind::Text:
-                    if (isNull && isOutcome(c))
-                        l.rows.text(QByteArrayView("unfinished"));
-                    else
-                        text(false);
-                    break;
-                case ListingCellKind::Time:
-                    if (isNull)
-                        l.rows.null();
-                    else if (isPlainHistoryTime(v))
-                        l.rows.plainTime(v);
-                    else
-                        l.rows.time(historyTimeFromText(QString::fromUtf8(v)));
-                    break;
-                case ListingCellKind::Texts: {
-                    l.rows.startTexts();
-                    if (!isNull) {
-                        // An array: dimensions, a has-nulls flag, the element type, each
-                        // dimension's size and lower bound, then the elements.
-                        CopyReader a{v.data(), v.data() + v.size()};
-                        const qint64 dimensions = a.number(4);
-                        a.number(4);
-                        a.number(4);
-                        qint64 count = dimensions == 0 ? 0 : a.number(4);
-                        a.number(4);
-                        if (!a.ok || dimensions > 1 || count < 0)
-                            return l.fail(QString::fromUtf8(badData));
-                        for (; count > 0; --count) {
-                            const qint64 n = a.number(4);
-                            const QByteArrayView item = a.bytes(n);
-                            if (!a.ok)
-                                return l.fail(QString::fromUtf8(badData));
-                            if (isStrictUtf8(item)) {
-                                l.rows.textItem(item);
-                            } else {
-                                const QString decoded = QString::fromUtf8(item);
-                                l.rows.textItem(QStringView(decoded));
-                            }
-                        }
-                    }
-                    l.rows.endTexts();
-                    break;
-                }
-                }
-            }
-            if (!in.ok)
-                return l.fail(QString::fromUtf8(badData));
-            l.rows.endRow();
-        }
-        if (!in.ok)
-            return l.fail(QString::fromUtf8(badData));
-        if (rows > 0) {
-            CopyReader id{lastId.data(), lastId.data() + lastId.size()};
-            afterSql = " AND (j.started_utc, j.id) > (" + pgLiteral(conn, lastTime.toByteArray()) +
-                       ", " + QByteArray::number(id.number(int(lastId.size()))) + ")";
-        }
+        if (bad || !ended)
+            return l.fail(badData);
+        if (rows > 0)
+            afterSql = " AND (j.started_utc, j.id) > (" + pgLiteral(conn, lastTime) + ", " +
+                       QByteArray::number(lastId) + ")";
         if (!l.flush())
             return false;
         if (rows < kJobsPerPage)
