@@ -297,9 +297,10 @@ struct CopyReader
         ok = ok && n >= 0 && end - at >= n;
         return ok;
     }
+    // A big-endian signed number of 1 to 8 bytes.
     qint64 number(int bytes)
     {
-        if (!has(bytes))
+        if (bytes < 1 || bytes > 8 || !has(bytes))
             return 0;
         quint64 v = 0;
         for (int i = 0; i < bytes; ++i)
