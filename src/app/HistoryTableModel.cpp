@@ -61,6 +61,9 @@ QString HistoryTableModel::cellText(const HistoryEntry &entry, int column) const
             return QStringLiteral("%1（ジョブ %2）").arg(visibleText(r.queue)).arg(entry.cupsJobId);
         return visibleText(r.queue);
     case Outcome:
+        // A word this version does not know is shown as it stands.
+        if (entry.outcome == JobOutcome::Unknown)
+            return visibleText(entry.unknownOutcome);
         return outcomeJapanese(entry.outcome);
     }
     return QString();

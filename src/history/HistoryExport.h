@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "history/HistoryCells.h"
 #include "history/HistoryRecord.h"
 
 #include <QByteArray>
@@ -13,8 +14,10 @@ namespace corvial {
 // column is "id", then one row per entry in the given order. Times are UTC in ISO 8601.
 // All sample texts share the column "sample_texts": one line per sample (LF between them),
 // and within a sample LF is written "\n", CR "\r" and a backslash "\\", so a sample never
-// spans two lines of the cell. bom puts a UTF-8 byte order mark first, which Excel needs to
-// read the file as UTF-8.
+// spans two lines of the cell. A text cell that begins with =, +, -, @, a tab, a CR or ' gets
+// a leading ' that is not part of the text, so that a spreadsheet shows the text and never
+// takes it for a formula; numbers are written as they are. bom puts a UTF-8 byte order mark
+// first, which Excel needs to read the file as UTF-8.
 QByteArray historyCsv(const QList<HistoryEntry> &entries, bool bom);
 // The same entries as a JSON array of objects with the CSV's heading words as keys; numbers
 // are numbers, on/off values true/false, "sample_texts" an array of the texts as they are,
@@ -34,12 +37,7 @@ public:
     void finish(QByteArray *out);
 
 private:
-    void start(QByteArray *out);
-
-    bool mJson;
-    bool mBom;
-    bool mStarted = false;
-    bool mAny = false;
+    ListingRowWriter mRows;
 };
 
 } // namespace corvial

@@ -34,12 +34,21 @@ const OutcomeWords &wordsOf(JobOutcome outcome)
 
 QString outcomeWord(JobOutcome outcome)
 {
+    if (outcome == JobOutcome::Unknown)
+        return QString();
     return QString::fromLatin1(wordsOf(outcome).english);
 }
 
 QString outcomeJapanese(JobOutcome outcome)
 {
+    if (outcome == JobOutcome::Unknown)
+        return QStringLiteral("不明");
     return QString::fromUtf8(wordsOf(outcome).japanese);
+}
+
+QString outcomeWordOf(const HistoryEntry &e)
+{
+    return e.outcome == JobOutcome::Unknown ? e.unknownOutcome : outcomeWord(e.outcome);
 }
 
 bool outcomeFromWord(const QString &word, JobOutcome *outcome)

@@ -18,11 +18,13 @@ enum class JobOutcome {
     Failed,
     Aborted,
     Cancelled,
+    Unknown, // a word this program does not know (a newer version's, or a hand edit)
 };
 
-// The English word of outcome ("printed", "unfinished"...), used in CSV and JSON.
+// The English word of outcome ("printed", "unfinished"...), used in CSV and JSON; empty for
+// Unknown, whose word only the entry holds (outcomeWordOf).
 QString outcomeWord(JobOutcome outcome);
-// The Japanese word of outcome, as the window shows it.
+// The Japanese word of outcome, as the window shows it ("不明" for Unknown).
 QString outcomeJapanese(JobOutcome outcome);
 // The outcome whose English word is word; false when no outcome has that word.
 bool outcomeFromWord(const QString &word, JobOutcome *outcome);
@@ -72,10 +74,14 @@ struct HistoryEntry
     qint64 id = 0;
     HistoryRecord record;
     JobOutcome outcome = JobOutcome::Unfinished;
-    QString reason;       // why it failed, was aborted or cancelled; empty otherwise
-    int cupsJobId = 0;    // the print queue's job id, 0 when none is known
-    QDateTime outcomeUtc; // when the latest outcome was written; invalid when unfinished
+    QString reason;         // why it failed, was aborted or cancelled; empty otherwise
+    int cupsJobId = 0;      // the print queue's job id, 0 when none is known
+    QDateTime outcomeUtc;   // when the latest outcome was written; invalid when unfinished
+    QString unknownOutcome; // the word as stored when outcome is Unknown; empty otherwise
 };
+
+// The word of e's outcome as the history holds it: outcomeWord, or the unknown word as is.
+QString outcomeWordOf(const HistoryEntry &e);
 
 // How many sample numbers there are: after 9999 the numbering starts again at 0.
 constexpr int HistoryNumberWrap = 10000;

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "history/HistoryStore.h"
 
+#include "history/HistoryCells.h"
+
 #include "files/SafeFile.h"
 #include "job/SheetTypes.h"
 #include "job/TextCharacters.h"
@@ -44,34 +46,9 @@ QString utcText(const QDateTime &time)
     return time.toUTC().toString(Qt::ISODateWithMs);
 }
 
-// The digits of text from..from+count as a number; -1 when any is not a digit.
-int digitsAt(const QString &text, int from, int count)
-{
-    int value = 0;
-    for (int i = from; i < from + count; ++i) {
-        const char16_t c = text.at(i).unicode();
-        if (c < u'0' || c > u'9')
-            return -1;
-        value = value * 10 + (c - u'0');
-    }
-    return value;
-}
-
 QDateTime utcFromText(const QString &text)
 {
-    // Every row of a listing carries two times, and Qt's general parser was a large part of
-    // what a row cost; the form utcText writes is read here directly, anything else (and any
-    // field out of range) by Qt as before.
-    if (text.size() == 24 && text.at(4) == u'-' && text.at(7) == u'-' && text.at(10) == u'T' &&
-        text.at(13) == u':' && text.at(16) == u':' && text.at(19) == u'.' && text.at(23) == u'Z') {
-        const QDate date(digitsAt(text, 0, 4), digitsAt(text, 5, 2), digitsAt(text, 8, 2));
-        const QTime time(digitsAt(text, 11, 2), digitsAt(text, 14, 2), digitsAt(text, 17, 2),
-                         digitsAt(text, 20, 3));
-        if (date.isValid() && time.isValid() && date.year() > 0)
-            return QDateTime(date, time, Qt::UTC);
-    }
-    QDateTime time = QDateTime::fromString(text, Qt::ISODateWithMs);
-    return time.toUTC();
+    return historyTimeFromText(text);
 }
 
 // A system's reason on one line, as a message shows it.
@@ -592,25 +569,24 @@ QString HistoryStore::entryColumns() const
                                         .join(QStringLiteral(", j.")));
 }
 
-bool HistoryStore::readEntry(const QSqlQuery &q, HistoryEntry *entry, QString *reason) const
+void HistoryStore::readEntry(const QSqlQuery &q, HistoryEntry *entry) const
 {
     HistoryEntry &e = *entry;
     int c = 0;
     e.id = q.value(c++).toLongLong();
     readJobColumns(q, &c, &e.record);
     const QVariant outcome = q.value(c++);
+    // A word this version does not know (a newer one's, or a hand edit) is shown as it
+    // stands; one such row must not keep the rest of the history from being listed.
     if (!outcome.isNull() && !outcomeFromWord(outcome.toString(), &e.outcome)) {
-        *reason = QStringLiteral("番号 %1 の記録の結果「%2」が読めません。")
-                      .arg(e.id)
-                      .arg(visibleText(outcome.toString()));
-        return false;
+        e.outcome = JobOutcome::Unknown;
+        e.unknownOutcome = outcome.toString();
     }
     e.reason = q.value(c++).toString();
     const QVariant recorded = q.value(c++);
     if (!recorded.isNull())
         e.outcomeUtc = utcFromText(recorded.toString());
     e.cupsJobId = q.value(c++).toInt();
-    return true;
 }
 
 bool HistoryStore::readSampleTexts(QList<HistoryEntry> *entries, QString *reason)
@@ -724,10 +700,7 @@ bool HistoryStore::query(const HistoryFilter &filter, qint64 onlyId, bool waitin
             break;
         }
         HistoryEntry e;
-        if (!readEntry(q, &e, &reason)) {
-            *error = failure(what, reason);
-            return false;
-        }
+        readEntry(q, &e);
         found << std::move(e);
     }
     if (q.lastError().isValid()) {
@@ -802,8 +775,7 @@ bool HistoryStore::entriesOldestFirst(const HistoryFilter &filter, const History
         found.clear();
         while (q.next()) {
             HistoryEntry e;
-            if (!readEntry(q, &e, &reason))
-                return fail(reason);
+            readEntry(q, &e);
             found << std::move(e);
             after = {q.value(1), q.value(0)};
         }

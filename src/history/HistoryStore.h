@@ -49,6 +49,9 @@ public:
     void close();
     bool isOpen() const;
     const HistoryLocation &location() const { return mLocation; }
+    // The open connection, for a reader that goes through the driver's own library (the
+    // long listing); an invalid one when the store is closed.
+    QSqlDatabase connection() const { return mDb; }
 
     // Writes record as a started attempt; call before the job is sent. The new entry's id
     // (> 0), or 0 with a Japanese message in *error when it could not be written.
@@ -80,7 +83,7 @@ private:
     bool query(const HistoryFilter &filter, qint64 onlyId, bool waitingOnly,
                QList<HistoryEntry> *out, QString *error, bool *more);
     QString entryColumns() const;
-    bool readEntry(const QSqlQuery &q, HistoryEntry *e, QString *reason) const;
+    void readEntry(const QSqlQuery &q, HistoryEntry *e) const;
     bool readSampleTexts(QList<HistoryEntry> *entries, QString *reason);
     bool addEvent(qint64 id, JobOutcome outcome, const QString &reason, int cupsJobId,
                   QString *error);

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "history/PrintRecorder.h"
 
-#include "history/HistoryExport.h"
+#include "history/HistoryListing.h"
 #include "history/HistoryStore.h"
 #include "history/JobRecord.h"
 #include "history/WaitingJobs.h"
@@ -116,24 +116,7 @@ bool PrintRecorder::writeHistory(
     const std::function<bool(const QByteArray &text, QString *error)> &write, bool *more,
     QString *error)
 {
-    HistoryFilter filter;
-    filter.since = since;
-    filter.limit = MaxListedEntries;
-    HistoryListingWriter writer(json, false);
-    QByteArray text;
-    const bool listed = mStore->entriesOldestFirst(
-        filter,
-        [&](const QList<HistoryEntry> &entries, QString *pageError) {
-            text.truncate(0); // keeps the page's buffer for the next
-            writer.add(entries, &text);
-            return write(text, pageError);
-        },
-        error, more);
-    if (!listed)
-        return false;
-    text.clear();
-    writer.finish(&text);
-    return write(text, error);
+    return writeHistoryListing(*mStore, since, MaxListedEntries, json, write, more, error);
 }
 
 bool PrintRecorder::reprint(qint64 id, int first, int last, LabelJob *job, QString *error)

@@ -7,6 +7,7 @@
 
 #include <QDialogButtonBox>
 #include <QLineEdit>
+#include <QSqlQuery>
 #include <QTableView>
 #include <QtTest>
 
@@ -71,6 +72,7 @@ private slots:
     void reprintChoosesSamples();
     void unreadableHistoryOpensNoWindow();
     void menuShowsTheHistoryBesideStartTxt();
+    void unknownOutcomeShowsItsWord();
 };
 
 void TestHistoryWindow::initTestCase()
@@ -332,6 +334,36 @@ void TestHistoryWindow::menuShowsTheHistoryBesideStartTxt()
     QVERIFY(seen);
     QCOMPARE(users, QStringList{QStringLiteral("menu-user")});
     QCOMPARE(fx.dialogs->errors, QStringList());
+}
+
+void TestHistoryWindow::unknownOutcomeShowsItsWord()
+{
+    // An outcome word this version does not know (a newer version's, or a hand edit) shows
+    // as it stands, and the history still opens with every job.
+    HistoryLocation where;
+    where.filePath = mDir.filePath(QStringLiteral("unknown.sqlite"));
+    {
+        HistoryStore store;
+        QString error;
+        QVERIFY2(store.open(where, &error), qPrintable(error));
+        HistoryRecord r;
+        r.user = QStringLiteral("frank");
+        const qint64 id = store.begin(r, &error);
+        QVERIFY2(id > 0 && store.finish(id, JobOutcome::Printed, {}, 0, &error), qPrintable(error));
+        QSqlQuery q(store.connection());
+        QVERIFY(q.exec(QStringLiteral("INSERT INTO outcomes (job_id, recorded_utc, outcome, "
+                                      "reason) VALUES (%1, '2026-06-01T00:00:00.000Z', "
+                                      "'archived', '')")
+                           .arg(id)));
+        r.user = QStringLiteral("gina");
+        QVERIFY2(store.begin(r, &error) > 0, qPrintable(error));
+    }
+    mWindow.reset(openPrintHistory(
+        nullptr, where, mDialogs, [](QWidget *, const HistoryEntry &, int, int) {},
+        [](int) { return QueuedJobLook(); }));
+    QVERIFY(mWindow);
+    QCOMPARE(column(HistoryTableModel::Outcome),
+             (QStringList{outcomeJapanese(JobOutcome::Unfinished), QStringLiteral("archived")}));
 }
 
 QTEST_MAIN(TestHistoryWindow)
