@@ -8,7 +8,6 @@
 #include "TAboutBox.h"
 #include "TfrmLib.h"
 #include "export/XlsCrtLibrary.h"
-#include "sequence/CupsJobLookup.h"
 #include "job/Colours.h"
 #include "job/Fonts.h"
 #include "job/JobRules.h"
@@ -16,6 +15,7 @@
 #include "preview/PreviewRules.h"
 #include "print/PageCanvas.h"
 #include "print/PrinterCanvas.h"
+#include "sequence/CupsJobLookup.h"
 #include "settings/SettingsFile.h"
 #include "ui_TfrmMain.h"
 
@@ -98,7 +98,7 @@ TfrmMain::TfrmMain(MainWindowEnvironment environment, QWidget *parent)
     if (!mEnv.today)
         mEnv.today = [] { return QDate::currentDate(); };
     if (!mEnv.jobLookup)
-        mEnv.jobLookup = &cupsJobLook;
+        mEnv.jobLookup = &cupsJobLooks;
 
     buildControls();
     connectHandlers();

@@ -231,12 +231,15 @@ bool historyNamed(const BatchRequest &request, const QString &historySettings, Q
 std::function<JobPhaseLookup> boundedCupsLookup()
 {
     auto server = std::make_shared<std::optional<QString>>();
-    return [server](int cupsJobId) {
+    return [server](const QList<QueuedJob> &jobs) {
         if (!server->has_value())
             *server = cupsServerProblem();
-        if (!(*server)->isEmpty())
-            return QueuedJobLook{QueuedJobState::NoAnswer, **server};
-        return cupsJobLook(cupsJobId);
+        if ((*server)->isEmpty())
+            return cupsJobLooks(jobs);
+        QMap<int, QueuedJobLook> none;
+        for (const QueuedJob &job : jobs)
+            none.insert(job.cupsJobId, QueuedJobLook{QueuedJobState::NoAnswer, **server, {}});
+        return none;
     };
 }
 
@@ -255,7 +258,7 @@ bool openHistory(const BatchRequest &request, const QString &historySettings,
         report(err, error);
         return false;
     }
-    for (const QString &message : history.recheckWaiting(boundedCupsLookup()))
+    for (const QString &message : history.recheckWaiting(cupsServerName(), boundedCupsLookup()))
         report(err, message);
     return true;
 }

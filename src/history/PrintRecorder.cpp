@@ -5,6 +5,7 @@
 #include "history/HistoryStore.h"
 #include "history/JobRecord.h"
 #include "history/WaitingJobs.h"
+#include "print/CupsQueue.h"
 #include "print/PrinterCanvas.h"
 
 #include <QCryptographicHash>
@@ -30,17 +31,18 @@ PrintRecorder::PrintRecorder(const QString &program)
 
 PrintRecorder::~PrintRecorder() = default;
 
-bool PrintRecorder::openValue(const QString &value, QString *error)
+bool PrintRecorder::openValue(const QString &value, QString *error, HistoryOpenMode mode)
 {
     HistoryLocation location;
-    return historyLocationFromValue(value, &location, error) && mStore->open(location, error);
+    return historyLocationFromValue(value, &location, error) && mStore->open(location, error, mode);
 }
 
-bool PrintRecorder::openForSettings(const QString &settingsPath, QString *error)
+bool PrintRecorder::openForSettings(const QString &settingsPath, QString *error,
+                                    HistoryOpenMode mode)
 {
     HistoryLocation location;
     return historyLocationForSettings(settingsPath, &location, error) &&
-           mStore->open(location, error);
+           mStore->open(location, error, mode);
 }
 
 bool PrintRecorder::isOpen() const
@@ -53,9 +55,11 @@ QString PrintRecorder::displayName() const
     return mStore->location().displayName();
 }
 
-QStringList PrintRecorder::recheckWaiting(const std::function<JobPhaseLookup> &lookup)
+QStringList PrintRecorder::recheckWaiting(const QString &cupsServer,
+                                          const std::function<JobPhaseLookup> &lookup)
 {
-    const WaitingRecheck recheck = recheckWaitingJobs(*mStore, lookup);
+    const WaitingRecheck recheck =
+        recheckWaitingJobs(*mStore, recordHostName(), cupsServer, lookup);
     QStringList messages = recheck.errors;
     if (!recheck.ended.isEmpty())
         messages << unprintedJobsNotice(recheck.ended);
@@ -81,6 +85,8 @@ bool PrintRecorder::begin(const LabelJob &job, const QString &queue, const QStri
     source.program = mProgram;
     source.queue = queue;
     source.pdfPath = pdfPath;
+    if (!queue.isEmpty())
+        source.cupsServer = cupsServerName();
     if (!job.sampleTexts.isEmpty()) {
         source.listFile = mListFile;
         source.listSha256 = mListSha256;
@@ -92,6 +98,13 @@ bool PrintRecorder::begin(const LabelJob &job, const QString &queue, const QStri
         record.nextNumber = mUnchangedNext;
     mId = mStore->begin(record, error);
     return mId > 0;
+}
+
+bool PrintRecorder::sent(int cupsJobId, QString *error)
+{
+    if (mId <= 0)
+        return true;
+    return mStore->markSent(mId, cupsJobId, error);
 }
 
 bool PrintRecorder::finish(bool printed, const QString &reason, const PageCanvas *canvas,
