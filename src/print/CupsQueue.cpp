@@ -10,6 +10,7 @@
 #include <QSet>
 
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/socket.h>
