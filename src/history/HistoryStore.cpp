@@ -10,9 +10,12 @@
 #include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
+
+#include <sqlite3.h>
 
 #include <cerrno>
 #include <fcntl.h>
@@ -661,6 +664,15 @@ bool HistoryStore::open(const HistoryLocation &location, QString *error, History
             if (!q.exec(pragma))
                 return fail(reasonText(q));
         }
+        // Each print is a process of its own. Closing the last connection would copy the log
+        // into the database and delete it, and the next process would make it anew: four
+        // more waits for the disk than the two commits of the record, a good part of what a
+        // record cost. The log stays and is copied when it has grown, as SQLite does anyway.
+        const QVariant handle = mDb.driver()->handle();
+        if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0) {
+            if (sqlite3 *db = *static_cast<sqlite3 *const *>(handle.constData()))
+                sqlite3_db_config(db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+        }
     }
     if (!createSchema(mode, &reason))
         return fail(reason);
@@ -1036,7 +1048,9 @@ bool HistoryStore::query(const HistoryFilter &filter, qint64 onlyId, const Waiti
     }
     q.finish();
 
-    if (!readSampleTexts(&found, &reason)) {
+    // The re-check of every print needs no texts, and a thousand jobs left waiting would
+    // have it read them all.
+    if ((!waiting || !waiting->followed) && !readSampleTexts(&found, &reason)) {
         *error = failure(what, reason);
         return false;
     }
