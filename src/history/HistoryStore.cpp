@@ -1048,9 +1048,7 @@ bool HistoryStore::query(const HistoryFilter &filter, qint64 onlyId, const Waiti
     }
     q.finish();
 
-    // The re-check of every print needs no texts, and a thousand jobs left waiting would
-    // have it read them all.
-    if ((!waiting || !waiting->followed) && !readSampleTexts(&found, &reason)) {
+    if (!readSampleTexts(&found, &reason)) {
         *error = failure(what, reason);
         return false;
     }
@@ -1171,13 +1169,54 @@ bool HistoryStore::waitingEntries(const QString &host, const QString &cupsServer
         out->clear();
         return true;
     }
-    HistoryFilter filter;
-    filter.limit = limit;
+    const QString what = QStringLiteral("印刷履歴を読み込めませんでした");
+    if (!isOpen()) {
+        *error = failure(what, QStringLiteral("履歴が開かれていません。"));
+        return false;
+    }
     WaitingScope followed;
     followed.followed = true;
     followed.host = host;
     followed.server = cupsServer;
-    return query(filter, 0, &followed, out, error, nullptr);
+    QVariantList binds;
+    // Every print asks this: only what the question to CUPS needs is read, not the 30
+    // columns of a thousand jobs that will mostly stay as they are.
+    const QString sql =
+        QStringLiteral("SELECT j.id, j.queue, o.outcome, "
+                       "(SELECT MAX(c.cups_job_id) FROM outcomes c WHERE c.job_id = j.id) "
+                       "FROM jobs j LEFT JOIN outcomes o ON o.id = "
+                       "(SELECT MAX(l.id) FROM outcomes l WHERE l.job_id = j.id) WHERE 1 = 1") +
+        filterConditions(HistoryFilter(), 0, &followed, &binds) +
+        QStringLiteral(" ORDER BY j.started_utc DESC, j.id DESC LIMIT %1").arg(qMax(1, limit));
+    QSqlQuery q(mDb);
+    q.setForwardOnly(true);
+    if (!q.prepare(sql)) {
+        *error = failure(what, reasonText(q));
+        return false;
+    }
+    for (const QVariant &value : std::as_const(binds))
+        q.addBindValue(value);
+    if (!q.exec()) {
+        *error = failure(what, reasonText(q));
+        return false;
+    }
+    QList<HistoryEntry> found;
+    while (q.next()) {
+        HistoryEntry e;
+        e.id = q.value(0).toLongLong();
+        e.record.queue = q.value(1).toString();
+        e.record.host = host;
+        e.record.cupsServer = cupsServer;
+        outcomeFromWord(q.value(2).toString(), &e.outcome);
+        e.cupsJobId = q.value(3).toInt();
+        found << std::move(e);
+    }
+    if (q.lastError().isValid()) {
+        *error = failure(what, reasonText(q));
+        return false;
+    }
+    *out = std::move(found);
+    return true;
 }
 
 } // namespace corvial

@@ -94,8 +94,9 @@ public:
     bool waitingEntries(QList<HistoryEntry> *out, QString *error, int limit = 1000);
     // Entries a re-check follows, newest first, at most limit: those host sent through print
     // server cupsServer (both non-empty) whose latest event is Waiting, or the CUPS id of
-    // markSent. Records that name no server are never among them. Their sampleTexts are
-    // left empty: a re-check needs none.
+    // markSent. Records that name no server are never among them. Only id, outcome,
+    // cupsJobId and the record's queue, host and cupsServer are filled: entry() gives the
+    // rest of the few a re-check ends.
     bool waitingEntries(const QString &host, const QString &cupsServer, QList<HistoryEntry> *out,
                         QString *error, int limit = 1000);
 

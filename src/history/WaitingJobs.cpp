@@ -61,6 +61,10 @@ WaitingRecheck recheckWaitingJobs(HistoryStore &store, const QString &host,
         }
         if (!written)
             continue; // another program re-checking at the same time wrote it; it tells
+        if (!store.entry(entry.id, &entry, &error)) {
+            result.errors << error;
+            continue;
+        }
         entry.outcome = outcome;
         entry.reason = reason;
         result.ended << entry;

@@ -9,6 +9,7 @@
 
 #include <QSet>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -314,6 +315,10 @@ bool cupsJobStatuses(const QList<int> &jobIds, QHash<int, JobStatus> *out, QStri
     ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr,
                  cupsUser());
     ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "which-jobs", nullptr, "all");
+    // CUPS keeps hundreds of ended jobs; none older than the oldest asked about is needed.
+    const auto oldest = std::min_element(jobIds.cbegin(), jobIds.cend());
+    if (oldest != jobIds.cend() && *oldest > 1)
+        ippAddInteger(request, IPP_TAG_OPERATION, IPP_TAG_INTEGER, "first-job-id", *oldest);
     static const char *const wanted[] = {"job-id", "job-state", "job-state-reasons",
                                          "job-printer-state-message", "job-printer-uri"};
     ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes",

@@ -298,7 +298,7 @@ void TestHistoryWindow::unreadableHistoryOpensNoWindow()
     HistoryLocation blocked;
     blocked.filePath = mWhere.filePath + QStringLiteral("/inside.sqlite");
     FakeDialogs dialogs;
-    const auto never = [](int) -> QueuedJobLook {
+    const auto never = [](const QList<QueuedJob> &) -> QMap<int, QueuedJobLook> {
         qFatal("a history that is not open was re-checked");
     };
     QVERIFY(!openPrintHistory(nullptr, blocked, dialogs, {}, never));
