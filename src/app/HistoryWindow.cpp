@@ -5,11 +5,13 @@
 #include "HistoryTableModel.h"
 #include "ReprintDialog.h"
 #include "files/SafeFile.h"
-#include "sequence/CupsJobLookup.h"
 #include "history/HistoryExport.h"
 #include "history/HistoryStore.h"
+#include "history/JobRecord.h"
 #include "history/WaitingJobs.h"
 #include "job/TextCharacters.h"
+#include "print/CupsQueue.h"
+#include "sequence/CupsJobLookup.h"
 #include "ui_HistoryWindow.h"
 
 #include <QFileInfo>
@@ -153,7 +155,8 @@ HistoryWindow *openPrintHistory(QWidget *parent, const HistoryLocation &where, D
         dialogs.error(parent, error);
         return nullptr;
     }
-    const WaitingRecheck recheck = recheckWaitingJobs(*store, lookup);
+    const WaitingRecheck recheck =
+        recheckWaitingJobs(*store, recordHostName(), cupsServerName(), lookup);
     auto *window = new HistoryWindow(std::move(store), dialogs, std::move(reprint), parent);
     if (!recheck.errors.isEmpty())
         dialogs.error(window, recheck.errors.join(QLatin1Char('\n')));
@@ -167,7 +170,7 @@ void showPrintHistory(QWidget *parent, const HistoryLocation &where, Dialogs &di
 {
     std::unique_ptr<HistoryWindow> window(
         openPrintHistory(parent, where, dialogs, std::move(reprint),
-                         lookup ? lookup : std::function<JobPhaseLookup>(&cupsJobLook)));
+                         lookup ? lookup : std::function<JobPhaseLookup>(&cupsJobLooks)));
     if (window)
         window->exec();
 }

@@ -100,7 +100,7 @@ TfrmMain::TfrmMain(MainWindowEnvironment environment, QWidget *parent)
     if (!mEnv.today)
         mEnv.today = [] { return QDate::currentDate(); };
     if (!mEnv.jobLookup)
-        mEnv.jobLookup = &cupsJobLook;
+        mEnv.jobLookup = &cupsJobLooks;
 
     buildControls();
     connectHandlers();

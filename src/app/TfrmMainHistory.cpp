@@ -14,6 +14,7 @@
 #include "history/JobRecord.h"
 #include "history/WaitingJobs.h"
 #include "job/JobRules.h"
+#include "print/CupsQueue.h"
 #include "sequence/CupsJobLookup.h"
 #include "settings/SettingsFile.h"
 
@@ -46,7 +47,7 @@ WaitingRecheck recheckHistoryOf(const QString &settingsPath,
         result.errors << error;
         return result;
     }
-    return recheckWaitingJobs(store, lookup);
+    return recheckWaitingJobs(store, recordHostName(), cupsServerName(), lookup);
 }
 
 // "番号 0002〜0004（3 検体、1 枚ずつ）", or the count alone for a type without numbers.

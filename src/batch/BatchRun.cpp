@@ -175,17 +175,20 @@ bool historyNamed(const BatchRequest &request, const QString &historySettings, Q
 std::function<JobPhaseLookup> boundedCupsLookup()
 {
     auto server = std::make_shared<std::optional<QString>>();
-    return [server](int cupsJobId) {
+    return [server](const QList<QueuedJob> &jobs) {
         if (!server->has_value())
             *server = cupsServerProblem();
-        if (!(*server)->isEmpty())
-            return QueuedJobLook{QueuedJobState::NoAnswer, **server};
-        return cupsJobLook(cupsJobId);
+        if ((*server)->isEmpty())
+            return cupsJobLooks(jobs);
+        QMap<int, QueuedJobLook> none;
+        for (const QueuedJob &job : jobs)
+            none.insert(job.cupsJobId, QueuedJobLook{QueuedJobState::NoAnswer, **server, {}});
+        return none;
     };
 }
 
-// Opens the request's history: --history-db, else the one of historySettings, and first
-// marks the jobs an earlier run left waiting that CUPS has since ended unprinted, so that
+// Opens the request's history, which must be there already (only a print makes one): the
+// --history-db, else the one of historySettings; and first marks the jobs an earlier run left waiting that CUPS has since ended unprinted, so that
 // the listing, a reprint and the user see them. What the check finds or cannot find is told
 // on err and changes no exit status. False with the message reported when it cannot open.
 bool openHistory(const BatchRequest &request, const QString &historySettings,
@@ -193,13 +196,15 @@ bool openHistory(const BatchRequest &request, const QString &historySettings,
 {
     QString error;
     const bool opened = request.historyDb.isEmpty()
-                            ? history.openForSettings(historySettings, &error)
-                            : history.openValue(request.historyDb, &error);
+                            ? history.openForSettings(historySettings, &error,
+                                                      HistoryOpenMode::ExistingOnly)
+                            : history.openValue(request.historyDb, &error,
+                                                HistoryOpenMode::ExistingOnly);
     if (!opened) {
         report(err, error);
         return false;
     }
-    for (const QString &message : history.recheckWaiting(boundedCupsLookup()))
+    for (const QString &message : history.recheckWaiting(cupsServerName(), boundedCupsLookup()))
         report(err, message);
     return true;
 }
@@ -215,6 +220,9 @@ bool writeThrough(QIODevice *device)
 int writeHistory(const BatchRequest &request, QTextStream &out, QTextStream &err)
 {
     const QString historySettings = historySettingsPath(request);
+    // A mistyped --settings lists nothing rather than an empty history.
+    if (!request.settingsPath.isEmpty() && !settingsExist(request.settingsPath, err))
+        return BatchFailed;
     if (!historyNamed(request, historySettings, err))
         return BatchFailed;
     PrintRecorder history(QStringLiteral("corvial-batch"));
@@ -362,7 +370,7 @@ int runBatch(const BatchRequest &request, QTextStream &out, QTextStream &err)
     policy.record =
         !request.noHistory && (!request.historyDb.isEmpty() || !historySettings.isEmpty());
     policy.historyOpened = [](PrintRecorder &opened) {
-        return opened.recheckWaiting(boundedCupsLookup());
+        return opened.recheckWaiting(cupsServerName(), boundedCupsLookup());
     };
     policy.choosePrinter = [&](QString *error) -> QPrinter * {
         // A new QPrinter first asks the print system for its default printer, even when it

@@ -69,11 +69,12 @@ bool HistoryRecord::operator==(const HistoryRecord &o) const
            firstNumber == o.firstNumber && numberStyle == o.numberStyle &&
            startPosition == o.startPosition && labels == o.labels && sheets == o.sheets &&
            nextPosition == o.nextPosition && nextNumber == o.nextNumber && queue == o.queue &&
-           pdfPath == o.pdfPath && sampleTexts == o.sampleTexts && listFile == o.listFile &&
-           listSha256 == o.listSha256 && marker == o.marker && textColour == o.textColour &&
-           backColour == o.backColour && frame == o.frame && alignment == o.alignment &&
-           fontFamily == o.fontFamily && fontPoints == o.fontPoints && fontStyle == o.fontStyle &&
-           code == o.code && codePrefix == o.codePrefix && reprintOf == o.reprintOf;
+           cupsServer == o.cupsServer && pdfPath == o.pdfPath && sampleTexts == o.sampleTexts &&
+           listFile == o.listFile && listSha256 == o.listSha256 && marker == o.marker &&
+           textColour == o.textColour && backColour == o.backColour && frame == o.frame &&
+           alignment == o.alignment && fontFamily == o.fontFamily && fontPoints == o.fontPoints &&
+           fontStyle == o.fontStyle && code == o.code && codePrefix == o.codePrefix &&
+           reprintOf == o.reprintOf;
 }
 
 } // namespace corvial

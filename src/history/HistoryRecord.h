@@ -48,6 +48,8 @@ struct HistoryRecord
     int nextPosition = 1;    // start position after the job
     int nextNumber = 0;      // number after the job
     QString queue;           // CUPS queue, empty when the job went to a PDF file
+    QString cupsServer;      // print server the queue is on (as cupsServerName() names it);
+                             // empty for a PDF and in records written before it was kept
     QString pdfPath;         // the PDF written, empty when the job went to a queue
     QStringList sampleTexts; // every sample's text in order ("\n" between a text's lines)
     QString listFile;        // name of the sample list file, empty without a list
@@ -68,7 +70,9 @@ struct HistoryRecord
     bool operator!=(const HistoryRecord &other) const { return !(*this == other); }
 };
 
-// A record as the store gives it back, with its id and its latest outcome.
+// A record as the store gives it back, with its id and its latest outcome. A job whose CUPS
+// id was written as it was sent but whose completion never was (the program ended between
+// the two) reads back as Unfinished with that id and the time it was sent as outcomeUtc.
 struct HistoryEntry
 {
     qint64 id = 0;

@@ -10,9 +10,14 @@
 #include <QAtomicInteger>
 #include <QFile>
 #include <QHash>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
+
+#include <sqlite3.h>
 
 #include <cerrno>
 #include <fcntl.h>
@@ -27,8 +32,18 @@ namespace {
 constexpr int kSchemaVersion = 1;
 // How long a writer waits for another to finish before it gives up, in milliseconds.
 constexpr int kBusyMilliseconds = 5000;
-// How long a connection to the server may take, in seconds.
-constexpr int kConnectSeconds = 5;
+// How long the server may leave a sent packet unacknowledged before the connection is
+// given up, in milliseconds: a server that stops answering mid-statement (a cable pulled, a
+// PC asleep) must not hold a print for the minutes TCP takes on its own.
+constexpr int kUnansweredMilliseconds = 15000;
+// A job sent to CUPS whose completion was never written is followed this many days: CUPS
+// forgets ended jobs long before, and every print asks about the followed ones, so the
+// look must not grow with the years of a history.
+constexpr int kSentFollowDays = 14;
+// Key of the advisory lock that serializes the creation and upgrade of the tables, and the
+// class of the per-job locks under which a later event is checked and written.
+constexpr int kSchemaLockKey = 7305119;
+constexpr int kJobLockClass = 7305120;
 // Mode of a new history file when start.txt's cannot be looked at: the group shares it.
 constexpr mode_t kDefaultFileMode = 0664;
 
@@ -38,8 +53,9 @@ const char *const kJobColumns =
     "started_utc, user_name, host_name, program, sheet_type, samples, repeat_count, "
     "first_number, number_style, start_position, labels, sheets, next_position, next_number, "
     "queue, pdf_path, list_file, list_sha256, marker, text_colour, back_colour, frame, "
-    "alignment, font_family, font_points, font_style, code, code_prefix, reprint_of";
-constexpr int kJobColumnCount = 29;
+    "alignment, font_family, font_points, font_style, code, code_prefix, reprint_of, "
+    "cups_server";
+constexpr int kJobColumnCount = 30;
 
 QString utcText(const QDateTime &time)
 {
@@ -51,11 +67,23 @@ QDateTime utcFromText(const QString &text)
     return historyTimeFromText(text);
 }
 
-// A system's reason on one line, as a message shows it.
+// A system's reason on one line, as a message shows it: what the driver was doing, then the
+// database's own words (QSqlError::text() runs the two together with a bare space).
 QString reasonText(const QSqlError &error)
 {
     // The server's reasons span lines and indent with tabs.
-    return visibleText(error.text().simplified());
+    const QString database = error.databaseText().simplified();
+    const QString driver = error.driverText().simplified();
+    QString text = driver.isEmpty() || database.contains(driver)
+                       ? database
+                       : (database.isEmpty() ? driver : driver + QStringLiteral(": ") + database);
+    // The server's codes for a wait or statement cut short by the timeouts of open().
+    const QString code = error.nativeErrorCode();
+    if (code == QLatin1String("55P03"))
+        text = QStringLiteral("別の接続が履歴をロックしたままで、待てる時間を過ぎました。") + text;
+    else if (code == QLatin1String("57014"))
+        text = QStringLiteral("データベースが時間内に答えませんでした。") + text;
+    return visibleText(text);
 }
 
 QString reasonText(const QSqlQuery &query)
@@ -116,6 +144,7 @@ QVariantList jobValues(const HistoryRecord &r)
         int(r.code),
         r.codePrefix,
         nullableId(r.reprintOf),
+        r.cupsServer,
     };
 }
 
@@ -153,11 +182,25 @@ void readJobColumns(const QSqlQuery &q, int *column, HistoryRecord *record)
     r.code = q.value(c++).toInt() != 0;
     r.codePrefix = q.value(c++).toString();
     r.reprintOf = q.value(c++).toLongLong();
+    r.cupsServer = q.value(c++).toString();
 }
+
+} // namespace
+
+// Which waiting entries a query is for: any waiting one, or those a re-check of host and
+// print server follows.
+struct WaitingScope
+{
+    bool followed = false;
+    QString host;
+    QString server;
+};
+
+namespace {
 
 // The conditions of filter (and of one id, or of waiting jobs only) as SQL to append after
 // WHERE 1 = 1, with their values appended to *binds in order.
-QString filterConditions(const HistoryFilter &filter, qint64 onlyId, bool waitingOnly,
+QString filterConditions(const HistoryFilter &filter, qint64 onlyId, const WaitingScope *waiting,
                          QVariantList *bindsOut)
 {
     QString sql;
@@ -194,11 +237,30 @@ QString filterConditions(const HistoryFilter &filter, qint64 onlyId, bool waitin
     }
     // The jobs that were ever waiting come from the partial index, so that not every job
     // of the history has its latest outcome looked up; of those, the ones still waiting.
-    if (waitingOnly)
+    if (waiting && !waiting->followed) {
         sql += QStringLiteral(" AND j.id IN (SELECT w.job_id FROM outcomes w WHERE w.outcome = "
                               "'%1') AND o.outcome = '%1'")
                    .arg(outcomeWord(JobOutcome::Waiting));
+    } else if (waiting) {
+        // A job sent whose completion was lost has the CUPS id of markSent as its latest
+        // event; the recent jobs come from the start index, so that the jobs of years that
+        // were all sent so are not looked through on every print.
+        sql += QStringLiteral(" AND j.host_name = ? AND j.cups_server = ?"
+                              " AND j.id IN (SELECT w.job_id FROM outcomes w WHERE w.outcome = "
+                              "'%1' UNION SELECT s.id FROM jobs s WHERE s.started_utc >= ?)"
+                              " AND o.outcome IN ('%1', '%2')")
+                   .arg(outcomeWord(JobOutcome::Waiting), outcomeWord(JobOutcome::Unfinished));
+        binds << waiting->host << waiting->server
+              << utcText(QDateTime::currentDateTimeUtc().addDays(-kSentFollowDays));
+    }
     return sql;
+}
+
+QString filterConditions(const HistoryFilter &filter, qint64 onlyId, bool waitingOnly,
+                         QVariantList *binds)
+{
+    const WaitingScope any;
+    return filterConditions(filter, onlyId, waitingOnly ? &any : nullptr, binds);
 }
 
 // "0,1,...,count-1": the indices of a job's samples as they come joined from the store.
@@ -229,6 +291,10 @@ void HistoryStore::close()
 {
     if (mConnection.isEmpty())
         return;
+    // Prepared statements belong to the connection and go before it.
+    mInsertJob.reset();
+    mInsertSamples.reset();
+    mInsertEvent.reset();
     mDb.close();
     mDb = QSqlDatabase();
     QSqlDatabase::removeDatabase(mConnection);
@@ -245,10 +311,10 @@ QString HistoryStore::failure(const QString &what, const QString &reason) const
     return QStringLiteral("%1: %2\n%3").arg(what, mLocation.displayName(), reason);
 }
 
-bool HistoryStore::prepareFile(QString *error)
+bool HistoryStore::prepareFile(HistoryOpenMode mode, QString *error)
 {
     const QByteArray name = QFile::encodeName(mLocation.filePath);
-    const mode_t mode =
+    const mode_t bits =
         mLocation.fileMode >= 0 ? mode_t(mLocation.fileMode) & 0666 : kDefaultFileMode;
     struct stat st;
     if (::stat(name.constData(), &st) == 0) {
@@ -260,11 +326,15 @@ bool HistoryStore::prepareFile(QString *error)
         }
         return true;
     }
+    if (mode == HistoryOpenMode::ExistingOnly) {
+        *error = failure(QStringLiteral("印刷履歴がありません"), qt_error_string(errno));
+        return false;
+    }
     // Made here rather than by SQLite so that it gets start.txt's bits whatever the umask:
     // every user of the group must be able to append. SQLite gives its -wal and -shm files
     // the bits of the database file.
     const int fd =
-        ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+        ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, bits);
     if (fd < 0) {
         if (errno == EEXIST)
             return true; // another process made it first
@@ -272,7 +342,7 @@ bool HistoryStore::prepareFile(QString *error)
             failure(QStringLiteral("印刷履歴のファイルを作れませんでした"), qt_error_string(errno));
         return false;
     }
-    const int chmodError = ::fchmod(fd, mode) == 0 ? 0 : errno;
+    const int chmodError = ::fchmod(fd, bits) == 0 ? 0 : errno;
     ::close(fd);
     if (chmodError) {
         *error = failure(QStringLiteral("印刷履歴のファイルを作れませんでした"),
@@ -295,7 +365,95 @@ bool HistoryStore::startWrite(QString *reason)
     return true;
 }
 
-bool HistoryStore::createSchema(QString *reason)
+bool HistoryStore::setTimeouts(QString *reason)
+{
+    // Without them a lock another PC holds (an advisory lock, LOCK TABLE) or a statement
+    // the server never finishes would hold the print until someone kills the program.
+    QSqlQuery q(mDb);
+    if (!q.prepare(QStringLiteral("SELECT set_config('lock_timeout', ?, false), "
+                                  "set_config('statement_timeout', ?, false)"))) {
+        *reason = reasonText(q);
+        return false;
+    }
+    q.addBindValue(QString::number(qint64(qMax(0, mLocation.lockTimeoutSeconds)) * 1000));
+    q.addBindValue(QString::number(qint64(qMax(0, mLocation.statementTimeoutSeconds)) * 1000));
+    if (!q.exec()) {
+        *reason = reasonText(q);
+        return false;
+    }
+    return true;
+}
+
+bool HistoryStore::hasTables(bool *all, QString *reason)
+{
+    const bool sqlite = mLocation.kind == HistoryLocation::Kind::SqliteFile;
+    const QString names = QStringLiteral("'history_schema', 'jobs', 'job_samples', 'outcomes'");
+    QSqlQuery q(mDb);
+    const QString sql =
+        sqlite ? QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE type = 'table' AND "
+                                "name IN (%1)")
+               : QStringLiteral("SELECT COUNT(*) FROM information_schema.tables WHERE "
+                                "table_schema = current_schema() AND table_name IN (%1)");
+    if (!q.exec(sql.arg(names)) || !q.next()) {
+        *reason = reasonText(q);
+        return false;
+    }
+    *all = q.value(0).toInt() == 4;
+    return true;
+}
+
+bool HistoryStore::addServerColumn(QString *reason)
+{
+    // Histories written before the print server was kept get the column in place; their
+    // rows have none and so are never taken for this PC's jobs. Older programs go on
+    // writing to them, as they name the columns they write. Runs inside createSchema's
+    // transaction, under the creation lock on the server.
+    const bool sqlite = mLocation.kind == HistoryLocation::Kind::SqliteFile;
+    QSqlQuery q(mDb);
+    const QString probe =
+        sqlite ? QStringLiteral("SELECT COUNT(*) FROM pragma_table_info('jobs') WHERE name = "
+                                "'cups_server'")
+               : QStringLiteral("SELECT COUNT(*) FROM information_schema.columns WHERE "
+                                "table_schema = current_schema() AND table_name = 'jobs' AND "
+                                "column_name = 'cups_server'");
+    if (!q.exec(probe) || !q.next()) {
+        *reason = reasonText(q);
+        return false;
+    }
+    if (q.value(0).toInt() > 0)
+        return true;
+    if (!q.exec(QStringLiteral("ALTER TABLE jobs ADD COLUMN cups_server TEXT"))) {
+        *reason = reasonText(q);
+        return false;
+    }
+    return true;
+}
+
+namespace {
+
+// A schema version as stored: a whole number from 1 on, written as an integer (or, by hand,
+// as its digits). Anything else is refused rather than read as some other number.
+bool versionOf(const QVariant &value, qint64 *version)
+{
+    bool ok = false;
+    const int type = value.metaType().id();
+    if (type == QMetaType::LongLong || type == QMetaType::Int || type == QMetaType::UInt ||
+        type == QMetaType::ULongLong) {
+        *version = value.toLongLong(&ok);
+    } else if (type == QMetaType::QString || type == QMetaType::QByteArray) {
+        const QString text = value.toString();
+        ok = !text.isEmpty() && text.size() <= 18 &&
+             std::all_of(text.cbegin(), text.cend(),
+                         [](QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); });
+        if (ok)
+            *version = text.toLongLong(&ok);
+    }
+    return ok && *version >= 1;
+}
+
+} // namespace
+
+bool HistoryStore::createSchema(HistoryOpenMode mode, QString *reason)
 {
     const bool sqlite = mLocation.kind == HistoryLocation::Kind::SqliteFile;
     const QString idColumn = sqlite ? QStringLiteral("id INTEGER PRIMARY KEY")
@@ -304,19 +462,23 @@ bool HistoryStore::createSchema(QString *reason)
     if (!startWrite(reason))
         return false;
     QSqlQuery q(mDb);
-    auto fail = [&]() {
-        *reason = reasonText(q);
+    auto rollback = [&]() {
+        q.finish();
         QSqlQuery(mDb).exec(QStringLiteral("ROLLBACK"));
         return false;
     };
+    auto fail = [&]() {
+        *reason = reasonText(q);
+        return rollback();
+    };
     // Two PCs opening a new database at once would both create its tables; on the server
     // the second then fails, so the creation is serialized there.
-    if (!sqlite && !q.exec(QStringLiteral("SELECT pg_advisory_xact_lock(7305119)")))
+    if (!sqlite && !q.exec(QStringLiteral("SELECT pg_advisory_xact_lock(%1)").arg(kSchemaLockKey)))
         return fail();
     // The server would otherwise tell of every table that already exists on each open.
     if (!sqlite && !q.exec(QStringLiteral("SET LOCAL client_min_messages = warning")))
         return fail();
-    const QStringList statements = {
+    const QStringList tables = {
         QStringLiteral("CREATE TABLE IF NOT EXISTS history_schema (version INTEGER NOT NULL)"),
         QStringLiteral(
             "CREATE TABLE IF NOT EXISTS jobs (%1, started_utc VARCHAR(40) NOT NULL, "
@@ -331,7 +493,7 @@ bool HistoryStore::createSchema(QString *reason)
             "frame INTEGER NOT NULL, alignment TEXT NOT NULL, font_family TEXT NOT NULL, "
             "font_points DOUBLE PRECISION NOT NULL, font_style TEXT NOT NULL, "
             "code INTEGER NOT NULL, code_prefix TEXT NOT NULL, "
-            "reprint_of BIGINT REFERENCES jobs (id))")
+            "reprint_of BIGINT REFERENCES jobs (id), cups_server TEXT)")
             .arg(idColumn),
         QStringLiteral("CREATE TABLE IF NOT EXISTS job_samples ("
                        "job_id BIGINT NOT NULL REFERENCES jobs (id), "
@@ -342,6 +504,8 @@ bool HistoryStore::createSchema(QString *reason)
                        "recorded_utc VARCHAR(40) NOT NULL, outcome VARCHAR(16) NOT NULL, "
                        "reason TEXT NOT NULL, cups_job_id INTEGER)")
             .arg(idColumn),
+    };
+    const QStringList indexes = {
         QStringLiteral("CREATE INDEX IF NOT EXISTS outcomes_by_job ON outcomes (job_id, id)"),
         QStringLiteral("CREATE INDEX IF NOT EXISTS jobs_by_start ON jobs (started_utc)"),
         // Every start of either program looks for jobs left waiting; with this the look costs
@@ -350,37 +514,68 @@ bool HistoryStore::createSchema(QString *reason)
                        "WHERE outcome = '%1'")
             .arg(outcomeWord(JobOutcome::Waiting)),
     };
-    for (const QString &statement : statements) {
+    if (mode == HistoryOpenMode::CreateWhenMissing) {
+        for (const QString &statement : tables) {
+            if (!q.exec(statement))
+                return fail();
+        }
+    } else {
+        // Looked at again under the lock: the tables open() saw are still all there.
+        bool all = false;
+        if (!hasTables(&all, reason))
+            return rollback();
+        if (!all) {
+            *reason = QStringLiteral("印刷の記録がまだありません（履歴の表がありません）。"
+                                     "履歴は最初の印刷で作られます。");
+            return rollback();
+        }
+    }
+    if (!addServerColumn(reason))
+        return rollback();
+    for (const QString &statement : indexes) {
         if (!q.exec(statement))
             return fail();
     }
-    if (!q.exec(QStringLiteral("SELECT MAX(version) FROM history_schema")) || !q.next())
+    if (!q.exec(QStringLiteral("SELECT version FROM history_schema")))
         return fail();
-    const QVariant version = q.value(0);
-    if (version.isNull()) {
+    qint64 newest = 0;
+    // A hand-made table of millions of rows must not be read whole.
+    for (int row = 0; row < 1000 && q.next(); ++row) {
+        qint64 version = 0;
+        if (!versionOf(q.value(0), &version)) {
+            *reason =
+                QStringLiteral("履歴の版「%1」が数ではありません。この履歴には書き込めません。")
+                    .arg(visibleText(q.value(0).toString()).left(40));
+            return rollback();
+        }
+        newest = qMax(newest, version);
+    }
+    if (q.lastError().isValid())
+        return fail();
+    q.finish();
+    if (newest == 0) {
         if (!q.prepare(QStringLiteral("INSERT INTO history_schema (version) VALUES (?)")))
             return fail();
         q.addBindValue(kSchemaVersion);
         if (!q.exec())
             return fail();
-    } else if (version.toInt() > kSchemaVersion) {
-        QSqlQuery(mDb).exec(QStringLiteral("ROLLBACK"));
+    } else if (newest > kSchemaVersion) {
         *reason = QStringLiteral("新しい版の Corvial Manager が作った履歴です (版 %1)。"
                                  "この版では書き込めません。")
-                      .arg(version.toInt());
-        return false;
+                      .arg(newest);
+        return rollback();
     }
     if (!q.exec(QStringLiteral("COMMIT")))
         return fail();
     return true;
 }
 
-bool HistoryStore::open(const HistoryLocation &location, QString *error)
+bool HistoryStore::open(const HistoryLocation &location, QString *error, HistoryOpenMode mode)
 {
     close();
     mLocation = location;
     const bool sqlite = location.kind == HistoryLocation::Kind::SqliteFile;
-    if (sqlite && !prepareFile(error))
+    if (sqlite && !prepareFile(mode, error))
         return false;
 
     mConnection = QStringLiteral("corvial-history-%1").arg(connectionCounter.fetchAndAddRelaxed(1));
@@ -400,24 +595,36 @@ bool HistoryStore::open(const HistoryLocation &location, QString *error)
         mDb.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyMilliseconds));
     } else {
         // The password, if the server asks for one, comes from the user's ~/.pgpass or
-        // PGPASSWORD through libpq; it is never stored in our settings.
+        // PGPASSWORD through libpq; it is never stored in our settings. libpq takes 0 as no
+        // bound, as the location does.
         mDb.setHostName(location.host);
         mDb.setPort(location.port);
         mDb.setUserName(location.user);
         mDb.setDatabaseName(location.database);
-        // A server that stops answering mid-statement (a cable pulled, a PC asleep) must
-        // not hold a print for the minutes TCP takes to give up on its own.
         mDb.setConnectOptions(QStringLiteral("connect_timeout=%1;keepalives=1;keepalives_idle=5;"
                                              "keepalives_interval=2;keepalives_count=3;"
                                              "tcp_user_timeout=%2")
-                                  .arg(kConnectSeconds)
-                                  .arg(kConnectSeconds * 3000));
+                                  .arg(qMax(0, location.connectTimeoutSeconds))
+                                  .arg(kUnansweredMilliseconds));
     }
-    if (!mDb.open()) {
-        const QString reason = reasonText(mDb.lastError());
+    auto fail = [&](const QString &reason) {
         close();
         *error = failure(what, reason);
         return false;
+    };
+    if (!mDb.open())
+        return fail(reasonText(mDb.lastError()));
+    QString reason;
+    if (!sqlite && !setTimeouts(&reason))
+        return fail(reason);
+    if (mode == HistoryOpenMode::ExistingOnly) {
+        // Before the pragmas below, which would turn any SQLite file into one of ours.
+        bool all = false;
+        if (!hasTables(&all, &reason))
+            return fail(reason);
+        if (!all)
+            return fail(QStringLiteral("印刷の記録がまだありません（履歴の表がありません）。"
+                                       "履歴は最初の印刷で作られます。"));
     }
     if (sqlite) {
         QSqlQuery q(mDb);
@@ -431,20 +638,21 @@ bool HistoryStore::open(const HistoryLocation &location, QString *error)
             QStringLiteral("PRAGMA case_sensitive_like=ON"),
         };
         for (const QString &pragma : pragmas) {
-            if (!q.exec(pragma)) {
-                const QString reason = reasonText(q);
-                close();
-                *error = failure(what, reason);
-                return false;
-            }
+            if (!q.exec(pragma))
+                return fail(reasonText(q));
+        }
+        // Each print is a process of its own. Closing the last connection would copy the log
+        // into the database and delete it, and the next process would make it anew: four
+        // more waits for the disk than the two commits of the record, a good part of what a
+        // record cost. The log stays and is copied when it has grown, as SQLite does anyway.
+        const QVariant handle = mDb.driver()->handle();
+        if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0) {
+            if (sqlite3 *db = *static_cast<sqlite3 *const *>(handle.constData()))
+                sqlite3_db_config(db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
         }
     }
-    QString reason;
-    if (!createSchema(&reason)) {
-        close();
-        *error = failure(what, reason);
-        return false;
-    }
+    if (!createSchema(mode, &reason))
+        return fail(reason);
     return true;
 }
 
@@ -455,57 +663,82 @@ qint64 HistoryStore::begin(const HistoryRecord &r, QString *error)
         *error = failure(what, QStringLiteral("履歴が開かれていません。"));
         return 0;
     }
+    const bool sqlite = mLocation.kind == HistoryLocation::Kind::SqliteFile;
+    // Parsed once per connection: parsing the statements again for every job was much of
+    // what a record cost.
+    if (!mInsertJob) {
+        QStringList marks;
+        for (int i = 0; i < kJobColumnCount; ++i)
+            marks << QStringLiteral("?");
+        auto job = std::make_unique<QSqlQuery>(mDb);
+        auto samples = std::make_unique<QSqlQuery>(mDb);
+        // All of a job's texts in one statement, as one JSON array the database takes apart,
+        // rather than a row of bound values per sample.
+        const QString samplesSql =
+            sqlite ? QStringLiteral("INSERT INTO job_samples (job_id, sample_index, sample_text) "
+                                    "SELECT ?, CAST(e.key AS INTEGER), e.value FROM json_each(?) e")
+                   : QStringLiteral("INSERT INTO job_samples (job_id, sample_index, sample_text) "
+                                    "SELECT CAST(? AS BIGINT), CAST(e.n - 1 AS INTEGER), e.t "
+                                    "FROM json_array_elements_text(CAST(? AS JSON)) "
+                                    "WITH ORDINALITY AS e(t, n)");
+        if (!job->prepare(QStringLiteral("INSERT INTO jobs (%1) VALUES (%2) RETURNING id")
+                              .arg(QLatin1String(kJobColumns), marks.join(QLatin1Char(','))))) {
+            *error = failure(what, reasonText(*job));
+            return 0;
+        }
+        if (!samples->prepare(samplesSql)) {
+            *error = failure(what, reasonText(*samples));
+            return 0;
+        }
+        mInsertJob = std::move(job);
+        mInsertSamples = std::move(samples);
+    }
     QString reason;
     if (!startWrite(&reason)) {
         *error = failure(what, reason);
         return 0;
     }
-    QSqlQuery q(mDb);
-    auto fail = [&]() -> qint64 {
-        *error = failure(what, reasonText(q));
+    QSqlQuery &q = *mInsertJob;
+    auto fail = [&](const QSqlQuery &failed) -> qint64 {
+        *error = failure(what, reasonText(failed));
+        mInsertJob->finish();
+        mInsertSamples->finish();
         QSqlQuery(mDb).exec(QStringLiteral("ROLLBACK"));
         return 0;
     };
-    QStringList marks;
-    for (int i = 0; i < kJobColumnCount; ++i)
-        marks << QStringLiteral("?");
-    if (!q.prepare(QStringLiteral("INSERT INTO jobs (%1) VALUES (%2) RETURNING id")
-                       .arg(QLatin1String(kJobColumns), marks.join(QLatin1Char(',')))))
-        return fail();
     const QVariantList values = jobValues(r);
-    for (const QVariant &value : values) {
+    for (int i = 0; i < values.size(); ++i) {
+        const QVariant &value = values.at(i);
         // The server refuses NULL in the NOT NULL text columns: an unset string is empty.
-        q.addBindValue(value.metaType().id() == QMetaType::QString && value.toString().isNull()
+        q.bindValue(i, value.metaType().id() == QMetaType::QString && value.toString().isNull()
                            ? QVariant(QString(QLatin1String("")))
                            : value);
     }
     if (!q.exec() || !q.next())
-        return fail();
+        return fail(q);
     const qint64 id = q.value(0).toLongLong();
     q.finish();
-    // Many samples to a statement: one statement per sample made the record of a full job
-    // cost more than everything else about it.
-    constexpr int kSamplesPerInsert = 100;
-    for (int from = 0; from < r.sampleTexts.size(); from += kSamplesPerInsert) {
-        const int to = qMin(int(r.sampleTexts.size()), from + kSamplesPerInsert);
-        QStringList rows;
-        for (int i = from; i < to; ++i)
-            rows << QStringLiteral("(?, ?, ?)");
-        if (!q.prepare(QStringLiteral("INSERT INTO job_samples (job_id, sample_index, "
-                                      "sample_text) VALUES %1")
-                           .arg(rows.join(QLatin1Char(',')))))
-            return fail();
-        for (int i = from; i < to; ++i) {
-            q.addBindValue(id);
-            q.addBindValue(i);
-            q.addBindValue(r.sampleTexts.at(i).isNull() ? QString(QLatin1String(""))
-                                                        : r.sampleTexts.at(i));
+    if (!r.sampleTexts.isEmpty()) {
+        QSqlQuery &s = *mInsertSamples;
+        s.bindValue(0, id);
+        s.bindValue(1, QString::fromUtf8(QJsonDocument(QJsonArray::fromStringList(r.sampleTexts))
+                                             .toJson(QJsonDocument::Compact)));
+        if (!s.exec())
+            return fail(s);
+        // A text the array did not carry whole would be lost without a word.
+        if (s.numRowsAffected() != r.sampleTexts.size()) {
+            *error = failure(what, QStringLiteral("検体の文字列 %1 個のうち %2 個しか書き込まれ"
+                                                  "ませんでした。")
+                                       .arg(r.sampleTexts.size())
+                                       .arg(s.numRowsAffected()));
+            QSqlQuery(mDb).exec(QStringLiteral("ROLLBACK"));
+            return 0;
         }
-        if (!q.exec())
-            return fail();
+        s.finish();
     }
-    if (!q.exec(QStringLiteral("COMMIT")))
-        return fail();
+    QSqlQuery commit(mDb);
+    if (!commit.exec(QStringLiteral("COMMIT")))
+        return fail(commit);
     return id;
 }
 
@@ -517,23 +750,27 @@ bool HistoryStore::addEvent(qint64 id, JobOutcome outcome, const QString &reason
         *error = failure(what, QStringLiteral("履歴が開かれていません。"));
         return false;
     }
-    QSqlQuery q(mDb);
+    if (!mInsertEvent) {
+        auto event = std::make_unique<QSqlQuery>(mDb);
+        if (!event->prepare(QStringLiteral("INSERT INTO outcomes (job_id, recorded_utc, outcome, "
+                                           "reason, cups_job_id) VALUES (?, ?, ?, ?, ?)"))) {
+            *error = failure(what, reasonText(*event));
+            return false;
+        }
+        mInsertEvent = std::move(event);
+    }
+    QSqlQuery &q = *mInsertEvent;
     // A single INSERT is its own transaction; the foreign key refuses an id never begun.
-    if (!q.prepare(QStringLiteral("INSERT INTO outcomes (job_id, recorded_utc, outcome, reason, "
-                                  "cups_job_id) VALUES (?, ?, ?, ?, ?)"))) {
+    q.bindValue(0, id);
+    q.bindValue(1, utcText(QDateTime::currentDateTimeUtc()));
+    q.bindValue(2, outcomeWord(outcome));
+    q.bindValue(3, reason.isNull() ? QString(QLatin1String("")) : reason);
+    q.bindValue(4, cupsJobId > 0 ? QVariant(cupsJobId) : QVariant(QMetaType(QMetaType::Int)));
+    const bool ok = q.exec();
+    if (!ok)
         *error = failure(what, reasonText(q));
-        return false;
-    }
-    q.addBindValue(id);
-    q.addBindValue(utcText(QDateTime::currentDateTimeUtc()));
-    q.addBindValue(outcomeWord(outcome));
-    q.addBindValue(reason.isNull() ? QString(QLatin1String("")) : reason);
-    q.addBindValue(cupsJobId > 0 ? QVariant(cupsJobId) : QVariant(QMetaType(QMetaType::Int)));
-    if (!q.exec()) {
-        *error = failure(what, reasonText(q));
-        return false;
-    }
-    return true;
+    q.finish();
+    return ok;
 }
 
 bool HistoryStore::finish(qint64 id, JobOutcome outcome, const QString &reason, int cupsJobId,
@@ -548,14 +785,89 @@ bool HistoryStore::finish(qint64 id, JobOutcome outcome, const QString &reason, 
     return addEvent(id, outcome, reason, cupsJobId, error);
 }
 
-bool HistoryStore::markLater(qint64 id, JobOutcome outcome, const QString &reason, QString *error)
+bool HistoryStore::markSent(qint64 id, int cupsJobId, QString *error)
 {
+    if (cupsJobId <= 0) {
+        *error = failure(QStringLiteral("印刷履歴に書き込めませんでした"),
+                         QStringLiteral("CUPS のジョブ番号 %1 は記録できません。").arg(cupsJobId));
+        return false;
+    }
+    // The attempt has not ended, so its outcome stays "unfinished"; the id is what lets a
+    // later re-check follow it should its completion never be written.
+    return addEvent(id, JobOutcome::Unfinished, QString(), cupsJobId, error);
+}
+
+bool HistoryStore::markLater(qint64 id, JobOutcome outcome, const QString &reason, QString *error,
+                             bool *written)
+{
+    if (written)
+        *written = false;
     if (outcome != JobOutcome::Aborted && outcome != JobOutcome::Cancelled) {
         *error = failure(QStringLiteral("印刷履歴に書き込めませんでした"),
                          QStringLiteral("後から記録できるのは中止か取り消しだけです。"));
         return false;
     }
-    return addEvent(id, outcome, reason, 0, error);
+    return addFollowUp(id, outcome, reason, error, written);
+}
+
+bool HistoryStore::addFollowUp(qint64 id, JobOutcome outcome, const QString &reason, QString *error,
+                               bool *written)
+{
+    const QString what = QStringLiteral("印刷履歴に書き込めませんでした");
+    if (!isOpen()) {
+        *error = failure(what, QStringLiteral("履歴が開かれていません。"));
+        return false;
+    }
+    QString why;
+    if (!startWrite(&why)) {
+        *error = failure(what, why);
+        return false;
+    }
+    QSqlQuery q(mDb);
+    auto fail = [&]() {
+        *error = failure(what, reasonText(q));
+        q.finish();
+        QSqlQuery(mDb).exec(QStringLiteral("ROLLBACK"));
+        return false;
+    };
+    // Two programs re-checking at once both saw the job waiting; the one that comes second
+    // must see the other's event. SQLite's immediate transaction already lets one writer
+    // in at a time; on the server a lock per job does, and each statement after it sees
+    // what the other committed.
+    const bool sqlite = mLocation.kind == HistoryLocation::Kind::SqliteFile;
+    if (!sqlite) {
+        if (!q.prepare(QStringLiteral("SELECT pg_advisory_xact_lock(%1, CAST(? AS INTEGER))")
+                           .arg(kJobLockClass)))
+            return fail();
+        q.addBindValue(int(id % 2147483647));
+        if (!q.exec())
+            return fail();
+    }
+    if (!q.prepare(QStringLiteral("SELECT outcome FROM outcomes WHERE job_id = ? "
+                                  "ORDER BY id DESC LIMIT 1")))
+        return fail();
+    q.addBindValue(id);
+    if (!q.exec())
+        return fail();
+    const QString latest = q.next() ? q.value(0).toString() : QString();
+    if (q.lastError().isValid())
+        return fail();
+    q.finish();
+    if (latest != outcomeWord(JobOutcome::Waiting) &&
+        latest != outcomeWord(JobOutcome::Unfinished)) {
+        // Ended already, by another program or its own completion: nothing to add.
+        QSqlQuery(mDb).exec(QStringLiteral("ROLLBACK"));
+        return true;
+    }
+    if (!addEvent(id, outcome, reason, 0, error)) {
+        QSqlQuery(mDb).exec(QStringLiteral("ROLLBACK"));
+        return false;
+    }
+    if (!q.exec(QStringLiteral("COMMIT")))
+        return fail();
+    if (written)
+        *written = true;
+    return true;
 }
 
 QString HistoryStore::entryColumns() const
@@ -662,7 +974,7 @@ bool HistoryStore::readSampleTexts(QList<HistoryEntry> *entries, QString *reason
     return true;
 }
 
-bool HistoryStore::query(const HistoryFilter &filter, qint64 onlyId, bool waitingOnly,
+bool HistoryStore::query(const HistoryFilter &filter, qint64 onlyId, const WaitingScope *waiting,
                          QList<HistoryEntry> *out, QString *error, bool *more)
 {
     const QString what = QStringLiteral("印刷履歴を読み込めませんでした");
@@ -673,7 +985,7 @@ bool HistoryStore::query(const HistoryFilter &filter, qint64 onlyId, bool waitin
     const int limit = qMax(1, filter.limit);
     QString sql = entryColumns();
     QVariantList binds;
-    sql += filterConditions(filter, onlyId, waitingOnly, &binds);
+    sql += filterConditions(filter, onlyId, waiting, &binds);
     // One more than asked tells whether more entries match.
     sql += QStringLiteral(" ORDER BY j.started_utc DESC, j.id DESC LIMIT %1").arg(limit + 1);
 
@@ -796,13 +1108,13 @@ bool HistoryStore::entriesOldestFirst(const HistoryFilter &filter, const History
 bool HistoryStore::entries(const HistoryFilter &filter, QList<HistoryEntry> *out, QString *error,
                            bool *more)
 {
-    return query(filter, 0, false, out, error, more);
+    return query(filter, 0, nullptr, out, error, more);
 }
 
 bool HistoryStore::entry(qint64 id, HistoryEntry *out, QString *error)
 {
     QList<HistoryEntry> found;
-    if (!query(HistoryFilter(), id, false, &found, error, nullptr))
+    if (!query(HistoryFilter(), id, nullptr, &found, error, nullptr))
         return false;
     if (found.isEmpty()) {
         *error = failure(QStringLiteral("印刷履歴を読み込めませんでした"),
@@ -817,7 +1129,66 @@ bool HistoryStore::waitingEntries(QList<HistoryEntry> *out, QString *error, int 
 {
     HistoryFilter filter;
     filter.limit = limit;
-    return query(filter, 0, true, out, error, nullptr);
+    const WaitingScope any;
+    return query(filter, 0, &any, out, error, nullptr);
+}
+
+bool HistoryStore::waitingEntries(const QString &host, const QString &cupsServer,
+                                  QList<HistoryEntry> *out, QString *error, int limit)
+{
+    if (host.isEmpty() || cupsServer.isEmpty()) {
+        // Records that name neither are older ones, whose PC or server nobody can tell.
+        out->clear();
+        return true;
+    }
+    const QString what = QStringLiteral("印刷履歴を読み込めませんでした");
+    if (!isOpen()) {
+        *error = failure(what, QStringLiteral("履歴が開かれていません。"));
+        return false;
+    }
+    WaitingScope followed;
+    followed.followed = true;
+    followed.host = host;
+    followed.server = cupsServer;
+    QVariantList binds;
+    // Every print asks this: only what the question to CUPS needs is read, not the 30
+    // columns of a thousand jobs that will mostly stay as they are.
+    const QString sql =
+        QStringLiteral("SELECT j.id, j.queue, o.outcome, "
+                       "(SELECT MAX(c.cups_job_id) FROM outcomes c WHERE c.job_id = j.id) "
+                       "FROM jobs j LEFT JOIN outcomes o ON o.id = "
+                       "(SELECT MAX(l.id) FROM outcomes l WHERE l.job_id = j.id) WHERE 1 = 1") +
+        filterConditions(HistoryFilter(), 0, &followed, &binds) +
+        QStringLiteral(" ORDER BY j.started_utc DESC, j.id DESC LIMIT %1").arg(qMax(1, limit));
+    QSqlQuery q(mDb);
+    q.setForwardOnly(true);
+    if (!q.prepare(sql)) {
+        *error = failure(what, reasonText(q));
+        return false;
+    }
+    for (const QVariant &value : std::as_const(binds))
+        q.addBindValue(value);
+    if (!q.exec()) {
+        *error = failure(what, reasonText(q));
+        return false;
+    }
+    QList<HistoryEntry> found;
+    while (q.next()) {
+        HistoryEntry e;
+        e.id = q.value(0).toLongLong();
+        e.record.queue = q.value(1).toString();
+        e.record.host = host;
+        e.record.cupsServer = cupsServer;
+        outcomeFromWord(q.value(2).toString(), &e.outcome);
+        e.cupsJobId = q.value(3).toInt();
+        found << std::move(e);
+    }
+    if (q.lastError().isValid()) {
+        *error = failure(what, reasonText(q));
+        return false;
+    }
+    *out = std::move(found);
+    return true;
 }
 
 } // namespace corvial

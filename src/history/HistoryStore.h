@@ -2,6 +2,7 @@
 #pragma once
 
 #include "history/HistoryLocation.h"
+#include "history/HistoryOpenMode.h"
 #include "history/HistoryRecord.h"
 
 #include <QDateTime>
@@ -10,10 +11,13 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 
 class QSqlQuery;
 
 namespace corvial {
+
+struct WaitingScope;
 
 // Which entries to list; every condition that is set must hold.
 struct HistoryFilter
@@ -29,7 +33,9 @@ using HistoryPage = std::function<bool(const QList<HistoryEntry> &entries, QStri
 
 // The print history: an append-only log of print attempts. A job is written once when it
 // starts; its completion and any later abort or cancellation are further events, the latest
-// of which is its outcome. Nothing is ever changed or removed, so a record written before a
+// of which is its outcome. A job sent to CUPS gets its CUPS id as an event of its own the
+// moment the queue took it (markSent), so that a job whose completion is lost can still be
+// followed. Nothing is ever changed or removed, so a record written before a
 // job was sent survives whatever happens to the program afterwards.
 //
 // Each store has its own database connection and must be used from the thread that opened
@@ -42,9 +48,13 @@ public:
     HistoryStore(const HistoryStore &) = delete;
     HistoryStore &operator=(const HistoryStore &) = delete;
 
-    // Opens the history at location, creating the file and the tables when missing. False
-    // with a Japanese message naming the database and the system's reason in *error.
-    bool open(const HistoryLocation &location, QString *error);
+    // Opens the history at location; with CreateWhenMissing the file and the tables are made
+    // when missing, with ExistingOnly a missing file or missing tables are refused and
+    // nothing is made. Tables of an older version are upgraded in place. PostgreSQL
+    // connections get location's connect, lock and statement timeouts. False with a
+    // Japanese message naming the database and the system's reason in *error.
+    bool open(const HistoryLocation &location, QString *error,
+              HistoryOpenMode mode = HistoryOpenMode::CreateWhenMissing);
     // Closes the connection; the store can be opened again.
     void close();
     bool isOpen() const;
@@ -60,9 +70,16 @@ public:
     // failure and the queue's job id (0 when none). False with a Japanese message in *error.
     bool finish(qint64 id, JobOutcome outcome, const QString &reason, int cupsJobId,
                 QString *error);
-    // Records that the attempt id was aborted or cancelled after it had ended (outcome must
-    // be Aborted or Cancelled). False with a Japanese message in *error.
-    bool markLater(qint64 id, JobOutcome outcome, const QString &reason, QString *error);
+    // Records that the queue took attempt id as its job cupsJobId (> 0), before the attempt
+    // ended; the entry stays Unfinished, with that id. False with a Japanese message.
+    bool markSent(qint64 id, int cupsJobId, QString *error);
+    // Records that the attempt id was aborted or cancelled after it had been left waiting or
+    // sent (outcome must be Aborted or Cancelled). Written only while its latest event is
+    // still that one, checked and written in one transaction, so that two programs checking
+    // at once write it once; *written (if given) tells whether this call wrote it. False
+    // with a Japanese message in *error.
+    bool markLater(qint64 id, JobOutcome outcome, const QString &reason, QString *error,
+                   bool *written = nullptr);
 
     // Entries matching filter, newest first, at most filter.limit of them; *more (if given)
     // tells that further ones match. False with a Japanese message in *error.
@@ -78,23 +95,39 @@ public:
     bool entry(qint64 id, HistoryEntry *out, QString *error);
     // Entries whose latest outcome is Waiting, newest first, at most limit of them.
     bool waitingEntries(QList<HistoryEntry> *out, QString *error, int limit = 1000);
+    // Entries a re-check follows, newest first, at most limit: those host sent through print
+    // server cupsServer (both non-empty) whose latest event is Waiting, or the CUPS id of
+    // markSent. Records that name no server are never among them. Only id, outcome,
+    // cupsJobId and the record's queue, host and cupsServer are filled: entry() gives the
+    // rest of the few a re-check ends.
+    bool waitingEntries(const QString &host, const QString &cupsServer, QList<HistoryEntry> *out,
+                        QString *error, int limit = 1000);
 
 private:
-    bool query(const HistoryFilter &filter, qint64 onlyId, bool waitingOnly,
+    bool query(const HistoryFilter &filter, qint64 onlyId, const WaitingScope *waiting,
                QList<HistoryEntry> *out, QString *error, bool *more);
     QString entryColumns() const;
     void readEntry(const QSqlQuery &q, HistoryEntry *e) const;
     bool readSampleTexts(QList<HistoryEntry> *entries, QString *reason);
     bool addEvent(qint64 id, JobOutcome outcome, const QString &reason, int cupsJobId,
                   QString *error);
-    bool prepareFile(QString *error);
-    bool createSchema(QString *reason);
+    bool addFollowUp(qint64 id, JobOutcome outcome, const QString &reason, QString *error,
+                     bool *written);
+    bool prepareFile(HistoryOpenMode mode, QString *error);
+    bool hasTables(bool *all, QString *reason);
+    bool createSchema(HistoryOpenMode mode, QString *reason);
+    bool addServerColumn(QString *reason);
+    bool setTimeouts(QString *reason);
     bool startWrite(QString *reason);
     QString failure(const QString &what, const QString &reason) const;
 
     HistoryLocation mLocation;
     QString mConnection;
     QSqlDatabase mDb;
+    // The statements every record writes, parsed once per connection.
+    std::unique_ptr<QSqlQuery> mInsertJob;
+    std::unique_ptr<QSqlQuery> mInsertSamples;
+    std::unique_ptr<QSqlQuery> mInsertEvent;
 };
 
 } // namespace corvial

@@ -77,12 +77,17 @@ QString styleOf(const QFont &font)
 
 } // namespace
 
+QString recordHostName()
+{
+    return QSysInfo::machineHostName();
+}
+
 HistoryRecord recordOf(const LabelJob &job, const JobAdvance &advance, const RecordSource &source)
 {
     HistoryRecord r;
     r.startedUtc = QDateTime::currentDateTimeUtc();
     r.user = userName();
-    r.host = QSysInfo::machineHostName();
+    r.host = recordHostName();
     r.program = source.program;
     r.sheetType = job.sheetType.code();
     r.samples = job.sampleCount;
@@ -95,6 +100,7 @@ HistoryRecord recordOf(const LabelJob &job, const JobAdvance &advance, const Rec
     r.nextPosition = advance.nextStartPos;
     r.nextNumber = advance.nextInitialValue;
     r.queue = source.queue;
+    r.cupsServer = source.cupsServer;
     r.pdfPath = source.pdfPath;
     if (!job.sampleTexts.isEmpty()) {
         r.sampleTexts = job.sampleTexts;

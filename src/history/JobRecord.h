@@ -15,10 +15,15 @@ struct RecordSource
     QString program;    // "corvial-manager" or "corvial-batch"
     QString queue;      // CUPS queue, empty for a PDF
     QString pdfPath;    // PDF file, empty for a queue
+    QString cupsServer; // print server of the queue (cupsServerName()), empty for a PDF
     QString listFile;   // sample list file name, empty without a list
     QString listSha256; // hex SHA-256 of the list file's bytes, empty when unknown
     qint64 reprintOf = 0;
 };
+
+// This PC's name as records carry it; the re-check of waiting jobs looks only at records
+// with this name, so it comes from here alone.
+QString recordHostName();
 
 // The record of job as it is about to be sent (advance: advanceAfterPrint(job)), stamped
 // now (UTC) with this user and host.

@@ -29,17 +29,18 @@ PrintRecorder::PrintRecorder(const QString &program)
 
 PrintRecorder::~PrintRecorder() = default;
 
-bool PrintRecorder::openValue(const QString &value, QString *error)
+bool PrintRecorder::openValue(const QString &value, QString *error, HistoryOpenMode mode)
 {
     HistoryLocation location;
-    return historyLocationFromValue(value, &location, error) && mStore->open(location, error);
+    return historyLocationFromValue(value, &location, error) && mStore->open(location, error, mode);
 }
 
-bool PrintRecorder::openForSettings(const QString &settingsPath, QString *error)
+bool PrintRecorder::openForSettings(const QString &settingsPath, QString *error,
+                                    HistoryOpenMode mode)
 {
     HistoryLocation location;
     return historyLocationForSettings(settingsPath, &location, error) &&
-           mStore->open(location, error);
+           mStore->open(location, error, mode);
 }
 
 bool PrintRecorder::isOpen() const
@@ -52,9 +53,11 @@ QString PrintRecorder::displayName() const
     return mStore->location().displayName();
 }
 
-QStringList PrintRecorder::recheckWaiting(const std::function<JobPhaseLookup> &lookup)
+QStringList PrintRecorder::recheckWaiting(const QString &cupsServer,
+                                          const std::function<JobPhaseLookup> &lookup)
 {
-    const WaitingRecheck recheck = recheckWaitingJobs(*mStore, lookup);
+    const WaitingRecheck recheck =
+        recheckWaitingJobs(*mStore, recordHostName(), cupsServer, lookup);
     QStringList messages = recheck.errors;
     if (!recheck.ended.isEmpty())
         messages << unprintedJobsNotice(recheck.ended);
@@ -80,6 +83,8 @@ bool PrintRecorder::begin(const LabelJob &job, const QString &queue, const QStri
     source.program = mProgram;
     source.queue = queue;
     source.pdfPath = pdfPath;
+    if (!queue.isEmpty())
+        source.cupsServer = mCupsServer;
     if (!job.sampleTexts.isEmpty()) {
         source.listFile = mListFile;
         source.listSha256 = mListSha256;
@@ -93,12 +98,16 @@ bool PrintRecorder::begin(const LabelJob &job, const QString &queue, const QStri
     return mId > 0;
 }
 
+void PrintRecorder::setCupsServer(const QString &server)
+{
+    mCupsServer = server;
+}
+
 bool PrintRecorder::sent(int cupsJobId, QString *error)
 {
-    // TEMPORARY until the store keeps the sent event.
-    Q_UNUSED(cupsJobId);
-    Q_UNUSED(error);
-    return true;
+    if (mId <= 0)
+        return true;
+    return mStore->markSent(mId, cupsJobId, error);
 }
 
 bool PrintRecorder::finish(JobOutcome outcome, const QString &reason, int cupsJobId, QString *error)

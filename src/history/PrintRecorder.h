@@ -2,6 +2,7 @@
 #pragma once
 
 #include "history/HistoryRecord.h"
+#include "history/HistoryOpenMode.h"
 #include "history/JobLookup.h"
 #include "job/LabelJob.h"
 
@@ -32,25 +33,40 @@ public:
     PrintRecorder(const PrintRecorder &) = delete;
     PrintRecorder &operator=(const PrintRecorder &) = delete;
 
-    // Opens the history a --history-db value names. False with a Japanese message.
-    bool openValue(const QString &value, QString *error);
-    // Opens the history of the start.txt at settingsPath. False with a Japanese message.
-    bool openForSettings(const QString &settingsPath, QString *error);
+    // Opens the history a --history-db value names; with ExistingOnly (a listing, a reprint)
+    // one that is not there is refused and nothing is made. False with a Japanese message.
+    bool openValue(const QString &value, QString *error,
+                   HistoryOpenMode mode = HistoryOpenMode::CreateWhenMissing);
+    // Opens the history of the start.txt at settingsPath, as openValue. False with a
+    // Japanese message.
+    bool openForSettings(const QString &settingsPath, QString *error,
+                         HistoryOpenMode mode = HistoryOpenMode::CreateWhenMissing);
     bool isOpen() const;
     // Where the history is, as messages name it.
     QString displayName() const;
 
-    // Asks lookup about the jobs the open history still holds as waiting and records those
-    // the queue ended without printing. Returns the Japanese messages to show (what could not
-    // be checked, then which samples did not print); empty when there is nothing to say.
-    QStringList recheckWaiting(const std::function<JobPhaseLookup> &lookup);
+    // Asks lookup, once, about the jobs this PC sent through print server cupsServer
+    // (cupsServerName()) that the open history still follows (waiting, or sent and never
+    // completed) and records those the queue ended without printing. Returns the Japanese
+    // messages to show (what could not be checked, then which samples did not print); empty
+    // when there is nothing to say.
+    QStringList recheckWaiting(const QString &cupsServer,
+                               const std::function<JobPhaseLookup> &lookup);
 
     // The list file the next job was read from (path, or "-") and its bytes' SHA-256 in hex.
     void setList(const QString &file, const QString &sha256);
 
+    // The print server the next jobs sent to a queue go through ("host:port" or a socket path),
+    // which their records keep: only a program that talks to the same server can later tell
+    // what became of them.
+    void setCupsServer(const QString &server);
     // Writes job's record (queue or PDF path: where it goes) as started. False with a
     // Japanese message; nothing is then recorded.
     bool begin(const LabelJob &job, const QString &queue, const QString &pdfPath, QString *error);
+    // Writes that the queue took the job begin recorded as its job cupsJobId (> 0), the
+    // moment it was submitted, so that the job is followed even if finish is never reached.
+    // False with a Japanese message; true when nothing was begun.
+    bool sent(int cupsJobId, QString *error);
     // Id of the record begin wrote, 0 before.
     qint64 recordId() const { return mId; }
     // Writes to the record begin wrote the print queue's id of its job, as soon as the queue
@@ -83,6 +99,7 @@ private:
     std::unique_ptr<HistoryStore> mStore;
     QString mListFile;
     QString mListSha256;
+    QString mCupsServer;
     qint64 mReprintOf = 0;
     qint64 mId = 0;
     int mUnchangedNext = -1;

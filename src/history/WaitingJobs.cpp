@@ -7,26 +7,43 @@
 
 namespace corvial {
 
-WaitingRecheck recheckWaitingJobs(HistoryStore &store, const std::function<JobPhaseLookup> &lookup)
+WaitingRecheck recheckWaitingJobs(HistoryStore &store, const QString &host,
+                                  const QString &cupsServer,
+                                  const std::function<JobPhaseLookup> &lookup)
 {
     WaitingRecheck result;
     QList<HistoryEntry> waiting;
     QString error;
-    if (!store.waitingEntries(&waiting, &error)) {
+    if (!store.waitingEntries(host, cupsServer, &waiting, &error)) {
         result.errors << error;
         return result;
     }
+    // Without the queue's job id there is nothing to ask about; it stays as it is.
+    waiting.removeIf([](const HistoryEntry &e) { return e.cupsJobId <= 0; });
+    if (waiting.isEmpty())
+        return result;
+    // One request for all of them: asking job by job made every print wait on as many
+    // round trips as there were jobs left waiting.
+    QList<QueuedJob> asked;
+    asked.reserve(waiting.size());
+    for (const HistoryEntry &e : std::as_const(waiting))
+        asked << QueuedJob{e.record.queue, e.cupsJobId};
+    const QMap<int, QueuedJobLook> looks = lookup(asked);
     for (HistoryEntry entry : std::as_const(waiting)) {
-        // Without the queue's job id there is nothing to ask about; it stays as it is.
-        if (entry.cupsJobId <= 0)
-            continue;
-        const QueuedJobLook look = lookup(entry.cupsJobId);
+        const auto found = looks.constFind(entry.cupsJobId);
+        if (found == looks.cend())
+            continue; // the server no longer knows it
+        const QueuedJobLook &look = *found;
         if (look.state == QueuedJobState::NoAnswer) {
             result.errors << QStringLiteral("待機中の印刷が終わったかを CUPS に確かめられません"
                                             "でした（%1）。待機中のまま表示します。")
                                  .arg(visibleText(look.reason));
             break;
         }
+        // CUPS numbers its jobs afresh after a reinstall: the same id on another queue is
+        // another job.
+        if (look.queue.compare(entry.record.queue, Qt::CaseInsensitive) != 0)
+            continue;
         JobOutcome outcome;
         if (look.state == QueuedJobState::Aborted)
             outcome = JobOutcome::Aborted;
@@ -37,7 +54,14 @@ WaitingRecheck recheckWaitingJobs(HistoryStore &store, const std::function<JobPh
                       // CUPS completed or forgot keeps the "waiting" it was left with
         const QString reason =
             look.reason.isEmpty() ? QStringLiteral("理由は示されていません") : look.reason;
-        if (!store.markLater(entry.id, outcome, reason, &error)) {
+        bool written = false;
+        if (!store.markLater(entry.id, outcome, reason, &error, &written)) {
+            result.errors << error;
+            continue;
+        }
+        if (!written)
+            continue; // another program re-checking at the same time wrote it; it tells
+        if (!store.entry(entry.id, &entry, &error)) {
             result.errors << error;
             continue;
         }

@@ -21,12 +21,17 @@ struct WaitingRecheck
     QStringList errors;
 };
 
-// Asks lookup about every entry of store that is still waiting for its print queue and
-// records the ones the queue ended without printing (aborted or cancelled) with markLater.
-// A job the queue completed, still holds, or no longer knows stays waiting, as does one
-// without a queue job id. When the server does not answer, no further job is asked about
-// (each would wait for it again) and errors says so.
-WaitingRecheck recheckWaitingJobs(HistoryStore &store, const std::function<JobPhaseLookup> &lookup);
+// Asks lookup, in one call, about the entries of store that host (recordHostName() in the
+// front ends) sent through print server cupsServer (cupsServerName()) and that are still
+// followed: waiting for their queue, or sent with a CUPS id and never completed. Those the
+// queue ended without printing (aborted or cancelled) get that event with markLater, unless
+// another program wrote an end for them first. A job the queue completed, still holds, no
+// longer knows or has on another queue stays as it is, as does one without a queue job id;
+// records of other PCs or servers, and older ones that name no server, are never looked at.
+// When the server does not answer, errors says so once.
+WaitingRecheck recheckWaitingJobs(HistoryStore &store, const QString &host,
+                                  const QString &cupsServer,
+                                  const std::function<JobPhaseLookup> &lookup);
 
 // The Japanese notice for jobs recheckWaitingJobs found ended: for each job its queue, job
 // id, start time (local) and the sample numbers (or count) that did not print, then that they

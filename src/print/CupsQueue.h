@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QHash>
+#include <QList>
 #include <QString>
 
 namespace corvial {
@@ -40,6 +42,7 @@ struct JobStatus
     QString message;         // the printer's message for the job, CUPS's own words
     QString error;           // for Unknown: why CUPS did not answer
     bool gone = false;       // for Unknown: CUPS keeps no record of the job (any more)
+    QString queue;           // from cupsJobStatuses: the queue CUPS holds the job on
 };
 
 // The print server this process talks to: "host:port", or the path of its local socket.
@@ -56,6 +59,10 @@ QueueState cupsQueueState(const QString &printer);
 TitledJob cupsJobTitled(const QString &printer, const QString &title);
 // Where job `jobId` (> 0) stands now; asks the server once.
 JobStatus cupsJobStatus(int jobId);
+// Where each of jobIds (> 0) stands now, by id, with its queue, from one Get-Jobs request over
+// every queue; an id CUPS no longer knows is left out. False with the reason in *error
+// (naming the server when it cannot be reached) when CUPS did not answer.
+bool cupsJobStatuses(const QList<int> &jobIds, QHash<int, JobStatus> *out, QString *error);
 // CUPS's message for the last request this thread made (Qt's own submission included).
 QString cupsErrorText();
 

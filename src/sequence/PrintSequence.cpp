@@ -4,6 +4,7 @@
 #include "history/HistoryRecord.h"
 #include "history/PrintRecorder.h"
 #include "job/Fonts.h"
+#include "print/CupsQueue.h"
 #include "print/JobFollow.h"
 #include "print/PrintJob.h"
 #include "print/PrinterCanvas.h"
@@ -187,6 +188,8 @@ PrintOutcome runPrintSequence(const PrintRequest &request, const PrintPolicy &po
     if (recording) {
         if (request.reprintOf > 0)
             history.setReprintOf(request.reprintOf, request.reprintNextNumber);
+        if (!outcome.queue.isEmpty())
+            history.setCupsServer(cupsServerName());
         if (!request.listFile.isEmpty() && !job.sampleTexts.isEmpty())
             history.setList(request.listFile, request.listSha256);
         if (!history.begin(job, outcome.queue, outcome.pdfPath, &error)) {

@@ -891,9 +891,11 @@ void TestBatch::failedPrintSavesNothing()
     QVERIFY2(r.err.contains(QDir::toNativeSeparators(pdf)), qPrintable(describe(r)));
     QVERIFY(r.out.isEmpty());
     QCOMPARE(readAll(settings), content);
-    // No lock file or half-written copy left behind either; the failed attempt is recorded.
+    // No lock file or half-written copy left behind either; the failed attempt is recorded
+    // (SQLite keeps its log and index files beside the history).
     QCOMPARE(folderEntries(dir.path()),
-             (QStringList{QStringLiteral("history.sqlite"), QStringLiteral("start.txt")}));
+             (QStringList{QStringLiteral("history.sqlite"), QStringLiteral("history.sqlite-shm"),
+                          QStringLiteral("history.sqlite-wal"), QStringLiteral("start.txt")}));
 }
 
 void TestBatch::failedExportPrintsNothing()

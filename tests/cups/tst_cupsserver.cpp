@@ -41,6 +41,17 @@ void TestCupsServer::unreachableServerIsNamed()
     const QueueState state = cupsQueueState(QStringLiteral("CorvialPDF"));
     QVERIFY(!state.answered);
     QVERIFY2(state.reason.contains(said), qPrintable(state.reason));
+
+    // Every path says why in words, from the connection itself, not what closing the socket
+    // left in errno.
+    QHash<int, JobStatus> statuses;
+    QString lookError;
+    QVERIFY(!cupsJobStatuses({1, 2}, &statuses, &lookError));
+    for (const QString &text : {err, state.reason, cupsServerProblem(), lookError}) {
+        QVERIFY2(text.contains(said) && text.contains(QStringLiteral("接続を断られました")) &&
+                     !text.contains(QStringLiteral("Bad file descriptor")),
+                 qPrintable(text));
+    }
 }
 
 QTEST_MAIN(TestCupsServer)

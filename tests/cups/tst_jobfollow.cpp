@@ -4,6 +4,7 @@
 // whose job is cancelled while the program waits, and a paused queue it stops waiting for;
 // a job cancelled after the program stopped waiting is marked at its next start.
 #include "history/HistoryRecord.h"
+#include "sequence/CupsJobLookup.h"
 
 #include <QDir>
 #include <QFile>
@@ -61,6 +62,7 @@ private slots:
     void jobEnd_data();
     void jobEnd();
     void cancelledAfterSending();
+    void looksAtJobsInOneRequest();
     void twoJobsAtOnceAreEachFollowed();
 
 private:
@@ -232,6 +234,43 @@ void TestJobFollow::cancelledAfterSending()
     QCOMPARE(entries.first().toObject().value(QStringLiteral("outcome")).toString(),
              corvial::outcomeWord(corvial::JobOutcome::Cancelled));
     QCOMPARE(readAll(settings), printed);
+}
+
+// The look-up of waiting jobs answers for several jobs from one Get-Jobs request over all
+// queues: each with its state and its queue, and nothing for an id CUPS does not know.
+void TestJobFollow::looksAtJobsInOneRequest()
+{
+    tool(QStringLiteral("cupsdisable"), {mQueue});
+    const auto back = qScopeGuard([&] {
+        tool(QStringLiteral("cancel"), {QStringLiteral("-a"), mQueue});
+        tool(QStringLiteral("cupsenable"), {mQueue});
+    });
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString text = dir.filePath(QStringLiteral("job.txt"));
+    {
+        QFile f(text);
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write("AB\n") == 3);
+    }
+    QList<int> ids;
+    for (int i = 0; i < 2; ++i) {
+        const int before = newestJob(mQueue, QStringLiteral("all"));
+        tool(QStringLiteral("lp"), {QStringLiteral("-d"), mQueue, text});
+        QVERIFY(QTest::qWaitFor([&] { return newestJob(mQueue, QStringLiteral("all")) > before; },
+                                10000));
+        ids << newestJob(mQueue, QStringLiteral("all"));
+    }
+    tool(QStringLiteral("cancel"), {QStringLiteral("%1-%2").arg(mQueue).arg(ids.at(1))});
+    QVERIFY(QTest::qWaitFor(
+        [&] { return newestJob(mQueue, QStringLiteral("not-completed")) == ids.at(0); }, 10000));
+    const int unknown = ids.at(1) + 100000;
+    const QMap<int, corvial::QueuedJobLook> looks =
+        corvial::cupsJobLooks({{mQueue, ids.at(0)}, {mQueue, ids.at(1)}, {mQueue, unknown}});
+    QCOMPARE(looks.size(), 2);
+    QCOMPARE(looks.value(ids.at(0)).state, corvial::QueuedJobState::NotEnded);
+    QCOMPARE(looks.value(ids.at(1)).state, corvial::QueuedJobState::Cancelled);
+    QCOMPARE(looks.value(ids.at(0)).queue, mQueue);
+    QCOMPARE(looks.value(ids.at(1)).queue, mQueue);
 }
 
 // Two runs of one user sending to one queue at the same moment: the job CUPS cancels is the

@@ -1,9 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Appends records to a history as a separate process would: history_writer DATABASE COUNT
-// USER writes COUNT printed records for USER; any failure goes to stderr with exit code 1.
+// USER writes COUNT printed records for USER; history_writer --recheck DATABASE HOST SERVER
+// re-checks HOST's waiting jobs on SERVER as a second program would, the print server
+// answering (after a second, so that two such processes both read the jobs before either
+// writes) that each was aborted, and prints how many it marked. Any failure goes to stderr
+// with exit code 1.
 #include "history/HistoryStore.h"
+#include "history/WaitingJobs.h"
 
 #include <QCoreApplication>
+#include <QThread>
 
 #include <cstdio>
 
@@ -13,14 +19,28 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
-    if (args.size() != 4)
+    if (args.size() != 4 && !(args.size() == 5 && args.at(1) == QLatin1String("--recheck")))
         return 2;
     HistoryLocation location;
     HistoryStore store;
     QString error;
-    bool ok =
-        historyLocationFromValue(args.at(1), &location, &error) && store.open(location, &error);
-    for (int i = 0; ok && i < args.at(2).toInt(); ++i) {
+    const bool recheck = args.size() == 5;
+    bool ok = historyLocationFromValue(args.at(recheck ? 2 : 1), &location, &error) &&
+              store.open(location, &error);
+    if (ok && recheck) {
+        const WaitingRecheck result =
+            recheckWaitingJobs(store, args.at(3), args.at(4), [](const QList<QueuedJob> &jobs) {
+                QThread::msleep(1000);
+                QMap<int, QueuedJobLook> looks;
+                for (const QueuedJob &job : jobs)
+                    looks.insert(job.cupsJobId, {QueuedJobState::Aborted, "jam", job.queue});
+                return looks;
+            });
+        error = result.errors.join(QLatin1Char('\n'));
+        ok = result.errors.isEmpty();
+        std::printf("%d\n", int(result.ended.size()));
+    }
+    for (int i = 0; ok && !recheck && i < args.at(2).toInt(); ++i) {
         HistoryRecord record;
         record.user = args.at(3);
         record.samples = 1;

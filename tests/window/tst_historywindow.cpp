@@ -4,6 +4,8 @@
 #include "ReprintDialog.h"
 #include "WindowSupport.h"
 #include "history/HistoryStore.h"
+#include "history/JobRecord.h"
+#include "print/CupsQueue.h"
 
 #include <QDialogButtonBox>
 #include <QLineEdit>
@@ -101,9 +103,12 @@ void TestHistoryWindow::initTestCase()
         r.sampleTexts = j.texts;
         r.labels = r.samples;
         r.numberStyle = QStringLiteral("padded");
-        if (j.cupsJobId > 0)
+        if (j.cupsJobId > 0) {
             r.queue = QStringLiteral("Lab");
-        else
+            // Sent from this PC through the server the window asks.
+            r.host = recordHostName();
+            r.cupsServer = cupsServerName();
+        } else
             r.pdfPath = mDir.filePath(QStringLiteral("out.pdf"));
         const qint64 id = store.begin(r, &error);
         QVERIFY2(id > 0, qPrintable(error));
@@ -115,11 +120,13 @@ void TestHistoryWindow::initTestCase()
 void TestHistoryWindow::init()
 {
     // The queue aborted carol's job while nobody looked; dave's is still pending.
-    const auto lookup = [](int cupsJobId) {
-        QueuedJobLook look;
-        look.state = cupsJobId == 7 ? QueuedJobState::Aborted : QueuedJobState::NotEnded;
-        look.reason = QStringLiteral("用紙切れ");
-        return look;
+    const auto lookup = [](const QList<QueuedJob> &jobs) {
+        QMap<int, QueuedJobLook> looks;
+        for (const QueuedJob &job : jobs)
+            looks.insert(job.cupsJobId,
+                         {job.cupsJobId == 7 ? QueuedJobState::Aborted : QueuedJobState::NotEnded,
+                          QStringLiteral("用紙切れ"), job.queue});
+        return looks;
     };
     mDialogs = FakeDialogs();
     mReprints.clear();
@@ -293,7 +300,7 @@ void TestHistoryWindow::unreadableHistoryOpensNoWindow()
     HistoryLocation blocked;
     blocked.filePath = mWhere.filePath + QStringLiteral("/inside.sqlite");
     FakeDialogs dialogs;
-    const auto never = [](int) -> QueuedJobLook {
+    const auto never = [](const QList<QueuedJob> &) -> QMap<int, QueuedJobLook> {
         qFatal("a history that is not open was re-checked");
     };
     QVERIFY(!openPrintHistory(nullptr, blocked, dialogs, {}, never));

@@ -10,6 +10,8 @@
 #include "SheetPicture.h"
 #include "WindowSupport.h"
 #include "history/HistoryStore.h"
+#include "history/JobRecord.h"
+#include "print/CupsQueue.h"
 
 #include <QDialogButtonBox>
 #include <QLineEdit>
@@ -264,17 +266,21 @@ void TestReprint::startTellsOfJobsEndedUnprinted()
         r.sampleTexts = {QStringLiteral("a"), QStringLiteral("b")};
         r.numberStyle = QStringLiteral("padded");
         r.queue = QStringLiteral("Lab");
+        // Sent from this PC through the server the window asks.
+        r.host = recordHostName();
+        r.cupsServer = cupsServerName();
         const qint64 id = store.begin(r, &error);
         QVERIFY2(id > 0 && store.finish(id, JobOutcome::Waiting, QString(), 9, &error),
                  qPrintable(error));
     }
     auto asked = std::make_shared<std::atomic<int>>(0);
-    fx.jobLookup = [asked, state](int) {
+    fx.jobLookup = [asked, state](const QList<QueuedJob> &jobs) {
         ++*asked;
-        QueuedJobLook look;
-        look.state = QueuedJobState(state);
-        look.reason = QStringLiteral("stopped by operator");
-        return look;
+        QMap<int, QueuedJobLook> looks;
+        for (const QueuedJob &job : jobs)
+            looks.insert(job.cupsJobId,
+                         {QueuedJobState(state), QStringLiteral("stopped by operator"), job.queue});
+        return looks;
     };
     for (int run = 0; run < 2; ++run) {
         startAndRecheck(fx);
