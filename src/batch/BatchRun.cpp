@@ -188,18 +188,18 @@ std::function<JobPhaseLookup> boundedCupsLookup()
 }
 
 // Opens the request's history, which must be there already (only a print makes one): the
-// --history-db, else the one of historySettings; and first marks the jobs an earlier run left waiting that CUPS has since ended unprinted, so that
-// the listing, a reprint and the user see them. What the check finds or cannot find is told
-// on err and changes no exit status. False with the message reported when it cannot open.
+// --history-db, else the one of historySettings; and first marks the jobs an earlier run left
+// waiting that CUPS has since ended unprinted, so that the listing, a reprint and the user see
+// them. What the check finds or cannot find is told on err and changes no exit status. False with
+// the message reported when it cannot open.
 bool openHistory(const BatchRequest &request, const QString &historySettings,
                  PrintRecorder &history, QTextStream &err)
 {
     QString error;
-    const bool opened = request.historyDb.isEmpty()
-                            ? history.openForSettings(historySettings, &error,
-                                                      HistoryOpenMode::ExistingOnly)
-                            : history.openValue(request.historyDb, &error,
-                                                HistoryOpenMode::ExistingOnly);
+    const bool opened =
+        request.historyDb.isEmpty()
+            ? history.openForSettings(historySettings, &error, HistoryOpenMode::ExistingOnly)
+            : history.openValue(request.historyDb, &error, HistoryOpenMode::ExistingOnly);
     if (!opened) {
         report(err, error);
         return false;

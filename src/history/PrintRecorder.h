@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "history/HistoryRecord.h"
 #include "history/HistoryOpenMode.h"
+#include "history/HistoryRecord.h"
 #include "history/JobLookup.h"
 #include "job/LabelJob.h"
 
@@ -69,9 +69,6 @@ public:
     bool sent(int cupsJobId, QString *error);
     // Id of the record begin wrote, 0 before.
     qint64 recordId() const { return mId; }
-    // Writes to the record begin wrote the print queue's id of its job, as soon as the queue
-    // took it. False with a Japanese message; true when nothing was begun.
-    bool sent(int cupsJobId, QString *error);
     // Completes the record begin wrote with how the job ended (any outcome but Unfinished),
     // why it did not print (reason) and the queue's job id (0: none). False with a Japanese
     // message when it could not be written; true when nothing was begun.

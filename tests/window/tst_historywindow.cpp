@@ -367,7 +367,7 @@ void TestHistoryWindow::unknownOutcomeShowsItsWord()
     }
     mWindow.reset(openPrintHistory(
         nullptr, where, mDialogs, [](QWidget *, const HistoryEntry &, int, int) {},
-        [](int) { return QueuedJobLook(); }));
+        [](const QList<QueuedJob> &) { return QMap<int, QueuedJobLook>(); }));
     QVERIFY(mWindow);
     QCOMPARE(column(HistoryTableModel::Outcome),
              (QStringList{outcomeJapanese(JobOutcome::Unfinished), QStringLiteral("archived")}));
