@@ -721,7 +721,14 @@ qint64 HistoryStore::begin(const HistoryRecord &r, QString *error)
     if (!r.sampleTexts.isEmpty()) {
         QSqlQuery &s = *mInsertSamples;
         s.bindValue(0, id);
-        s.bindValue(1, QString::fromUtf8(QJsonDocument(QJsonArray::fromStringList(r.sampleTexts))
+        // Each text as the database's UTF-8 holds it: a lone surrogate (which no label prints)
+        // becomes what a text bound on its own became, instead of a JSON escape that
+        // PostgreSQL refuses, losing the whole record.
+        QStringList texts;
+        texts.reserve(r.sampleTexts.size());
+        for (const QString &t : r.sampleTexts)
+            texts << QString::fromUtf8(t.toUtf8());
+        s.bindValue(1, QString::fromUtf8(QJsonDocument(QJsonArray::fromStringList(texts))
                                              .toJson(QJsonDocument::Compact)));
         if (!s.exec())
             return fail(s);

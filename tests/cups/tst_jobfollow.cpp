@@ -64,6 +64,7 @@ private slots:
     void cancelledAfterSending();
     void looksAtJobsInOneRequest();
     void twoJobsAtOnceAreEachFollowed();
+    void lostCompletionKeepsTheJob();
 
 private:
     QString mQueue;      // a cups-pdf queue: jobs complete
@@ -335,6 +336,74 @@ void TestJobFollow::twoJobsAtOnceAreEachFollowed()
         }
         QCOMPARE(cancelledRuns, 1);
     }
+}
+
+// A job that went out but whose completion cannot be written (another program holds the
+// history's write lock past its wait) ends with status 1 naming the record; the labels went
+// out, so start.txt moves on, and the record already holds the job's id, so the next look at
+// waiting jobs learns that CUPS cancelled it.
+void TestJobFollow::lostCompletionKeepsTheJob()
+{
+    tool(QStringLiteral("cupsdisable"), {mQueue});
+    const auto back = qScopeGuard([&] {
+        tool(QStringLiteral("cancel"), {QStringLiteral("-a"), mQueue});
+        tool(QStringLiteral("cupsenable"), {mQueue});
+    });
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString settings = dir.filePath(QStringLiteral("start.txt"));
+    {
+        QFile f(settings);
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(kSettings) == kSettings.size());
+    }
+    const auto recorded = [&] {
+        QProcess history;
+        history.start(QStringLiteral(CORVIAL_BATCH),
+                      {"--history", "--format", "json", "--settings", settings});
+        history.waitForFinished(60000);
+        const QJsonArray entries = QJsonDocument::fromJson(history.readAllStandardOutput()).array();
+        return entries.size() == 1 ? entries.first().toObject() : QJsonObject();
+    };
+    const int before = newestJob(mQueue, QStringLiteral("all"));
+    QProcess batch;
+    batch.start(QStringLiteral(CORVIAL_BATCH),
+                kJob + QStringList{"--wait", "4", "--printer", mQueue, "--settings", settings});
+    int job = 0;
+    QVERIFY(QTest::qWaitFor(
+        [&] { return (job = newestJob(mQueue, QStringLiteral("not-completed"))) > before; },
+        20000));
+    QVERIFY(QTest::qWaitFor(
+        [&] { return recorded().value(QStringLiteral("cups_job_id")).toInt() == job; }, 3000));
+
+    QProcess holder;
+    holder.start(QStringLiteral("python3"),
+                 {QStringLiteral("-c"),
+                  QStringLiteral("import sqlite3, sys, time\n"
+                                 "c = sqlite3.connect(sys.argv[1], isolation_level=None, "
+                                 "timeout=10)\n"
+                                 "c.execute('BEGIN EXCLUSIVE')\n"
+                                 "print('held', flush=True)\n"
+                                 "time.sleep(14)\n"
+                                 "c.execute('ROLLBACK')\n"),
+                  dir.filePath(QStringLiteral("history.sqlite"))});
+    QVERIFY(holder.waitForReadyRead(10000));
+    QVERIFY(batch.waitForFinished(60000));
+    const QString err = QString::fromUtf8(batch.readAllStandardError());
+    QVERIFY2(batch.exitCode() == 1, qPrintable(err));
+    QVERIFY2(err.contains(QStringLiteral("ジョブ %1").arg(job)), qPrintable(err));
+    QVERIFY(readAll(settings) != kSettings);
+    QVERIFY(holder.waitForFinished(30000));
+
+    QJsonObject entry = recorded();
+    QCOMPARE(entry.value(QStringLiteral("cups_job_id")).toInt(), job);
+    QCOMPARE(entry.value(QStringLiteral("outcome")).toString(),
+             corvial::outcomeWord(corvial::JobOutcome::Unfinished));
+    tool(QStringLiteral("cancel"), {QStringLiteral("%1-%2").arg(mQueue).arg(job)});
+    QVERIFY(QTest::qWaitFor(
+        [&] { return newestJob(mQueue, QStringLiteral("not-completed")) < job; }, 20000));
+    entry = recorded();
+    QCOMPARE(entry.value(QStringLiteral("outcome")).toString(),
+             corvial::outcomeWord(corvial::JobOutcome::Cancelled));
 }
 
 QTEST_MAIN(TestJobFollow)
