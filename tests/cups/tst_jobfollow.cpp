@@ -221,6 +221,26 @@ void TestJobFollow::cancelledAfterSending()
     QVERIFY(QTest::qWaitFor(
         [&] { return newestJob(mQueue, QStringLiteral("not-completed")) < job; }, 20000));
     const QByteArray printed = readAll(settings);
+    // The same job as another PC of a shared history recorded it, through its own print
+    // server: this PC's look at CUPS says nothing about it.
+    QProcess other;
+    other.start(QStringLiteral("python3"),
+                {QStringLiteral("-c"),
+                 QStringLiteral(
+                     "import sqlite3, sys\n"
+                     "c = sqlite3.connect(sys.argv[1])\n"
+                     "cols = [r[1] for r in c.execute('PRAGMA table_info(jobs)') if r[1] != 'id']\n"
+                     "pick = ['\\'another-pc\\'' if x == 'host_name' else x for x in cols]\n"
+                     "c.execute('INSERT INTO jobs (%s) SELECT %s FROM jobs WHERE id = 1'"
+                     " % (','.join(cols), ','.join(pick)))\n"
+                     "new = c.execute('SELECT last_insert_rowid()').fetchone()[0]\n"
+                     "c.execute('INSERT INTO outcomes (job_id, recorded_utc, outcome, reason, "
+                     "cups_job_id) SELECT ?, recorded_utc, outcome, reason, cups_job_id FROM "
+                     "outcomes WHERE job_id = 1', (new,))\n"
+                     "c.commit()\n"),
+                 dir.filePath(QStringLiteral("history.sqlite"))});
+    QVERIFY(other.waitForFinished(30000));
+    QVERIFY2(other.exitCode() == 0, other.readAllStandardError().constData());
 
     // The next start says once which job did not print, and the history now says so too;
     // the start position stays where the job left it.
@@ -231,9 +251,11 @@ void TestJobFollow::cancelledAfterSending()
     QVERIFY2(run(list, &err) == 0 && !err.contains(QStringLiteral("ジョブ %1").arg(job)),
              qPrintable(err));
     const QJsonArray entries = QJsonDocument::fromJson(out).array();
-    QCOMPARE(entries.size(), 1);
-    QCOMPARE(entries.first().toObject().value(QStringLiteral("outcome")).toString(),
+    QCOMPARE(entries.size(), 2);
+    QCOMPARE(entries.at(0).toObject().value(QStringLiteral("outcome")).toString(),
              corvial::outcomeWord(corvial::JobOutcome::Cancelled));
+    QCOMPARE(entries.at(1).toObject().value(QStringLiteral("outcome")).toString(),
+             corvial::outcomeWord(corvial::JobOutcome::Waiting));
     QCOMPARE(readAll(settings), printed);
 }
 
