@@ -76,6 +76,8 @@ private slots:
     void unwritableHistoryAsksFirst_data();
     void unwritableHistoryAsksFirst();
     void printToFileMatchesTheBatchPrinter();
+    void printToFileSparesOwnFiles_data();
+    void printToFileSparesOwnFiles();
 };
 
 void TestPrintFlow::afterPrint_data()
@@ -351,6 +353,55 @@ void TestPrintFlow::printToFileMatchesTheBatchPrinter()
     const QByteArray fromWindow = firstPagePixels(dialogs->pdfPath);
     QVERIFY(!fromWindow.isEmpty());
     QVERIFY(fromWindow == firstPagePixels(batchPdf));
+}
+
+void TestPrintFlow::printToFileSparesOwnFiles_data()
+{
+    QTest::addColumn<QString>("name"); // beside start.txt
+    QTest::newRow("the history") << QStringLiteral("history.sqlite");
+    QTest::newRow("its log") << QStringLiteral("history.sqlite-wal");
+    QTest::newRow("corvial.ini") << QStringLiteral("corvial.ini");
+    QTest::newRow("start.txt") << QStringLiteral("start.txt");
+    QTest::newRow("the lock") << QStringLiteral("start.txt.lock");
+}
+
+// Print to File onto a file of the program's own is refused before anything is written: the
+// history keeps its records, the settings stay, and nothing moves on.
+void TestPrintFlow::printToFileSparesOwnFiles()
+{
+    QFETCH(QString, name);
+    WindowFixture fx;
+    auto dialogs = std::make_shared<PdfDialogs>();
+    fx.dialogs = dialogs;
+    TfrmMain &w = openJob(fx, 2, 3, 1, 5);
+    dialogs->pdfPath = fx.dir.filePath(QStringLiteral("first.pdf"));
+    print(w);
+    QCOMPARE(dialogs->errors, QStringList());
+    QVERIFY(QTest::qWaitFor([&] { return !w.pnlMain->isHidden(); }, 1000));
+    QTest::mouseClick(w.cmdPrintSet, Qt::LeftButton);
+    const QByteArray settings = fx.readSettings();
+    const QString target = fx.dir.filePath(name);
+    QFile file(target);
+    const QByteArray before = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    file.close();
+    const bool existed = QFileInfo::exists(target);
+    dialogs->pdfPath = target;
+    print(w);
+    QCOMPARE(dialogs->errors.size(), 1);
+    QVERIFY2(dialogs->errors.first().contains(name), qPrintable(dialogs->errors.first()));
+    QVERIFY(!w.pnlPrint->isHidden());
+    QCOMPARE(fx.readSettings(), settings);
+    QCOMPARE(QFileInfo::exists(target), existed);
+    if (existed && name != QStringLiteral("history.sqlite-wal"))
+        QCOMPARE(file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray(), before);
+    HistoryStore store;
+    HistoryLocation location;
+    location.filePath = fx.dir.filePath(QStringLiteral("history.sqlite"));
+    QString error;
+    QVERIFY2(store.open(location, &error), qPrintable(error));
+    QList<HistoryEntry> entries;
+    QVERIFY2(store.entries(HistoryFilter(), &entries, &error), qPrintable(error));
+    QCOMPARE(entries.size(), 1);
 }
 
 QTEST_MAIN(TestPrintFlow)
