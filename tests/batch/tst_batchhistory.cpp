@@ -197,6 +197,16 @@ void TestBatchHistory::options_data()
     QTest::newRow("reprint outside the job")
         << QStringList{"--reprint", "1", "--only", "2-3", "--pdf", "{dir}/x.pdf", "--settings", s}
         << 2 << "--only" << QString() << false;
+    // A typo makes no history of its own: nothing named typo* may appear in the folder.
+    QTest::newRow("history of a start.txt not there")
+        << QStringList{"--history", "--settings", "{dir}/typo-start.txt"} << 1 << "typo-start.txt"
+        << QString() << false;
+    QTest::newRow("history of a database not there")
+        << QStringList{"--history", "--history-db", "{dir}/typo.sqlite"} << 1 << "typo.sqlite"
+        << QString() << false;
+    QTest::newRow("reprint from a database not there")
+        << QStringList{"--reprint", "1", "--pdf", "{dir}/x.pdf", "--history-db", "{dir}/typo.sqlite"}
+        << 1 << "typo.sqlite" << QString() << false;
     // {print}: the job of init() again, into x.pdf.
     QTest::newRow("history unwritable")
         << QStringList{"{print}"} << 1 << "history.sqlite" << QString() << true;
@@ -232,6 +242,7 @@ void TestBatchHistory::options()
     QVERIFY2(r.status == status, qPrintable(QString::number(r.status) + r.err));
     if (!err.isEmpty())
         QVERIFY2(r.err.contains(err), qPrintable(r.err));
+    QCOMPARE(QDir(mDir->path()).entryList({QStringLiteral("typo*")}), QStringList());
     // Nothing is printed unless the job was asked for and ran.
     QCOMPARE(QFileInfo::exists(pdf), status == 0 && format.isEmpty());
     if (format.isEmpty())
