@@ -91,6 +91,23 @@ QString reasonText(const QSqlQuery &query)
     return reasonText(query.lastError());
 }
 
+// Runs the forward-only query sql on q with binds in order. False with the database's reason.
+bool runSelect(QSqlQuery &q, const QString &sql, const QVariantList &binds, QString *reason)
+{
+    q.setForwardOnly(true);
+    if (!q.prepare(sql)) {
+        *reason = reasonText(q);
+        return false;
+    }
+    for (const QVariant &value : binds)
+        q.addBindValue(value);
+    if (!q.exec()) {
+        *reason = reasonText(q);
+        return false;
+    }
+    return true;
+}
+
 QString likePattern(const QString &text)
 {
     QString escaped;
@@ -728,8 +745,10 @@ qint64 HistoryStore::begin(const HistoryRecord &r, QString *error)
         texts.reserve(r.sampleTexts.size());
         for (const QString &t : r.sampleTexts)
             texts << QString::fromUtf8(t.toUtf8());
-        s.bindValue(1, QString::fromUtf8(QJsonDocument(QJsonArray::fromStringList(texts))
-                                             .toJson(QJsonDocument::Compact)));
+        s.bindValue(
+            1,
+            QString::fromUtf8(
+                QJsonDocument(QJsonArray::fromStringList(texts)).toJson(QJsonDocument::Compact)));
         if (!s.exec())
             return fail(s);
         // A text the array did not carry whole would be lost without a word.
@@ -997,22 +1016,15 @@ bool HistoryStore::query(const HistoryFilter &filter, qint64 onlyId, const Waiti
     sql += QStringLiteral(" ORDER BY j.started_utc DESC, j.id DESC LIMIT %1").arg(limit + 1);
 
     QSqlQuery q(mDb);
-    q.setForwardOnly(true);
-    if (!q.prepare(sql)) {
-        *error = failure(what, reasonText(q));
-        return false;
-    }
-    for (const QVariant &value : std::as_const(binds))
-        q.addBindValue(value);
-    if (!q.exec()) {
-        *error = failure(what, reasonText(q));
+    QString reason;
+    if (!runSelect(q, sql, binds, &reason)) {
+        *error = failure(what, reason);
         return false;
     }
     QList<HistoryEntry> found;
     // Growing a list of large entries one by one moved the whole list many times over.
     found.reserve(qMin(limit, 100000));
     bool extra = false;
-    QString reason;
     while (q.next()) {
         if (found.size() == limit) {
             extra = true;
@@ -1053,16 +1065,14 @@ bool HistoryStore::entriesOldestFirst(const HistoryFilter &filter, const History
     QVariantList binds;
     const QString conditions = filterConditions(filter, 0, false, &binds);
     QSqlQuery q(mDb);
-    q.setForwardOnly(true);
     // The newest entry left out, if any: the listing starts after it.
-    if (!q.prepare(QStringLiteral("SELECT j.started_utc, j.id FROM jobs j WHERE 1 = 1%1 ORDER BY "
+    QString why;
+    if (!runSelect(q,
+                   QStringLiteral("SELECT j.started_utc, j.id FROM jobs j WHERE 1 = 1%1 ORDER BY "
                                   "j.started_utc DESC, j.id DESC LIMIT 1 OFFSET %2")
-                       .arg(conditions, QString::number(qMax(1, filter.limit)))))
-        return fail(reasonText(q));
-    for (const QVariant &value : std::as_const(binds))
-        q.addBindValue(value);
-    if (!q.exec())
-        return fail(reasonText(q));
+                       .arg(conditions, QString::number(qMax(1, filter.limit))),
+                   binds, &why))
+        return fail(why);
     QVariantList after;
     if (q.next())
         after = {q.value(0), q.value(1)};
@@ -1168,15 +1178,9 @@ bool HistoryStore::waitingEntries(const QString &host, const QString &cupsServer
         filterConditions(HistoryFilter(), 0, &followed, &binds) +
         QStringLiteral(" ORDER BY j.started_utc DESC, j.id DESC LIMIT %1").arg(qMax(1, limit));
     QSqlQuery q(mDb);
-    q.setForwardOnly(true);
-    if (!q.prepare(sql)) {
-        *error = failure(what, reasonText(q));
-        return false;
-    }
-    for (const QVariant &value : std::as_const(binds))
-        q.addBindValue(value);
-    if (!q.exec()) {
-        *error = failure(what, reasonText(q));
+    QString reason;
+    if (!runSelect(q, sql, binds, &reason)) {
+        *error = failure(what, reason);
         return false;
     }
     QList<HistoryEntry> found;

@@ -205,7 +205,8 @@ void TestBatchHistory::options_data()
         << QStringList{"--history", "--history-db", "{dir}/typo.sqlite"} << 1 << "typo.sqlite"
         << QString() << false;
     QTest::newRow("reprint from a database not there")
-        << QStringList{"--reprint", "1", "--pdf", "{dir}/x.pdf", "--history-db", "{dir}/typo.sqlite"}
+        << QStringList{"--reprint",        "1", "--pdf", "{dir}/x.pdf", "--history-db",
+                       "{dir}/typo.sqlite"}
         << 1 << "typo.sqlite" << QString() << false;
     // {print}: the job of init() again, into x.pdf.
     QTest::newRow("history unwritable")
