@@ -151,33 +151,40 @@ PrintOutcome runPrintSequence(const PrintRequest &request, const PrintPolicy &po
         return stopped(PrintStep::Font, fontProblem);
 
     PrintOutcome outcome;
+    // What the look at waiting jobs found is told however the job ends.
+    const auto stop = [&outcome](PrintStep step, const QString &why, PrintEnd end) {
+        PrintOutcome o = stopped(step, why, end);
+        o.notes = outcome.notes;
+        return o;
+    };
+    // A history that cannot be used is asked about (the window) or refuses the job.
     bool recording = policy.record;
+    const auto withoutRecord = [&](const QString &why, PrintOutcome *refusal) {
+        if (policy.printWithoutRecord && policy.printWithoutRecord(why))
+            return true;
+        *refusal = stop(PrintStep::History, policy.printWithoutRecord ? QString() : why,
+                        policy.printWithoutRecord ? PrintEnd::Declined : PrintEnd::Failed);
+        return false;
+    };
+    PrintOutcome refusal;
     if (recording && !history.isOpen() &&
         !openHistory(request, policy, history, &outcome, &error)) {
-        if (!policy.printWithoutRecord)
-            return stopped(PrintStep::History, error);
-        if (!policy.printWithoutRecord(error))
-            return stopped(PrintStep::History, QString(), PrintEnd::Declined);
+        if (!withoutRecord(error, &refusal))
+            return refusal;
         recording = false;
     }
 
     QPrinter *printer = policy.choosePrinter ? policy.choosePrinter(&error) : nullptr;
-    if (!printer) {
-        PrintOutcome o = stopped(PrintStep::Printer, error,
-                                 error.isEmpty() ? PrintEnd::Declined : PrintEnd::Failed);
-        o.notes = outcome.notes;
-        return o;
-    }
+    if (!printer)
+        return stop(PrintStep::Printer, error,
+                    error.isEmpty() ? PrintEnd::Declined : PrintEnd::Failed);
     const bool toPdf = printer->outputFormat() == QPrinter::PdfFormat;
     if (toPdf) {
         outcome.pdfPath = QFileInfo(printer->outputFileName()).absoluteFilePath();
         const QString own =
             policy.outputProblem ? policy.outputProblem(outcome.pdfPath) : QString();
-        if (!own.isEmpty()) {
-            PrintOutcome o = stopped(PrintStep::Output, own);
-            o.notes = outcome.notes;
-            return o;
-        }
+        if (!own.isEmpty())
+            return stop(PrintStep::Output, own, PrintEnd::Failed);
         measurePdfFromPaperCorner(*printer);
     } else {
         outcome.queue = printer->printerName();
@@ -193,13 +200,8 @@ PrintOutcome runPrintSequence(const PrintRequest &request, const PrintPolicy &po
         if (!request.listFile.isEmpty() && !job.sampleTexts.isEmpty())
             history.setList(request.listFile, request.listSha256);
         if (!history.begin(job, outcome.queue, outcome.pdfPath, &error)) {
-            if (!policy.printWithoutRecord) {
-                PrintOutcome o = stopped(PrintStep::History, error);
-                o.notes = outcome.notes;
-                return o;
-            }
-            if (!policy.printWithoutRecord(error))
-                return stopped(PrintStep::History, QString(), PrintEnd::Declined);
+            if (!withoutRecord(error, &refusal))
+                return refusal;
             recording = false;
         }
         outcome.recordId = recording ? history.recordId() : 0;
@@ -222,21 +224,20 @@ PrintOutcome runPrintSequence(const PrintRequest &request, const PrintPolicy &po
     }
 
     if (recording) {
+        // A job id the queue took was written to the record at once; without it the record
+        // could not be followed later.
         QString historyError;
-        const bool finished = history.finish(historyOutcome(outcome.end), drawn ? QString() : error,
-                                             sent.id, &historyError);
-        if (!finished || !watcher.error().isEmpty()) {
-            const QString why = finished ? watcher.error() : historyError;
-            outcome.recordError =
+        if (!history.finish(historyOutcome(outcome.end), drawn ? QString() : error, sent.id,
+                            &historyError)) {
+            const QString kept =
                 sent.id > 0 && watcher.error().isEmpty()
-                    ? QStringLiteral("印刷履歴の記録 %1 を完了できませんでした（CUPS のジョブ "
-                                     "%2 は記録にあります）: %3")
-                          .arg(outcome.recordId)
-                          .arg(sent.id)
-                          .arg(why)
-                    : QStringLiteral("印刷履歴の記録 %1 を完了できませんでした: %2")
-                          .arg(outcome.recordId)
-                          .arg(why);
+                    ? QStringLiteral("（CUPS のジョブ %1 は記録にあります）").arg(sent.id)
+                    : QString();
+            outcome.recordError =
+                QStringLiteral("印刷履歴の記録 %1 を完了できませんでした%2: %3")
+                    .arg(outcome.recordId)
+                    .arg(kept, historyError) +
+                (outcome.printed() ? QStringLiteral("\nラベルは印刷されています。") : QString());
         }
     }
     if (!outcome.printed())
