@@ -522,9 +522,20 @@ void TfrmMain::showStartupWarnings()
     // quietly not apply: said once, where it does not stop anyone working.
     if (!mCompanionWarningsTold && !closeAtFirstTick) {
         mCompanionWarningsTold = true;
-        mCompanionWarnings = companionSettingsWarnings(settingsFilePath(appDir)).join(u' ');
-        if (!mCompanionWarnings.isEmpty())
-            statusLine()->showMessage(mCompanionWarnings);
+        const QStringList warnings = companionSettingsWarnings(settingsFilePath(appDir));
+        if (!warnings.isEmpty()) {
+            // The line shows the first one and how many there are; its tip holds them all,
+            // one per line, where a long one is not cut off at the window's edge.
+            mCompanionWarnings = warnings.size() == 1
+                                     ? warnings.first()
+                                     : QStringLiteral("corvial.ini の注意 %1 件（この行に重ねると"
+                                                      "すべて表示されます）: %2")
+                                           .arg(warnings.size())
+                                           .arg(warnings.first());
+            QStatusBar *line = statusLine();
+            line->showMessage(mCompanionWarnings);
+            line->setToolTip(warnings.join(u'\n'));
+        }
     }
     if (mStartupWarning.isEmpty())
         return;

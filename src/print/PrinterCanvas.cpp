@@ -206,9 +206,12 @@ bool PrinterCanvas::beginQueue()
     // token alone, whatever order CUPS numbers them in.
     const QString token =
         QString::number(QRandomGenerator::system()->generate64(), 16).rightJustified(16, u'0');
-    mSentTitle =
-        (mTitle.isEmpty() ? QStringLiteral("Corvial Manager") : mTitle) + QLatin1Char(' ') + token;
+    // The caller's title, else the document name the printer was given.
     mDocNameBefore = mPrinter->docName();
+    QString title = mTitle.isEmpty() ? mDocNameBefore : mTitle;
+    if (title.isEmpty())
+        title = QStringLiteral("Corvial Manager");
+    mSentTitle = title + QLatin1Char(' ') + token;
     mPrinter->setDocName(mSentTitle);
     return true;
 }

@@ -502,17 +502,23 @@ void TestMainWindow::companionSettingsWarnOnceInTheStatusLine()
     const QString ini = QDir(fx.dir.path()).filePath(QStringLiteral("corvial.ini"));
     {
         QFile f(ini);
-        QVERIFY(f.open(QIODevice::WriteOnly) && f.write("[Printer]\nscaleX=101.0\n") > 0);
+        QVERIFY(f.open(QIODevice::WriteOnly) &&
+                f.write("[Printer]\nscaleX=101.0\n[histroy]\n") > 0);
     }
     TfrmMain &w = fx.create();
     QVERIFY(!w.findChild<QStatusBar *>(QStringLiteral("statusLine")));
     w.showStartupWarnings();
     auto *line = w.findChild<QStatusBar *>(QStringLiteral("statusLine"));
     QVERIFY(line);
+    // The line names the first warning; none is lost at the window's edge: the tip holds
+    // every one, the last too.
     const QString shown = line->currentMessage();
-    QVERIFY2(shown.startsWith(ini + QStringLiteral(" の 1 行目: [Printer]")) &&
+    QVERIFY2(shown.contains(ini + QStringLiteral(" の 1 行目: [Printer]")) &&
                  shown.contains(QStringLiteral("[printer] のことですか")),
              qPrintable(shown));
+    QVERIFY2(line->toolTip().contains(shown.mid(shown.indexOf(ini))) &&
+                 line->toolTip().contains(QStringLiteral("[histroy]")),
+             qPrintable(line->toolTip()));
     QVERIFY(fx.dialogs->messages.isEmpty());
     line->clearMessage();
     w.showStartupWarnings();
