@@ -392,8 +392,14 @@ bool HistoryStore::setTimeouts(QString *reason)
         *reason = reasonText(q);
         return false;
     }
-    q.addBindValue(QString::number(qint64(qMax(0, mLocation.lockTimeoutSeconds)) * 1000));
-    q.addBindValue(QString::number(qint64(qMax(0, mLocation.statementTimeoutSeconds)) * 1000));
+    // A wait for a lock is part of its statement: a statement bound shorter than the lock
+    // bound would end the wait first and blame the statement, so it is never shorter.
+    const qint64 lockMs = qint64(qMax(0, mLocation.lockTimeoutSeconds)) * 1000;
+    qint64 statementMs = qint64(qMax(0, mLocation.statementTimeoutSeconds)) * 1000;
+    if (lockMs > 0 && statementMs > 0 && lockMs >= statementMs)
+        statementMs = lockMs + 1000;
+    q.addBindValue(QString::number(lockMs));
+    q.addBindValue(QString::number(statementMs));
     if (!q.exec()) {
         *reason = reasonText(q);
         return false;

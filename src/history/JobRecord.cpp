@@ -165,7 +165,25 @@ bool recordedJob(const HistoryEntry &entry, SheetType type, LabelJob *out, QStri
     job.numberStyle = NumberStyle(style);
     job.printAlign = PrintAlign(align);
     // Each sample carries its text as a list would give it, so the renderer prints the
-    // recorded text of every sample, whether the job came from a list or not.
+    // recorded text of every sample, whether the job came from a list or not. A record
+    // written by this program holds one text per sample; one that holds fewer or more was
+    // changed afterwards, and which sample was meant to get which text is lost.
+    if (r.sampleTexts.size() != r.samples) {
+        *error = QStringLiteral("履歴 %1 のジョブは印刷できません: %2 検体のジョブに文字が %3 "
+                                "検体分記録されています。")
+                     .arg(entry.id)
+                     .arg(r.samples)
+                     .arg(r.sampleTexts.size());
+        return false;
+    }
+    // No size (0) is the face's own size, as a job whose font had none; below that is no size.
+    if (r.fontPoints < 0) {
+        *error = QStringLiteral("履歴 %1 のジョブは印刷できません: 文字の大きさ %2 ポイントは"
+                                "使えません。")
+                     .arg(entry.id)
+                     .arg(r.fontPoints);
+        return false;
+    }
     job.sampleTexts = r.sampleTexts;
     job.proofText = isMarker(type) ? r.marker : job.sampleTexts.value(0);
     job.enteredText = isOneLine(type) ? job.sampleTexts.value(0) : QString();
@@ -223,8 +241,8 @@ bool reprintJob(const HistoryEntry &entry, int first, int last, LabelJob *out, Q
     job.sampleCount = to - from + 1;
     job.initialValue = first;
     job.sampleTexts = r.sampleTexts.mid(from, job.sampleCount);
-    job.proofText = isMarker(*type) ? r.marker : job.sampleTexts.first();
-    job.enteredText = isOneLine(*type) ? job.sampleTexts.first() : QString();
+    job.proofText = isMarker(*type) ? r.marker : job.sampleTexts.value(0);
+    job.enteredText = isOneLine(*type) ? job.sampleTexts.value(0) : QString();
     *out = job;
     return true;
 }

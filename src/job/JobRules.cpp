@@ -158,7 +158,7 @@ QString textProblemText(const TextProblem &p, SheetType sheetType)
     case TextProblem::None:
         return QString();
     case TextProblem::Unprintable: {
-        return QStringLiteral("%1 行目に%2があります。ラベルに印刷できない文字は使えません。")
+        return QStringLiteral("%1 行目に%2 があります。ラベルに印刷できない文字は使えません。")
             .arg(p.line)
             .arg(forbiddenCharacterWords(p.forbidden));
     }

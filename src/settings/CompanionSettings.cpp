@@ -227,7 +227,8 @@ private:
             // a key that is off as well is named too, so that one look mends both.
             if (mMeant != Section::None && eq >= 0 && !keyNamesOf(mMeant).contains(key)) {
                 const QList<QByteArray> names = keyNamesOf(mMeant);
-                warn(lineNo, QStringLiteral("[%1] に %2 という設定はありません。%3")
+                warn(lineNo, QStringLiteral("この節を [%1] のつもりで書いたとしても、%2 という"
+                                            "設定は [%1] にありません。%3")
                                  .arg(QString::fromLatin1(sectionName(mMeant)), shownWord(key),
                                       guessText(nearName(key, names), false)));
             }

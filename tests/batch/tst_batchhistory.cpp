@@ -558,6 +558,8 @@ void TestBatchHistory::editedRecordRefused_data()
     QTest::newRow("unknown marker") << "marker" << QVariant(QStringLiteral("毒")) << "の印では";
     QTest::newRow("text colour 9") << "text colour" << QVariant(TextColourCount) << "文字の色";
     QTest::newRow("font 1e9 points") << "font points" << QVariant(1e9) << "文字の大きさは";
+    QTest::newRow("font -5 points") << "font points" << QVariant(-5.0) << "文字の大きさ -5";
+    QTest::newRow("texts of no sample") << "no texts" << QVariant() << "文字が 0 検体分";
     QTest::newRow("code prefix too long")
         << "prefix" << QVariant(QStringLiteral("ABCDEFGHIJ")) << "頭文字";
     QTest::newRow("code on a memo type") << "memo code" << QVariant(true) << "場所がありません";
@@ -610,6 +612,8 @@ void TestBatchHistory::editedRecordRefused()
         r.code = value.toBool();
     else if (field == QLatin1String("style"))
         r.numberStyle = value.toString();
+    else if (field == QLatin1String("no texts"))
+        r.sampleTexts.clear();
     qint64 id = 0;
     {
         HistoryLocation where;
