@@ -1188,7 +1188,7 @@ void TestSettings::companionSettingsRead_data()
     QTest::newRow("[Printer] and its ScaleX named")
         << none << QByteArray("[Printer]\nScaleX=101.0\nscaleY=99.0\n") << "" << none
         << QStringList{"1 行目|[Printer]|[printer] のことですか",
-                       "2 行目|[printer] に ScaleX|scaleX のことですか"};
+                       "2 行目|[printer] のつもり|ScaleX という設定は|scaleX のことですか"};
     QTest::newRow("[histroy] would leave the PC on its own file")
         << none << QByteArray("[histroy]\ndatabase=postgresql://lab@db/x\n") << "" << none
         << QStringList{"1 行目|[histroy]|[history] のことですか"};
