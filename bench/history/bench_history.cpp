@@ -140,18 +140,11 @@ bool recordingCost(const QString &dir)
     return ok;
 }
 
-// A history of SeedJobs * Copies jobs: the seed written as the programs write it, then
-// copied with the ids moved on and each copy a week older, in one transaction.
-bool fillHistory(const QString &file)
+// Writes SeedJobs printed jobs of SeedSamples samples into the open store, ten minutes apart
+// back from now: the seed that a fill copies. False after saying why.
+bool seedJobs(HistoryStore &store)
 {
-    HistoryStore store;
-    HistoryLocation where;
-    where.filePath = file;
     QString error;
-    if (!store.open(where, &error)) {
-        std::fprintf(stderr, "bench_history: %s\n", qPrintable(error));
-        return false;
-    }
     RecordSource source;
     source.program = QStringLiteral("bench_history");
     source.pdfPath = QStringLiteral("/tmp/x.pdf");
@@ -166,6 +159,23 @@ bool fillHistory(const QString &file)
             return false;
         }
     }
+    return true;
+}
+
+// A history of SeedJobs * Copies jobs: the seed written as the programs write it, then
+// copied with the ids moved on and each copy a week older, in one transaction.
+bool fillHistory(const QString &file)
+{
+    HistoryStore store;
+    HistoryLocation where;
+    where.filePath = file;
+    QString error;
+    if (!store.open(where, &error)) {
+        std::fprintf(stderr, "bench_history: %s\n", qPrintable(error));
+        return false;
+    }
+    if (!seedJobs(store))
+        return false;
     store.close();
 
     const QString name = QStringLiteral("bench-fill");
@@ -394,20 +404,8 @@ bool fillPostgres(int port, const QString &database)
         std::fprintf(stderr, "bench_history: %s\n", qPrintable(error));
         return false;
     }
-    RecordSource source;
-    source.program = QStringLiteral("bench_history");
-    source.pdfPath = QStringLiteral("/tmp/x.pdf");
-    const LabelJob job = listJob(SeedSamples);
-    HistoryRecord record = recordOf(job, advanceAfterPrint(job), source);
-    const QDateTime newest = QDateTime::currentDateTimeUtc();
-    for (int i = 0; i < SeedJobs; ++i) {
-        record.startedUtc = newest.addSecs(-600LL * i);
-        const qint64 id = store.begin(record, &error);
-        if (id <= 0 || !store.finish(id, JobOutcome::Printed, QString(), 0, &error)) {
-            std::fprintf(stderr, "bench_history: %s\n", qPrintable(error));
-            return false;
-        }
-    }
+    if (!seedJobs(store))
+        return false;
     QSqlQuery q(store.connection());
     const QString week = QString::number(SeedJobs * 600 / 86400 + 1);
     QStringList statements = {

@@ -41,6 +41,21 @@ public:
     }
 };
 
+// The entries of the history beside the window's start.txt, newest first. False (with the
+// failure recorded) when it cannot be read.
+bool historyOf(const WindowFixture &fx, QList<HistoryEntry> *entries)
+{
+    HistoryStore store;
+    HistoryLocation location;
+    location.filePath = fx.dir.filePath(QStringLiteral("history.sqlite"));
+    QString error;
+    const bool read =
+        store.open(location, &error) && store.entries(HistoryFilter(), entries, &error);
+    if (!read)
+        QTest::qFail(qPrintable(error), __FILE__, __LINE__);
+    return read;
+}
+
 // The first page of a PDF as a grey picture at 100 dpi.
 QByteArray firstPagePixels(const QString &pdf)
 {
@@ -270,13 +285,8 @@ void TestPrintFlow::printIsRecorded()
     }
     print(w);
 
-    HistoryStore store;
-    HistoryLocation location;
-    location.filePath = fx.dir.filePath(QStringLiteral("history.sqlite"));
-    QString error;
-    QVERIFY2(store.open(location, &error), qPrintable(error));
     QList<HistoryEntry> entries;
-    QVERIFY2(store.entries(HistoryFilter(), &entries, &error), qPrintable(error));
+    QVERIFY(historyOf(fx, &entries));
     QCOMPARE(entries.size(), 1);
     const HistoryEntry &e = entries.first();
     QCOMPARE(int(e.outcome), outcome);
@@ -394,13 +404,8 @@ void TestPrintFlow::printToFileSparesOwnFiles()
     QCOMPARE(QFileInfo::exists(target), existed);
     if (existed && name != QStringLiteral("history.sqlite-wal"))
         QCOMPARE(file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray(), before);
-    HistoryStore store;
-    HistoryLocation location;
-    location.filePath = fx.dir.filePath(QStringLiteral("history.sqlite"));
-    QString error;
-    QVERIFY2(store.open(location, &error), qPrintable(error));
     QList<HistoryEntry> entries;
-    QVERIFY2(store.entries(HistoryFilter(), &entries, &error), qPrintable(error));
+    QVERIFY(historyOf(fx, &entries));
     QCOMPARE(entries.size(), 1);
 }
 
