@@ -405,14 +405,25 @@ void TfrmMain::connectHandlers()
     QRadioButton *const typeButtons[SheetTypeCount] = {
         RadioButton10, RadioButton2,  RadioButton5, RadioButton6, RadioButton9,
         RadioButton11, RadioButton12, RadioButton3, RadioButton1, RadioButton13};
-    for (int k = 1; k <= SheetTypeCount; ++k) {
+    for (const SheetType type : SheetType::all()) {
         // A button runs its handler when it becomes checked; choosing the button that is
         // already checked runs nothing.
-        connect(typeButtons[k - 1], &QRadioButton::toggled, this, [this, k](bool checked) {
-            if (checked && keepsListFor(k))
-                chooseSheetType(k);
+        connect(typeButtons[type.code() - 1], &QRadioButton::toggled, this,
+                [this, type](bool checked) {
+                    if (checked && keepsListFor(type))
+                        chooseSheetType(type);
+                });
+    }
+
+    for (int i = 0; i < MarkerCount; ++i) {
+        connect(RadioGroup1Items[i], &QRadioButton::toggled, this, [this, i](bool checked) {
+            if (checked)
+                mJob.marker = i;
         });
     }
+    // The proofs the user may edit hold what the labels print.
+    connect(Memo3, &QPlainTextEdit::textChanged, this, &TfrmMain::proofTextChanged);
+    connect(Memo7, &QPlainTextEdit::textChanged, this, &TfrmMain::proofTextChanged);
 
     for (QWidget *group : std::initializer_list<QWidget *>{RadioGroup1, GroupBox1, GroupBox2})
         tabEntersAtCheckedButton(group);
@@ -431,12 +442,12 @@ void TfrmMain::FormCreate()
 {
     // 1.
     for (int f = 1; f <= FamilyCount; ++f) {
-        offsetX[f] = 0;
-        offsetY[f] = 0;
-        startPos[f] = 1;
+        mJob.offsetX[f] = 0;
+        mJob.offsetY[f] = 0;
+        mJob.startPos[f] = 1;
     }
     closeAtFirstTick = false;
-    colorsResetPending = false;
+    mJob.colorsResetPending = false;
 
     // 2. The executable's folder: QCoreApplication resolves links to the real binary, so an
     // installed link in bin/ still finds start.txt in the program folder.
@@ -455,7 +466,7 @@ void TfrmMain::FormCreate()
     }
 
     LoadSettings();                         // 4.
-    numberStyle = int(NumberStyle::Padded); // 5.
+    mJob.numberStyle = NumberStyle::Padded; // 5.
 
     placePanels(); // 6., 7.
 
@@ -463,23 +474,23 @@ void TfrmMain::FormCreate()
     // of them) used to be most of the start-up time.
     ListBox1->addNumbers(MaxRepeatCount);
     ListBox1->selectRow(0);
-    repeatCount = 1;
+    mJob.repeatCount = 1;
     ListBox2->addNumbers(MaxSampleCount);
     ListBox12->addNumbers(FirstNumberListMax);
     ListBox2->selectRow(29);
     ListBox12->selectRow(0);
-    sampleCount = 30;
+    mJob.sampleCount = 30;
 
-    ShowScreen(0);         // 10.
-    sheetType = 1;         // 11.
-    ArrangeToolButtons(0); // 12.
+    ShowScreen(Screen::Entry);         // 10.
+    mJob.sheetType = SheetType();        // 11.
+    ArrangeToolButtons(ToolRow::Entry); // 12.
 
     // 13.
-    labelFont = QFont(uiFaceName());
-    labelFont.setBold(true);
+    mJob.labelFont = QFont(uiFaceName());
+    mJob.labelFont.setBold(true);
     // Without a face that draws the numbers the labels would print as empty boxes: say so
     // once now, and refuse to print until a usable font is chosen.
-    mLabelFontProblem = labelFontProblem(labelFont);
+    mLabelFontProblem = labelFontProblem(mJob.labelFont);
     if (!mLabelFontProblem.isEmpty())
         mStartupWarning +=
             (mStartupWarning.isEmpty() ? QString() : QStringLiteral("\n\n")) + mLabelFontProblem;
@@ -491,15 +502,15 @@ void TfrmMain::FormCreate()
     ListBox19->selectRow(0);
 
     // 15.
-    ListBox25->selectRow(offsetX[1]);
-    ListBox23->selectRow(offsetY[1]);
+    ListBox25->selectRow(mJob.offsetX[1]);
+    ListBox23->selectRow(mJob.offsetY[1]);
 
     // 16. buildPreviews keeps the cells of each sheet by label position.
 
     // 17.
-    sampleCount = 30;
-    initialValue = 1;
-    printAlign = int(PrintAlign::Left);
+    mJob.sampleCount = 30;
+    mJob.initialValue = 1;
+    mJob.printAlign = PrintAlign::Left;
 }
 
 void TfrmMain::placePanels()
@@ -544,9 +555,9 @@ void TfrmMain::showStartupWarnings()
     mEnv.dialogs->message(this, text);
 }
 
-void TfrmMain::ShowScreen(int mode)
+void TfrmMain::ShowScreen(Screen screen)
 {
-    if (mode == 0) {
+    if (screen == Screen::Entry) {
         pnlMain->show();
         for (QWidget *w : std::initializer_list<QWidget *>{pnlPrint, pnlCircle, pnlRect, PnlTube,
                                                            pnlMicro, GroupBox2, RadioGroup1})
@@ -556,75 +567,55 @@ void TfrmMain::ShowScreen(int mode)
         updateListActions();
         return;
     }
-    if (!isValidSheetType(mode))
-        return;
     pnlMain->hide();
     pnlPrint->show();
     N5->setEnabled(true);
     N6->setEnabled(true);
     updateListActions();
     QFrame *previews[FamilyCount] = {pnlCircle, pnlRect, PnlTube, pnlMicro};
-    const int f = FamilyOfType(mode);
+    const int f = mJob.family();
     for (int i = 1; i <= FamilyCount; ++i)
         previews[i - 1]->setVisible(i == f);
-    GroupBox2->setVisible(sheetTypeInfo(mode).alignChoice);
-    showCodeChoice(mode);
+    GroupBox2->setVisible(mJob.sheetType.info().alignChoice);
+    showCodeChoice(mJob.sheetType);
 }
 
-void TfrmMain::ShowProofPanel(int kind)
+void TfrmMain::ShowProofPanel(ProofKind kind)
 {
-    switch (kind) {
-    case 1:
-        pnl150->show();
-        pnlNum->hide();
-        pnlmemo->hide();
-        break;
-    case 2:
-        pnl150->hide();
-        pnlNum->show();
+    pnl150->setVisible(kind == ProofKind::Circle);
+    pnlNum->setVisible(kind == ProofKind::Number || kind == ProofKind::TextOnly);
+    pnlmemo->setVisible(kind == ProofKind::Memo);
+    // The number proof's number shows for the numbered types only; the others leave it be.
+    if (kind == ProofKind::Number)
         Panel5->show();
-        pnlmemo->hide();
-        break;
-    case 3:
-        pnl150->hide();
-        pnlNum->hide();
-        pnlmemo->show();
-        break;
-    case 4:
-        pnl150->hide();
-        pnlNum->show();
+    else if (kind == ProofKind::TextOnly)
         Panel5->hide();
-        pnlmemo->hide();
-        break;
-    default:
-        break;
-    }
 }
 
-void TfrmMain::ArrangeToolButtons(int state)
+void TfrmMain::ArrangeToolButtons(ToolRow row)
 {
-    if (state == 0) {
-        cmdBack->hide();
-        cmdExcel->hide();
-        cmdEnd->move(80, 8);
-    } else if (state == 1) {
-        cmdBack->show();
-        cmdExcel->show();
+    const bool print = row == ToolRow::Print;
+    cmdBack->setVisible(print);
+    cmdExcel->setVisible(print);
+    if (print) {
         cmdExcel->move(80, 8);
         cmdBack->move(152, 8);
         cmdEnd->move(224, 8);
+    } else {
+        cmdEnd->move(80, 8);
     }
 }
 
 void TfrmMain::cmdBackClick()
 {
-    ShowScreen(0);
-    ArrangeToolButtons(0);
+    ShowScreen(Screen::Entry);
+    ArrangeToolButtons(ToolRow::Entry);
     ListBox19->selectRow(0);
     ListBox19Click();
     ListBox21->selectRow(0);
     ListBox21Click();
-    ShowEntryLayout(sheetType);
+    // The type's number, as Back has always passed it, not the type's layout.
+    ShowEntryLayout(mJob.sheetType.code());
 }
 
 void TfrmMain::cmdEndClick()
@@ -690,11 +681,11 @@ void TfrmMain::LoadSettings()
         return;
     }
     for (int f = 1; f <= FamilyCount; ++f) {
-        offsetX[f] = load.settings.family[f].offsetX;
-        offsetY[f] = load.settings.family[f].offsetY;
-        startPos[f] = load.settings.family[f].startPos;
+        mJob.offsetX[f] = load.settings.family[f].offsetX;
+        mJob.offsetY[f] = load.settings.family[f].offsetY;
+        mJob.startPos[f] = load.settings.family[f].startPos;
     }
-    settingsTail = load.settings.tail;
+    mJob.settingsTail = load.settings.tail;
     mStartupWarning = settingsWarningText(load.malformedLines);
 }
 
@@ -702,11 +693,11 @@ void TfrmMain::SaveSettings()
 {
     Settings s;
     for (int f = 1; f <= FamilyCount; ++f) {
-        s.family[f].offsetX = offsetX[f];
-        s.family[f].offsetY = offsetY[f];
-        s.family[f].startPos = startPos[f];
+        s.family[f].offsetX = mJob.offsetX[f];
+        s.family[f].offsetY = mJob.offsetY[f];
+        s.family[f].startPos = mJob.startPos[f];
     }
-    s.tail = settingsTail;
+    s.tail = mJob.settingsTail;
     QString error;
     if (mSettingsUnread)
         error = unreadSettingsSaveError(settingsFilePath(appDir));
@@ -717,13 +708,13 @@ void TfrmMain::SaveSettings()
 
 void TfrmMain::ListBox23Click()
 {
-    offsetY[family()] = ListBox23->currentRow();
+    mJob.offsetY[family()] = ListBox23->currentRow();
     SaveSettings();
 }
 
 void TfrmMain::ListBox25Click()
 {
-    offsetX[family()] = ListBox25->currentRow();
+    mJob.offsetX[family()] = ListBox25->currentRow();
     SaveSettings();
 }
 

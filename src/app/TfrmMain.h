@@ -5,6 +5,7 @@
 #include "history/HistoryRecord.h"
 #include "history/JobLookup.h"
 #include "history/WaitingJobs.h"
+#include "job/JobEditor.h"
 #include "job/LabelJob.h"
 #include "job/ProofLabel.h"
 #include "job/SheetTypes.h"
@@ -16,6 +17,7 @@
 #include <QFont>
 #include <QFutureWatcher>
 #include <QMainWindow>
+#include <QPoint>
 #include <QString>
 #include <QVector>
 #include <functional>
@@ -55,6 +57,12 @@ class MemoBox;
 class XlsApi;
 class CodeView;
 
+// What the window shows: the entry screen, or the print screen of the job's sheet type.
+enum class Screen { Entry = 0, Print = 1 };
+// The row of tool buttons: Version and End on the entry screen; Version, Excel, Back and End
+// on the print screen.
+enum class ToolRow { Entry = 0, Print = 1 };
+
 // objectName of the radio button of sheet type 1..10 on the entry screen; "" for any other.
 const char *sheetTypeRadioName(int sheetType);
 
@@ -84,6 +92,14 @@ public:
 
     // True when start.txt was missing: the window closes itself at the timer's next tick.
     bool closesAtFirstTick() const { return closeAtFirstTick; }
+    // The job as the user has set it up so far: what PrintSet, Print and Excel work from.
+    const JobEditor &editor() const { return mJob; }
+    // The folder start.txt is read from and written to, ending in a separator.
+    const QString &settingsFolder() const { return appDir; }
+    // Where the pointer last moved over a sheet preview, in the preview's pixels.
+    QPoint previewPointer() const { return {mouseX, mouseY}; }
+    // Bytes Memo8 holds for the sheet type last chosen that types a few lines.
+    int memo8MaxLength() const { return mMemo8MaxLength; }
     // Warnings about start.txt found while creating the window, shown once it is open, and
     // those about corvial.ini beside it, shown once in the status line.
     void showStartupWarnings();
@@ -167,8 +183,6 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    friend struct TfrmMainProbe;
-
     // Window construction: the form, then what the form cannot hold.
     void buildControls();
     void bindControls();
@@ -182,9 +196,9 @@ private:
     // Application shell.
     void FormCreate();
     void placePanels();
-    void ShowScreen(int mode);
-    void ShowProofPanel(int kind);
-    void ArrangeToolButtons(int state);
+    void ShowScreen(Screen screen);
+    void ShowProofPanel(ProofKind kind);
+    void ArrangeToolButtons(ToolRow row);
     void cmdBackClick();
     void cmdEndClick();
     void cmdVersionClick();
@@ -199,9 +213,9 @@ private:
     void ListBox25Click();
 
     // Sheet types.
-    void chooseSheetType(int sheetType);
+    void chooseSheetType(SheetType type);
     void ShowEntryLayout(int layout);
-    void ShowRepeatChoice(int flag);
+    void ShowRepeatChoice(bool shown);
 
     // Label content entry.
     void ListBox2Click();
@@ -212,7 +226,7 @@ private:
     void Memo5Change();
     void N2Click();
     void N3Click();
-    void setNumberStyle(int style);
+    void setNumberStyle(NumberStyle style);
     void setMemo8MaxLength(int bytes);
     static QString labelTextWord();
     void watchCharacters(MemoBox *box, const QString &what);
@@ -221,7 +235,7 @@ private:
 
     // Print setup and proof label.
     void cmdPrintSetClick();
-    ProofInput proofInput() const;
+    void proofTextChanged();
     void buildProofLabel();
     void writeCircleProof(const ProofLabelContent &proof);
     QList<QWidget *> proofTextControls() const;
@@ -237,7 +251,7 @@ private:
     // 2-D codes.
     void buildCodeControls();
     bool codeChosen() const;
-    void showCodeChoice(int sheetType);
+    void showCodeChoice(SheetType type);
     void updateCodeProof();
     void chkCodeClick();
     void edtCodePrefixChange();
@@ -251,7 +265,6 @@ private:
     const QVector<ShapeCell *> &shapesOf(int family) const;
 
     // Printing.
-    LabelJob jobFromControls() const;
     void cmdPrintClick();
     // Prints job through the font check, the history, the printer dialog and the job's
     // follow-up, telling owner (null: this window) of every refusal and failure; reprinted:
@@ -289,13 +302,13 @@ private:
         QString sha256;
     };
     std::optional<ListFileRead> readListAway(const QString &path);
-    bool keepsListFor(int newSheetType);
+    bool keepsListFor(SheetType newType);
     void showListOnEntryScreen();
     void setListReadOnly(bool readOnly);
     void updateListActions();
     QStringList listSampleTexts() const;
 
-    int family() const { return FamilyOfType(sheetType); }
+    int family() const { return mJob.family(); }
 
     MainWindowEnvironment mEnv;
     std::unique_ptr<Ui::TfrmMain> mUi; // the controls of TfrmMain.ui
@@ -311,25 +324,13 @@ private:
     int mMemo8MaxLength = 38;
     bool mInTextLimit = false;
 
-    // Main-window state.
-    QString appDir;
-    int sheetType = 1;
-    int sampleCount = 30;
-    int repeatCount = 1;
-    int initialValue = 1;
-    int numberStyle = 0;
-    int printAlign = 1;
-    int sheetCount = 0;
-    int startPos[FamilyCount + 1] = {0, 1, 1, 1, 1};
-    int offsetX[FamilyCount + 1] = {};
-    int offsetY[FamilyCount + 1] = {};
-    QByteArray settingsTail;
-    QFont labelFont;
+    // Main-window state: the job being edited, and what belongs to the window alone.
+    JobEditor mJob;
     QFont mFontDialogFont; // FontDialog1's own font, kept from one use to the next
+    QString appDir;
     int mouseX = 0;
     int mouseY = 0;
     bool closeAtFirstTick = false;
-    bool colorsResetPending = false;
     int32_t bookHandle = 0;
 
     // The loaded sample list, and the entry as it was typed before, for when it goes.

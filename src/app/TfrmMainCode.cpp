@@ -66,15 +66,14 @@ void TfrmMain::buildCodeControls()
 
 bool TfrmMain::codeChosen() const
 {
-    return chkCode->isChecked() && hasCodeRoom(chosenSheetType(sheetType));
+    return chkCode->isChecked() && hasCodeRoom(mJob.sheetType);
 }
 
-void TfrmMain::showCodeChoice(int type)
+void TfrmMain::showCodeChoice(SheetType chosen)
 {
     // The round labels number their samples too, so a user looks for the code there: the
     // choice is shown greyed out with the reason. The labels without a number have no ID to
     // put in a code, and the choice is not shown at all.
-    const SheetType chosen = chosenSheetType(type);
     const bool room = hasCodeRoom(chosen);
     const bool shown = room || chosen.family().shape == LabelShape::Ellipse;
     const QString why = room ? QString() : noCodeRoomText(chosen);
@@ -88,6 +87,9 @@ void TfrmMain::showCodeChoice(int type)
         if (!cut.isEmpty())
             mEnv.dialogs->message(this, cut);
     }
+    // A type without room prints no code, whatever was chosen on another type.
+    mJob.code = codeChosen();
+    mJob.codePrefix = edtCodePrefix->text();
     updateCodeProof();
 }
 
@@ -101,6 +103,7 @@ void TfrmMain::updateCodeProof()
 
 void TfrmMain::chkCodeClick()
 {
+    mJob.code = codeChosen();
     updateCodeProof();
 }
 
@@ -115,6 +118,7 @@ void TfrmMain::edtCodePrefixChange()
         edtCodePrefix->setText(kept);
         edtCodePrefix->setCursorPosition(qBound(0, cursor, int(kept.size())));
     }
+    mJob.codePrefix = edtCodePrefix->text();
     updateCodeProof();
 }
 

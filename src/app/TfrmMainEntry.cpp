@@ -76,22 +76,23 @@ SheetType chosenSheetType(int choice)
     return SheetType::fromCode(choice).value_or(SheetType());
 }
 
-void TfrmMain::chooseSheetType(int k)
+void TfrmMain::chooseSheetType(SheetType type)
 {
-    const SheetTypeInfo &info = sheetTypeInfo(k);
-    sheetType = k;
+    const SheetTypeInfo &info = type.info();
+    mJob.sheetType = type;
     if (!info.repeatShown) {
-        repeatCount = 1;
+        mJob.repeatCount = 1;
         ListBox1->selectRow(0);
     }
     ShowEntryLayout(info.entryLayout);
-    ShowRepeatChoice(info.repeatShown ? 1 : 0);
+    ShowRepeatChoice(info.repeatShown);
     // Only a type whose text is a few lines sets how much Memo8 holds; the others leave Memo8
     // its maximum, which the next such type replaces.
     if (info.textBox.kind == TextBoxKind::Lines) {
         setMemo8MaxLength(info.textBox.totalBytes);
         const QSignalBlocker blocker(Memo8);
         Memo8->clear();
+        mJob.linesText.clear();
     }
     showListOnEntryScreen();
     updateListActions();
@@ -143,29 +144,25 @@ void TfrmMain::ShowEntryLayout(int layout)
     Label14->setVisible(numbered);
 }
 
-void TfrmMain::ShowRepeatChoice(int flag)
+void TfrmMain::ShowRepeatChoice(bool shown)
 {
-    ListBox1->hide();
-    Label5->hide();
-    if (flag == 1) {
-        ListBox1->show();
-        Label5->show();
-    }
+    ListBox1->setVisible(shown);
+    Label5->setVisible(shown);
 }
 
 void TfrmMain::ListBox2Click()
 {
-    sampleCount = ListBox2->currentRow() + 1;
+    mJob.sampleCount = ListBox2->currentRow() + 1;
 }
 
 void TfrmMain::ListBox1Click()
 {
-    repeatCount = ListBox1->currentRow() + 1;
+    mJob.repeatCount = ListBox1->currentRow() + 1;
 }
 
 void TfrmMain::ListBox12Click()
 {
-    initialValue = ListBox12->currentRow() + 1;
+    mJob.initialValue = ListBox12->currentRow() + 1;
 }
 
 void TfrmMain::Edit2Change()
@@ -173,12 +170,13 @@ void TfrmMain::Edit2Change()
     if (mInTextLimit)
         return;
     const QString text = Edit2->text();
-    const QString limited = limitOneLineText(text, sheetTypeInfo(sheetType).textBox);
-    if (limited == text)
-        return;
-    mInTextLimit = true;
-    Edit2->setText(limited);
-    mInTextLimit = false;
+    const QString limited = limitOneLineText(text, mJob.sheetType.info().textBox);
+    if (limited != text) {
+        mInTextLimit = true;
+        Edit2->setText(limited);
+        mInTextLimit = false;
+    }
+    mJob.oneLineText = Edit2->text();
 }
 
 void TfrmMain::Memo8Change()
@@ -186,10 +184,11 @@ void TfrmMain::Memo8Change()
     if (mInTextLimit)
         return;
     mInTextLimit = true;
-    const TextBox &box = sheetTypeInfo(sheetType).textBox;
+    const TextBox &box = mJob.sheetType.info().textBox;
     limitMemo(Memo8,
               [this, &box](const QString &t) { return limitLinesText(t, box, mMemo8MaxLength); });
     mInTextLimit = false;
+    mJob.linesText = Memo8->toPlainText();
 }
 
 void TfrmMain::Memo5Change()
@@ -197,9 +196,10 @@ void TfrmMain::Memo5Change()
     if (mInTextLimit)
         return;
     mInTextLimit = true;
-    const TextBox &box = sheetTypeInfo(sheetType).textBox;
+    const TextBox &box = mJob.sheetType.info().textBox;
     limitMemo(Memo5, [&box](const QString &t) { return limitMemoText(t, box); });
     mInTextLimit = false;
+    mJob.memoText = Memo5->toPlainText();
 }
 
 QString TfrmMain::labelTextWord()
@@ -230,19 +230,19 @@ void TfrmMain::characterRefused(const QString &what, const ForbiddenCharacter &c
 
 void TfrmMain::N2Click()
 {
-    setNumberStyle(0);
+    setNumberStyle(NumberStyle::Padded);
 }
 
 void TfrmMain::N3Click()
 {
-    setNumberStyle(int(NumberStyle::Plain));
+    setNumberStyle(NumberStyle::Plain);
 }
 
-void TfrmMain::setNumberStyle(int style)
+void TfrmMain::setNumberStyle(NumberStyle style)
 {
-    numberStyle = style;
-    N2->setChecked(style == int(NumberStyle::Padded));
-    N3->setChecked(style == int(NumberStyle::Plain));
+    mJob.numberStyle = style;
+    N2->setChecked(style == NumberStyle::Padded);
+    N3->setChecked(style == NumberStyle::Plain);
     if (!pnlPrint->isHidden())
         cmdPrintSetClick();
 }

@@ -100,13 +100,13 @@ void TfrmMain::reprintFromHistory(QWidget *owner, const HistoryEntry &entry, int
         return;
     }
     const int f = job.sheetType.info().family;
-    job.offsetX = offsetX[f];
-    job.offsetY = offsetY[f];
+    job.offsetX = mJob.offsetX[f];
+    job.offsetY = mJob.offsetY[f];
 
     // Where it starts is chosen as for any print, from where the family goes on.
     const auto [panel, surface] = previewOf(f);
     auto *picture = new SheetPicture(f, panel->size(), surface->geometry());
-    picture->setJob(job.sampleCount * job.repeatCount, startPos[f]);
+    picture->setJob(job.sampleCount * job.repeatCount, mJob.startPos[f]);
     const QString what = reprintedSamplesText(entry, firstIndex, lastIndex, job.repeatCount);
     ReprintStartDialog start(QStringLiteral("履歴 %1 の再印刷: %2").arg(entry.id).arg(what),
                              picture, owner);
@@ -118,7 +118,7 @@ void TfrmMain::reprintFromHistory(QWidget *owner, const HistoryEntry &entry, int
 
     // The labels use up the sheet like any print; the numbering stays where it was.
     JobAdvance next = advanceAfterPrint(job);
-    next.nextInitialValue = initialValue;
+    next.nextInitialValue = mJob.initialValue;
     statusLine()->showMessage(QStringLiteral("履歴 %1 の再印刷: %2。%3")
                                   .arg(entry.id)
                                   .arg(what, printedSummaryText(next)));

@@ -55,7 +55,7 @@ void TfrmMain::buildListControls()
 
 void TfrmMain::updateListActions()
 {
-    const bool enabled = !pnlMain->isHidden() && !isMarkerType(sheetType);
+    const bool enabled = !pnlMain->isHidden() && !isMarkerType(mJob.sheetType);
     mnuListLoad->setEnabled(enabled);
     mnuListUnload->setEnabled(enabled && mList.has_value());
 }
@@ -104,7 +104,7 @@ void TfrmMain::mnuListLoadClick()
             this, kCaption,
             QStringLiteral("1 行目は見出しですか?\n\n%1").arg(first.join(QStringLiteral(" | "))));
     const SampleListRead built =
-        buildSampleList(table.table, {chosenSheetType(sheetType), heading}, path);
+        buildSampleList(table.table, {mJob.sheetType, heading}, path);
     if (!built.ok()) {
         mEnv.dialogs->error(this, built.error);
         return;
@@ -113,12 +113,13 @@ void TfrmMain::mnuListLoadClick()
         mTypedEntry = {Edit2->text(), Memo8->toPlainText(), Memo5->toPlainText(),
                        ListBox2->currentRow()};
     mList = built.list;
+    mJob.sampleTexts = listSampleTexts();
     mListPath = path;
     mListSha256 = read->sha256;
     mListHeading = heading;
     showListOnEntryScreen();
     updateListActions();
-    const QString notice = sampleListNotice(*mList, chosenSheetType(sheetType));
+    const QString notice = sampleListNotice(*mList, mJob.sheetType);
     if (!notice.isEmpty())
         mEnv.dialogs->message(this, notice);
 }
@@ -176,12 +177,13 @@ void TfrmMain::mnuListUnloadClick()
     if (!mList)
         return;
     mList.reset();
+    mJob.sampleTexts.clear();
     updateListActions();
     setListReadOnly(false);
     lblList->hide();
     ListBox2->setEnabled(true);
     ListBox2->selectRow(mTypedEntry.sampleRow);
-    sampleCount = mTypedEntry.sampleRow + 1;
+    mJob.sampleCount = mTypedEntry.sampleRow + 1;
     Edit2->setText(mTypedEntry.edit2);
     Memo8->setPlainText(mTypedEntry.memo8);
     Memo5->setPlainText(mTypedEntry.memo5);
@@ -202,35 +204,36 @@ void TfrmMain::showListOnEntryScreen()
 {
     if (!mList)
         return;
-    sampleCount = mList->count();
-    ListBox2->selectRow(sampleCount - 1);
+    mJob.sampleCount = mList->count();
+    ListBox2->selectRow(mJob.sampleCount - 1);
     ListBox2->setEnabled(false);
     const QString text = mList->sampleText(0);
-    setTextBoxText(textBoxControl(*this, sheetTypeInfo(sheetType).textBox.kind), text);
+    setTextBoxText(textBoxControl(*this, mJob.sheetType.info().textBox.kind), text);
     setListReadOnly(true);
     lblList->setText(sampleListStatusLine(*mList));
     lblList->show();
 }
 
-bool TfrmMain::keepsListFor(int newType)
+bool TfrmMain::keepsListFor(SheetType newType)
 {
-    if (!mList || newType == sheetType)
+    if (!mList || newType == mJob.sheetType)
         return true;
     const SampleListRead read =
-        buildSampleList(mList->table, {chosenSheetType(newType), mListHeading}, mListPath);
+        buildSampleList(mList->table, {newType, mListHeading}, mListPath);
     if (read.ok()) {
         mList = read.list;
+        mJob.sampleTexts = listSampleTexts();
         return true;
     }
     const QString question = QStringLiteral("読み込んだサンプルリストは%1では使えません。\n%2\n\n"
                                             "リストを解除してシートタイプを変えますか?")
-                                 .arg(sheetTypeWord(chosenSheetType(newType)), read.error);
+                                 .arg(sheetTypeWord(newType), read.error);
     if (mEnv.dialogs->askYesNo(this, kCaption, question)) {
         mnuListUnloadClick();
         return true;
     }
     // The old type stays chosen; its button is checked again without running its handler.
-    QRadioButton *old = findChild<QRadioButton *>(QLatin1String(sheetTypeRadioName(sheetType)));
+    QRadioButton *old = findChild<QRadioButton *>(QLatin1String(sheetTypeRadioName(mJob.sheetType.code())));
     const QSignalBlocker blocker(old);
     old->setChecked(true);
     return false;

@@ -39,7 +39,7 @@ void TfrmMain::N5Click()
         return;
     // The pages Print would send: the same job, renderer and printer settings. Nothing of the
     // window's state is touched, so previewing moves no start position or number.
-    LabelJob job = jobFromControls();
+    LabelJob job = labelJobOf(mJob);
     if (!savedPrinterScale(&job.scale, nullptr, kPreviewFailed))
         return;
     const auto paint = [this, job](QPrinter *printer) {
@@ -78,7 +78,7 @@ void TfrmMain::N6Click()
     const int f = family();
     const std::unique_ptr<PageCanvas> canvas = mEnv.canvasFactory(printer);
     QString error;
-    if (!printCalibrationSheet(*canvas, chosenSheetType(sheetType), offsetX[f], offsetY[f], &error,
+    if (!printCalibrationSheet(*canvas, mJob.sheetType, mJob.offsetX[f], mJob.offsetY[f], &error,
                                scale))
         mEnv.dialogs->error(this, kCalibrationFailed + error);
 }

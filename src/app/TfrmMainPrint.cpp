@@ -82,56 +82,43 @@ QStatusBar *TfrmMain::statusLine()
 void TfrmMain::cmdPrintSetClick()
 {
     LabelJob size;
-    size.sampleCount = sampleCount;
-    size.repeatCount = repeatCount;
+    size.sampleCount = mJob.sampleCount;
+    size.repeatCount = mJob.repeatCount;
     if (exceedsJobSize(size)) {
         mEnv.dialogs->message(this, tooManyLabelsText());
         return;
     }
     const int f = family();
-    ShowScreen(sheetType);
+    ShowScreen(Screen::Print);
     SetUpPreview(f);
     ListBox20->selectRow(0);
     buildProofLabel();
+    proofTextChanged();
     updateCodeProof();
-    ArrangeToolButtons(1);
-    ListBox25->selectRow(offsetX[f]);
-    ListBox23->selectRow(offsetY[f]);
+    ArrangeToolButtons(ToolRow::Print);
+    ListBox25->selectRow(mJob.offsetX[f]);
+    ListBox23->selectRow(mJob.offsetY[f]);
     // A marker label keeps the colours its proof just set; the reset waits for another type.
-    if (colorsResetPending && !isMarkerType(sheetType)) {
+    if (mJob.colorsResetPending && !isMarkerType(mJob.sheetType)) {
         ListBox19->selectRow(0);
         ListBox19Click();
         ListBox21->selectRow(0);
         ListBox21Click();
-        colorsResetPending = false;
+        mJob.colorsResetPending = false;
     }
-}
-
-ProofInput TfrmMain::proofInput() const
-{
-    ProofInput in;
-    in.sheetType = chosenSheetType(sheetType);
-    in.text = textBoxText(textBoxControl(*this, in.sheetType.info().textBox.kind));
-    in.editedProof = Memo7->toPlainText();
-    for (int i = 0; i < MarkerCount; ++i) {
-        if (RadioGroup1Items[i]->isChecked())
-            in.marker = i;
-    }
-    in.initialValue = initialValue;
-    in.numberStyle = NumberStyle(numberStyle);
-    return in;
 }
 
 void TfrmMain::writeCircleProof(const ProofLabelContent &p)
 {
     Label7->setText(p.circleText);
     Label6->setText(p.circleNumber);
+    proofTextChanged();
 }
 
 void TfrmMain::buildProofLabel()
 {
-    const ProofLabelContent p = proofLabelFor(proofInput());
-    ShowProofPanel(int(p.kind));
+    const ProofLabelContent p = proofLabelFor(proofInputOf(mJob, Memo7->toPlainText()));
+    ShowProofPanel(p.kind);
     switch (p.kind) {
     case ProofKind::Circle:
         writeCircleProof(p);
@@ -145,6 +132,8 @@ void TfrmMain::buildProofLabel()
             // The lists show the colours this label prints with.
             ListBox19->selectRow(p.backColourIndex);
             ListBox21->selectRow(p.textColourIndex);
+            mJob.backColourIndex = p.backColourIndex;
+            mJob.textColourIndex = p.textColourIndex;
         }
         return;
     case ProofKind::Number:
@@ -172,7 +161,7 @@ QList<QWidget *> TfrmMain::proofTextControls() const
 {
     // The colour actions follow the proof of the current sheet type, whichever screen is
     // shown (Back recolours the proof on its way out).
-    switch (proofKindOf(sheetType)) {
+    switch (proofKindOf(mJob.sheetType)) {
     case ProofKind::Circle:
         return {Label7, Label6};
     case ProofKind::Number:
@@ -186,8 +175,9 @@ QList<QWidget *> TfrmMain::proofTextControls() const
 
 void TfrmMain::ListBox19Click()
 {
-    const QColor c = toQColor(BackColorOf(ListBox19->selectedRow()));
-    if (proofKindOf(sheetType) == ProofKind::Circle) {
+    mJob.backColourIndex = ListBox19->selectedRow();
+    const QColor c = toQColor(BackColorOf(mJob.backColourIndex));
+    if (proofKindOf(mJob.sheetType) == ProofKind::Circle) {
         Shape1->setFillColour(c);
         setCircleProofColours(c);
         return;
@@ -198,21 +188,23 @@ void TfrmMain::ListBox19Click()
 
 void TfrmMain::ListBox21Click()
 {
-    const QColor t = toQColor(TextColorOf(ListBox21->selectedRow()));
+    mJob.textColourIndex = ListBox21->selectedRow();
+    const QColor t = toQColor(TextColorOf(mJob.textColourIndex));
     for (QWidget *w : proofTextControls())
         setForeground(w, t);
 }
 
 void TfrmMain::CheckBox1Click()
 {
+    mJob.frame = CheckBox1->isChecked();
     setCircleProofColours(toQColor(BackColorOf(ListBox19->selectedRow())));
 }
 
 void TfrmMain::Font1Click()
 {
     QFont start = mFontDialogFont;
-    if (labelFont.pointSize() > 0)
-        start.setPointSize(labelFont.pointSize());
+    if (mJob.labelFont.pointSize() > 0)
+        start.setPointSize(mJob.labelFont.pointSize());
     start.setBold(true);
     start.setItalic(false);
     start.setUnderline(false);
@@ -220,25 +212,25 @@ void TfrmMain::Font1Click()
     mFontDialogFont = start;
     QFont chosen = start;
     if (mEnv.dialogs->chooseFont(this, &chosen)) {
-        labelFont = chosen;
+        mJob.labelFont = chosen;
         mFontDialogFont = chosen;
-        mLabelFontProblem = labelFontProblem(labelFont);
+        mLabelFontProblem = labelFontProblem(mJob.labelFont);
     }
 }
 
 void TfrmMain::RadioButton4Click()
 {
-    printAlign = int(PrintAlign::Left);
+    mJob.printAlign = PrintAlign::Left;
 }
 
 void TfrmMain::RadioButton7Click()
 {
-    printAlign = int(PrintAlign::Centre);
+    mJob.printAlign = PrintAlign::Centre;
 }
 
 void TfrmMain::RadioButton8Click()
 {
-    printAlign = int(PrintAlign::Right);
+    mJob.printAlign = PrintAlign::Right;
 }
 
 const QVector<ShapeCell *> &TfrmMain::shapesOf(int f) const
@@ -260,15 +252,15 @@ void TfrmMain::SetUpPreview(int f)
     if (f < 1 || f > FamilyCount)
         return;
     if (isCircleFamily(f))
-        writeCircleProof(circleProof(Edit2->text(), initialValue, NumberStyle(numberStyle)));
-    sheetCount = sheetCountFor(familyInfo(f), sampleCount * repeatCount, startPos[f]);
+        writeCircleProof(circleProof(Edit2->text(), mJob.initialValue, NumberStyle(mJob.numberStyle)));
+    mJob.sheetCount = sheetCountFor(familyInfo(f), mJob.sampleCount * mJob.repeatCount, mJob.startPos[f]);
     ListBox20->clear();
     QStringList sheets;
-    for (int k = 1; k <= sheetCount; ++k)
+    for (int k = 1; k <= mJob.sheetCount; ++k)
         sheets << QString::number(k);
     ListBox20->addItems(sheets);
     // A one-sheet circle job leaves the selector without a selection.
-    if (!isCircleFamily(f) || sheetCount >= 2)
+    if (!isCircleFamily(f) || mJob.sheetCount >= 2)
         ListBox20->selectRow(0);
     PaintPreviewSheet(f, 1);
 }
@@ -277,7 +269,7 @@ void TfrmMain::PaintPreviewSheet(int f, int sheet)
 {
     if (f < 1 || f > FamilyCount)
         return;
-    paintSheetCells(shapesOf(f), f, sampleCount * repeatCount, startPos[f], sheetCount, sheet);
+    paintSheetCells(shapesOf(f), f, mJob.sampleCount * mJob.repeatCount, mJob.startPos[f], mJob.sheetCount, sheet);
 }
 
 void TfrmMain::previewMouseMove(int x, int y)
@@ -294,7 +286,7 @@ void TfrmMain::previewClick(int f)
     const int position = hitPosition(familyInfo(f), mouseX, mouseY);
     if (position == 0)
         return;
-    startPos[f] = position;
+    mJob.startPos[f] = position;
     const StartClickSave save = familyInfo(f).startClickSave;
     if (save == StartClickSave::BeforeRepaint)
         SaveSettings();
@@ -310,41 +302,21 @@ void TfrmMain::ListBox20Click()
         PaintPreviewSheet(family(), row + 1);
 }
 
-LabelJob TfrmMain::jobFromControls() const
+void TfrmMain::proofTextChanged()
 {
-    const int f = family();
-    LabelJob job;
-    job.sheetType = chosenSheetType(sheetType);
-    job.sampleCount = sampleCount;
-    job.repeatCount = repeatCount;
-    job.initialValue = initialValue;
-    job.numberStyle = NumberStyle(numberStyle);
-    job.printAlign = PrintAlign(printAlign);
-    job.startPos = startPos[f];
-    job.offsetX = offsetX[f];
-    job.offsetY = offsetY[f];
-    job.enteredText = Edit2->text();
     // The proof the type shows holds what its labels print.
-    switch (proofKindOf(sheetType)) {
+    switch (proofKindOf(mJob.sheetType)) {
     case ProofKind::Circle:
-        job.proofText = Label7->text();
+        mJob.proofText = Label7->text();
         break;
     case ProofKind::Memo:
-        job.proofText = Memo7->toPlainText();
+        mJob.proofText = Memo7->toPlainText();
         break;
     case ProofKind::Number:
     case ProofKind::TextOnly:
-        job.proofText = Memo3->toPlainText();
+        mJob.proofText = Memo3->toPlainText();
         break;
     }
-    job.textColourIndex = ListBox21->selectedRow();
-    job.backColourIndex = ListBox19->selectedRow();
-    job.frame = CheckBox1->isChecked();
-    job.labelFont = labelFont;
-    job.sampleTexts = listSampleTexts();
-    job.code = codeChosen();
-    job.codePrefix = edtCodePrefix->text();
-    return job;
 }
 
 void TfrmMain::cmdPrintClick()
@@ -352,7 +324,7 @@ void TfrmMain::cmdPrintClick()
     // The line speaks of the latest Print only: one cancelled or failed leaves it empty.
     if (auto *bar = findChild<QStatusBar *>(QString(), Qt::FindDirectChildrenOnly))
         bar->clearMessage();
-    const LabelJob job = jobFromControls();
+    const LabelJob job = labelJobOf(mJob);
     if (!printOnPrinter(job))
         return;
 
@@ -360,14 +332,14 @@ void TfrmMain::cmdPrintClick()
     statusLine()->showMessage(printedSummaryText(next));
     // The sequence has moved the start position on and saved it.
     resetProofColoursAfterPrint();
-    colorsResetPending = true;
-    ShowScreen(0);
-    if (isMarkerType(sheetType))
-        chooseSheetType(sheetType);
-    ArrangeToolButtons(0);
+    mJob.colorsResetPending = true;
+    ShowScreen(Screen::Entry);
+    if (isMarkerType(mJob.sheetType))
+        chooseSheetType(mJob.sheetType);
+    ArrangeToolButtons(ToolRow::Entry);
     if (next.numbered) {
-        initialValue = next.nextInitialValue;
-        ListBox12->selectRow(initialValue - 1);
+        mJob.initialValue = next.nextInitialValue;
+        ListBox12->selectRow(mJob.initialValue - 1);
     }
 }
 
@@ -384,7 +356,7 @@ bool TfrmMain::printOnPrinter(const LabelJob &job, QWidget *owner, const History
     // follows it is the window's, which it leaves alone.
     if (reprinted) {
         request.reprintOf = reprinted->id;
-        request.reprintNextNumber = initialValue;
+        request.reprintNextNumber = mJob.initialValue;
     } else if (!mListPath.isEmpty()) {
         request.listFile = QFileInfo(mListPath).absoluteFilePath();
         request.listSha256 = mListSha256;
@@ -412,7 +384,7 @@ bool TfrmMain::printOnPrinter(const LabelJob &job, QWidget *owner, const History
     const int f = job.sheetType.info().family;
     policy.saveAdvance = [this, f](const JobAdvance &next, QString *) {
         // SaveSettings tells the user itself when start.txt cannot be written.
-        startPos[f] = next.nextStartPos;
+        mJob.startPos[f] = next.nextStartPos;
         SaveSettings();
         return true;
     };
@@ -459,7 +431,7 @@ void TfrmMain::resetProofColoursAfterPrint()
 
 void TfrmMain::cmdExcelClick()
 {
-    if (!isExportableType(chosenSheetType(sheetType)))
+    if (!isExportableType(mJob.sheetType))
         return;
     const QString path = mEnv.dialogs->saveFileName(this, QStringLiteral("Excel files (*.xls)"));
     if (path.isEmpty())
@@ -476,9 +448,11 @@ void TfrmMain::cmdExcelClick()
         return;
 
     // The circle proof shows what the workbook gets.
-    if (isCircleType(sheetType))
-        Label7->setText(exportedProofText(jobFromControls()));
-    const ExportJob job = exportJobOf(jobFromControls(), mEnv.today());
+    if (isCircleType(mJob.sheetType)) {
+        Label7->setText(exportedProofText(labelJobOf(mJob)));
+        proofTextChanged();
+    }
+    const ExportJob job = exportJobOf(labelJobOf(mJob), mEnv.today());
     const ExportResult result = writeWorkbook(*mEnv.workbook, path, job, &bookHandle);
     if (!result.written())
         mEnv.dialogs->error(this, exportErrorText(path, result));

@@ -34,7 +34,6 @@
 
 using namespace corvial;
 using namespace Qt::StringLiterals;
-using P = TfrmMainProbe;
 
 namespace {
 
@@ -253,8 +252,8 @@ WindowResult runWindow(const Job &job, const QString &dir, const QString &pdf, c
     QTest::mouseClick(w.cmdPrint, Qt::LeftButton);
 
     WindowResult r;
-    r.startPos = P::startPos(w, FamilyOfType(job.type));
-    r.initialValue = P::initialValue(w);
+    r.startPos = w.editor().startPos[FamilyOfType(job.type)];
+    r.initialValue = w.editor().initialValue;
     r.errors = dialogs->errors;
     return r;
 }
@@ -1167,26 +1166,26 @@ void TestBatch::typeListsFollowTheTable_data()
     QTest::addColumn<QList<int>>("types");
     QTest::addColumn<bool>("refused"); // the option is also tried on a type outside the list
 
-    const auto typesWhere = [](const auto &has) {
+    const auto typesWhere = [](bool (*has)(SheetType)) {
         QList<int> types;
-        for (int t = 1; t <= SheetTypeCount; ++t) {
+        for (const SheetType t : SheetType::all()) {
             if (has(t))
-                types << t;
+                types << t.code();
         }
         return types;
     };
     const QList<int> markerTypes = typesWhere(isMarkerType);
     QTest::newRow("frame") << QStringList{u"--frame"_s} << typesWhere(isCircleType) << true;
     QTest::newRow("align") << QStringList{u"--align"_s, u"right"_s}
-                           << typesWhere([](int t) { return sheetTypeInfo(t).alignChoice; })
+                           << typesWhere([](SheetType t) { return t.info().alignChoice; })
                            << true;
     QTest::newRow("marker") << QStringList{u"--marker"_s, u"1"_s} << markerTypes << true;
     QTest::newRow("code") << QStringList{u"--code"_s}
-                          << typesWhere([](int t) { return hasCodeRoom(typeOf(t)); }) << true;
+                          << typesWhere([](SheetType t) { return hasCodeRoom(t); }) << true;
     QTest::newRow("text colour") << QStringList{u"--text-colour"_s} << markerTypes << false;
     QTest::newRow("background") << QStringList{u"--back-colour"_s} << markerTypes << false;
-    QTest::newRow("one-line text") << QStringList{u"--text"_s} << typesWhere([](int t) {
-        return sheetTypeInfo(t).textBox.kind == TextBoxKind::OneLine;
+    QTest::newRow("one-line text") << QStringList{u"--text"_s} << typesWhere([](SheetType t) {
+        return t.info().textBox.kind == TextBoxKind::OneLine;
     }) << false;
 }
 

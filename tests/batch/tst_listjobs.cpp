@@ -24,7 +24,6 @@
 
 using namespace corvial;
 using namespace Qt::StringLiterals;
-using P = TfrmMainProbe;
 
 namespace {
 
@@ -213,7 +212,7 @@ wb.save(sys.argv[1])
     fx.dialogs->answerYes = heading;
     w.mnuListLoad->trigger();
     QCOMPARE(fx.dialogs->errors, QStringList());
-    QCOMPARE(P::sampleCount(w), samples.size());
+    QCOMPARE(w.editor().sampleCount, samples.size());
     if (repeat > 1)
         clickRow(w.ListBox1, repeat - 1);
     QTest::mouseClick(w.cmdPrintSet, Qt::LeftButton);
@@ -263,11 +262,11 @@ void TestListJobs::entryScreen()
 
     // A type the cells fit keeps the list; the marker type asks, and No keeps the old type.
     chooseType(w, 5);
-    QCOMPARE(P::sheetType(w), 5);
+    QCOMPARE(w.editor().sheetType.code(), 5);
     QCOMPARE(w.Memo8->toPlainText(), u"AB\nx"_s);
     fx.dialogs->answerYes = false;
     chooseType(w, 4);
-    QCOMPARE(P::sheetType(w), 5);
+    QCOMPARE(w.editor().sheetType.code(), 5);
     QVERIFY(w.RadioButton9->isChecked());
     QVERIFY(fx.dialogs->questions.last().contains(u"使えません"_s));
 
@@ -288,7 +287,7 @@ void TestListJobs::entryScreen()
     w.mnuListUnload->trigger();
     QCOMPARE(w.Memo8->toPlainText(), typed);
     QVERIFY(!w.Memo8->isReadOnly());
-    QCOMPARE(P::sampleCount(w), 7);
+    QCOMPARE(w.editor().sampleCount, 7);
     QVERIFY(w.ListBox2->isEnabled());
     QVERIFY(w.lblList->isHidden());
 }

@@ -20,7 +20,6 @@
 #include <sys/stat.h>
 
 using namespace corvial;
-using P = TfrmMainProbe;
 
 namespace {
 
@@ -215,8 +214,8 @@ void TestOutputs::failuresMoveNothing()
     chooseType(w, 2);
     w.Memo8->setPlainText(QStringLiteral("ABC"));
     QTest::mouseClick(w.cmdPrintSet, Qt::LeftButton);
-    const int start = P::startPos(w, 2);
-    const int first = P::initialValue(w);
+    const int start = w.editor().startPos[2];
+    const int first = w.editor().initialValue;
     if (WindowPath(window) == WindowPath::Excel) {
         QTest::mouseClick(w.cmdExcel, Qt::LeftButton);
     } else {
@@ -232,8 +231,8 @@ void TestOutputs::failuresMoveNothing()
     }
     QCOMPARE(dialogs->errors.size(), 1);
     QVERIFY2(dialogs->errors.constFirst().contains(message), qPrintable(dialogs->errors.first()));
-    QCOMPARE(P::startPos(w, 2), start);
-    QCOMPARE(P::initialValue(w), first);
+    QCOMPARE(w.editor().startPos[2], start);
+    QCOMPARE(w.editor().initialValue, first);
     QVERIFY(!w.pnlPrint->isHidden());
     scene.verifyUntouched(before);
 }

@@ -18,7 +18,6 @@
 #include <QtTest>
 
 using namespace corvial;
-using P = TfrmMainProbe;
 
 namespace {
 
@@ -170,7 +169,7 @@ void TestQueueStates::queueState()
     const QStringList said = printed ? dialogs->messages : dialogs->errors;
     QVERIFY2(said.size() == 1 && said.constFirst().contains(message),
              qPrintable(said.join(u'|') + dialogs->errors.join(u'|')));
-    QCOMPARE(P::startPos(w, 2), printed ? kNextStart : 1);
+    QCOMPARE(w.editor().startPos[2], printed ? kNextStart : 1);
     QCOMPARE(readAll(windowDir.filePath(QStringLiteral("start.txt"))) != kSettings, printed);
 }
 

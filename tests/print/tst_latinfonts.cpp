@@ -16,7 +16,6 @@
 #include <QtTest>
 
 using namespace corvial;
-using P = TfrmMainProbe;
 
 class TestLatinFonts : public QObject
 {
@@ -108,7 +107,7 @@ void TestLatinFonts::windowRefusesAtPrint()
     // A click by position misses the radio button while the window lays its captions out
     // in DejaVu; the button's own click is what the user's does.
     w.findChild<QRadioButton *>(QLatin1String(sheetTypeRadioName(2)))->click();
-    QCOMPARE(P::sheetType(w), 2);
+    QCOMPARE(w.editor().sheetType.code(), 2);
     w.Memo8->setPlainText(QStringLiteral("検体 7"));
     QTest::mouseClick(w.cmdPrintSet, Qt::LeftButton);
     QTest::mouseClick(w.cmdPrint, Qt::LeftButton);
@@ -117,7 +116,7 @@ void TestLatinFonts::windowRefusesAtPrint()
              qPrintable(dialogs->errors.constFirst()));
     QCOMPARE(dialogs->printerAsked, 0);
     QVERIFY(!QFile::exists(dialogs->pdfPath));
-    QCOMPARE(P::startPos(w, 2), 1);
+    QCOMPARE(w.editor().startPos[2], 1);
     QVERIFY(!w.pnlPrint->isHidden());
 
     QTest::mouseClick(w.cmdBack, Qt::LeftButton);

@@ -20,31 +20,6 @@
 
 namespace corvial {
 
-// Reaches the window's private state the way a debugger would; the tests read and seed it.
-struct TfrmMainProbe
-{
-    static int &sheetType(TfrmMain &w) { return w.sheetType; }
-    static int &sampleCount(TfrmMain &w) { return w.sampleCount; }
-    static int &repeatCount(TfrmMain &w) { return w.repeatCount; }
-    static int &initialValue(TfrmMain &w) { return w.initialValue; }
-    static int &numberStyle(TfrmMain &w) { return w.numberStyle; }
-    static int &printAlign(TfrmMain &w) { return w.printAlign; }
-    static int &sheetCount(TfrmMain &w) { return w.sheetCount; }
-    static int &startPos(TfrmMain &w, int f) { return w.startPos[f]; }
-    static int &offsetX(TfrmMain &w, int f) { return w.offsetX[f]; }
-    static int &offsetY(TfrmMain &w, int f) { return w.offsetY[f]; }
-    static QByteArray &settingsTail(TfrmMain &w) { return w.settingsTail; }
-    static QFont &labelFont(TfrmMain &w) { return w.labelFont; }
-    static QString appDir(TfrmMain &w) { return w.appDir; }
-    static int mouseX(TfrmMain &w) { return w.mouseX; }
-    static int mouseY(TfrmMain &w) { return w.mouseY; }
-    static bool closeAtFirstTick(TfrmMain &w) { return w.closeAtFirstTick; }
-    static bool &colorsResetPending(TfrmMain &w) { return w.colorsResetPending; }
-    static int memo8MaxLength(TfrmMain &w) { return w.mMemo8MaxLength; }
-    static void tick(TfrmMain &w) { w.Timer1Timer(); }
-    static void printSet(TfrmMain &w) { w.cmdPrintSetClick(); }
-};
-
 // Dialog answers scripted by the test, and a record of what was asked.
 class FakeDialogs : public Dialogs
 {

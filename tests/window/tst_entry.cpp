@@ -12,7 +12,6 @@
 #include <QTextBlock>
 
 using namespace corvial;
-using P = TfrmMainProbe;
 
 namespace {
 
@@ -170,15 +169,15 @@ void TestEntry::numberListsSetTheirValues()
     WindowFixture fx;
     TfrmMain &w = fx.create();
     clickRow(w.ListBox2, 399);
-    QCOMPARE(P::sampleCount(w), 400);
+    QCOMPARE(w.editor().sampleCount, 400);
     clickRow(w.ListBox12, 9989);
-    QCOMPARE(P::initialValue(w), 9990);
+    QCOMPARE(w.editor().initialValue, 9990);
     clickRow(w.ListBox1, 4);
-    QCOMPARE(P::repeatCount(w), 5);
+    QCOMPARE(w.editor().repeatCount, 5);
     // The keyboard moves the choice too.
     w.ListBox1->setFocus();
     QTest::keyClick(w.ListBox1, Qt::Key_Up);
-    QCOMPARE(P::repeatCount(w), 4);
+    QCOMPARE(w.editor().repeatCount, 4);
 }
 
 void TestEntry::numberStyleOnEntryScreen()
@@ -187,13 +186,13 @@ void TestEntry::numberStyleOnEntryScreen()
     TfrmMain &w = fx.create();
     w.Label6->setText(QStringLiteral("untouched"));
     w.N3->trigger();
-    QCOMPARE(P::numberStyle(w), 1);
+    QCOMPARE(int(w.editor().numberStyle), 1);
     QVERIFY(w.N3->isChecked());
     QVERIFY(!w.N2->isChecked());
     QCOMPARE(w.Label6->text(), QStringLiteral("untouched"));
     QVERIFY(w.pnlPrint->isHidden());
     w.N2->trigger();
-    QCOMPARE(P::numberStyle(w), 0);
+    QCOMPARE(int(w.editor().numberStyle), 0);
     QVERIFY(w.N2->isChecked());
     QVERIFY(!w.N3->isChecked());
 }

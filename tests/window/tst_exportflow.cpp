@@ -13,7 +13,6 @@
 #include <QToolButton>
 
 using namespace corvial;
-using P = TfrmMainProbe;
 
 namespace {
 

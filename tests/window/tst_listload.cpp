@@ -20,7 +20,6 @@
 #include <atomic>
 
 using namespace corvial;
-using P = TfrmMainProbe;
 
 namespace {
 
@@ -88,7 +87,7 @@ TfrmMain &createWithReader(ListFixture &fx)
 QStringList entryState(TfrmMain &w)
 {
     return {w.Memo8->toPlainText(),
-            QString::number(P::sampleCount(w)),
+            QString::number(w.editor().sampleCount),
             QString::number(w.ListBox2->currentRow()),
             w.ListBox2->isEnabled() ? QStringLiteral("enabled") : QStringLiteral("disabled"),
             w.Memo8->isReadOnly() ? QStringLiteral("read-only") : QStringLiteral("editable"),
@@ -130,7 +129,7 @@ void TestListLoad::readAwayGivesTheSameList()
     QCOMPARE(fx.dialogs->errors, QStringList());
     const SampleListRead direct = readSampleList(fx.path, {typeOf(2), false});
     QVERIFY(direct.ok());
-    QCOMPARE(P::sampleCount(w), direct.list.count());
+    QCOMPARE(w.editor().sampleCount, direct.list.count());
     QCOMPARE(w.Memo8->toPlainText(), direct.list.sampleText(0));
     QCOMPARE(w.lblList->text(), sampleListStatusLine(direct.list));
     if (hiddenRows == 0) {
@@ -222,7 +221,7 @@ void TestListLoad::dialogAndUnloadFollowTheList()
     w.mnuListLoad->trigger();
     const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     QCOMPARE(fx.folders, (QStringList{documents, documents, fx.dir.path()}));
-    QCOMPARE(P::sampleCount(w), 3);
+    QCOMPARE(w.editor().sampleCount, 3);
 }
 
 // The history names the list's content as it was read: a file changed on disk before the job

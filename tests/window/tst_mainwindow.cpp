@@ -24,7 +24,6 @@
 #include <sys/stat.h>
 
 using namespace corvial;
-using P = TfrmMainProbe;
 
 namespace {
 
@@ -84,12 +83,12 @@ void TestMainWindow::validFileOpensEntryScreen()
     QCOMPARE(w.ListBox12->selectedRow(), 0);
     QCOMPARE(w.ListBox1->selectedRow(), 0);
     QVERIFY(w.RadioButton10->isChecked());
-    QCOMPARE(P::sheetType(w), 1);
-    QCOMPARE(P::sampleCount(w), 30);
-    QCOMPARE(P::repeatCount(w), 1);
-    QCOMPARE(P::initialValue(w), 1);
-    QCOMPARE(P::numberStyle(w), 0);
-    QCOMPARE(P::printAlign(w), 1);
+    QCOMPARE(w.editor().sheetType.code(), 1);
+    QCOMPARE(w.editor().sampleCount, 30);
+    QCOMPARE(w.editor().repeatCount, 1);
+    QCOMPARE(w.editor().initialValue, 1);
+    QCOMPARE(int(w.editor().numberStyle), 0);
+    QCOMPARE(int(w.editor().printAlign), 1);
     QVERIFY(w.N2->isChecked());
     QVERIFY(!w.N3->isChecked());
 
@@ -109,7 +108,7 @@ void TestMainWindow::validFileOpensEntryScreen()
         QVERIFY2(shown(on), qPrintable(on->objectName()));
     for (QWidget *off : std::initializer_list<QWidget *>{w.Memo5, w.Memo8, w.RadioGroup1})
         QVERIFY2(!shown(off), qPrintable(off->objectName()));
-    QVERIFY(P::appDir(w).endsWith(QDir::separator()));
+    QVERIFY(w.settingsFolder().endsWith(QDir::separator()));
 }
 
 void TestMainWindow::creationFillsListsAndPlacesPanels()
@@ -145,8 +144,8 @@ void TestMainWindow::creationFillsListsAndPlacesPanels()
          {w.pnlCircle, w.pnlMicro, w.PnlTube, w.pnlRect, w.pnlPrint, w.pnl150, w.pnlmemo, w.pnlNum})
         QCOMPARE(p->frameStyle(), int(QFrame::NoFrame));
     QCOMPARE(w.pnlMain->frameShadow(), QFrame::Sunken);
-    QCOMPARE(P::labelFont(w).family(), QStringLiteral("ＭＳ Ｐゴシック"));
-    QVERIFY(P::labelFont(w).bold());
+    QCOMPARE(w.editor().labelFont.family(), QStringLiteral("ＭＳ Ｐゴシック"));
+    QVERIFY(w.editor().labelFont.bold());
 }
 
 void TestMainWindow::shapeArraysFollowTheSheetGrids_data()
@@ -249,7 +248,7 @@ void TestMainWindow::printScreenPerType()
     TfrmMain &w = fx.create();
     if (type != 1)
         chooseType(w, type);
-    QCOMPARE(P::sheetType(w), type);
+    QCOMPARE(w.editor().sheetType.code(), type);
     QTest::mouseClick(w.cmdPrintSet, Qt::LeftButton);
 
     QVERIFY(!shown(w.pnlMain));
@@ -358,11 +357,11 @@ void TestMainWindow::repeatChoiceFollowsType()
     WindowFixture fx;
     TfrmMain &w = fx.create();
     clickRow(w.ListBox1, 2);
-    QCOMPARE(P::repeatCount(w), 3);
+    QCOMPARE(w.editor().repeatCount, 3);
     chooseType(w, 3);
     QVERIFY(!shown(w.ListBox1));
     QVERIFY(!shown(w.Label5));
-    QCOMPARE(P::repeatCount(w), 1);
+    QCOMPARE(w.editor().repeatCount, 1);
     QCOMPARE(w.ListBox1->selectedRow(), 0);
     chooseType(w, 2);
     QVERIFY(shown(w.ListBox1));
@@ -371,7 +370,7 @@ void TestMainWindow::repeatChoiceFollowsType()
 
     clickRow(w.ListBox1, 2);
     chooseType(w, 7);
-    QCOMPARE(P::repeatCount(w), 1);
+    QCOMPARE(w.editor().repeatCount, 1);
 }
 
 void TestMainWindow::memo8ClearedAndLimitRaised()
@@ -379,12 +378,12 @@ void TestMainWindow::memo8ClearedAndLimitRaised()
     WindowFixture fx;
     TfrmMain &w = fx.create();
     chooseType(w, 2);
-    QCOMPARE(P::memo8MaxLength(w), 16);
+    QCOMPARE(w.memo8MaxLength(), 16);
     QTest::keyClicks(w.Memo8, QStringLiteral("ABC"));
     QCOMPARE(w.Memo8->toPlainText(), QStringLiteral("ABC"));
     chooseType(w, 8);
     QVERIFY(w.Memo8->toPlainText().isEmpty());
-    QCOMPARE(P::memo8MaxLength(w), 49);
+    QCOMPARE(w.memo8MaxLength(), 49);
 }
 
 void TestMainWindow::markerTypeHidesNumberControls()
@@ -413,7 +412,7 @@ void TestMainWindow::clickingCurrentTypeChangesNothing()
     QTest::keyClicks(w.Memo8, QStringLiteral("KEEP"));
     chooseType(w, 5);
     QCOMPARE(w.Memo8->toPlainText(), QStringLiteral("KEEP"));
-    QCOMPARE(P::sheetType(w), 5);
+    QCOMPARE(w.editor().sheetType.code(), 5);
 }
 
 void TestMainWindow::memo8LimitPerType_data()
@@ -441,7 +440,7 @@ void TestMainWindow::memo8LimitPerType()
     TfrmMain &w = fx.create();
     for (int t : types)
         chooseType(w, t);
-    QCOMPARE(P::memo8MaxLength(w), limit);
+    QCOMPARE(w.memo8MaxLength(), limit);
 }
 
 void TestMainWindow::offsetListSavesItsFamily()
@@ -451,12 +450,12 @@ void TestMainWindow::offsetListSavesItsFamily()
     chooseType(w, 6);
     QTest::mouseClick(w.cmdPrintSet, Qt::LeftButton);
     clickRow(w.ListBox23, 10);
-    QCOMPARE(P::offsetY(w, 3), 10);
+    QCOMPARE(w.editor().offsetY[3], 10);
     QCOMPARE(fx.readSettings(), QByteArray("10,10,1\r\n12,8,41\r\n10,10,1\r\n9,11,70\r\nabc\r\n"));
     clickRow(w.ListBox23, 14);
     QCOMPARE(fx.readSettings(), QByteArray("10,10,1\r\n12,8,41\r\n10,14,1\r\n9,11,70\r\nabc\r\n"));
     clickRow(w.ListBox25, 0);
-    QCOMPARE(P::offsetX(w, 3), 0);
+    QCOMPARE(w.editor().offsetX[3], 0);
     QCOMPARE(fx.readSettings(), QByteArray("10,10,1\r\n12,8,41\r\n0,14,1\r\n9,11,70\r\nabc\r\n"));
 }
 
@@ -480,11 +479,11 @@ void TestMainWindow::malformedLinesWarnOnceAfterOpening()
     const QByteArray content = "10,10,1\r\n12,x,41\r\n10,10\r\n9,11,70\r\n";
     TfrmMain &w = fx.create(content.constData());
     QVERIFY(fx.dialogs->messages.isEmpty());
-    QCOMPARE(P::offsetX(w, 2), 0);
-    QCOMPARE(P::offsetY(w, 2), 0);
-    QCOMPARE(P::startPos(w, 2), 1);
-    QCOMPARE(P::offsetX(w, 3), 0);
-    QCOMPARE(P::offsetX(w, 4), 9);
+    QCOMPARE(w.editor().offsetX[2], 0);
+    QCOMPARE(w.editor().offsetY[2], 0);
+    QCOMPARE(w.editor().startPos[2], 1);
+    QCOMPARE(w.editor().offsetX[3], 0);
+    QCOMPARE(w.editor().offsetX[4], 9);
     w.showStartupWarnings();
     QCOMPARE(fx.dialogs->messages.size(), 1);
     QVERIFY(fx.dialogs->messages.first().contains(QLatin1Char('2')));
@@ -529,12 +528,12 @@ void TestMainWindow::outOfRangeValuesAreBroughtIntoRange()
 {
     WindowFixture fx;
     TfrmMain &w = fx.create("25,-3,151\r\n10,10,60\r\n10,10,0\r\n10,10,73\r\n");
-    QCOMPARE(P::offsetX(w, 1), 20);
-    QCOMPARE(P::offsetY(w, 1), 0);
-    QCOMPARE(P::startPos(w, 1), 1);
-    QCOMPARE(P::startPos(w, 2), 60);
-    QCOMPARE(P::startPos(w, 3), 1);
-    QCOMPARE(P::startPos(w, 4), 1);
+    QCOMPARE(w.editor().offsetX[1], 20);
+    QCOMPARE(w.editor().offsetY[1], 0);
+    QCOMPARE(w.editor().startPos[1], 1);
+    QCOMPARE(w.editor().startPos[2], 60);
+    QCOMPARE(w.editor().startPos[3], 1);
+    QCOMPARE(w.editor().startPos[4], 1);
     QVERIFY(fx.dialogs->messages.isEmpty());
 }
 
@@ -547,7 +546,7 @@ void TestMainWindow::failedSaveKeepsValuesAndReports()
     QVERIFY(QFile::remove(fx.settingsPath()));
     QVERIFY(QDir(fx.dir.path()).mkdir(QStringLiteral("start.txt")));
     clickRow(w.ListBox25, 13);
-    QCOMPARE(P::offsetX(w, 1), 13);
+    QCOMPARE(w.editor().offsetX[1], 13);
     QCOMPARE(fx.dialogs->errors.size(), 1);
     QVERIFY(!fx.dialogs->errors.first().isEmpty());
     QVERIFY(QFileInfo(fx.settingsPath()).isDir());
@@ -560,7 +559,7 @@ void TestMainWindow::tailSurvivesAWriteByteForByte()
     TfrmMain &w = fx.create(
         QByteArray("10,10,1\r\n10,10,1\r\n10,10,1\r\n10,10,1\r\n" + tail + "\r\nline six\r\n")
             .constData());
-    QCOMPARE(P::settingsTail(w), tail);
+    QCOMPARE(w.editor().settingsTail, tail);
     QTest::mouseClick(w.cmdPrintSet, Qt::LeftButton);
     clickRow(w.ListBox25, 11);
     const QList<QByteArray> lines = settingsLines(fx.readSettings());
@@ -578,9 +577,9 @@ void TestMainWindow::fifoInPlaceOfStartTxtIsNeitherReadNorReplaced()
     // Opening the FIFO for reading would wait for a writer that never comes.
     TfrmMain &w = fx.create(nullptr);
     QVERIFY(!w.closesAtFirstTick());
-    QCOMPARE(P::offsetX(w, 1), 0);
-    QCOMPARE(P::offsetY(w, 1), 0);
-    QCOMPARE(P::startPos(w, 1), 1);
+    QCOMPARE(w.editor().offsetX[1], 0);
+    QCOMPARE(w.editor().offsetY[1], 0);
+    QCOMPARE(w.editor().startPos[1], 1);
     QVERIFY(fx.dialogs->messages.isEmpty());
     w.showStartupWarnings();
     QCOMPARE(fx.dialogs->messages.size(), 1);
@@ -593,7 +592,7 @@ void TestMainWindow::fifoInPlaceOfStartTxtIsNeitherReadNorReplaced()
 
     QTest::mouseClick(w.cmdPrintSet, Qt::LeftButton);
     clickRow(w.ListBox25, 13);
-    QCOMPARE(P::offsetX(w, 1), 13);
+    QCOMPARE(w.editor().offsetX[1], 13);
     QCOMPARE(fx.dialogs->errors.size(), 1);
     const QString error = fx.dialogs->errors.first();
     QVERIFY2(error.startsWith(QStringLiteral("設定ファイルを保存できませんでした: ") +

@@ -23,7 +23,6 @@
 #include <QToolButton>
 
 using namespace corvial;
-using P = TfrmMainProbe;
 
 namespace {
 
@@ -43,13 +42,13 @@ struct Snapshot
     {
         Snapshot s;
         for (int f = 1; f <= 4; ++f)
-            s.startPos[f] = P::startPos(w, f);
-        s.initialValue = P::initialValue(w);
+            s.startPos[f] = w.editor().startPos[f];
+        s.initialValue = w.editor().initialValue;
         s.listBox12 = w.ListBox12->selectedRow();
         s.sheetSelector = w.ListBox20->selectedRow();
         s.sheetCount = w.ListBox20->count();
         s.printScreen = !w.pnlPrint->isHidden() && w.pnlMain->isHidden();
-        s.colorsResetPending = P::colorsResetPending(w);
+        s.colorsResetPending = w.editor().colorsResetPending;
         s.settings = fx.readSettings();
         return s;
     }
@@ -244,13 +243,13 @@ void TestPagePreview::printFromThePreviewIsPrint()
         QCOMPARE(Snapshot::of(w, fx).text(), before.text());
         return;
     }
-    QCOMPARE(P::startPos(w, 1), 20);
-    QCOMPARE(P::initialValue(w), 31);
+    QCOMPARE(w.editor().startPos[1], 20);
+    QCOMPARE(w.editor().initialValue, 31);
     QCOMPARE(w.ListBox12->selectedRow(), 30);
     QCOMPARE(fx.readSettings(), QByteArray("10,10,20\r\n10,10,1\r\n10,10,1\r\n10,10,1\r\n\r\n"));
     QVERIFY(!w.pnlMain->isHidden());
     QVERIFY(w.cmdBack->isHidden());
-    QVERIFY(P::colorsResetPending(w));
+    QVERIFY(w.editor().colorsResetPending);
 }
 
 void TestPagePreview::previewFailureIsReported()
@@ -296,8 +295,8 @@ void TestPagePreview::calibrationSheet()
         clickRow(w.ListBox25, ox);
     if (oy != 10)
         clickRow(w.ListBox23, oy);
-    QCOMPARE(P::offsetX(w, family), ox);
-    QCOMPARE(P::offsetY(w, family), oy);
+    QCOMPARE(w.editor().offsetX[family], ox);
+    QCOMPARE(w.editor().offsetY[family], oy);
     const Snapshot before = Snapshot::of(w, fx);
 
     w.findChild<QAction *>(QStringLiteral("N6"))->trigger();

@@ -89,9 +89,9 @@ void TestPolish::lastChoiceOfferedToEveryDialog()
     QTest::mouseClick(w.cmdPrintSet, Qt::LeftButton);
     dialogs->offers.clear();
     dialogs->cancelOnQueue = true;
-    const int start = TfrmMainProbe::startPos(w, FamilyOfType(8));
+    const int start = w.editor().startPos[FamilyOfType(8)];
     QTest::mouseClick(w.cmdPrint, Qt::LeftButton);
-    QCOMPARE(TfrmMainProbe::startPos(w, FamilyOfType(8)), start);
+    QCOMPARE(w.editor().startPos[FamilyOfType(8)], start);
     QCOMPARE(w.statusBar()->currentMessage(), QString());
     dialogs->cancelOnQueue = false;
     w.findChild<QAction *>(QStringLiteral("N5"))->trigger();
@@ -133,7 +133,7 @@ void TestPolish::statusLineAfterPrint()
     job.sampleCount = samples;
     job.repeatCount = repeat;
     job.startPos = start;
-    job.initialValue = TfrmMainProbe::initialValue(w);
+    job.initialValue = w.editor().initialValue;
 
     QTest::mouseClick(w.cmdPrint, Qt::LeftButton);
     QCOMPARE(fx.dialogs->errors, QStringList());

@@ -7,7 +7,6 @@
 #include <QRadioButton>
 
 using namespace corvial;
-using P = TfrmMainProbe;
 
 namespace {
 
@@ -55,11 +54,15 @@ QString runs(TfrmMain &w, int family)
 // Opens the print screen of a job of `labels` labels (samples x 1) at start position s.
 TfrmMain &openJob(WindowFixture &fx, int type, int labels, int s)
 {
-    TfrmMain &w = fx.create();
+    // The start position comes from start.txt, as a user's last job left it.
+    QByteArray settings;
+    for (int f = 1; f <= FamilyCount; ++f)
+        settings += "10,10," + QByteArray::number(f == FamilyOfType(type) ? s : 1) + "\r\n";
+    settings += "\r\n";
+    TfrmMain &w = fx.create(settings.constData());
     if (type != 1)
         chooseType(w, type);
     clickRow(w.ListBox2, labels - 1);
-    P::startPos(w, FamilyOfType(type)) = s;
     QTest::mouseClick(w.cmdPrintSet, Qt::LeftButton);
     return w;
 }
@@ -125,7 +128,7 @@ void TestPreview::sheetsOfAJob()
     WindowFixture fx;
     TfrmMain &w = openJob(fx, type, labels, start);
     const int family = FamilyOfType(type);
-    QCOMPARE(P::sheetCount(w), sheets.size());
+    QCOMPARE(w.editor().sheetCount, sheets.size());
     QStringList numbers;
     for (int k = 1; k <= sheets.size(); ++k)
         numbers << QString::number(k);
@@ -147,7 +150,7 @@ void TestPreview::oneSheetCircleJobHasNoSelection()
     w.ListBox20->selectRow(-1);
     QTest::mouseMove(w.image7, QPoint(30, 45));
     QTest::mouseClick(w.image7, Qt::LeftButton, {}, QPoint(30, 45));
-    QCOMPARE(P::startPos(w, 1), 12);
+    QCOMPARE(w.editor().startPos[1], 12);
     QCOMPARE(w.ListBox20->selectedRow(), -1);
 }
 
@@ -181,7 +184,7 @@ void TestPreview::clickChoosesStartPosition()
     TfrmMain &w = openJob(fx, type, 1, 1);
     const int family = FamilyOfType(type);
     clickAt(image(w, family), at);
-    QCOMPARE(P::startPos(w, family), position);
+    QCOMPARE(w.editor().startPos[family], position);
     QCOMPARE(fx.readSettings(), file);
     QCOMPARE(cells(w, family)[position]->fillColour(), kRed);
     if (position > 1)
@@ -194,7 +197,7 @@ void TestPreview::clickBetweenBandsChangesNothing()
     TfrmMain &w = openJob(fx, 1, 30, 1);
     clickAt(w.image7, QPoint(30, 35));
     clickAt(w.image7, QPoint(5, 20));
-    QCOMPARE(P::startPos(w, 1), 1);
+    QCOMPARE(w.editor().startPos[1], 1);
     QCOMPARE(fx.readSettings(), WindowFixture::defaultSettings());
 }
 
@@ -203,9 +206,10 @@ void TestPreview::laterSheetShownMakesPreviewReadOnly()
     WindowFixture fx;
     TfrmMain &w = openJob(fx, 1, 30, 141);
     clickRow(w.ListBox20, 1);
+    const QByteArray saved = fx.readSettings();
     clickAt(w.image7, QPoint(30, 45));
-    QCOMPARE(P::startPos(w, 1), 141);
-    QCOMPARE(fx.readSettings(), WindowFixture::defaultSettings());
+    QCOMPARE(w.editor().startPos[1], 141);
+    QCOMPARE(fx.readSettings(), saved);
     QCOMPARE(runs(w, 1), QStringLiteral("R1-20 W21-150"));
 }
 
@@ -214,7 +218,7 @@ void TestPreview::rectangleClickIsNotSaved()
     WindowFixture fx;
     TfrmMain &w = openJob(fx, 3, 10, 1);
     clickAt(w.Image2, QPoint(48, 32)); // column 2, row 2
-    QCOMPARE(P::startPos(w, 2), 8);
+    QCOMPARE(w.editor().startPos[2], 8);
     QCOMPARE(runs(w, 2), QStringLiteral("G1-7 R8-17 W18-60"));
     QCOMPARE(fx.readSettings(), WindowFixture::defaultSettings());
     // The next save for any reason carries it.
@@ -228,7 +232,7 @@ void TestPreview::movingStartAddsASheet()
     TfrmMain &w = openJob(fx, 1, 30, 1);
     QCOMPARE(items(w.ListBox20), QStringList{QStringLiteral("1")});
     clickAt(w.image7, QPoint(145, 353)); // column 10, row 15: position 150
-    QCOMPARE(P::startPos(w, 1), 150);
+    QCOMPARE(w.editor().startPos[1], 150);
     QCOMPARE(items(w.ListBox20), (QStringList{QStringLiteral("1"), QStringLiteral("2")}));
     QCOMPARE(w.ListBox20->selectedRow(), 0);
     QCOMPARE(runs(w, 1), QStringLiteral("G1-149 R150-150"));
@@ -241,11 +245,11 @@ void TestPreview::pointerMovesAreStored()
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
     QTest::mouseMove(w.Image6, QPoint(17, 33));
-    QCOMPARE(P::mouseX(w), 17);
-    QCOMPARE(P::mouseY(w), 33);
+    QCOMPARE(w.previewPointer().x(), 17);
+    QCOMPARE(w.previewPointer().y(), 33);
     // A click is resolved where the pointer last moved: column 1, row 2 of the tube-72 sheet.
     QTest::mouseClick(w.Image6, Qt::LeftButton, {}, QPoint(17, 33));
-    QCOMPARE(P::startPos(w, 4), 5);
+    QCOMPARE(w.editor().startPos[4], 5);
 }
 
 QTEST_MAIN(TestPreview)

@@ -17,7 +17,6 @@
 #include <QToolButton>
 
 using namespace corvial;
-using P = TfrmMainProbe;
 
 namespace {
 
@@ -138,16 +137,16 @@ void TestPrintFlow::afterPrint()
     const int boxes = fx.canvas.count(type == 1 ? CanvasCall::Ellipse : CanvasCall::Rectangle);
     QCOMPARE(boxes, labels);
 
-    QCOMPARE(P::startPos(w, family), nextStart);
+    QCOMPARE(w.editor().startPos[family], nextStart);
     QCOMPARE(fx.readSettings(), settingsWithStart(family, nextStart));
-    QCOMPARE(P::initialValue(w), nextValue);
+    QCOMPARE(w.editor().initialValue, nextValue);
     QCOMPARE(w.ListBox12->selectedRow(), nextValue - 1);
     QVERIFY(!w.pnlMain->isHidden());
     QVERIFY(w.pnlPrint->isHidden());
     QVERIFY(w.cmdBack->isHidden());
     QVERIFY(w.cmdExcel->isHidden());
     QCOMPARE(w.cmdEnd->x(), 80);
-    QVERIFY(P::colorsResetPending(w));
+    QVERIFY(w.editor().colorsResetPending);
 }
 
 void TestPrintFlow::firstNumberWrapsAbove9999_data()
@@ -169,7 +168,7 @@ void TestPrintFlow::firstNumberWrapsAbove9999()
     clickRow(w.ListBox2, samples - 1);
     QTest::mouseClick(w.cmdPrintSet, Qt::LeftButton);
     print(w);
-    QCOMPARE(P::initialValue(w), next);
+    QCOMPARE(w.editor().initialValue, next);
     QCOMPARE(w.ListBox12->selectedRow(), next >= 1 && next <= 9990 ? next - 1 : -1);
 }
 
@@ -181,10 +180,10 @@ void TestPrintFlow::cancelChangesNothing()
     print(w);
     QCOMPARE(fx.dialogs->printerAsked, 1);
     QCOMPARE(fx.canvasesMade, 0);
-    QCOMPARE(P::startPos(w, 1), 140);
-    QCOMPARE(P::initialValue(w), 1);
+    QCOMPARE(w.editor().startPos[1], 140);
+    QCOMPARE(w.editor().initialValue, 1);
     QVERIFY(!w.pnlPrint->isHidden());
-    QVERIFY(!P::colorsResetPending(w));
+    QVERIFY(!w.editor().colorsResetPending);
     QCOMPARE(fx.readSettings(), settingsWithStart(1, 140));
     print(w);
     QCOMPARE(fx.dialogs->printerAsked, 2);
@@ -199,8 +198,8 @@ void TestPrintFlow::printerFailureAdvancesNothing()
     print(w);
     QCOMPARE(fx.dialogs->errors.size(), 1);
     QVERIFY(fx.dialogs->errors.first().contains(QStringLiteral("out of paper")));
-    QCOMPARE(P::startPos(w, 2), 50);
-    QCOMPARE(P::initialValue(w), 1);
+    QCOMPARE(w.editor().startPos[2], 50);
+    QCOMPARE(w.editor().initialValue, 1);
     QVERIFY(!w.pnlPrint->isHidden());
     QCOMPARE(fx.readSettings(), settingsWithStart(2, 50));
 }
@@ -213,9 +212,9 @@ void TestPrintFlow::markerTypeReturnsToItsEntryLayout()
     QVERIFY(!w.RadioGroup1->isHidden());
     QVERIFY(w.ListBox12->isHidden());
     QVERIFY(w.ListBox1->isHidden());
-    QCOMPARE(P::sheetType(w), 4);
-    QCOMPARE(P::startPos(w, 2), 4);
-    QCOMPARE(P::initialValue(w), 1);
+    QCOMPARE(w.editor().sheetType.code(), 4);
+    QCOMPARE(w.editor().startPos[2], 4);
+    QCOMPARE(w.editor().initialValue, 1);
 }
 
 void TestPrintFlow::onePrinterForTheWholeRun()
@@ -259,8 +258,8 @@ void TestPrintFlow::failedSaveAfterPrintIsReported()
     print(w);
     // The labels are on paper: the job still counts, and the user learns the file is stale.
     QCOMPARE(fx.dialogs->errors.size(), 1);
-    QCOMPARE(P::startPos(w, 1), 31);
-    QCOMPARE(P::initialValue(w), 31);
+    QCOMPARE(w.editor().startPos[1], 31);
+    QCOMPARE(w.editor().initialValue, 31);
     QVERIFY(!w.pnlMain->isHidden());
 }
 
@@ -320,7 +319,7 @@ void TestPrintFlow::unwritableHistoryAsksFirst()
              qPrintable(fx.dialogs->questions.first()));
     QCOMPARE(fx.canvasesMade, printAnyway ? 1 : 0);
     QCOMPARE(fx.dialogs->printerAsked, printAnyway ? 1 : 0);
-    QCOMPARE(P::startPos(w, 2) != 50, printAnyway);
+    QCOMPARE(w.editor().startPos[2] != 50, printAnyway);
     if (!printAnyway)
         QCOMPARE(fx.readSettings(), settingsWithStart(2, 50));
 }

@@ -14,7 +14,6 @@
 #include <QToolButton>
 
 using namespace corvial;
-using P = TfrmMainProbe;
 
 namespace {
 
@@ -98,7 +97,7 @@ void TestPrintSet::jobSizeLimit()
                  QStringList{QStringLiteral(
                      "プリントラベル数が４００を越えていますので、再設定お願いいたします。")});
         QVERIFY(w.cmdBack->isHidden());
-        QCOMPARE(P::sampleCount(w), samples);
+        QCOMPARE(w.editor().sampleCount, samples);
     }
 }
 
@@ -301,7 +300,7 @@ void TestPrintSet::colourResetAfterPrint()
     QTest::mouseClick(w.cmdPrint, Qt::LeftButton);
     QVERIFY(fx.dialogs->errors.isEmpty());
     QVERIFY(!w.pnlMain->isHidden());
-    QVERIFY(P::colorsResetPending(w));
+    QVERIFY(w.editor().colorsResetPending);
     // The lists keep their choice until the next PrintSet, the proof is already white.
     QCOMPARE(w.ListBox19->selectedRow(), 1);
     QCOMPARE(background(w.Memo3), kWhite);
@@ -315,7 +314,7 @@ void TestPrintSet::colourResetAfterPrint()
     QCOMPARE(background(w.Memo3), kWhite);
     QCOMPARE(foreground(w.Memo3), kBlack);
     QCOMPARE(foreground(w.Panel5), kBlack);
-    QVERIFY(!P::colorsResetPending(w));
+    QVERIFY(!w.editor().colorsResetPending);
 }
 
 void TestPrintSet::markerTypeLeavesResetPending()
@@ -324,15 +323,15 @@ void TestPrintSet::markerTypeLeavesResetPending()
     TfrmMain &w = fx.create();
     printSet(w);
     QTest::mouseClick(w.cmdPrint, Qt::LeftButton);
-    QVERIFY(P::colorsResetPending(w));
+    QVERIFY(w.editor().colorsResetPending);
     chooseType(w, 4);
     printSet(w);
-    QVERIFY(P::colorsResetPending(w));
+    QVERIFY(w.editor().colorsResetPending);
     QCOMPARE(w.ListBox19->selectedRow(), 5);
     QTest::mouseClick(w.cmdBack, Qt::LeftButton);
     chooseType(w, 2);
     printSet(w);
-    QVERIFY(!P::colorsResetPending(w));
+    QVERIFY(!w.editor().colorsResetPending);
     QCOMPARE(w.ListBox19->selectedRow(), 0);
 }
 
@@ -373,21 +372,21 @@ void TestPrintSet::fontDialogStartsBoldAndCancelKeepsFont()
     italic.setItalic(true);
     italic.setPointSize(14);
     fx.dialogs->fontToChoose = italic;
-    const int startSize = P::labelFont(w).pointSize();
+    const int startSize = w.editor().labelFont.pointSize();
     w.Font1->trigger();
     QCOMPARE(fx.dialogs->fontAsked, 1);
     QCOMPARE(fx.dialogs->fontOffered.family(), QStringLiteral("ＭＳ Ｐゴシック"));
     QCOMPARE(fx.dialogs->fontOffered.pointSize(), startSize);
     QVERIFY(fx.dialogs->fontOffered.bold());
-    QCOMPARE(P::labelFont(w), italic);
+    QCOMPARE(w.editor().labelFont, italic);
 
     fx.dialogs->fontAccepted = false;
     w.Font1->trigger();
     QCOMPARE(fx.dialogs->fontOffered.pointSize(), 14);
     QVERIFY(fx.dialogs->fontOffered.bold());
     QVERIFY(!fx.dialogs->fontOffered.italic());
-    QCOMPARE(P::labelFont(w), italic);
-    QVERIFY(P::labelFont(w).italic());
+    QCOMPARE(w.editor().labelFont, italic);
+    QVERIFY(w.editor().labelFont.italic());
 }
 
 void TestPrintSet::alignmentButtonsSetPrintAlign()
@@ -398,11 +397,11 @@ void TestPrintSet::alignmentButtonsSetPrintAlign()
     printSet(w);
     QVERIFY(!w.GroupBox2->isHidden());
     QTest::mouseClick(w.RadioButton7, Qt::LeftButton);
-    QCOMPARE(P::printAlign(w), 2);
+    QCOMPARE(int(w.editor().printAlign), 2);
     QTest::mouseClick(w.RadioButton8, Qt::LeftButton);
-    QCOMPARE(P::printAlign(w), 3);
+    QCOMPARE(int(w.editor().printAlign), 3);
     QTest::mouseClick(w.RadioButton4, Qt::LeftButton);
-    QCOMPARE(P::printAlign(w), 1);
+    QCOMPARE(int(w.editor().printAlign), 1);
 }
 
 void TestPrintSet::numberStyleReRunsPrintSetOverEdits()

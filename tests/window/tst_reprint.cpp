@@ -24,7 +24,6 @@
 #include <atomic>
 
 using namespace corvial;
-using P = TfrmMainProbe;
 
 namespace {
 
@@ -163,7 +162,7 @@ void TestReprint::reprintFromHistory()
     QCOMPARE(jobWords.size(), 10); // one text and one number per label
     const QList<HistoryEntry> before = historyOf(fx);
     QCOMPARE(before.size(), 1);
-    const int nextNumber = P::initialValue(w);
+    const int nextNumber = w.editor().initialValue;
     const QByteArray settingsBefore = fx.readSettings();
 
     dialogs->pdfPath = fx.dir.filePath(QStringLiteral("reprint.pdf"));
@@ -202,7 +201,7 @@ void TestReprint::reprintFromHistory()
 
     QCOMPARE(shownStart, start);
     QCOMPARE(shownSheets, sheets);
-    QCOMPARE(P::initialValue(w), nextNumber);
+    QCOMPARE(w.editor().initialValue, nextNumber);
     const QList<HistoryEntry> after = historyOf(fx);
     if (!printed) {
         QCOMPARE(fx.readSettings(), settingsBefore);

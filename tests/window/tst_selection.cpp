@@ -9,7 +9,6 @@
 #include <QRadioButton>
 
 using namespace corvial;
-using P = TfrmMainProbe;
 
 namespace {
 
@@ -153,7 +152,7 @@ void TestSelection::programStillClears()
     QCOMPARE(w.ListBox19->selectedRow(), 3);
     w.ListBox20->clear();
     QCOMPARE(w.ListBox20->count(), 0);
-    P::printSet(w);
+    w.N2->trigger(); // the number style chosen again redoes PrintSet on the print screen
     QCOMPARE(w.ListBox20->selectedRow(), 0);
 }
 
@@ -171,7 +170,7 @@ void TestSelection::numberProofStartsWhite()
     QFETCH(int, type);
     WindowFixture fx;
     TfrmMain &w = openJob(fx, type, 3);
-    QVERIFY(!P::colorsResetPending(w));
+    QVERIFY(!w.editor().colorsResetPending);
     auto *panel = w.findChild<QLabel *>(QStringLiteral("Panel5"));
     QVERIFY(panel && !panel->isHidden());
     QCOMPARE(panel->palette().color(QPalette::Window), kWhite);
