@@ -2,15 +2,18 @@
 #include "Controls.h"
 
 #include <QAbstractListModel>
+#include <QApplication>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QSignalBlocker>
 #include <QStyledItemDelegate>
 #include <QValidator>
+#include <QWheelEvent>
 #include <algorithm>
 #include <utility>
 
@@ -167,6 +170,9 @@ public:
         endInsertRows();
     }
 
+    // n when the rows are exactly the numbers 1..n, else 0.
+    int numberRun() const { return mTexts.isEmpty() ? mNumbers : 0; }
+
     void clear()
     {
         beginResetModel();
@@ -233,6 +239,7 @@ ChoiceList::ChoiceList(QWidget *parent)
     setUniformItemSizes(true);
     // The strip below the last whole row is the list's own; it shows the rows' colour.
     setBackgroundRole(QPalette::Base);
+    connect(verticalScrollBar(), &QScrollBar::actionTriggered, this, &ChoiceList::followScrollBar);
 }
 
 int ChoiceList::rowHeight() const
@@ -252,6 +259,11 @@ void ChoiceList::fitRows()
     const int rows = std::max(1, inside / natural);
     const int height = std::max(natural, inside / rows);
     const int leftBelow = std::max(0, inside - rows * height);
+    mOneRow = rows == 1;
+    // Row by row, the scroll bar's position is the row shown at the top, the one a list of
+    // one row makes the selection.
+    if (mOneRow)
+        setVerticalScrollMode(ScrollPerItem);
     if (height == mRows->height && leftBelow == mLeftBelow)
         return;
     mRows->height = height;
@@ -385,6 +397,70 @@ void ChoiceList::keyPressEvent(QKeyEvent *event)
     QListView::keyPressEvent(event);
     if (currentRow() != before)
         emit userClicked();
+}
+
+void ChoiceList::followScrollBar(int action)
+{
+    // A list one row high showed another value than the one printed and saved when its arrows
+    // only scrolled: what the user scrolls to is what the user chooses.
+    if (!mOneRow || action == QAbstractSlider::SliderNoAction || count() == 0)
+        return;
+    const int row = std::clamp(verticalScrollBar()->sliderPosition(), 0, count() - 1);
+    if (row == selectedRow())
+        return;
+    selectionModel()->setCurrentIndex(mModel->index(row, 0), QItemSelectionModel::ClearAndSelect);
+    emit userClicked();
+}
+
+void ChoiceList::wheelEvent(QWheelEvent *event)
+{
+    if (!mOneRow) {
+        QListView::wheelEvent(event);
+        return;
+    }
+    // One notch is one row, however many lines the desktop scrolls per notch, and it goes the
+    // way of an arrow click so that it chooses alike.
+    mWheelAngle += event->angleDelta().y();
+    for (; mWheelAngle >= 120; mWheelAngle -= 120)
+        verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepSub);
+    for (; mWheelAngle <= -120; mWheelAngle += 120)
+        verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    event->accept();
+}
+
+void ChoiceList::keyboardSearch(const QString &search)
+{
+    const int last = mModel->numberRun();
+    if (last == 0) {
+        QListView::keyboardSearch(search);
+        return;
+    }
+    if (search.isEmpty()) {
+        mTyped.clear();
+        return;
+    }
+    // Prefix search chose 120 for "12" and 50 for "5": among numbers the digits typed are the
+    // number meant.
+    const bool goesOn =
+        mTypedAt.isValid() && mTypedAt.elapsed() <= QApplication::keyboardInputInterval();
+    mTypedAt.start();
+    mTyped = goesOn ? mTyped + search : search;
+    int number = 0;
+    for (const QChar c : std::as_const(mTyped)) {
+        // Full-width digits from an input method count too; past the last nothing is held.
+        if (c.digitValue() < 0 || number > last) {
+            number = -1;
+            break;
+        }
+        number = number * 10 + c.digitValue();
+    }
+    if (number < 1 || number > last) {
+        emit typedNumberRefused(
+            QStringLiteral("%1 はこの一覧にありません（1〜%2）").arg(mTyped).arg(last));
+        return;
+    }
+    selectionModel()->setCurrentIndex(mModel->index(number - 1, 0),
+                                      QItemSelectionModel::ClearAndSelect);
 }
 
 MemoBox::MemoBox(QWidget *parent) : QPlainTextEdit(parent)

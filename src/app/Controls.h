@@ -4,6 +4,7 @@
 #include "job/TextCharacters.h"
 
 #include <QColor>
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QListView>
 #include <QPlainTextEdit>
@@ -95,9 +96,12 @@ private:
 };
 
 // A list box whose click signal fires for the user's choices only (a mouse click on an
-// item, or a keyboard move of the selection), never for a selection the program makes.
+// item, a keyboard move of the selection, and in a list one row high an arrow click or a
+// wheel step), never for a selection the program makes.
 // Its rows come from a model that formats each one when it is drawn or read: a run of
 // numbers 1..n costs nothing per row, and the window starts without making 10,000 items.
+// In a list one row high the row shown is always the selected one. In a list of the numbers
+// 1..n, digits typed within the keyboard's type-ahead interval choose exactly that number.
 class ChoiceList : public QListView
 {
     Q_OBJECT
@@ -139,25 +143,39 @@ public:
     // Pixel height of every row: the box's inside divided into as many whole rows of its
     // font as it holds (at least one); what the division leaves stays empty below them.
     int rowHeight() const;
+    // True while the box holds a single whole row.
+    bool showsOneRow() const { return mOneRow; }
+    // Type-ahead: in a list of the numbers 1..n the digits typed so far choose that number,
+    // and one it does not hold is refused (typedNumberRefused); other lists go by prefix.
+    void keyboardSearch(const QString &search) override;
 
 signals:
     void userClicked();
+    // Typed digits named a number the list does not hold; the selection is unchanged and
+    // message says so, for the window's status line.
+    void typedNumberRefused(const QString &message);
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
     void changeEvent(QEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+    void wheelEvent(QWheelEvent *event) override;
     QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex &index,
                                                          const QEvent *event) const override;
 
 private:
     void fitRows();
+    void followScrollBar(int action);
 
     ChoiceListModel *mModel;
     RowDelegate *mRows;
     int mLeftBelow = 0; // pixels under the last whole row
     bool mKeepSelection = false;
+    bool mOneRow = false;
+    int mWheelAngle = 0;    // eighths of a degree turned and not yet taken as a step
+    QString mTyped;         // digits typed so far into a number list
+    QElapsedTimer mTypedAt; // when the last of them came
 };
 
 // A text box that cannot be typed into shows the window's colour instead of the paper white

@@ -394,6 +394,9 @@ void TfrmMain::connectHandlers()
     connect(ListBox19, &ChoiceList::userClicked, this, &TfrmMain::ListBox19Click);
     connect(ListBox21, &ChoiceList::userClicked, this, &TfrmMain::ListBox21Click);
     connect(ListBox20, &ChoiceList::userClicked, this, &TfrmMain::ListBox20Click);
+    for (ChoiceList *l : {ListBox2, ListBox12, ListBox1})
+        connect(l, &ChoiceList::typedNumberRefused, this,
+                [this](const QString &message) { statusLine()->showMessage(message); });
     connect(Edit2, &QLineEdit::textChanged, this, &TfrmMain::Edit2Change);
     connect(Memo8, &QPlainTextEdit::textChanged, this, &TfrmMain::Memo8Change);
     connect(Memo5, &QPlainTextEdit::textChanged, this, &TfrmMain::Memo5Change);

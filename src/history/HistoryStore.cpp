@@ -215,6 +215,29 @@ struct WaitingScope
 
 namespace {
 
+// " AND ..." holding the jobs whose latest outcome is one of outcomes, asked of the events
+// themselves so that a listing that joins no latest event can use it too.
+QString latestOutcomeIn(const QList<JobOutcome> &outcomes)
+{
+    QStringList words;
+    bool unfinished = false;
+    for (const JobOutcome o : outcomes) {
+        // A job sent whose completion was lost has an Unfinished event; one never sent none.
+        unfinished = unfinished || o == JobOutcome::Unfinished;
+        if (o != JobOutcome::Unknown)
+            words << QLatin1Char('\'') + outcomeWord(o) + QLatin1Char('\'');
+    }
+    const QString latest = QStringLiteral(
+        "(SELECT l.outcome FROM outcomes l WHERE l.job_id = j.id ORDER BY l.id DESC LIMIT 1)");
+    QStringList any;
+    if (!words.isEmpty())
+        any << QStringLiteral("%1 IN (%2)").arg(latest, words.join(QLatin1Char(',')));
+    if (unfinished)
+        any << latest + QStringLiteral(" IS NULL");
+    return any.isEmpty() ? QStringLiteral(" AND 1 = 0")
+                         : QStringLiteral(" AND (%1)").arg(any.join(QStringLiteral(" OR ")));
+}
+
 // The conditions of filter (and of one id, or of waiting jobs only) as SQL to append after
 // WHERE 1 = 1, with their values appended to *binds in order.
 QString filterConditions(const HistoryFilter &filter, qint64 onlyId, const WaitingScope *waiting,
@@ -252,6 +275,14 @@ QString filterConditions(const HistoryFilter &filter, qint64 onlyId, const Waiti
                               "AND s.sample_text LIKE ? ESCAPE '!')");
         binds << likePattern(filter.text);
     }
+    if (filter.sheetType > 0) {
+        sql += QStringLiteral(" AND j.sheet_type = ?");
+        binds << filter.sheetType;
+    }
+    if (filter.firstPrints)
+        sql += QStringLiteral(" AND COALESCE(j.reprint_of, 0) = 0");
+    if (!filter.outcomes.isEmpty())
+        sql += latestOutcomeIn(filter.outcomes);
     // The jobs that were ever waiting come from the partial index, so that not every job
     // of the history has its latest outcome looked up; of those, the ones still waiting.
     if (waiting && !waiting->followed) {
@@ -293,6 +324,105 @@ QStringView sampleIndexList(qsizetype count)
         ends << list.size();
     }
     return QStringView(list).left(ends.at(count));
+}
+
+// Where and how the connection goes: the SQLite file, or the server with its bounds.
+void setConnection(QSqlDatabase &db, const HistoryLocation &location)
+{
+    if (location.kind == HistoryLocation::Kind::SqliteFile) {
+        db.setDatabaseName(location.filePath);
+        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyMilliseconds));
+        return;
+    }
+    // The password, if the server asks for one, comes from the user's ~/.pgpass or
+    // PGPASSWORD through libpq; it is never stored in our settings. libpq takes 0 as no
+    // bound, as the location does.
+    db.setHostName(location.host);
+    db.setPort(location.port);
+    db.setUserName(location.user);
+    db.setDatabaseName(location.database);
+    db.setConnectOptions(QStringLiteral("connect_timeout=%1;keepalives=1;keepalives_idle=5;"
+                                        "keepalives_interval=2;keepalives_count=3;"
+                                        "tcp_user_timeout=%2")
+                             .arg(qMax(0, location.connectTimeoutSeconds))
+                             .arg(kUnansweredMilliseconds));
+}
+
+// The settings of an SQLite connection every store relies on; false with the reason.
+bool tuneSqlite(QSqlDatabase &connection, QString *reason)
+{
+    QSqlQuery q(connection);
+    // WAL lets readers go on while a writer appends; FULL sync makes a record that was
+    // written before a job was sent survive a power cut. LIKE is made case-sensitive, as
+    // it is on the server, so a search finds the same entries on both.
+    const QStringList pragmas = {
+        QStringLiteral("PRAGMA journal_mode=WAL"),
+        QStringLiteral("PRAGMA synchronous=FULL"),
+        QStringLiteral("PRAGMA foreign_keys=ON"),
+        QStringLiteral("PRAGMA case_sensitive_like=ON"),
+    };
+    for (const QString &pragma : pragmas) {
+        if (!q.exec(pragma)) {
+            *reason = reasonText(q);
+            return false;
+        }
+    }
+    // Each print is a process of its own. Closing the last connection would copy the log
+    // into the database and delete it, and the next process would make it anew: four
+    // more waits for the disk than the two commits of the record, a good part of what a
+    // record cost. The log stays and is copied when it has grown, as SQLite does anyway.
+    const QVariant handle = connection.driver()->handle();
+    if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0) {
+        if (sqlite3 *db = *static_cast<sqlite3 *const *>(handle.constData()))
+            sqlite3_db_config(db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+    }
+    return true;
+}
+
+// The statements that write a job and its texts, parsed once per connection: parsing them
+// again for every job was much of what a record cost. False with the reason.
+bool prepareInserts(QSqlDatabase &db, bool sqlite, std::unique_ptr<QSqlQuery> *jobOut,
+                    std::unique_ptr<QSqlQuery> *samplesOut, QString *reason)
+{
+    QStringList marks;
+    for (int i = 0; i < kJobColumnCount; ++i)
+        marks << QStringLiteral("?");
+    auto job = std::make_unique<QSqlQuery>(db);
+    auto samples = std::make_unique<QSqlQuery>(db);
+    // All of a job's texts in one statement, as one JSON array the database takes apart,
+    // rather than a row of bound values per sample.
+    const QString samplesSql =
+        sqlite ? QStringLiteral("INSERT INTO job_samples (job_id, sample_index, sample_text) "
+                                "SELECT ?, CAST(e.key AS INTEGER), e.value FROM json_each(?) e")
+               : QStringLiteral("INSERT INTO job_samples (job_id, sample_index, sample_text) "
+                                "SELECT CAST(? AS BIGINT), CAST(e.n - 1 AS INTEGER), e.t "
+                                "FROM json_array_elements_text(CAST(? AS JSON)) "
+                                "WITH ORDINALITY AS e(t, n)");
+    if (!job->prepare(QStringLiteral("INSERT INTO jobs (%1) VALUES (%2) RETURNING id")
+                          .arg(QLatin1String(kJobColumns), marks.join(QLatin1Char(','))))) {
+        *reason = reasonText(*job);
+        return false;
+    }
+    if (!samples->prepare(samplesSql)) {
+        *reason = reasonText(*samples);
+        return false;
+    }
+    *jobOut = std::move(job);
+    *samplesOut = std::move(samples);
+    return true;
+}
+
+// The texts as one JSON array, each as the database's UTF-8 holds it: a lone surrogate
+// (which no label prints) becomes what a text bound on its own became, instead of a JSON
+// escape that PostgreSQL refuses, losing the whole record.
+QString sampleTextsJson(const QStringList &sampleTexts)
+{
+    QStringList texts;
+    texts.reserve(sampleTexts.size());
+    for (const QString &t : sampleTexts)
+        texts << QString::fromUtf8(t.toUtf8());
+    return QString::fromUtf8(
+        QJsonDocument(QJsonArray::fromStringList(texts)).toJson(QJsonDocument::Compact));
 }
 
 } // namespace
@@ -613,23 +743,7 @@ bool HistoryStore::open(const HistoryLocation &location, QString *error, History
                       .arg(sqlite ? QStringLiteral("QSQLITE") : QStringLiteral("QPSQL"), reason));
         return false;
     }
-    if (sqlite) {
-        mDb.setDatabaseName(location.filePath);
-        mDb.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyMilliseconds));
-    } else {
-        // The password, if the server asks for one, comes from the user's ~/.pgpass or
-        // PGPASSWORD through libpq; it is never stored in our settings. libpq takes 0 as no
-        // bound, as the location does.
-        mDb.setHostName(location.host);
-        mDb.setPort(location.port);
-        mDb.setUserName(location.user);
-        mDb.setDatabaseName(location.database);
-        mDb.setConnectOptions(QStringLiteral("connect_timeout=%1;keepalives=1;keepalives_idle=5;"
-                                             "keepalives_interval=2;keepalives_count=3;"
-                                             "tcp_user_timeout=%2")
-                                  .arg(qMax(0, location.connectTimeoutSeconds))
-                                  .arg(kUnansweredMilliseconds));
-    }
+    setConnection(mDb, location);
     auto fail = [&](const QString &reason) {
         close();
         *error = failure(what, reason);
@@ -649,31 +763,8 @@ bool HistoryStore::open(const HistoryLocation &location, QString *error, History
             return fail(QStringLiteral("印刷の記録がまだありません（履歴の表がありません）。"
                                        "履歴は最初の印刷で作られます。"));
     }
-    if (sqlite) {
-        QSqlQuery q(mDb);
-        // WAL lets readers go on while a writer appends; FULL sync makes a record that was
-        // written before a job was sent survive a power cut. LIKE is made case-sensitive, as
-        // it is on the server, so a search finds the same entries on both.
-        const QStringList pragmas = {
-            QStringLiteral("PRAGMA journal_mode=WAL"),
-            QStringLiteral("PRAGMA synchronous=FULL"),
-            QStringLiteral("PRAGMA foreign_keys=ON"),
-            QStringLiteral("PRAGMA case_sensitive_like=ON"),
-        };
-        for (const QString &pragma : pragmas) {
-            if (!q.exec(pragma))
-                return fail(reasonText(q));
-        }
-        // Each print is a process of its own. Closing the last connection would copy the log
-        // into the database and delete it, and the next process would make it anew: four
-        // more waits for the disk than the two commits of the record, a good part of what a
-        // record cost. The log stays and is copied when it has grown, as SQLite does anyway.
-        const QVariant handle = mDb.driver()->handle();
-        if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0) {
-            if (sqlite3 *db = *static_cast<sqlite3 *const *>(handle.constData()))
-                sqlite3_db_config(db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
-        }
-    }
+    if (sqlite && !tuneSqlite(mDb, &reason))
+        return fail(reason);
     if (!createSchema(mode, &reason))
         return fail(reason);
     return true;
@@ -687,34 +778,12 @@ qint64 HistoryStore::begin(const HistoryRecord &r, QString *error)
         return 0;
     }
     const bool sqlite = mLocation.kind == HistoryLocation::Kind::SqliteFile;
-    // Parsed once per connection: parsing the statements again for every job was much of
-    // what a record cost.
     if (!mInsertJob) {
-        QStringList marks;
-        for (int i = 0; i < kJobColumnCount; ++i)
-            marks << QStringLiteral("?");
-        auto job = std::make_unique<QSqlQuery>(mDb);
-        auto samples = std::make_unique<QSqlQuery>(mDb);
-        // All of a job's texts in one statement, as one JSON array the database takes apart,
-        // rather than a row of bound values per sample.
-        const QString samplesSql =
-            sqlite ? QStringLiteral("INSERT INTO job_samples (job_id, sample_index, sample_text) "
-                                    "SELECT ?, CAST(e.key AS INTEGER), e.value FROM json_each(?) e")
-                   : QStringLiteral("INSERT INTO job_samples (job_id, sample_index, sample_text) "
-                                    "SELECT CAST(? AS BIGINT), CAST(e.n - 1 AS INTEGER), e.t "
-                                    "FROM json_array_elements_text(CAST(? AS JSON)) "
-                                    "WITH ORDINALITY AS e(t, n)");
-        if (!job->prepare(QStringLiteral("INSERT INTO jobs (%1) VALUES (%2) RETURNING id")
-                              .arg(QLatin1String(kJobColumns), marks.join(QLatin1Char(','))))) {
-            *error = failure(what, reasonText(*job));
+        QString reason;
+        if (!prepareInserts(mDb, sqlite, &mInsertJob, &mInsertSamples, &reason)) {
+            *error = failure(what, reason);
             return 0;
         }
-        if (!samples->prepare(samplesSql)) {
-            *error = failure(what, reasonText(*samples));
-            return 0;
-        }
-        mInsertJob = std::move(job);
-        mInsertSamples = std::move(samples);
     }
     QString reason;
     if (!startWrite(&reason)) {
@@ -744,17 +813,7 @@ qint64 HistoryStore::begin(const HistoryRecord &r, QString *error)
     if (!r.sampleTexts.isEmpty()) {
         QSqlQuery &s = *mInsertSamples;
         s.bindValue(0, id);
-        // Each text as the database's UTF-8 holds it: a lone surrogate (which no label prints)
-        // becomes what a text bound on its own became, instead of a JSON escape that
-        // PostgreSQL refuses, losing the whole record.
-        QStringList texts;
-        texts.reserve(r.sampleTexts.size());
-        for (const QString &t : r.sampleTexts)
-            texts << QString::fromUtf8(t.toUtf8());
-        s.bindValue(
-            1,
-            QString::fromUtf8(
-                QJsonDocument(QJsonArray::fromStringList(texts)).toJson(QJsonDocument::Compact)));
+        s.bindValue(1, sampleTextsJson(r.sampleTexts));
         if (!s.exec())
             return fail(s);
         // A text the array did not carry whole would be lost without a word.

@@ -22,10 +22,13 @@ struct WaitingScope;
 // Which entries to list; every condition that is set must hold.
 struct HistoryFilter
 {
-    QDateTime since;       // started at or after this moment; invalid: any time
-    int sampleNumber = -1; // 0..9999: jobs that printed this number; -1: any
-    QString text;          // part of any sample's text (case as typed); empty: any
-    int limit = 1000;      // most entries given back (> 0), so a long history stays bounded
+    QDateTime since;            // started at or after this moment; invalid: any time
+    int sampleNumber = -1;      // 0..9999: jobs that printed this number; -1: any
+    QString text;               // part of any sample's text (case as typed); empty: any
+    int sheetType = 0;          // 1..10: jobs of that sheet type; 0: any
+    bool firstPrints = false;   // true: jobs printed for the first time, no reprints
+    QList<JobOutcome> outcomes; // jobs whose latest outcome is one of these; empty: any
+    int limit = 1000;           // most entries given back (> 0), so a long history stays bounded
 };
 
 // One page of a listing, in listing order; false (with a Japanese message in *error) stops it.

@@ -449,8 +449,7 @@ public:
         RecordReader reader(stream, offset);
         Record r;
         int level = 0;
-        bool lastWasStringFormula = false;
-        int formulaRow = 0, formulaColumn = 0;
+        mStringFormula = false;
         while (reader.next(&r)) {
             if (r.id == 0x0809) {
                 ++level;
@@ -460,92 +459,15 @@ public:
                 break;
             if (level != 1)
                 continue;
-            if (lastWasStringFormula && r.id != 0x0207) {
-                reason = uncachedFormulaText(formulaColumn, formulaRow);
+            if (mStringFormula && r.id != 0x0207) {
+                reason = uncachedFormulaText(mFormulaColumn, mFormulaRow);
                 return false;
             }
-            const int row = u16(r.data, 0);
-            const int column = u16(r.data, 2);
-            const int xf = u16(r.data, 4);
-            switch (r.id) {
-            case 0x0208: // ROW
-                if (u32(r.data, 12) & 0x20) {
-                    mHidden.insert(row);
-                    if (row < ListRowCap)
-                        mTable->hiddenRowSet.insert(row);
-                }
-                break;
-            case 0x0203: // NUMBER
-                if (!number(row, column, xf, doubleAt(r.data, 6)))
-                    return false;
-                break;
-            case 0x027E: // RK
-                if (!number(row, column, xf, rkValue(u32(r.data, 6))))
-                    return false;
-                break;
-            case 0x00BD: { // MULRK
-                const int last = u16(r.data, r.data.size() - 2);
-                for (int c = column; c <= last; ++c) {
-                    const qsizetype p = 4 + qsizetype(c - column) * 6;
-                    if (p + 6 > r.data.size() - 2)
-                        break;
-                    if (!number(row, c, u16(r.data, p), rkValue(u32(r.data, p + 2))))
-                        return false;
-                }
-                break;
-            }
-            case 0x00FD: // LABELSST
-                if (!sharedString(row, column, u32(r.data, 6)))
-                    return false;
-                break;
-            case 0x0204:   // LABEL
-            case 0x00D6:   // RSTRING
-            case 0x0207: { // STRING, the result of the formula before it
-                if (r.id == 0x0207) {
-                    if (!lastWasStringFormula)
-                        break;
-                    lastWasStringFormula = false;
-                }
-                const int sr = r.id == 0x0207 ? formulaRow : row;
-                const int sc = r.id == 0x0207 ? formulaColumn : column;
-                QString text;
-                qsizetype p = r.id == 0x0207 ? 0 : 6;
-                if (!readString(r, &p, true, &text, keeps(sr, sc))) {
-                    reason = brokenText(QStringLiteral("セル %1 の文字列が途中で切れています。")
-                                            .arg(listCellName(sc, sr)));
-                    return false;
-                }
-                if (!keep(sr, sc, keeps(sr, sc) ? text : QStringLiteral(" ")))
-                    return false;
-                break;
-            }
-            case 0x0205: // BOOLERR
-                if (!boolOrError(row, column, u8(r.data, 6), u8(r.data, 7) != 0))
-                    return false;
-                break;
-            case 0x0006: { // FORMULA: its result as saved
-                if (u16(r.data, 12) != 0xFFFF) {
-                    if (!number(row, column, xf, doubleAt(r.data, 6)))
-                        return false;
-                    break;
-                }
-                const int kind = u8(r.data, 6);
-                if (kind == 0) {
-                    lastWasStringFormula = true;
-                    formulaRow = row;
-                    formulaColumn = column;
-                } else if ((kind == 1 || kind == 2) &&
-                           !boolOrError(row, column, u8(r.data, 8), kind == 2)) {
-                    return false;
-                }
-                break;
-            }
-            default:
-                break;
-            }
+            if (!record(r))
+                return false;
         }
-        if (lastWasStringFormula) {
-            reason = uncachedFormulaText(formulaColumn, formulaRow);
+        if (mStringFormula) {
+            reason = uncachedFormulaText(mFormulaColumn, mFormulaRow);
             return false;
         }
         return true;
@@ -554,6 +476,91 @@ public:
     bool stopped() const { return mStopped; }
 
 private:
+    // One record of the sheet's own level; false when a cell is refused or the list is full.
+    bool record(const Record &r)
+    {
+        const int row = u16(r.data, 0);
+        const int column = u16(r.data, 2);
+        const int xf = u16(r.data, 4);
+        switch (r.id) {
+        case 0x0208: // ROW
+            if (u32(r.data, 12) & 0x20) {
+                mHidden.insert(row);
+                if (row < ListRowCap)
+                    mTable->hiddenRowSet.insert(row);
+            }
+            return true;
+        case 0x0203: // NUMBER
+            return number(row, column, xf, doubleAt(r.data, 6));
+        case 0x027E: // RK
+            return number(row, column, xf, rkValue(u32(r.data, 6)));
+        case 0x00BD: // MULRK
+            return numbers(r, row, column);
+        case 0x00FD: // LABELSST
+            return sharedString(row, column, u32(r.data, 6));
+        case 0x0204: // LABEL
+        case 0x00D6: // RSTRING
+        case 0x0207: // STRING, the result of the formula before it
+            return stringCell(r, row, column);
+        case 0x0205: // BOOLERR
+            return boolOrError(row, column, u8(r.data, 6), u8(r.data, 7) != 0);
+        case 0x0006: // FORMULA: its result as saved
+            return formula(r, row, column, xf);
+        default:
+            return true;
+        }
+    }
+
+    // The numbers of a MULRK record, from column on.
+    bool numbers(const Record &r, int row, int column)
+    {
+        const int last = u16(r.data, r.data.size() - 2);
+        for (int c = column; c <= last; ++c) {
+            const qsizetype p = 4 + qsizetype(c - column) * 6;
+            if (p + 6 > r.data.size() - 2)
+                break;
+            if (!number(row, c, u16(r.data, p), rkValue(u32(r.data, p + 2))))
+                return false;
+        }
+        return true;
+    }
+
+    // A LABEL or RSTRING cell, or the STRING record that holds the formula's text before it.
+    bool stringCell(const Record &r, int row, int column)
+    {
+        const bool result = r.id == 0x0207;
+        if (result) {
+            if (!mStringFormula)
+                return true;
+            mStringFormula = false;
+        }
+        const int sr = result ? mFormulaRow : row;
+        const int sc = result ? mFormulaColumn : column;
+        QString text;
+        qsizetype p = result ? 0 : 6;
+        if (!readString(r, &p, true, &text, keeps(sr, sc))) {
+            reason = brokenText(
+                QStringLiteral("セル %1 の文字列が途中で切れています。").arg(listCellName(sc, sr)));
+            return false;
+        }
+        return keep(sr, sc, keeps(sr, sc) ? text : QStringLiteral(" "));
+    }
+
+    // A formula's saved result: a number, a truth value or error, or a text in the next record.
+    bool formula(const Record &r, int row, int column, int xf)
+    {
+        if (u16(r.data, 12) != 0xFFFF)
+            return number(row, column, xf, doubleAt(r.data, 6));
+        const int kind = u8(r.data, 6);
+        if (kind == 0) {
+            mStringFormula = true;
+            mFormulaRow = row;
+            mFormulaColumn = column;
+            return true;
+        }
+        return (kind != 1 && kind != 2) || boolOrError(row, column, u8(r.data, 8), kind == 2);
+    }
+
     bool keeps(int row, int column) const { return isKeptColumn(column) && !mHidden.contains(row); }
 
     // Keeps text unless its row is hidden; false once the list is full (or refused).
@@ -616,6 +623,10 @@ private:
     QSet<int> mHidden;
     QSet<int> mCountedHidden;
     bool mStopped = false;
+    // A text formula's result comes in the STRING record right after it.
+    bool mStringFormula = false;
+    int mFormulaRow = 0;
+    int mFormulaColumn = 0;
 };
 
 // Fills the pending cells from the shared string table; only their strings are built.

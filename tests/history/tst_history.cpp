@@ -3,6 +3,7 @@
 #include "history/HistoryListing.h"
 #include "history/HistoryLocation.h"
 #include "history/HistoryStore.h"
+#include "history/LastJob.h"
 #include "history/WaitingJobs.h"
 
 #include "files/SafeFile.h"
@@ -352,6 +353,83 @@ private slots:
             users += e.record.user;
         QTEST(users, "found");
         QCOMPARE(more, limit < 3);
+    }
+
+    void lastJobOfAType_data()
+    {
+        QTest::addColumn<QString>("backend");
+        QTest::addColumn<QString>("newer"); // outcome word of the newer job; "" none written
+        QTest::addColumn<bool>("reprint");  // the newer job prints the older one again
+        QTest::addColumn<int>("newerType"); // 0: the type asked for
+        QTest::addColumn<QString>("shown"); // "" when no job is found
+        QTest::addColumn<int>("next");
+        const int other = firstTypeNumbered(false);
+        for (const QString &b : kBackends) {
+            auto row = [&](const char *name) -> QTestData & {
+                return QTest::newRow(qPrintable(b + '/' + name));
+            };
+            row("printed, numbers past 9999") << b << "printed" << false << 0 << "前回 9995–4" << 5;
+            row("left waiting") << b << "waiting" << false << 0 << "前回 9995–4" << 5;
+            row("failed is passed over") << b << "failed" << false << 0 << "前回 0562–0573" << 574;
+            row("cancelled is passed over")
+                << b << "cancelled" << false << 0 << "前回 0562–0573" << 574;
+            row("never finished is passed over")
+                << b << "" << false << 0 << "前回 0562–0573" << 574;
+            row("a reprint is passed over")
+                << b << "printed" << true << 0 << "前回 0562–0573" << 574;
+            row("another type's job")
+                << b << "printed" << false << other << "前回 0562–0573" << 574;
+        }
+    }
+    // The newest job of the type that went out gives the numbers it printed and the next one,
+    // read back from a real history; an older printed job stands when the newer one does not.
+    void lastJobOfAType()
+    {
+        QFETCH(QString, backend);
+        QFETCH(QString, newer);
+        QFETCH(bool, reprint);
+        QFETCH(int, newerType);
+        HistoryStore store;
+        QString error;
+        QVERIFY2(store.open(fresh(backend), &error), qPrintable(error));
+        const SheetType type = *SheetType::fromCode(firstTypeNumbered(true));
+        const QDateTime t0 = QDateTime(QDate(2026, 3, 2), QTime(8, 0), Qt::UTC);
+        HistoryRecord older = fullRecord(QStringLiteral("older"), t0);
+        older.sheetType = type.code();
+        older.firstNumber = 562;
+        older.samples = 12;
+        older.nextNumber = 574;
+        older.numberStyle = QStringLiteral("padded");
+        older.sampleTexts = QStringList(older.samples, QStringLiteral("x"));
+        const qint64 olderId = store.begin(older, &error);
+        QVERIFY2(olderId > 0 && store.finish(olderId, JobOutcome::Printed, {}, 0, &error),
+                 qPrintable(error));
+        HistoryRecord later = fullRecord(QStringLiteral("newer"), t0.addSecs(60));
+        later.sheetType = newerType > 0 ? newerType : type.code();
+        later.firstNumber = 9995;
+        later.samples = 10;
+        later.nextNumber = 5;
+        later.numberStyle = QStringLiteral("plain");
+        later.sampleTexts = QStringList(later.samples, QStringLiteral("y"));
+        later.reprintOf = reprint ? olderId : 0;
+        const qint64 laterId = store.begin(later, &error);
+        QVERIFY2(laterId > 0, qPrintable(error));
+        JobOutcome outcome = JobOutcome::Unfinished;
+        if (!newer.isEmpty()) {
+            QVERIFY(outcomeFromWord(newer, &outcome));
+            QVERIFY2(store.finish(laterId, outcome, {}, 0, &error), qPrintable(error));
+        }
+
+        LastJob last;
+        QVERIFY2(lastJobOfType(store, type, &last, &error), qPrintable(error));
+        QVERIFY(last.found);
+        QTEST(lastJobText(last), "shown");
+        QTEST(last.nextNumber, "next");
+        QCOMPARE(last.id, lastJobText(last).contains(QStringLiteral("9995")) ? laterId : olderId);
+        QVERIFY2(
+            lastJobOfType(store, *SheetType::fromCode(firstTypeNumbered(false)), &last, &error),
+            qPrintable(error));
+        QCOMPARE(last.found, newerType > 0 && !reprint && !newer.isEmpty());
     }
 
     void numberSearchSkipsUnnumberedTypes_data()

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "job/BytesLeft.h"
 #include "job/Colours.h"
 #include "job/JobRules.h"
 #include "job/LabelLayout.h"
@@ -151,6 +152,8 @@ private slots:
     void textBoxBounds();
     void scalePercent_data();
     void scalePercent();
+    void bytesLeftInBox_data();
+    void bytesLeftInBox();
 };
 
 void TestJob::oneLineLimit_data()
@@ -779,6 +782,45 @@ void TestJob::scalePercent()
     }
     QCOMPARE(read, permille);
     QCOMPARE(formatScalePercent(read), written);
+}
+
+void TestJob::bytesLeftInBox_data()
+{
+    QTest::addColumn<int>("box"); // TextBoxKind
+    QTest::addColumn<int>("type");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("line");
+    QTest::addColumn<int>("left"); // -1: the box has no limit for the type
+    const int one = int(TextBoxKind::OneLine), lines = int(TextBoxKind::Lines),
+              memo = int(TextBoxKind::Memo);
+    QTest::newRow("round label, empty") << one << 1 << "" << 0 << 5;
+    QTest::newRow("round label, full-width counts two") << one << 1 << "あA" << 0 << 2;
+    QTest::newRow("round label, full") << one << 1 << "ABCDE" << 0 << 0;
+    QTest::newRow("one-line box, other type") << one << 2 << "ABC" << 0 << -1;
+    QTest::newRow("lines, first line") << lines << 2 << "12345" << 0 << 2;
+    QTest::newRow("lines, second line") << lines << 2 << "1234567\nAB" << 1 << 5;
+    QTest::newRow("lines, past the last line") << lines << 2 << "1\n2\n" << 2 << 0;
+    QTest::newRow("lines, the whole text bounds the line") << lines << 2 << "1234567\n\n\n\n"
+                                                           << 1 << 1;
+    QTest::newRow("lines box, marker type") << lines << 4 << "" << 0 << -1;
+    QTest::newRow("memo, line of full-width") << memo << 3 << "あいう" << 0 << 4;
+    QTest::newRow("memo, fifth line") << memo << 3 << "a\nb\nc\nd\n" << 4 << 0;
+    QTest::newRow("memo box, lines type") << memo << 5 << "a" << 0 << -1;
+}
+
+// What a box's counter says is what typing keeps: so many more bytes at the end of the line.
+void TestJob::bytesLeftInBox()
+{
+    QFETCH(int, box);
+    QFETCH(int, type);
+    QFETCH(QString, text);
+    QFETCH(int, line);
+    QFETCH(int, left);
+    const std::optional<int> room = bytesLeft(TextBoxKind(box), typeOf(type), text, line);
+    QCOMPARE(room.value_or(-1), left);
+    QCOMPARE(bytesLeftText(room).isEmpty(), !room);
+    if (room)
+        QVERIFY(bytesLeftText(room).contains(QString::number(left)));
 }
 
 QTEST_GUILESS_MAIN(TestJob)

@@ -1,5 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "../support/TextFiles.h"
+#include "job/JobRules.h"
+#include "job/LabelJob.h"
+#include "lists/CellText.h"
+#include "lists/JobSummary.h"
+#include "lists/ListColumns.h"
 #include "lists/SampleList.h"
 
 #include <xlscrt2.h>
@@ -30,6 +35,10 @@ private slots:
     void readsBack();
     void readsOwnXls();
     void readsOpenpyxlWorkbook();
+    void jobSummary_data();
+    void jobSummary();
+    void columnsSetAside_data();
+    void columnsSetAside();
 };
 
 namespace {
@@ -356,6 +365,119 @@ wb.save(sys.argv[1])
                                    {u"0.333333333"_s, u"1.23457E+11"_s},
                                    {u"0.3"_s, u"2026/12/08"_s}}));
     QCOMPARE(read.list.sampleText(0), u"S-1\n1"_s);
+}
+
+void TestLists::jobSummary_data()
+{
+    QTest::addColumn<int>("type");
+    QTest::addColumn<int>("samples");
+    QTest::addColumn<int>("repeat");
+    QTest::addColumn<int>("start");
+    QTest::addColumn<int>("listColumns"); // 0: no list (else as many rows as samples)
+    QTest::addColumn<QString>("text");
+    QTest::newRow("rectangles over two sheets") << 2 << 30 << 2 << 50 << 0 << "60 ラベル・2 枚";
+    QTest::newRow("a type without repeats prints one each")
+        << 3 << 10 << 3 << 1 << 0 << "10 ラベル・1 枚";
+    QTest::newRow("circles from the last position")
+        << 1 << 400 << 1 << 150 << 0 << "400 ラベル・4 枚";
+    QTest::newRow("start outside the sheet") << 8 << 73 << 1 << 0 << 0 << "73 ラベル・2 枚";
+    QTest::newRow("a list of three columns")
+        << 8 << 12 << 1 << 1 << 3 << "12 ラベル・1 枚（リスト 12 行・列 A–C）";
+    QTest::newRow("a list of one column")
+        << 1 << 5 << 2 << 1 << 1 << "10 ラベル・1 枚（リスト 5 行・列 A）";
+    QTest::newRow("over the job bound")
+        << 9 << 81 << 5 << 1 << 0 << "405 ラベル・6 枚　1 回に印刷できるのは 400 ラベルまでです";
+}
+
+// The summary counts the sheets as printing splits the job.
+void TestLists::jobSummary()
+{
+    QFETCH(int, type);
+    QFETCH(int, samples);
+    QFETCH(int, repeat);
+    QFETCH(int, start);
+    QFETCH(int, listColumns);
+    std::optional<ListExtent> list;
+    if (listColumns > 0)
+        list = ListExtent{samples, listColumns};
+    const JobSummary s =
+        summarizeJob(SheetType::fromCode(type).value(), samples, repeat, start, list);
+    QTEST(s.text, "text");
+    LabelJob job;
+    job.sheetType = SheetType::fromCode(type).value();
+    job.sampleCount = samples;
+    job.repeatCount = s.labels / samples;
+    job.startPos = start;
+    QCOMPARE(s.sheets, advanceAfterPrint(job).sheets);
+    QCOMPARE(s.tooMany, exceedsJobSize(job));
+}
+
+void TestLists::columnsSetAside_data()
+{
+    QTest::addColumn<QString>("csv"); // loaded for the type of three lines
+    QTest::addColumn<bool>("heading");
+    QTest::addColumn<int>("type"); // switched to
+    QTest::addColumn<QString>("printed");
+    QTest::addColumn<QString>("setAside");
+    QTest::addColumn<bool>("keeps");
+    QTest::addColumn<QString>("notice"); // part of it
+    QTest::newRow("two lines of three") << "a,b,c\nd,e,f\n"
+                                        << false << 2 << "AB"
+                                        << "C" << true << "列 C は";
+    QTest::newRow("one line of three") << "a,b,c\n"
+                                       << false << 1 << "A"
+                                       << "BC" << true << "列 B〜C は";
+    QTest::newRow("the marker type takes none") << "a,b,c\n"
+                                                << false << 4 << ""
+                                                << "ABC" << false << "列 A〜C は";
+    QTest::newRow("far columns") << "a,,,,x,y\n"
+                                 << false << 10 << "A"
+                                 << "EF" << true << "列 E〜F は";
+    QTest::newRow("gaps between runs") << "a,,c,d,,f\n"
+                                       << false << 1 << "A"
+                                       << "CDF" << true << "列 C〜D・F は";
+    QTest::newRow("heading row only") << "h1,h2,h3,h4\na\n"
+                                      << true << 2 << "A"
+                                      << "" << true << "";
+    QTest::newRow("all printed") << "a,b\n"
+                                 << false << 5 << "AB"
+                                 << "" << true << "";
+    QTest::newRow("a cell too long for the new type") << "12345678901,b\n"
+                                                      << false << 2 << "AB"
+                                                      << "" << false << "";
+}
+
+// What a type switch keeps of a loaded list, and what it says it leaves out; the list stays
+// exactly when it is read again for the new type.
+void TestLists::columnsSetAside()
+{
+    QFETCH(QString, csv);
+    QFETCH(bool, heading);
+    QFETCH(int, type);
+    const ListTableRead table =
+        readListTableData(csv.toUtf8(), ListFormat::Csv, QStringLiteral("samples.csv"));
+    QVERIFY2(table.ok(), qPrintable(table.reason));
+    const SampleListRead loaded =
+        buildSampleList(table.table, {SheetType::fromCode(8).value(), heading}, "samples.csv");
+    QVERIFY2(loaded.ok(), qPrintable(loaded.error));
+    const SheetType to = SheetType::fromCode(type).value();
+    const ListColumns c = listColumnsFor(loaded.list, to);
+    auto letters = [](const QList<int> &columns) {
+        QString out;
+        for (int column : columns)
+            out += listColumnName(column);
+        return out;
+    };
+    QTEST(letters(c.printed), "printed");
+    QTEST(letters(c.setAside), "setAside");
+    QTEST(c.keeps(), "keeps");
+    QCOMPARE(c.keeps(), buildSampleList(table.table, {to, heading}, "samples.csv").ok());
+    if (c.keeps())
+        QCOMPARE(c.read.list.ignoredColumns, int(c.setAside.size()));
+    QFETCH(QString, notice);
+    const QString shown = setAsideNotice(c, to);
+    QCOMPARE(shown.isEmpty(), notice.isEmpty());
+    QVERIFY2(shown.contains(notice), qPrintable(shown));
 }
 
 QTEST_GUILESS_MAIN(TestLists)

@@ -3,6 +3,7 @@
 // that only the user's choices run.
 #include "Controls.h"
 
+#include <QApplication>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -47,6 +48,8 @@ private slots:
     void rows();
     void clickAction_data();
     void clickAction();
+    void typedNumbers_data();
+    void typedNumbers();
 };
 
 void TestListBox::rows_data()
@@ -134,6 +137,55 @@ void TestListBox::clickAction()
     QCOMPARE(list.selectedRow(), row);
     QCOMPARE(list.item(row)->text(), QString::number(row + 1));
     QCOMPARE(clicked.count(), clicks);
+}
+
+void TestListBox::typedNumbers_data()
+{
+    QTest::addColumn<int>("last");        // the list holds 1..last, 3 selected
+    QTest::addColumn<QString>("typed");   // a space: a pause longer than the type-ahead interval
+    QTest::addColumn<int>("number");      // selected afterwards
+    QTest::addColumn<QString>("refused"); // the number named in the refusal, "" for none
+    QTest::newRow("12 is 12, not 120") << 400 << "12" << 12 << "";
+    QTest::newRow("5 is 5, not 50") << 400 << "5" << 5 << "";
+    QTest::newRow("slowly: 1 then 2") << 400 << "1 2" << 2 << "";
+    QTest::newRow("the last") << 9990 << "9990" << 9990 << "";
+    QTest::newRow("one past the last") << 400 << "401" << 40 << "401";
+    QTest::newRow("nought") << 400 << "0" << 3 << "0";
+    QTest::newRow("past a short list") << 5 << "7" << 3 << "7";
+    QTest::newRow("full-width digits") << 400 << "１２" << 12 << "";
+}
+
+// Digits typed into a number list choose that number and run the click action; one the list
+// lacks is refused with a message and leaves the choice.
+void TestListBox::typedNumbers()
+{
+    QFETCH(int, last);
+    QFETCH(QString, typed);
+    QFETCH(int, number);
+    QFETCH(QString, refused);
+    ChoiceList list;
+    list.setKeepSelection(true);
+    list.resize(80, 200);
+    list.addNumbers(last);
+    list.selectRow(2);
+    list.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&list));
+    QSignalSpy clicked(&list, &ChoiceList::userClicked);
+    QSignalSpy refusals(&list, &ChoiceList::typedNumberRefused);
+    for (const QChar c : typed) {
+        if (c == QLatin1Char(' '))
+            QTest::qWait(QApplication::keyboardInputInterval() + 100);
+        else
+            QTest::sendKeyEvent(QTest::Click, &list, Qt::Key_unknown, QString(c), Qt::NoModifier);
+    }
+    QCOMPARE(list.selectedRow(), number - 1);
+    QCOMPARE(clicked.isEmpty(), number == 3);
+    QCOMPARE(refusals.size(), refused.isEmpty() ? 0 : 1);
+    if (!refused.isEmpty()) {
+        const QString message = refusals.first().first().toString();
+        QVERIFY2(message.startsWith(refused + QLatin1Char(' ')), qPrintable(message));
+        QVERIFY2(message.contains(QString::number(last)), qPrintable(message));
+    }
 }
 
 QTEST_MAIN(TestListBox)
