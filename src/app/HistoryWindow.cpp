@@ -217,7 +217,8 @@ void HistoryWindow::takeStep(const HistoryLoadStep &step)
     if (!step.rows.isEmpty()) {
         const bool first = mModel->rowCount() == 0;
         mModel->appendEntries(step.rows);
-        // The header samples a bounded number of rows, so this stays quick for a page.
+        // Sized to the first page: measuring every cell of a thousand rows took longer than
+        // reading them.
         if (first)
             mUi->table->resizeColumnsToContents();
     }
@@ -238,7 +239,6 @@ void HistoryWindow::loadFinished()
 {
     mLoad->deleteLater();
     mLoad = nullptr;
-    mUi->table->resizeColumnsToContents();
     showStatus();
     updateButtons();
     // Told once the rows are in, so that the table behind the message shows what it says.

@@ -105,10 +105,12 @@ class TestHistoryWindow : public QObject
     QList<std::tuple<qint64, int, int>> mReprints;
     std::unique_ptr<HistoryWindow> mWindow;
 
+    // The column as the table shows it, in the order it shows the rows (the store's order
+    // until a heading is clicked).
     QStringList column(int c) const
     {
         QStringList cells;
-        const HistoryTableModel *m = mWindow->model();
+        const QAbstractItemModel *m = child<QTableView>("table")->model();
         for (int r = 0; r < m->rowCount(); ++r)
             cells << m->index(r, c).data().toString();
         return cells;
@@ -123,15 +125,6 @@ class TestHistoryWindow : public QObject
     int rowOf(const QString &user) const
     {
         return int(column(HistoryTableModel::User).indexOf(user));
-    }
-    // The column as the table shows it, in the order it shows the rows.
-    QStringList shownColumn(int c) const
-    {
-        QStringList cells;
-        const QAbstractItemModel *m = child<QTableView>("table")->model();
-        for (int r = 0; r < m->rowCount(); ++r)
-            cells << m->index(r, c).data().toString();
-        return cells;
     }
     void waitLoaded() const { QTRY_VERIFY_WITH_TIMEOUT(!mWindow->isLoading(), 15000); }
     // A window over a history of seeds, with every listing read.
@@ -529,7 +522,7 @@ void TestHistoryWindow::marksOutcomesAndReprints()
 
 void TestHistoryWindow::headingClickSorts_data()
 {
-    QTest::addColumn<int>("column");
+    QTest::addColumn<int>("heading");
     QTest::addColumn<int>("clicks"); // the first sorts ascending, the second descending
     QTest::addColumn<QStringList>("users");
     // p and q started within one second, p later: the time shown is the same.
@@ -545,22 +538,22 @@ void TestHistoryWindow::headingClickSorts_data()
 
 void TestHistoryWindow::headingClickSorts()
 {
-    QFETCH(int, column);
+    QFETCH(int, heading);
     QFETCH(int, clicks);
     QFETCH(QStringList, users);
     openOn({seed("s", 1, midday(4, 20)), seed("q", 5, midday(5, 1, 100)),
             seed("p", 2, midday(5, 1, 900)), seed("r", 12, midday(5, 3)),
             seed("t", 30, midday(5, 10))});
     auto *table = child<QTableView>("table");
-    table->scrollTo(table->model()->index(0, column));
+    table->scrollTo(table->model()->index(0, heading));
     QHeaderView *header = table->horizontalHeader();
-    const QPoint at(header->sectionViewportPosition(column) + header->sectionSize(column) / 2,
+    const QPoint at(header->sectionViewportPosition(heading) + header->sectionSize(heading) / 2,
                     header->height() / 2);
     for (int i = 0; i < clicks; ++i)
         QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, at);
-    QCOMPARE(shownColumn(HistoryTableModel::User), users);
+    QCOMPARE(column(HistoryTableModel::User), users);
     // The job picked in the sorted table is the one printed again.
-    const QString top = shownColumn(HistoryTableModel::Id).first();
+    const QString top = column(HistoryTableModel::Id).first();
     table->selectRow(0);
     QTest::mouseClick(child<QPushButton>("reprintButton"), Qt::LeftButton);
     auto *dialog = mWindow->findChild<ReprintDialog *>();
@@ -613,7 +606,7 @@ void TestHistoryWindow::dateRangeFilters()
 
 void TestHistoryWindow::textsKeepTheirLines_data()
 {
-    QTest::addColumn<int>("column");
+    QTest::addColumn<int>("cellColumn");
     QTest::addColumn<QString>("text");  // the failure reason, or the first sample's text
     QTest::addColumn<QString>("shown"); // what its tooltip shows
     QTest::newRow("reason, LF") << int(HistoryTableModel::Outcome)
@@ -636,10 +629,10 @@ void TestHistoryWindow::textsKeepTheirLines_data()
 
 void TestHistoryWindow::textsKeepTheirLines()
 {
-    QFETCH(int, column);
+    QFETCH(int, cellColumn);
     QFETCH(QString, text);
     QFETCH(QString, shown);
-    const bool reason = column == HistoryTableModel::Outcome;
+    const bool reason = cellColumn == HistoryTableModel::Outcome;
     Seed job = seed("job", 2, midday(5, 1),
                     reason ? QStringList{"x"} : QStringList{text, QStringLiteral("second")});
     if (reason) {
@@ -647,7 +640,7 @@ void TestHistoryWindow::textsKeepTheirLines()
         job.reason = text;
     }
     openOn({job});
-    const QModelIndex cell = mWindow->model()->index(0, column);
+    const QModelIndex cell = mWindow->model()->index(0, cellColumn);
     QCOMPARE(shownTip(cell.data(Qt::ToolTipRole).toString()), shown);
     if (reason)
         return;
