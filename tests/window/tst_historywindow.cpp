@@ -57,10 +57,10 @@ Seed seed(const char *user, int labels, const QDateTime &utc, const QStringList 
     return s;
 }
 
-// Midday UTC of a day of 2026: the same local day in any time zone a lab is in.
+// Local midday of a day of 2026: the day the range is chosen by, in any time zone.
 QDateTime midday(int month, int day, int ms = 0)
 {
-    return QDateTime(QDate(2026, month, day), QTime(12, 0).addMSecs(ms), Qt::UTC);
+    return QDateTime(QDate(2026, month, day), QTime(12, 0).addMSecs(ms)).toUTC();
 }
 
 // Writes seeds, oldest first, through the history library into a new history at file.
