@@ -6,6 +6,7 @@
 // reads the same rows through SQLite's C interface and writes the same bytes, and on a
 // throwaway PostgreSQL server against psql copying the same rows out; the listing's peak
 // memory.
+#include "HistorySeed.h"
 #include "history/HistoryCells.h"
 #include "history/HistoryListing.h"
 #include "history/HistoryStore.h"
@@ -35,6 +36,7 @@
 #include <vector>
 
 using namespace corvial;
+using corvial::bench::listJob;
 
 namespace {
 
@@ -58,27 +60,6 @@ double msOf(const std::function<bool()> &work, bool *ok)
     timer.start();
     *ok = work() && *ok;
     return double(timer.nsecsElapsed()) / 1e6;
-}
-
-SheetType numberedListType()
-{
-    for (SheetType t : SheetType::all()) {
-        if (t.info().numbered && t.info().textBox.kind == TextBoxKind::Lines)
-            return t;
-    }
-    return SheetType::all().front();
-}
-
-LabelJob listJob(int samples)
-{
-    LabelJob job;
-    job.sheetType = numberedListType();
-    job.sampleCount = samples;
-    job.initialValue = 1201;
-    job.proofText = QStringLiteral("検体\nLot 42");
-    for (int i = 0; i < samples; ++i)
-        job.sampleTexts << QStringLiteral("検体 %1\nLot %2").arg(i + 1).arg(4200 + i % 17);
-    return job;
 }
 
 // Prints job into file; with a recorder, its record is begun before and finished after, and
@@ -140,26 +121,10 @@ bool recordingCost(const QString &dir)
     return ok;
 }
 
-// Writes SeedJobs printed jobs of SeedSamples samples into the open store, ten minutes apart
-// back from now: the seed that a fill copies. False after saying why.
+// SeedJobs printed jobs of SeedSamples samples: the seed that a fill copies.
 bool seedJobs(HistoryStore &store)
 {
-    QString error;
-    RecordSource source;
-    source.program = QStringLiteral("bench_history");
-    source.pdfPath = QStringLiteral("/tmp/x.pdf");
-    const LabelJob job = listJob(SeedSamples);
-    HistoryRecord record = recordOf(job, advanceAfterPrint(job), source);
-    const QDateTime newest = QDateTime::currentDateTimeUtc();
-    for (int i = 0; i < SeedJobs; ++i) {
-        record.startedUtc = newest.addSecs(-600LL * i);
-        const qint64 id = store.begin(record, &error);
-        if (id <= 0 || !store.finish(id, JobOutcome::Printed, QString(), 0, &error)) {
-            std::fprintf(stderr, "bench_history: %s\n", qPrintable(error));
-            return false;
-        }
-    }
-    return true;
+    return bench::seedJobs(store, SeedJobs, SeedSamples, JobOutcome::Printed);
 }
 
 // A history of SeedJobs * Copies jobs: the seed written as the programs write it, then

@@ -74,18 +74,20 @@ void TfrmMain::mnuHistoryClick()
         mEnv.dialogs->error(this, error);
         return;
     }
-    // The start's look at the waiting jobs ends first, so that the history shows what it
-    // found and no job is told about twice.
-    if (mWaitingRecheck)
-        mWaitingRecheck->waitForFinished();
-    // The history stays open while a reprint is chosen and printed; it then shows the new
-    // record.
-    showPrintHistory(
+    // The window opens at once and reads the history away from this thread. The history
+    // stays open while a reprint is chosen and printed; it then shows the new record.
+    HistoryWindow *window = showPrintHistory(
         this, where, *mEnv.dialogs,
         [this](QWidget *owner, const HistoryEntry &entry, int firstIndex, int lastIndex) {
             reprintFromHistory(owner, entry, firstIndex, lastIndex);
         },
         mEnv.jobLookup);
+    // The start's look at the waiting jobs may still be going on. Only the look that writes a
+    // job's end tells of it, so none is told twice; once the start's look has been told, the
+    // history is listed again to show what it found.
+    if (mWaitingRecheck && !mWaitingRecheck->isFinished())
+        connect(this, &TfrmMain::waitingJobsRechecked, window, &HistoryWindow::search,
+                Qt::SingleShotConnection);
 }
 
 void TfrmMain::reprintFromHistory(QWidget *owner, const HistoryEntry &entry, int firstIndex,

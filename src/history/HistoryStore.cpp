@@ -253,6 +253,10 @@ QString filterConditions(const HistoryFilter &filter, qint64 onlyId, const Waiti
         sql += QStringLiteral(" AND j.started_utc >= ?");
         binds << utcText(filter.since);
     }
+    if (filter.before.isValid()) {
+        sql += QStringLiteral(" AND j.started_utc < ?");
+        binds << utcText(filter.before);
+    }
     if (filter.sampleNumber >= 0) {
         // The distance forward from the first number, counting on from 0 after 9999, is
         // within the job's samples.
@@ -1184,6 +1188,66 @@ bool HistoryStore::entriesOldestFirst(const HistoryFilter &filter, const History
             return false;
         if (found.size() < kEntriesPerPage)
             return true;
+    }
+}
+
+bool HistoryStore::entriesNewestFirst(const HistoryFilter &filter, int firstPage,
+                                      const HistoryPage &page, QString *error, bool *more)
+{
+    const QString what = QStringLiteral("印刷履歴を読み込めませんでした");
+    if (!isOpen()) {
+        *error = failure(what, QStringLiteral("履歴が開かれていません。"));
+        return false;
+    }
+    auto fail = [&](const QString &reason) {
+        *error = failure(what, reason);
+        return false;
+    };
+    QVariantList binds;
+    const QString conditions = filterConditions(filter, 0, false, &binds);
+    // Pages grow: the first is small so that it comes quickly, the later ones cost fewer
+    // statements. Each starts after the last entry handed over, one indexed range.
+    constexpr int kLargestPage = 500;
+    int left = qMax(1, filter.limit);
+    int size = qBound(1, firstPage, kLargestPage);
+    QVariantList after;
+    QSqlQuery q(mDb);
+    QString reason;
+    for (;;) {
+        const int wanted = qMin(size, left);
+        QString sql = entryColumns() + conditions;
+        if (!after.isEmpty())
+            sql += QStringLiteral(" AND (j.started_utc, j.id) < (?, ?)");
+        // One more than the page tells whether anything follows it.
+        sql += QStringLiteral(" ORDER BY j.started_utc DESC, j.id DESC LIMIT %1").arg(wanted + 1);
+        if (!runSelect(q, sql, binds + after, &reason))
+            return fail(reason);
+        QList<HistoryEntry> found;
+        found.reserve(wanted);
+        bool further = false;
+        while (q.next()) {
+            if (found.size() == wanted) {
+                further = true;
+                break;
+            }
+            HistoryEntry e;
+            readEntry(q, &e);
+            found << std::move(e);
+            after = {q.value(1), q.value(0)};
+        }
+        if (q.lastError().isValid())
+            return fail(reasonText(q));
+        q.finish();
+        if (!readSampleTexts(&found, &reason))
+            return fail(reason);
+        left -= int(found.size());
+        if (more)
+            *more = further && left == 0;
+        if (!found.isEmpty() && !page(found, error))
+            return false;
+        if (!further || left == 0)
+            return true;
+        size = qMin(size * 2, kLargestPage);
     }
 }
 

@@ -23,6 +23,7 @@ struct WaitingScope;
 struct HistoryFilter
 {
     QDateTime since;            // started at or after this moment; invalid: any time
+    QDateTime before;           // started before this moment; invalid: any time
     int sampleNumber = -1;      // 0..9999: jobs that printed this number; -1: any
     QString text;               // part of any sample's text (case as typed); empty: any
     int sheetType = 0;          // 1..10: jobs of that sheet type; 0: any
@@ -94,6 +95,12 @@ public:
     // page stopped it).
     bool entriesOldestFirst(const HistoryFilter &filter, const HistoryPage &page, QString *error,
                             bool *more = nullptr);
+    // The newest filter.limit entries matching filter, newest first, handed to page as they
+    // are read: the first page holds at most firstPage (> 0) entries, so that a window can show
+    // rows before the rest is read, later ones more. *more (if given) tells that further ones
+    // match. False with a Japanese message in *error (page's own when page stopped it).
+    bool entriesNewestFirst(const HistoryFilter &filter, int firstPage, const HistoryPage &page,
+                            QString *error, bool *more = nullptr);
     // The entry id. False with a Japanese message in *error, also when there is none.
     bool entry(qint64 id, HistoryEntry *out, QString *error);
     // Entries whose latest outcome is Waiting, newest first, at most limit of them.

@@ -7,10 +7,16 @@
 #include "history/JobRecord.h"
 #include "print/CupsQueue.h"
 
+#include <QCheckBox>
+#include <QDateEdit>
 #include <QDialogButtonBox>
+#include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
+#include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTableView>
+#include <QTextDocument>
 #include <QtTest>
 
 using namespace corvial;
@@ -29,6 +35,63 @@ struct Job
     int cupsJobId;
 };
 
+// A job of a history a test writes for itself.
+struct Seed
+{
+    HistoryRecord record;
+    JobOutcome outcome = JobOutcome::Printed;
+    QString reason;
+    int reprintOf = -1; // index of the seed this one prints again; -1: none
+};
+
+// A job of user with labels labels, started at utc.
+Seed seed(const char *user, int labels, const QDateTime &utc, const QStringList &texts = {"S"})
+{
+    Seed s;
+    s.record.user = QLatin1String(user);
+    s.record.labels = labels;
+    s.record.startedUtc = utc;
+    s.record.samples = int(texts.size());
+    s.record.sampleTexts = texts;
+    s.record.pdfPath = QStringLiteral("/tmp/out.pdf");
+    return s;
+}
+
+// Local midday of a day of 2026: the day the range is chosen by, in any time zone.
+QDateTime midday(int month, int day, int ms = 0)
+{
+    return QDateTime(QDate(2026, month, day), QTime(12, 0).addMSecs(ms)).toUTC();
+}
+
+// Writes seeds, oldest first, through the history library into a new history at file.
+void writeHistory(const QString &file, QList<Seed> seeds)
+{
+    HistoryLocation where;
+    where.filePath = file;
+    HistoryStore store;
+    QString error;
+    QVERIFY2(store.open(where, &error), qPrintable(error));
+    QList<qint64> ids;
+    for (Seed &s : seeds) {
+        if (s.reprintOf >= 0)
+            s.record.reprintOf = ids.at(s.reprintOf);
+        const qint64 id = store.begin(s.record, &error);
+        QVERIFY2(id > 0 && store.finish(id, s.outcome, s.reason, 0, &error), qPrintable(error));
+        ids << id;
+    }
+}
+
+// What a tooltip shows: its text, or what its markup reads as.
+QString shownTip(const QString &tip)
+{
+    QTextDocument doc;
+    if (Qt::mightBeRichText(tip))
+        doc.setHtml(tip);
+    else
+        doc.setPlainText(tip);
+    return doc.toPlainText();
+}
+
 } // namespace
 
 class TestHistoryWindow : public QObject
@@ -42,10 +105,12 @@ class TestHistoryWindow : public QObject
     QList<std::tuple<qint64, int, int>> mReprints;
     std::unique_ptr<HistoryWindow> mWindow;
 
+    // The column as the table shows it, in the order it shows the rows (the store's order
+    // until a heading is clicked).
     QStringList column(int c) const
     {
         QStringList cells;
-        const HistoryTableModel *m = mWindow->model();
+        const QAbstractItemModel *m = child<QTableView>("table")->model();
         for (int r = 0; r < m->rowCount(); ++r)
             cells << m->index(r, c).data().toString();
         return cells;
@@ -61,6 +126,23 @@ class TestHistoryWindow : public QObject
     {
         return int(column(HistoryTableModel::User).indexOf(user));
     }
+    void waitLoaded() const { QTRY_VERIFY_WITH_TIMEOUT(!mWindow->isLoading(), 15000); }
+    // A window over a history of seeds, with every listing read.
+    void openOn(const QList<Seed> &seeds)
+    {
+        const QString file = mDir.filePath(QStringLiteral("%1.sqlite").arg(++mFiles));
+        writeHistory(file, seeds);
+        HistoryLocation where;
+        where.filePath = file;
+        mWindow.reset(openPrintHistory(nullptr, where, mDialogs,
+                                       [this](QWidget *, const HistoryEntry &e, int a, int b) {
+                                           mReprints << std::make_tuple(e.id, a, b);
+                                       },
+                                       {}));
+        mWindow->show();
+        waitLoaded();
+    }
+    int mFiles = 0;
 
 private slots:
     void initTestCase();
@@ -72,9 +154,18 @@ private slots:
     void exportWritesShownRows();
     void reprintChoosesSamples_data();
     void reprintChoosesSamples();
-    void unreadableHistoryOpensNoWindow();
+    void unreadableHistoryShowsWhyInTheWindow();
     void menuShowsTheHistoryBesideStartTxt();
     void unknownOutcomeShowsItsWord();
+    void marksOutcomesAndReprints_data();
+    void marksOutcomesAndReprints();
+    void headingClickSorts_data();
+    void headingClickSorts();
+    void dateRangeFilters_data();
+    void dateRangeFilters();
+    void textsKeepTheirLines_data();
+    void textsKeepTheirLines();
+    void lockedHistoryKeepsTheWindowRunning();
 };
 
 void TestHistoryWindow::initTestCase()
@@ -137,8 +228,9 @@ void TestHistoryWindow::init()
         },
         lookup));
     QVERIFY(mWindow);
-    mNotices << mDialogs.messages;
     mWindow->show();
+    waitLoaded();
+    mNotices << mDialogs.messages;
 }
 
 void TestHistoryWindow::cleanup()
@@ -201,6 +293,7 @@ void TestHistoryWindow::searchFiltersRows()
     child<QLineEdit>("numberEdit")->setText(number);
     child<QLineEdit>("textEdit")->setText(text);
     QTest::keyClick(child<QLineEdit>("textEdit"), Qt::Key_Return);
+    waitLoaded();
     QCOMPARE(column(HistoryTableModel::User), users);
     QVERIFY(mDialogs.errors.isEmpty());
 }
@@ -209,6 +302,7 @@ void TestHistoryWindow::exportWritesShownRows()
 {
     child<QLineEdit>("textEdit")->setText(QStringLiteral("血液"));
     QTest::keyClick(child<QLineEdit>("textEdit"), Qt::Key_Return);
+    waitLoaded();
     mDialogs.saveName = mDir.filePath(QStringLiteral("履歴.csv"));
     QTest::mouseClick(child<QPushButton>("exportButton"), Qt::LeftButton);
     QVERIFY2(mDialogs.errors.isEmpty(), qPrintable(mDialogs.errors.join('\n')));
@@ -294,7 +388,7 @@ void TestHistoryWindow::reprintChoosesSamples()
     QCOMPARE(mReprints, (QList<std::tuple<qint64, int, int>>{{id, firstIndex, lastIndex}}));
 }
 
-void TestHistoryWindow::unreadableHistoryOpensNoWindow()
+void TestHistoryWindow::unreadableHistoryShowsWhyInTheWindow()
 {
     // A file where the history's folder should be.
     HistoryLocation blocked;
@@ -303,9 +397,16 @@ void TestHistoryWindow::unreadableHistoryOpensNoWindow()
     const auto never = [](const QList<QueuedJob> &) -> QMap<int, QueuedJobLook> {
         qFatal("a history that is not open was re-checked");
     };
-    QVERIFY(!openPrintHistory(nullptr, blocked, dialogs, {}, never));
+    mWindow.reset(openPrintHistory(nullptr, blocked, dialogs, {}, never));
+    mWindow->show();
+    waitLoaded();
+    // Told once, and left in the window beside the empty table, naming the file.
     QCOMPARE(dialogs.errors.size(), 1);
     QVERIFY(dialogs.messages.isEmpty());
+    QCOMPARE(child<QLabel>("statusLabel")->text(), dialogs.errors.first());
+    QVERIFY2(dialogs.errors.first().contains(QStringLiteral("inside.sqlite")),
+             qPrintable(dialogs.errors.first()));
+    QCOMPARE(mWindow->model()->rowCount(), 0);
 }
 
 void TestHistoryWindow::menuShowsTheHistoryBesideStartTxt()
@@ -326,21 +427,18 @@ void TestHistoryWindow::menuShowsTheHistoryBesideStartTxt()
         r.sampleTexts = {QStringLiteral("S")};
         QVERIFY2(store.begin(r, &error) > 0, qPrintable(error));
     }
-    // The history window is modal: look at it and close it from inside its own loop.
-    QStringList users;
-    bool seen = false;
-    QTimer::singleShot(0, [&] {
-        if (auto *h = qobject_cast<HistoryWindow *>(QApplication::activeModalWidget())) {
-            seen = true;
-            for (int r = 0; r < h->model()->rowCount(); ++r)
-                users << h->model()->index(r, HistoryTableModel::User).data().toString();
-            h->reject();
-        }
-    });
+    // The menu returns with the window open over the main window; its rows come after.
     w.mnuHistory->trigger();
-    QVERIFY(seen);
+    auto *h = w.findChild<HistoryWindow *>();
+    QVERIFY(h && h->isVisible());
+    QCOMPARE(QApplication::activeModalWidget(), h);
+    QTRY_VERIFY_WITH_TIMEOUT(!h->isLoading(), 15000);
+    QStringList users;
+    for (int r = 0; r < h->model()->rowCount(); ++r)
+        users << h->model()->index(r, HistoryTableModel::User).data().toString();
     QCOMPARE(users, QStringList{QStringLiteral("menu-user")});
     QCOMPARE(fx.dialogs->errors, QStringList());
+    h->reject();
 }
 
 void TestHistoryWindow::unknownOutcomeShowsItsWord()
@@ -369,8 +467,238 @@ void TestHistoryWindow::unknownOutcomeShowsItsWord()
         nullptr, where, mDialogs, [](QWidget *, const HistoryEntry &, int, int) {},
         [](const QList<QueuedJob> &) { return QMap<int, QueuedJobLook>(); }));
     QVERIFY(mWindow);
+    waitLoaded();
     QCOMPARE(column(HistoryTableModel::Outcome),
              (QStringList{outcomeJapanese(JobOutcome::Unfinished), QStringLiteral("archived")}));
+}
+
+void TestHistoryWindow::marksOutcomesAndReprints_data()
+{
+    QTest::addColumn<int>("outcome");
+    QTest::addColumn<bool>("reprint"); // the job prints the one before it again
+    QTest::addColumn<bool>("marked");  // its labels did not come out
+    QTest::newRow("printed") << int(JobOutcome::Printed) << false << false;
+    QTest::newRow("failed") << int(JobOutcome::Failed) << false << true;
+    QTest::newRow("aborted") << int(JobOutcome::Aborted) << false << true;
+    QTest::newRow("cancelled") << int(JobOutcome::Cancelled) << false << true;
+    QTest::newRow("waiting") << int(JobOutcome::Waiting) << false << false;
+    QTest::newRow("reprint") << int(JobOutcome::Printed) << true << false;
+    QTest::newRow("failed reprint") << int(JobOutcome::Failed) << true << true;
+}
+
+void TestHistoryWindow::marksOutcomesAndReprints()
+{
+    QFETCH(int, outcome);
+    QFETCH(bool, reprint);
+    QFETCH(bool, marked);
+    // Jobs before the one looked at, so that the id it names is not its neighbour's by chance.
+    const QList<const char *> before = {"b0", "b1", "b2"};
+    QList<Seed> seeds;
+    for (const char *user : before)
+        seeds << seed(user, 1, midday(4, 1 + int(seeds.size())));
+    Seed job = seed("job", 1, midday(5, 1));
+    job.outcome = JobOutcome(outcome);
+    job.reason = marked ? QStringLiteral("理由") : QString();
+    job.reprintOf = reprint ? 1 : -1;
+    seeds << job;
+    openOn(seeds);
+    const HistoryTableModel *m = mWindow->model();
+    const int row = rowOf(QStringLiteral("job"));
+    const QModelIndex cell = m->index(row, HistoryTableModel::Outcome);
+    QCOMPARE(cell.data().toString(), outcomeJapanese(JobOutcome(outcome)));
+    // A shape beside the word, and a tint, only for what did not print.
+    QCOMPARE(!cell.data(Qt::DecorationRole).value<QIcon>().isNull(), marked);
+    QCOMPARE(cell.data(Qt::BackgroundRole).isValid(), marked);
+    const QString mark = m->index(row, HistoryTableModel::Reprint).data().toString();
+    QCOMPARE(mark.isEmpty(), !reprint);
+    if (reprint) {
+        const QString original =
+            m->index(rowOf(QLatin1String(before.at(1))), HistoryTableModel::Id).data().toString();
+        QVERIFY2(mark.contains(QStringLiteral("再印刷")) &&
+                     mark.contains(QStringLiteral("#%1)").arg(original)),
+                 qPrintable(mark + QLatin1Char(' ') + original));
+    }
+}
+
+void TestHistoryWindow::headingClickSorts_data()
+{
+    QTest::addColumn<int>("heading");
+    QTest::addColumn<int>("clicks"); // the first sorts ascending, the second descending
+    QTest::addColumn<QStringList>("users");
+    // p and q started within one second, p later: the time shown is the same.
+    QTest::newRow("labels up") << int(HistoryTableModel::Labels) << 1
+                               << QStringList{"s", "p", "q", "r", "t"};
+    QTest::newRow("labels down") << int(HistoryTableModel::Labels) << 2
+                                 << QStringList{"t", "r", "q", "p", "s"};
+    QTest::newRow("time up") << int(HistoryTableModel::Time) << 1
+                             << QStringList{"s", "q", "p", "r", "t"};
+    QTest::newRow("time down") << int(HistoryTableModel::Time) << 2
+                               << QStringList{"t", "r", "p", "q", "s"};
+}
+
+void TestHistoryWindow::headingClickSorts()
+{
+    QFETCH(int, heading);
+    QFETCH(int, clicks);
+    QFETCH(QStringList, users);
+    openOn({seed("s", 1, midday(4, 20)), seed("q", 5, midday(5, 1, 100)),
+            seed("p", 2, midday(5, 1, 900)), seed("r", 12, midday(5, 3)),
+            seed("t", 30, midday(5, 10))});
+    auto *table = child<QTableView>("table");
+    table->scrollTo(table->model()->index(0, heading));
+    QHeaderView *header = table->horizontalHeader();
+    const QPoint at(header->sectionViewportPosition(heading) + header->sectionSize(heading) / 2,
+                    header->height() / 2);
+    for (int i = 0; i < clicks; ++i)
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, at);
+    QCOMPARE(column(HistoryTableModel::User), users);
+    // The job picked in the sorted table is the one printed again.
+    const QString top = column(HistoryTableModel::Id).first();
+    table->selectRow(0);
+    QTest::mouseClick(child<QPushButton>("reprintButton"), Qt::LeftButton);
+    auto *dialog = mWindow->findChild<ReprintDialog *>();
+    QVERIFY(dialog);
+    dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
+    QCOMPARE(mReprints.size(), 1);
+    QCOMPARE(QString::number(std::get<0>(mReprints.first())), top);
+}
+
+void TestHistoryWindow::dateRangeFilters_data()
+{
+    QTest::addColumn<bool>("on");
+    QTest::addColumn<QDate>("from");
+    QTest::addColumn<QDate>("to");
+    QTest::addColumn<QStringList>("users"); // empty with refused: the range is refused
+    QTest::addColumn<bool>("refused");
+    QTest::newRow("off") << false << QDate(2026, 5, 2) << QDate(2026, 5, 2)
+                         << QStringList{"e", "d", "c", "b", "a"} << false;
+    QTest::newRow("one day") << true << QDate(2026, 5, 3) << QDate(2026, 5, 3) << QStringList{"c"}
+                             << false;
+    QTest::newRow("both ends kept")
+        << true << QDate(2026, 5, 1) << QDate(2026, 5, 15) << QStringList{"d", "c", "b"} << false;
+    QTest::newRow("before every job")
+        << true << QDate(2026, 1, 1) << QDate(2026, 4, 19) << QStringList{} << false;
+    QTest::newRow("ends before it starts")
+        << true << QDate(2026, 5, 10) << QDate(2026, 5, 1) << QStringList{} << true;
+}
+
+void TestHistoryWindow::dateRangeFilters()
+{
+    QFETCH(bool, on);
+    QFETCH(QDate, from);
+    QFETCH(QDate, to);
+    QFETCH(QStringList, users);
+    QFETCH(bool, refused);
+    openOn({seed("a", 1, midday(4, 20)), seed("b", 1, midday(5, 1)), seed("c", 1, midday(5, 3)),
+            seed("d", 1, midday(5, 15)), seed("e", 1, midday(6, 1))});
+    child<QDateEdit>("fromDate")->setDate(from);
+    child<QDateEdit>("toDate")->setDate(to);
+    if (on)
+        child<QCheckBox>("rangeCheck")->click();
+    waitLoaded();
+    QCOMPARE(column(HistoryTableModel::User), users);
+    const QString status = child<QLabel>("statusLabel")->text();
+    QCOMPARE(status.contains(from.toString(QStringLiteral("yyyy/MM/dd"))) &&
+                 status.contains(to.toString(QStringLiteral("yyyy/MM/dd"))),
+             refused);
+    QVERIFY(mDialogs.errors.isEmpty());
+}
+
+void TestHistoryWindow::textsKeepTheirLines_data()
+{
+    QTest::addColumn<int>("cellColumn");
+    QTest::addColumn<QString>("text");  // the failure reason, or the first sample's text
+    QTest::addColumn<QString>("shown"); // what its tooltip shows
+    QTest::newRow("reason, LF") << int(HistoryTableModel::Outcome)
+                                << QStringLiteral("用紙切れ\nトレイ 2")
+                                << QStringLiteral("用紙切れ\nトレイ 2");
+    QTest::newRow("reason, CR LF")
+        << int(HistoryTableModel::Outcome) << QStringLiteral("a\r\nb") << QStringLiteral("a\nb");
+    QTest::newRow("reason, tab") << int(HistoryTableModel::Outcome) << QStringLiteral("a\tb\nc")
+                                 << QStringLiteral("aU+0009b\nc");
+    QTest::newRow("reason, markup")
+        << int(HistoryTableModel::Outcome) << QStringLiteral("<b>停止</b>\n<img src=\"x\">")
+        << QStringLiteral("<b>停止</b>\n<img src=\"x\">");
+    QTest::newRow("first text, LF")
+        << int(HistoryTableModel::FirstText) << QStringLiteral("血液 A\nLot 4")
+        << QStringLiteral("血液 A\nLot 4");
+    QTest::newRow("first text, override")
+        << int(HistoryTableModel::FirstText) << QStringLiteral("A\u202EB\nC")
+        << QStringLiteral("AU+202EB\nC");
+}
+
+void TestHistoryWindow::textsKeepTheirLines()
+{
+    QFETCH(int, cellColumn);
+    QFETCH(QString, text);
+    QFETCH(QString, shown);
+    const bool reason = cellColumn == HistoryTableModel::Outcome;
+    Seed job = seed("job", 2, midday(5, 1),
+                    reason ? QStringList{"x"} : QStringList{text, QStringLiteral("second")});
+    if (reason) {
+        job.outcome = JobOutcome::Failed;
+        job.reason = text;
+    }
+    openOn({job});
+    const QModelIndex cell = mWindow->model()->index(0, cellColumn);
+    QCOMPARE(shownTip(cell.data(Qt::ToolTipRole).toString()), shown);
+    if (reason)
+        return;
+    // The cell is one line that still shows where each line ends.
+    const QString line = cell.data().toString();
+    const QStringList lines = shown.split(QLatin1Char('\n'));
+    QVERIFY2(!line.contains(QLatin1Char('\n')) && !line.contains(lines.join(QString())),
+             qPrintable(line));
+    for (const QString &part : lines)
+        QVERIFY2(line.contains(part), qPrintable(line));
+}
+
+void TestHistoryWindow::lockedHistoryKeepsTheWindowRunning()
+{
+    WindowFixture fx;
+    TfrmMain &w = fx.create();
+    HistoryLocation where;
+    QString error;
+    QVERIFY2(historyLocationForSettings(fx.settingsPath(), &where, &error), qPrintable(error));
+    writeHistory(where.filePath, {seed("locked", 1, midday(5, 1))});
+    // Another program holds the history in an exclusive transaction; in exclusive locking
+    // mode even a reader has to wait for it.
+    const QString locker = QStringLiteral("locker");
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), locker);
+        db.setDatabaseName(where.filePath);
+        QVERIFY(db.open());
+        QSqlQuery q(db);
+        QVERIFY(q.exec(QStringLiteral("PRAGMA locking_mode=EXCLUSIVE")));
+        QVERIFY(q.exec(QStringLiteral("BEGIN EXCLUSIVE")));
+        QVERIFY(q.exec(QStringLiteral("DELETE FROM jobs WHERE id < 0")));
+    }
+    int ticks = 0;
+    QTimer ticker;
+    ticker.setInterval(20);
+    connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
+    ticker.start();
+    HistoryWindow *h = nullptr;
+    int ticksLocked = -1, rowsLocked = -1;
+    QTimer::singleShot(1500, [&] {
+        ticksLocked = ticks;
+        rowsLocked = h ? h->model()->rowCount() : -1;
+        QSqlDatabase::database(locker).close();
+    });
+    w.mnuHistory->trigger();
+    h = w.findChild<HistoryWindow *>();
+    // The window is up, saying it is reading, before the lock is let go.
+    QVERIFY(h && h->isVisible() && h->isLoading());
+    QCOMPARE(ticksLocked, -1);
+    QVERIFY(!h->findChild<QLabel *>(QStringLiteral("statusLabel"))->text().isEmpty());
+    QTRY_VERIFY_WITH_TIMEOUT(!h->isLoading(), 15000);
+    QSqlDatabase::removeDatabase(locker);
+    // The timer went on firing while the history was locked (a thread held in a wait fires a
+    // missed timer once when it is let go), and the rows came only after it was released.
+    QVERIFY2(ticksLocked > 2, qPrintable(QString::number(ticksLocked)));
+    QCOMPARE(rowsLocked, 0);
+    QCOMPARE(h->model()->rowCount(), 1);
+    QCOMPARE(fx.dialogs->errors, QStringList());
 }
 
 QTEST_MAIN(TestHistoryWindow)

@@ -170,34 +170,37 @@ void TestReprint::reprintFromHistory()
     int shownStart = 0;
     int shownSheets = 0;
     int rowsAfter = 0;
-    whenModal<HistoryWindow>([&](HistoryWindow *h) {
-        h->findChild<QTableView *>(QStringLiteral("table"))->selectRow(0);
-        QTest::mouseClick(h->findChild<QPushButton *>(QStringLiteral("reprintButton")),
-                          Qt::LeftButton);
-        auto *choice = h->findChild<ReprintDialog *>();
-        if (!first.isEmpty()) {
-            choice->findChild<QRadioButton *>(QStringLiteral("rangeRadio"))->click();
-            choice->findChild<QLineEdit *>(QStringLiteral("firstEdit"))->setText(first);
-            choice->findChild<QLineEdit *>(QStringLiteral("lastEdit"))->setText(last);
-        }
-        whenModal<ReprintStartDialog>([&](ReprintStartDialog *d) {
-            SheetPicture *picture = d->picture();
-            if (click > 0) {
-                ClickSurface *surface = picture->surface();
-                const QPoint at =
-                    surface->mapFrom(picture, picture->cell(click)->geometry().center());
-                QTest::mouseMove(surface, at);
-                QTest::mouseClick(surface, Qt::LeftButton, {}, at);
-            }
-            shownStart = picture->startPos();
-            shownSheets = d->findChild<ChoiceList *>(QStringLiteral("sheetList"))->count();
-            d->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
-        });
-        choice->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
-        rowsAfter = h->model()->rowCount();
-        h->reject();
-    });
+    // The history opens over the window at once and reads its rows on a worker.
     w.mnuHistory->trigger();
+    auto *h = w.findChild<HistoryWindow *>();
+    QVERIFY(h);
+    QTRY_VERIFY_WITH_TIMEOUT(!h->isLoading(), 15000);
+    h->findChild<QTableView *>(QStringLiteral("table"))->selectRow(0);
+    QTest::mouseClick(h->findChild<QPushButton *>(QStringLiteral("reprintButton")), Qt::LeftButton);
+    auto *choice = h->findChild<ReprintDialog *>();
+    QVERIFY(choice);
+    if (!first.isEmpty()) {
+        choice->findChild<QRadioButton *>(QStringLiteral("rangeRadio"))->click();
+        choice->findChild<QLineEdit *>(QStringLiteral("firstEdit"))->setText(first);
+        choice->findChild<QLineEdit *>(QStringLiteral("lastEdit"))->setText(last);
+    }
+    whenModal<ReprintStartDialog>([&](ReprintStartDialog *d) {
+        SheetPicture *picture = d->picture();
+        if (click > 0) {
+            ClickSurface *surface = picture->surface();
+            const QPoint at = surface->mapFrom(picture, picture->cell(click)->geometry().center());
+            QTest::mouseMove(surface, at);
+            QTest::mouseClick(surface, Qt::LeftButton, {}, at);
+        }
+        shownStart = picture->startPos();
+        shownSheets = d->findChild<ChoiceList *>(QStringLiteral("sheetList"))->count();
+        d->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
+    });
+    choice->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
+    // The history is listed again to show the reprint.
+    QTRY_VERIFY_WITH_TIMEOUT(!h->isLoading(), 15000);
+    rowsAfter = h->model()->rowCount();
+    h->reject();
 
     QCOMPARE(shownStart, start);
     QCOMPARE(shownSheets, sheets);
