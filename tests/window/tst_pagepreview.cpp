@@ -121,6 +121,7 @@ void TestPagePreview::menuEntriesFollowTheScreen()
     QCOMPARE(states(), QStringLiteral("00"));
     preview->trigger();
     calibration->trigger();
+    QVERIFY(idle(w));
     QCOMPARE(fx.dialogs->previewPrinters.size(), 0);
     QCOMPARE(fx.dialogs->printerAsked, 0);
 
@@ -131,7 +132,7 @@ void TestPagePreview::menuEntriesFollowTheScreen()
     chooseType(w, 7);
     QTest::mouseClick(w.cmdPrintSet, Qt::LeftButton);
     QCOMPARE(states(), QStringLiteral("11"));
-    QTest::mouseClick(w.cmdPrint, Qt::LeftButton);
+    pressPrint(w);
     QVERIFY(w.pnlPrint->isHidden());
     QCOMPARE(states(), QStringLiteral("00"));
     // Refused PrintSet: the entry screen stays and so do the disabled entries.
@@ -184,7 +185,7 @@ void TestPagePreview::previewShowsWhatPrintSends()
     const QStringList previewed = recordedCalls(fx.canvas);
 
     fx.canvas.clear();
-    QTest::mouseClick(w.cmdPrint, Qt::LeftButton);
+    pressPrint(w);
     QCOMPARE(fx.dialogs->errors, QStringList());
     const QStringList printed = recordedCalls(fx.canvas);
     QCOMPARE(printed.size(), previewed.size());
@@ -204,7 +205,7 @@ void TestPagePreview::previewUsesTheKeptPrinter()
     preview->trigger();
     QCOMPARE(fx.dialogs->previewPrinters.size(), 1);
     QVERIFY(fx.dialogs->previewPrinters.first());
-    QTest::mouseClick(w.cmdPrint, Qt::LeftButton);
+    pressPrint(w);
     QCOMPARE(fx.dialogs->printersOffered.size(), 1);
     QCOMPARE(fx.dialogs->printersOffered.first(), fx.dialogs->previewPrinters.first());
     QTest::mouseClick(w.cmdPrintSet, Qt::LeftButton);
@@ -236,6 +237,7 @@ void TestPagePreview::printFromThePreviewIsPrint()
     fx.dialogs->printerAccepted = printerAccepted;
     const Snapshot before = Snapshot::of(w, fx);
     w.findChild<QAction *>(QStringLiteral("N5"))->trigger();
+    QVERIFY(idle(w));
     // The same print dialog and the same steps afterwards as the Print button.
     QCOMPARE(fx.dialogs->printerAsked, 1);
     QCOMPARE(fx.dialogs->printersOffered.first(), fx.dialogs->previewPrinters.first());
@@ -301,6 +303,7 @@ void TestPagePreview::calibrationSheet()
     const Snapshot before = Snapshot::of(w, fx);
 
     w.findChild<QAction *>(QStringLiteral("N6"))->trigger();
+    QVERIFY(idle(w));
     QCOMPARE(fx.dialogs->errors, QStringList());
     QCOMPARE(fx.dialogs->printerAsked, 1);
     QCOMPARE(fx.canvas.documentsEnded, 1);
@@ -326,7 +329,7 @@ void TestPagePreview::calibrationSheet()
     QCOMPARE(Snapshot::of(w, fx).text(), before.text());
 
     // The same printer as Print.
-    QTest::mouseClick(w.cmdPrint, Qt::LeftButton);
+    pressPrint(w);
     QCOMPARE(fx.dialogs->printersOffered.size(), 2);
     QCOMPARE(fx.dialogs->printersOffered.at(0), fx.dialogs->printersOffered.at(1));
 }
@@ -339,6 +342,7 @@ void TestPagePreview::calibrationSheetCancelOrFailure()
     const Snapshot before = Snapshot::of(w, fx);
     fx.dialogs->printerAccepted = false;
     calibration->trigger();
+    QVERIFY(idle(w));
     QCOMPARE(fx.dialogs->printerAsked, 1);
     QCOMPARE(fx.canvasesMade, 0);
     QCOMPARE(fx.dialogs->errors, QStringList());
@@ -347,6 +351,7 @@ void TestPagePreview::calibrationSheetCancelOrFailure()
     fx.canvas.failEndAt = 1;
     fx.canvas.failureText = QStringLiteral("Printer is out of paper");
     calibration->trigger();
+    QVERIFY(idle(w));
     QCOMPARE(fx.dialogs->errors.size(), 1);
     QVERIFY2(fx.dialogs->errors.first().contains(QStringLiteral("位置合わせシート")),
              qPrintable(fx.dialogs->errors.first()));
@@ -525,6 +530,8 @@ void TestPagePreview::savedScaleReachesEveryPrint()
         w.findChild<QAction *>(QStringLiteral("N5"))->trigger();
         w.findChild<QAction *>(QStringLiteral("N6"))->trigger();
         QVector<CanvasCall> last;
+        if (!idle(w))
+            return last;
         int document = 0;
         for (const CanvasCall &c : std::as_const(fx.canvas.calls)) {
             document += c.kind == CanvasCall::BeginDocument;

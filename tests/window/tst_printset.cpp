@@ -298,7 +298,7 @@ void TestPrintSet::colourResetAfterPrint()
     printSet(w);
     clickRow(w.ListBox19, 1);
     clickRow(w.ListBox21, 1);
-    QTest::mouseClick(w.cmdPrint, Qt::LeftButton);
+    pressPrint(w);
     QVERIFY(fx.dialogs->errors.isEmpty());
     QVERIFY(!w.pnlMain->isHidden());
     QVERIFY(P::colorsResetPending(w));
@@ -323,7 +323,7 @@ void TestPrintSet::markerTypeLeavesResetPending()
     WindowFixture fx;
     TfrmMain &w = fx.create();
     printSet(w);
-    QTest::mouseClick(w.cmdPrint, Qt::LeftButton);
+    pressPrint(w);
     QVERIFY(P::colorsResetPending(w));
     chooseType(w, 4);
     printSet(w);

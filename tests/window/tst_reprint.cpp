@@ -155,9 +155,10 @@ void TestReprint::reprintFromHistory()
     TfrmMain &w = fx.create();
     chooseType(w, 2);
     w.mnuListLoad->trigger();
+    QVERIFY(idle(w));
     dialogs->pdfPath = fx.dir.filePath(QStringLiteral("job.pdf"));
     QTest::mouseClick(w.cmdPrintSet, Qt::LeftButton);
-    QTest::mouseClick(w.cmdPrint, Qt::LeftButton);
+    pressPrint(w);
     QCOMPARE(dialogs->errors, QStringList());
     const QStringList jobWords = pdfWords(dialogs->pdfPath);
     QCOMPARE(jobWords.size(), 10); // one text and one number per label
@@ -171,6 +172,8 @@ void TestReprint::reprintFromHistory()
     int shownStart = 0;
     int shownSheets = 0;
     int rowsAfter = 0;
+    bool startAnswered = false;
+    bool ended = false;
     whenModal<HistoryWindow>([&](HistoryWindow *h) {
         h->findChild<QTableView *>(QStringLiteral("table"))->selectRow(0);
         QTest::mouseClick(h->findChild<QPushButton *>(QStringLiteral("reprintButton")),
@@ -193,13 +196,17 @@ void TestReprint::reprintFromHistory()
             shownStart = picture->startPos();
             shownSheets = d->findChild<ChoiceList *>(QStringLiteral("sheetList"))->count();
             d->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
+            startAnswered = true;
         });
         choice->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
+        // The reprint runs on after the choice; the history shows it once it has ended.
+        ended = QTest::qWaitFor([&] { return startAnswered && !w.isBusy(); }, 30000);
         rowsAfter = h->model()->rowCount();
         h->reject();
     });
     w.mnuHistory->trigger();
 
+    QVERIFY(ended);
     QCOMPARE(shownStart, start);
     QCOMPARE(shownSheets, sheets);
     QCOMPARE(P::initialValue(w), nextNumber);
