@@ -3,6 +3,7 @@
 // printed means the queue took the job. A refused job moves nothing on; a paused queue
 // holds the job, which then counts as printed, with a notice.
 #include "JobProgress.h"
+#include "print/JobFollow.h"
 #include "window/WindowSupport.h"
 
 #include <QLabel>
