@@ -263,6 +263,8 @@ private:
     // print has ended and the advance is saved; never for a print the person gave up.
     void printOnPrinter(const LabelJob &job, QWidget *owner, const HistoryEntry *reprinted,
                         std::function<void(bool printed)> then);
+    // The questions and the print dialog of a print, put to owner (this window once owner is
+    // gone).
     PrintRun::Asks printAsks(QWidget *owner);
     // Runs work as PrintRun does, the window busy meanwhile; then(outcome) follows its end
     // unless the person gave the print up.

@@ -40,6 +40,10 @@ namespace corvial {
 
 namespace {
 
+// On the status line while labels the person stopped waiting for are still being sent.
+const QString kStillSending =
+    QStringLiteral("ラベルはプリンターへ送られています。結果を待たずに続けます。");
+
 // Background of a label, panel or text box.
 void setBackground(QWidget *w, const QColor &c)
 {
@@ -463,6 +467,9 @@ void TfrmMain::startPrintRun(QWidget *owner, PrintRun::Work work, const PrintPol
                 mEnv.dialogs->error(this, outcome.recordError);
             return;
         }
+        // The line speaks of how the print ended from here on.
+        if (statusLine()->currentMessage() == kStillSending)
+            statusLine()->clearMessage();
         then(outcome);
         mPrintRun = nullptr;
         setBusy(false);
@@ -475,8 +482,7 @@ void TfrmMain::printRunCancelled(PrintRun *run, QWidget *owner, bool givenUp)
     if (!givenUp) {
         // The labels may be on their way: the window waits for the result, which saves the
         // advance before another job can start on the same sheet.
-        statusLine()->showMessage(QStringLiteral("ラベルはプリンターへ送られています。"
-                                                 "結果を待たずに続けます。"));
+        statusLine()->showMessage(kStillSending);
         return;
     }
     if (mPrintRun == run) {
