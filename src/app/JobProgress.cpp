@@ -3,15 +3,11 @@
 
 #include "job/TextCharacters.h"
 
-#include <QEventLoop>
-#include <QTimer>
+#include <QProgressDialog>
 
 namespace corvial {
 
 namespace {
-
-// Most jobs end within this; a dialog that flashes up and vanishes only startles.
-constexpr qint64 kShowAfterMs = 500;
 
 QString stateText(const JobStatus &status)
 {
@@ -27,8 +23,11 @@ QString stateText(const JobStatus &status)
 
 } // namespace
 
-JobProgress::JobProgress(QWidget *parent, int seconds) : TimeBoundWatcher(seconds), mParent(parent)
+JobProgress::JobProgress(QWidget *parent) : mParent(parent)
 {
+    mDelay.setSingleShot(true);
+    mDelay.setInterval(ShowAfterMs);
+    connect(&mDelay, &QTimer::timeout, this, &JobProgress::showNow);
 }
 
 JobProgress::~JobProgress()
@@ -41,52 +40,67 @@ QString JobProgress::dialogName()
     return QStringLiteral("JobProgress");
 }
 
-bool JobProgress::keepWaiting(const QString &printer, int jobId, const JobStatus &status)
+QString JobProgress::jobText(const QString &printer, int jobId, const JobStatus &status)
 {
-    const bool inTime = TimeBoundWatcher::keepWaiting(printer, jobId, status);
-    if (mStopped || !inTime)
-        return false;
-    if (!mDialog && elapsed() >= kShowAfterMs) {
-        mDialog = new QProgressDialog(mParent);
-        mDialog->setObjectName(dialogName());
-        mDialog->setWindowTitle(QStringLiteral("印刷"));
-        mDialog->setCancelButtonText(QStringLiteral("待たずに続ける"));
-        // No bar to fill: how long CUPS takes is not known.
-        mDialog->setRange(0, 0);
-        mDialog->setWindowModality(Qt::WindowModal);
-        mDialog->setAutoReset(false);
-        mDialog->setAutoClose(false);
-        QObject::connect(mDialog.data(), &QProgressDialog::canceled, mDialog.data(),
-                         [this] { mStopped = true; });
-        mDialog->show();
+    return QStringLiteral("プリンター「%1」のジョブ %2 の印刷を待っています。\n状態: %3")
+        .arg(visibleText(printer))
+        .arg(jobId)
+        .arg(stateText(status));
+}
+
+void JobProgress::waitAt(const QString &text, const QString &button, bool showLater)
+{
+    mText = text;
+    mButton = button;
+    if (mDialog) {
+        mDialog->setLabelText(text);
+        mDialog->setCancelButtonText(button);
+    } else if (!showLater) {
+        mDelay.stop();
+    } else if (!mDelay.isActive()) {
+        mDelay.start();
     }
-    if (mDialog)
-        mDialog->setLabelText(QStringLiteral("プリンター「%1」のジョブ %2 の印刷を待っています。\n"
-                                             "状態: %3")
-                                  .arg(visibleText(printer))
-                                  .arg(jobId)
-                                  .arg(stateText(status)));
-    return true;
 }
 
-void JobProgress::pause(int ms)
+void JobProgress::showNow()
 {
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    QMetaObject::Connection stop;
-    if (mDialog)
-        stop =
-            QObject::connect(mDialog.data(), &QProgressDialog::canceled, &loop, &QEventLoop::quit);
-    // Until the dialog shows, a click on the window must wait: it would start another job
-    // while this one is being followed.
-    loop.exec(mDialog ? QEventLoop::AllEvents : QEventLoop::ExcludeUserInputEvents);
-    QObject::disconnect(stop);
+    mDelay.stop();
+    if (mDialog || !mParent)
+        return;
+    // Made anew each time: a QProgressDialog left hidden would show itself again after its
+    // own minimum duration.
+    mDialog = new QProgressDialog(mParent);
+    mDialog->setObjectName(dialogName());
+    mDialog->setWindowTitle(QStringLiteral("印刷"));
+    // No bar to fill: how long a history or CUPS takes is not known.
+    mDialog->setRange(0, 0);
+    mDialog->setAutoReset(false);
+    mDialog->setAutoClose(false);
+    mDialog->setLabelText(mText);
+    mDialog->setCancelButtonText(mButton);
+    // Escape rejects the dialog without its cancel signal; both mean the person is done.
+    connect(mDialog.data(), &QProgressDialog::canceled, this, [this] {
+        hide();
+        emit cancelled();
+    });
+    connect(mDialog.data(), &QDialog::rejected, this, [this] {
+        hide();
+        emit cancelled();
+    });
+    mDialog->open();
 }
 
-void JobProgress::finished(const JobStatus &)
+void JobProgress::hide()
 {
-    if (mDialog)
-        mDialog->hide();
+    mDelay.stop();
+    QProgressDialog *dialog = mDialog;
+    if (!dialog)
+        return;
+    mDialog = nullptr;
+    dialog->disconnect(this);
+    dialog->hide();
+    // It may be hiding from inside its own signal.
+    dialog->deleteLater();
 }
 
 } // namespace corvial

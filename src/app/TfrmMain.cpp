@@ -654,9 +654,13 @@ void TfrmMain::Timer1Timer()
 
 void TfrmMain::closeEvent(QCloseEvent *event)
 {
-    // Closing while a list is read gives up the read; the window stays for the user to go on.
-    if (mListProgress) {
-        mListProgress->cancel();
+    // Closing while a list is read or a print runs is taken as its Cancel; the window stays
+    // for the user to go on (and, for labels already on their way, to see how they ended).
+    if (mListProgress || mPrintRun) {
+        if (mListProgress)
+            endListRead();
+        else
+            mPrintRun->cancel();
         event->ignore();
         return;
     }

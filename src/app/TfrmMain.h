@@ -2,6 +2,7 @@
 #pragma once
 
 #include "Dialogs.h"
+#include "PrintRun.h"
 #include "history/HistoryRecord.h"
 #include "history/JobLookup.h"
 #include "history/WaitingJobs.h"
@@ -107,6 +108,9 @@ public:
     // left waiting, and tells once which ended unprinted; a failure goes to the status line.
     // Does nothing when there is no history yet. Call once the window is shown.
     void startWaitingJobsRecheck();
+    // True while a print or a list read runs away from the interface thread; the window's
+    // controls and menus take no input meanwhile.
+    bool isBusy() const;
 
     // Controls, named as the program has always named them; most come from TfrmMain.ui, where
     // each numbered one's role is its accessibleName, read out by screen readers too. Every
@@ -266,11 +270,24 @@ private:
 
     // Printing.
     void cmdPrintClick();
-    // Prints job through the font check, the history, the printer dialog and the job's
-    // follow-up, telling owner (null: this window) of every refusal and failure; reprinted:
-    // the record a reprint prints again, or null. True when it printed.
-    bool printOnPrinter(const LabelJob &job, QWidget *owner = nullptr,
-                        const HistoryEntry *reprinted = nullptr);
+    // Starts printing job through the font check, the history, the printer dialog and the
+    // job's follow-up on a worker, telling owner of every refusal and failure; reprinted: the
+    // record a reprint prints again, or null. then(printed) follows on this thread once the
+    // print has ended and the advance is saved; never for a print the person gave up.
+    void printOnPrinter(const LabelJob &job, QWidget *owner, const HistoryEntry *reprinted,
+                        std::function<void(bool printed)> then);
+    // The questions and the print dialog of a print, put to owner (this window once owner is
+    // gone).
+    PrintRun::Asks printAsks(QWidget *owner);
+    // Runs work as PrintRun does, the window busy meanwhile; then(outcome) follows its end
+    // unless the person gave the print up.
+    void startPrintRun(QWidget *owner, PrintRun::Work work, const PrintPolicy &policy,
+                       std::function<void(const PrintOutcome &)> then);
+    void printRunCancelled(PrintRun *run, QWidget *owner, bool givenUp);
+    // Saves the advance of a job that printed in family and tells owner what the outcome
+    // says; true when it printed.
+    bool printRunEnded(const PrintOutcome &printed, QWidget *owner, int family);
+    void setBusy(bool busy);
     QStatusBar *statusLine();
     void resetProofColoursAfterPrint();
     QPrinter *keptPrinter();
@@ -279,6 +296,8 @@ private:
     void mnuHistoryClick();
     void reprintFromHistory(QWidget *owner, const HistoryEntry &entry, int firstIndex,
                             int lastIndex);
+    void reprintEnded(const LabelJob &job, const HistoryEntry &entry, const QString &what,
+                      QWidget *owner, bool printed);
     std::pair<QFrame *, ClickSurface *> previewOf(int family) const;
     void waitingJobsRecheckEnded();
     // The printer's scale.
@@ -301,7 +320,9 @@ private:
         ListTableRead table;
         QString sha256;
     };
-    std::optional<ListFileRead> readListAway(const QString &path);
+    void readListAway(const QString &path);
+    void listFileRead(const QString &path, const ListFileRead &read);
+    void endListRead();
     bool keepsListFor(SheetType newType);
     void showListOnEntryScreen();
     void setListReadOnly(bool readOnly);
@@ -343,7 +364,9 @@ private:
     QString mListPath;
     QString mListSha256; // of the loaded list's bytes as they were read
     bool mListHeading = false;
-    QProgressDialog *mListProgress = nullptr; // while a list file is being read
+    QProgressDialog *mListProgress = nullptr;          // while a list file is being read
+    QFutureWatcher<ListFileRead> *mListRead = nullptr; // the read whose result is wanted
+    PrintRun *mPrintRun = nullptr;                     // the print the window waits for
     TypedEntry mTypedEntry;
     QFutureWatcher<WaitingRecheck> *mWaitingRecheck = nullptr; // the start's look, once begun
 };

@@ -20,6 +20,7 @@
 
 #include <QFileInfo>
 #include <QFutureWatcher>
+#include <QPointer>
 #include <QStatusBar>
 #include <QtConcurrent>
 
@@ -93,6 +94,11 @@ void TfrmMain::mnuHistoryClick()
 void TfrmMain::reprintFromHistory(QWidget *owner, const HistoryEntry &entry, int firstIndex,
                                   int lastIndex)
 {
+    if (isBusy()) {
+        mEnv.dialogs->message(owner,
+                              QStringLiteral("印刷中です。終わってから再印刷してください。"));
+        return;
+    }
     const HistoryRecord &r = entry.record;
     LabelJob job;
     QString error;
@@ -110,20 +116,37 @@ void TfrmMain::reprintFromHistory(QWidget *owner, const HistoryEntry &entry, int
     auto *picture = new SheetPicture(f, panel->size(), surface->geometry());
     picture->setJob(job.sampleCount * job.repeatCount, mJob.startPos[f]);
     const QString what = reprintedSamplesText(entry, firstIndex, lastIndex, job.repeatCount);
-    ReprintStartDialog start(QStringLiteral("履歴 %1 の再印刷: %2").arg(entry.id).arg(what),
-                             picture, owner);
-    if (start.exec() != QDialog::Accepted)
-        return;
-    job.startPos = picture->startPos();
-    if (!printOnPrinter(job, owner, &entry))
-        return;
+    auto *start = new ReprintStartDialog(
+        QStringLiteral("履歴 %1 の再印刷: %2").arg(entry.id).arg(what), picture, owner);
+    start->setAttribute(Qt::WA_DeleteOnClose);
+    const QPointer<QWidget> asker(owner);
+    connect(start, &QDialog::accepted, this, [this, start, job, entry, what, asker]() mutable {
+        job.startPos = start->picture()->startPos();
+        if (isBusy())
+            return;
+        printOnPrinter(job, asker ? asker.data() : this, &entry,
+                       [this, job, entry, what, asker](bool printed) {
+                           reprintEnded(job, entry, what, asker, printed);
+                       });
+    });
+    start->open();
+}
 
+void TfrmMain::reprintEnded(const LabelJob &job, const HistoryEntry &entry, const QString &what,
+                            QWidget *owner, bool printed)
+{
+    // The reprint is a job of its own in the history, printed or not; the history shows it.
+    if (auto *history = qobject_cast<HistoryWindow *>(owner))
+        history->search();
+    if (!printed)
+        return;
     // The labels use up the sheet like any print; the numbering stays where it was.
     JobAdvance next = advanceAfterPrint(job);
     next.nextInitialValue = mJob.initialValue;
     statusLine()->showMessage(QStringLiteral("履歴 %1 の再印刷: %2。%3")
                                   .arg(entry.id)
                                   .arg(what, printedSummaryText(next)));
+    const int f = job.sheetType.info().family;
     if (!pnlPrint->isHidden() && family() == f)
         SetUpPreview(f);
 }

@@ -14,7 +14,6 @@
 #include "settings/SettingsFile.h"
 
 #include <QAction>
-#include <QEventLoop>
 #include <QFileInfo>
 #include <QFutureWatcher>
 #include <QLabel>
@@ -25,8 +24,9 @@
 #include <QRadioButton>
 #include <QSignalBlocker>
 #include <QStandardPaths>
-#include <QTimer>
 #include <QtConcurrent/QtConcurrentRun>
+
+#include <utility>
 
 namespace corvial {
 
@@ -72,6 +72,8 @@ QStringList TfrmMain::listSampleTexts() const
 
 void TfrmMain::mnuListLoadClick()
 {
+    if (isBusy())
+        return;
     // Lists are the user's documents, not the program's files: the dialog opens where the
     // last list came from, or in the documents folder.
     const QString folder =
@@ -87,10 +89,12 @@ void TfrmMain::mnuListLoadClick()
         return;
     }
     // Read once; the heading question and every later check use what was read now.
-    const std::optional<ListFileRead> read = readListAway(path);
-    if (!read)
-        return; // cancelled: the window stays as it was
-    const ListTableRead &table = read->table;
+    readListAway(path);
+}
+
+void TfrmMain::listFileRead(const QString &path, const ListFileRead &read)
+{
+    const ListTableRead &table = read.table;
     if (!table.ok()) {
         mEnv.dialogs->error(this, sampleListFailureText(path, table.reason));
         return;
@@ -115,7 +119,7 @@ void TfrmMain::mnuListLoadClick()
     mList = built.list;
     mJob.sampleTexts = listSampleTexts();
     mListPath = path;
-    mListSha256 = read->sha256;
+    mListSha256 = read.sha256;
     mListHeading = heading;
     showListOnEntryScreen();
     updateListActions();
@@ -124,30 +128,39 @@ void TfrmMain::mnuListLoadClick()
         mEnv.dialogs->message(this, notice);
 }
 
-std::optional<TfrmMain::ListFileRead> TfrmMain::readListAway(const QString &path)
+void TfrmMain::readListAway(const QString &path)
 {
     // A large workbook takes seconds to read; the window keeps drawing meanwhile and the user
     // may give up. The worker gets only the path and a reader that touches no widget.
     std::function<ListTableRead(const QString &)> reader = mEnv.readList;
     if (!reader)
         reader = [](const QString &p) { return readListTable(p); };
-    QFutureWatcher<ListFileRead> watcher;
-    QProgressDialog progress(QStringLiteral("サンプルリスト「%1」を読み込んでいます…")
-                                 .arg(visibleText(QFileInfo(path).fileName())),
-                             QStringLiteral("キャンセル"), 0, 0, this);
-    progress.setObjectName(QStringLiteral("dlgListProgress"));
-    progress.setWindowTitle(kCaption);
-    progress.setWindowModality(Qt::WindowModal);
-    progress.setAutoClose(false);
-    progress.setAutoReset(false);
-    progress.setMinimumDuration(kProgressDelayMs);
-    progress.setValue(0); // starts the dialog's own clock
+    auto *progress = new QProgressDialog(QStringLiteral("サンプルリスト「%1」を読み込んでいます…")
+                                             .arg(visibleText(QFileInfo(path).fileName())),
+                                         QStringLiteral("キャンセル"), 0, 0, this);
+    progress->setObjectName(QStringLiteral("dlgListProgress"));
+    progress->setWindowTitle(kCaption);
+    progress->setWindowModality(Qt::WindowModal);
+    progress->setAutoClose(false);
+    progress->setAutoReset(false);
+    // It comes up by itself after the delay; a quicker read never shows it.
+    progress->setMinimumDuration(kProgressDelayMs);
+    progress->setValue(0); // starts the dialog's own clock
+    connect(progress, &QProgressDialog::canceled, this, &TfrmMain::endListRead);
+    mListProgress = progress;
+    // Until the dialog is up nothing else would stop a click from starting something else.
+    setBusy(true);
 
-    QEventLoop loop;
-    connect(&watcher, &QFutureWatcherBase::finished, &loop, &QEventLoop::quit);
-    connect(&progress, &QProgressDialog::canceled, &loop, &QEventLoop::quit);
-    mListProgress = &progress;
-    watcher.setFuture(QtConcurrent::run([reader, path] {
+    auto *watcher = new QFutureWatcher<ListFileRead>(this);
+    mListRead = watcher;
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, path] {
+        watcher->deleteLater();
+        if (mListRead != watcher)
+            return; // cancelled: the result is dropped with its watcher
+        endListRead();
+        listFileRead(path, watcher->result());
+    });
+    watcher->setFuture(QtConcurrent::run([reader, path] {
         ListFileRead read{reader(path), QString()};
         QByteArray bytes;
         QString why;
@@ -155,21 +168,20 @@ std::optional<TfrmMain::ListFileRead> TfrmMain::readListAway(const QString &path
             read.sha256 = sha256Hex(bytes);
         return read;
     }));
-    // Until the modal dialog is up nothing else stops a click from reaching the window, so
-    // input waits (it is not lost) for that moment or for the end of a quick read.
-    QTimer::singleShot(kProgressDelayMs, &loop, &QEventLoop::quit);
-    loop.exec(QEventLoop::ExcludeUserInputEvents);
-    if (!watcher.isFinished() && !progress.wasCanceled()) {
-        progress.show();
-        loop.exec();
+}
+
+void TfrmMain::endListRead()
+{
+    // Also the cancel: a cancelled read runs on to its end in the pool, and the window stays
+    // as it was.
+    mListRead = nullptr;
+    if (QProgressDialog *progress = std::exchange(mListProgress, nullptr)) {
+        progress->disconnect(this);
+        progress->hide();
+        // It may be cancelling from inside its own signal.
+        progress->deleteLater();
     }
-    mListProgress = nullptr;
-    // A cancelled read runs on to its end in the pool; its result is dropped with the future.
-    // Loops left early by the application's end count as cancelled: waiting for the result
-    // here would freeze the window after all.
-    if (progress.wasCanceled() || !watcher.isFinished())
-        return std::nullopt;
-    return watcher.result();
+    setBusy(false);
 }
 
 void TfrmMain::mnuListUnloadClick()

@@ -20,6 +20,28 @@ namespace {
 const QString kPreviewFailed = QStringLiteral("印刷プレビューを作成できませんでした。\n");
 const QString kCalibrationFailed = QStringLiteral("位置合わせシートを印刷できませんでした。\n");
 
+// Runs on the print's worker: the calibration sheet on the printer policy chooses, followed
+// in the queue as a job is. Nothing is recorded and nothing moves on.
+PrintOutcome printCalibrationAway(const PrintPolicy &policy, SheetType type, int offsetXIndex,
+                                  int offsetYIndex, PrinterScale scale)
+{
+    PrintOutcome outcome;
+    QString error;
+    QPrinter *printer = policy.choosePrinter(&error);
+    if (!printer) {
+        outcome.end = error.isEmpty() ? PrintEnd::Declined : PrintEnd::Failed;
+        outcome.reason = error;
+        return outcome;
+    }
+    const std::unique_ptr<PageCanvas> canvas = policy.canvasFor(printer);
+    canvas->setJobWatcher(policy.watcher);
+    if (printCalibrationSheet(*canvas, type, offsetXIndex, offsetYIndex, &error, scale))
+        outcome.end = PrintEnd::Printed;
+    else
+        outcome.reason = error;
+    return outcome;
+}
+
 } // namespace
 
 QPrinter *TfrmMain::keptPrinter()
@@ -66,21 +88,28 @@ void TfrmMain::N5Click()
 
 void TfrmMain::N6Click()
 {
-    if (pnlPrint->isHidden())
+    if (pnlPrint->isHidden() || isBusy())
         return;
     PrinterScale scale;
     if (!savedPrinterScale(&scale, nullptr, kCalibrationFailed))
         return;
-    QPrinter *printer = keptPrinter();
-    if (!mEnv.dialogs->choosePrinter(this, printer))
-        return;
-    mPrinterSetup = PrinterSetup::of(*printer);
     const int f = family();
-    const std::unique_ptr<PageCanvas> canvas = mEnv.canvasFactory(printer);
-    QString error;
-    if (!printCalibrationSheet(*canvas, mJob.sheetType, mJob.offsetX[f], mJob.offsetY[f], &error,
-                               scale))
-        mEnv.dialogs->error(this, kCalibrationFailed + error);
+    const SheetType type = mJob.sheetType;
+    const int ox = mJob.offsetX[f];
+    const int oy = mJob.offsetY[f];
+    PrintPolicy policy;
+    policy.record = false;
+    policy.canvasFor = mEnv.canvasFactory;
+    startPrintRun(
+        this,
+        [type, ox, oy, scale](const PrintPolicy &p) {
+            return printCalibrationAway(p, type, ox, oy, scale);
+        },
+        policy,
+        [this](const PrintOutcome &printed) {
+            if (!printed.reason.isEmpty())
+                mEnv.dialogs->error(this, kCalibrationFailed + printed.reason);
+        });
 }
 
 } // namespace corvial

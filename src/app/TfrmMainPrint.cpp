@@ -4,7 +4,6 @@
 
 #include "Controls.h"
 #include "Dialogs.h"
-#include "JobProgress.h"
 #include "SheetPicture.h"
 #include "TextBoxControls.h"
 #include "export/WorkbookExport.h"
@@ -30,7 +29,9 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPrinter>
 #include <QRadioButton>
 #include <QStatusBar>
@@ -38,6 +39,10 @@
 namespace corvial {
 
 namespace {
+
+// On the status line while labels the person stopped waiting for are still being sent.
+const QString kStillSending =
+    QStringLiteral("ラベルはプリンターへ送られています。結果を待たずに続けます。");
 
 // Background of a label, panel or text box.
 void setBackground(QWidget *w, const QColor &c)
@@ -321,33 +326,66 @@ void TfrmMain::proofTextChanged()
 
 void TfrmMain::cmdPrintClick()
 {
+    if (isBusy())
+        return;
     // The line speaks of the latest Print only: one cancelled or failed leaves it empty.
     if (auto *bar = findChild<QStatusBar *>(QString(), Qt::FindDirectChildrenOnly))
         bar->clearMessage();
     const LabelJob job = labelJobOf(mJob);
-    if (!printOnPrinter(job))
-        return;
-
-    const JobAdvance next = advanceAfterPrint(job);
-    statusLine()->showMessage(printedSummaryText(next));
-    // The sequence has moved the start position on and saved it.
-    resetProofColoursAfterPrint();
-    mJob.colorsResetPending = true;
-    ShowScreen(Screen::Entry);
-    if (isMarkerType(mJob.sheetType))
-        chooseSheetType(mJob.sheetType);
-    ArrangeToolButtons(ToolRow::Entry);
-    if (next.numbered) {
-        mJob.initialValue = next.nextInitialValue;
-        ListBox12->selectRow(mJob.initialValue - 1);
-    }
+    printOnPrinter(job, this, nullptr, [this, job](bool printed) {
+        if (!printed)
+            return;
+        const JobAdvance next = advanceAfterPrint(job);
+        statusLine()->showMessage(printedSummaryText(next));
+        // The start position has moved on and is saved.
+        resetProofColoursAfterPrint();
+        mJob.colorsResetPending = true;
+        ShowScreen(Screen::Entry);
+        if (isMarkerType(mJob.sheetType))
+            chooseSheetType(mJob.sheetType);
+        ArrangeToolButtons(ToolRow::Entry);
+        if (next.numbered) {
+            mJob.initialValue = next.nextInitialValue;
+            ListBox12->selectRow(mJob.initialValue - 1);
+        }
+    });
 }
 
-bool TfrmMain::printOnPrinter(const LabelJob &job, QWidget *owner, const HistoryEntry *reprinted)
+bool TfrmMain::isBusy() const
 {
-    if (!owner)
-        owner = this;
-    const QString nothingMoved = QStringLiteral("\n開始位置と番号は変わっていません。");
+    return mPrintRun || mListProgress;
+}
+
+void TfrmMain::setBusy(bool busy)
+{
+    // The main window itself stays enabled: its progress and question dialogs are its
+    // children and would be disabled with it.
+    centralWidget()->setEnabled(!busy);
+    menuBar()->setEnabled(!busy);
+}
+
+PrintRun::Asks TfrmMain::printAsks(QWidget *owner)
+{
+    const QPointer<QWidget> asker(owner);
+    PrintRun::Asks asks;
+    asks.printWithoutRecord = [this, asker](const QString &why) {
+        return mEnv.dialogs->askYesNoDefaultNo(
+            asker ? asker.data() : this, QStringLiteral("印刷履歴"),
+            why + QStringLiteral("\n\n履歴に残さずに印刷しますか？"));
+    };
+    // The printer is the run's until it ends, so that nothing else sets it up meanwhile.
+    asks.choosePrinter = [this, asker]() -> std::unique_ptr<QPrinter> {
+        if (!mEnv.dialogs->choosePrinter(asker ? asker.data() : this, keptPrinter()))
+            return nullptr;
+        mPrinterSetup = PrinterSetup::of(*mPrinter);
+        return std::move(mPrinter);
+    };
+    return asks;
+}
+
+void TfrmMain::printOnPrinter(const LabelJob &job, QWidget *owner, const HistoryEntry *reprinted,
+                              std::function<void(bool printed)> then)
+{
     PrintRequest request;
     request.job = job;
     request.settingsPath = settingsFilePath(appDir);
@@ -361,36 +399,79 @@ bool TfrmMain::printOnPrinter(const LabelJob &job, QWidget *owner, const History
         request.listFile = QFileInfo(mListPath).absoluteFilePath();
         request.listSha256 = mListSha256;
     }
-
-    JobProgress progress(owner);
     PrintPolicy policy;
     policy.program = QStringLiteral("corvial-manager");
-    policy.printWithoutRecord = [&](const QString &why) {
-        return mEnv.dialogs->askYesNoDefaultNo(
-            owner, QStringLiteral("印刷履歴"),
-            why + QStringLiteral("\n\n履歴に残さずに印刷しますか？"));
-    };
-    policy.choosePrinter = [&](QString *) -> QPrinter * {
-        if (!mEnv.dialogs->choosePrinter(owner, keptPrinter()))
-            return nullptr;
-        mPrinterSetup = PrinterSetup::of(*mPrinter);
-        return mPrinter.get();
-    };
-    policy.outputProblem = [this](const QString &path) {
-        return ownOutputProblem(path, settingsFilePath(appDir));
+    policy.outputProblem = [settings = request.settingsPath](const QString &path) {
+        return ownOutputProblem(path, settings);
     };
     policy.canvasFor = mEnv.canvasFactory;
-    policy.watcher = &progress;
-    const int f = job.sheetType.info().family;
-    policy.saveAdvance = [this, f](const JobAdvance &next, QString *) {
-        // SaveSettings tells the user itself when start.txt cannot be written.
-        mJob.startPos[f] = next.nextStartPos;
-        SaveSettings();
-        return true;
+    // The advance is saved here once the result is back: the worker touches no window state.
+    const auto work = [request](const PrintPolicy &p) {
+        PrintRecorder history(QStringLiteral("corvial-manager"));
+        return runPrintSequence(request, p, history);
     };
+    const QPointer<QWidget> asker(owner);
+    const int f = job.sheetType.info().family;
+    startPrintRun(owner, work, policy, [this, asker, f, then](const PrintOutcome &printed) {
+        then(printRunEnded(printed, asker ? asker.data() : this, f));
+    });
+}
 
-    PrintRecorder history(QStringLiteral("corvial-manager"));
-    const PrintOutcome printed = runPrintSequence(request, policy, history);
+void TfrmMain::startPrintRun(QWidget *owner, PrintRun::Work work, const PrintPolicy &policy,
+                             std::function<void(const PrintOutcome &)> then)
+{
+    auto *run = new PrintRun(owner, this);
+    mPrintRun = run;
+    setBusy(true);
+    const QPointer<QWidget> asker(owner);
+    connect(run, &PrintRun::cancelled, this, [this, run, asker](bool givenUp) {
+        printRunCancelled(run, asker ? asker.data() : this, givenUp);
+    });
+    connect(run, &PrintRun::ended, this, [this, run, then](const PrintOutcome &outcome) {
+        run->deleteLater();
+        // A print given up before it went out ended for the window already; another may
+        // have been started since, with a printer of its own.
+        std::unique_ptr<QPrinter> printer = run->takePrinter();
+        if (printer && !mPrinter)
+            mPrinter = std::move(printer);
+        if (run->givenUp()) {
+            if (!outcome.recordError.isEmpty())
+                mEnv.dialogs->error(this, outcome.recordError);
+            return;
+        }
+        // The line speaks of how the print ended from here on.
+        if (statusLine()->currentMessage() == kStillSending)
+            statusLine()->clearMessage();
+        then(outcome);
+        mPrintRun = nullptr;
+        setBusy(false);
+    });
+    run->start(std::move(work), policy, printAsks(owner));
+}
+
+void TfrmMain::printRunCancelled(PrintRun *run, QWidget *owner, bool givenUp)
+{
+    if (!givenUp) {
+        // The labels may be on their way: the window waits for the result, which saves the
+        // advance before another job can start on the same sheet.
+        statusLine()->showMessage(kStillSending);
+        return;
+    }
+    if (mPrintRun == run) {
+        mPrintRun = nullptr;
+        setBusy(false);
+    }
+    mEnv.dialogs->message(owner, QStringLiteral("印刷をやめました。ラベルは印刷されていません。"
+                                                "\n開始位置と番号は変わっていません。"));
+}
+
+bool TfrmMain::printRunEnded(const PrintOutcome &printed, QWidget *owner, int f)
+{
+    if (printed.printed()) {
+        // SaveSettings tells the user itself when start.txt cannot be written.
+        mJob.startPos[f] = printed.advance.nextStartPos;
+        SaveSettings();
+    }
     if (!printed.recordError.isEmpty())
         mEnv.dialogs->error(owner, printed.recordError);
     switch (printed.stoppedAt) {
@@ -404,7 +485,8 @@ bool TfrmMain::printOnPrinter(const LabelJob &job, QWidget *owner, const History
     default:
         // Nothing moves on for a job that did not print; a declined dialog needs no word.
         if (!printed.reason.isEmpty())
-            mEnv.dialogs->error(owner, printed.reason + nothingMoved);
+            mEnv.dialogs->error(owner, printed.reason +
+                                           QStringLiteral("\n開始位置と番号は変わっていません。"));
         return false;
     }
     if (!printed.notice.isEmpty())

@@ -13,7 +13,7 @@
 namespace corvial {
 
 // The job as the window holds it while the user works on it: the entry screen and the print
-// screen write their choices here as they are made, and PrintSet, the preview, printing and
+// screen write their choices here as they are made, and the print set-up, the preview, printing and
 // the export read them from here instead of from controls. Arrays are per family, 1-based.
 struct JobEditor
 {
@@ -47,7 +47,7 @@ struct JobEditor
     QFont labelFont;
     bool code = false;
     QString codePrefix;
-    // The proof colours go back to black on white at the next PrintSet after a print.
+    // The proof colours go back to black on white when the next job is set up after a print.
     bool colorsResetPending = false;
 
     // A loaded sample list's texts, one per sample; empty without a list.

@@ -250,8 +250,12 @@ WindowResult runWindow(const Job &job, const QString &dir, const QString &pdf, c
     if (job.exportBook)
         QTest::mouseClick(w.cmdExcel, Qt::LeftButton);
     QTest::mouseClick(w.cmdPrint, Qt::LeftButton);
+    // The window prints away from its thread; the test waits for the end.
+    const bool ended = QTest::qWaitFor([&w] { return !w.isBusy(); }, 30000);
 
     WindowResult r;
+    if (!ended)
+        r.errors << QStringLiteral("the window's print did not end");
     r.startPos = w.editor().startPos[FamilyOfType(job.type)];
     r.initialValue = w.editor().initialValue;
     r.errors = dialogs->errors;

@@ -211,12 +211,16 @@ wb.save(sys.argv[1])
     fx.dialogs->listPath = list;
     fx.dialogs->answerYes = heading;
     w.mnuListLoad->trigger();
+    // The list is read away from the window's thread.
+    QVERIFY(QTest::qWaitFor([&w] { return !w.isBusy(); }, 30000));
     QCOMPARE(fx.dialogs->errors, QStringList());
     QCOMPARE(w.editor().sampleCount, samples.size());
     if (repeat > 1)
         clickRow(w.ListBox1, repeat - 1);
     QTest::mouseClick(w.cmdPrintSet, Qt::LeftButton);
     QTest::mouseClick(w.cmdPrint, Qt::LeftButton);
+    // The window prints away from its thread; the test waits for the end.
+    QVERIFY(QTest::qWaitFor([&w] { return !w.isBusy(); }, 30000));
     QCOMPARE(fx.dialogs->errors, QStringList());
     QCOMPARE(pdfWords(fx.dialogs->pdfPath), expected);
 
@@ -250,6 +254,8 @@ void TestListJobs::entryScreen()
     fx.dialogs->listPath = list;
     fx.dialogs->answerYes = false;
     w.mnuListLoad->trigger();
+    // The list is read away from the window's thread.
+    QVERIFY(QTest::qWaitFor([&w] { return !w.isBusy(); }, 30000));
 
     // The list decides the count and the text; the entry shows its first sample.
     QCOMPARE(fx.dialogs->questions.value(0), u"サンプルリスト|1 行目は見出しですか?\n\nAB | x"_s);
@@ -379,6 +385,8 @@ void TestListJobs::batchRefusals()
     fx.dialogs->listPath = path;
     fx.dialogs->answerYes = false;
     w.mnuListLoad->trigger();
+    // The list is read away from the window's thread.
+    QVERIFY(QTest::qWaitFor([&w] { return !w.isBusy(); }, 30000));
     QCOMPARE(fx.dialogs->errors.size(), 1);
     QVERIFY2(r.err.contains(fx.dialogs->errors.first()), qPrintable(r.err));
 }

@@ -226,8 +226,11 @@ void TestOutputs::failuresMoveNothing()
         const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
         QVERIFY(setrlimit(RLIMIT_FSIZE, &small) == 0);
         QTest::mouseClick(w.cmdPrint, Qt::LeftButton);
+        // The window prints away from its thread; the test waits for the end.
+        const bool ended = QTest::qWaitFor([&w] { return !w.isBusy(); }, 30000);
         setrlimit(RLIMIT_FSIZE, &saved);
         std::signal(SIGXFSZ, oldHandler);
+        QVERIFY(ended);
     }
     QCOMPARE(dialogs->errors.size(), 1);
     QVERIFY2(dialogs->errors.constFirst().contains(message), qPrintable(dialogs->errors.first()));

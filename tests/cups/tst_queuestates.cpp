@@ -3,6 +3,7 @@
 // printed means the queue took the job. A refused job moves nothing on; a paused queue
 // holds the job, which then counts as printed, with a notice.
 #include "JobProgress.h"
+#include "print/JobFollow.h"
 #include "window/WindowSupport.h"
 
 #include <QLabel>
@@ -163,6 +164,8 @@ void TestQueueStates::queueState()
     QElapsedTimer clock;
     clock.start();
     QTest::mouseClick(w.cmdPrint, Qt::LeftButton);
+    // The print runs on a worker; the window is busy until its result is handled.
+    QVERIFY(idle(w, 2 * DefaultJobWaitSeconds * 1000));
     stopWaiting.stop();
     QVERIFY2(clock.elapsed() < DefaultJobWaitSeconds * 1000, qPrintable(progressText));
     QCOMPARE(progressText.contains(QStringLiteral("ジョブ")), printed);

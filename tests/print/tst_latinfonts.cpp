@@ -111,6 +111,8 @@ void TestLatinFonts::windowRefusesAtPrint()
     w.Memo8->setPlainText(QStringLiteral("検体 7"));
     QTest::mouseClick(w.cmdPrintSet, Qt::LeftButton);
     QTest::mouseClick(w.cmdPrint, Qt::LeftButton);
+    // The window prints away from its thread; the test waits for the end.
+    QVERIFY(QTest::qWaitFor([&w] { return !w.isBusy(); }, 30000));
     QCOMPARE(dialogs->errors.size(), 1);
     QVERIFY2(dialogs->errors.constFirst().contains(QStringLiteral("「検」（U+691C）")),
              qPrintable(dialogs->errors.constFirst()));
@@ -123,6 +125,8 @@ void TestLatinFonts::windowRefusesAtPrint()
     w.Memo8->setPlainText(QStringLiteral("Serum"));
     QTest::mouseClick(w.cmdPrintSet, Qt::LeftButton);
     QTest::mouseClick(w.cmdPrint, Qt::LeftButton);
+    // The window prints away from its thread; the test waits for the end.
+    QVERIFY(QTest::qWaitFor([&w] { return !w.isBusy(); }, 30000));
     QVERIFY2(dialogs->errors.size() == 1, qPrintable(dialogs->errors.join(u'|')));
     bool ok = false;
     const QString text = runTool(QStringLiteral("pdftotext"), {dialogs->pdfPath, "-"}, &ok);

@@ -16,6 +16,7 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolButton>
 #include <memory>
 
 namespace corvial {
@@ -278,6 +279,20 @@ inline QByteArray settingsWithStart(int family, int start, const char *lineEnd =
     for (int f = 1; f <= 4; ++f)
         out += "10,10," + QByteArray::number(f == family ? start : 1) + lineEnd;
     return out + lineEnd;
+}
+
+// Waits, handling events as the program's loop does, until the print or the list read the
+// window runs has ended; false when it still runs after timeoutMs.
+inline bool idle(TfrmMain &w, int timeoutMs = 30000)
+{
+    return QTest::qWaitFor([&w] { return !w.isBusy(); }, timeoutMs);
+}
+
+// Presses Print as a user does and waits until the print has ended.
+inline void pressPrint(TfrmMain &w)
+{
+    QTest::mouseClick(w.cmdPrint, Qt::LeftButton);
+    QVERIFY(idle(w));
 }
 
 // A window whose print screen shows samples x repeat labels of the type from position s.

@@ -73,7 +73,7 @@ void TestCodeChoice::offeredWhereTheLabelHasRoom()
     QCOMPARE(w.imgCode->isVisibleTo(w.pnlPrint), hasCodeRoom(typeOf(type)));
     if (hasCodeRoom(typeOf(type)))
         QCOMPARE(w.imgCode->data(), QByteArray("0001"));
-    QTest::mouseClick(w.cmdPrint, Qt::LeftButton);
+    pressPrint(w);
     QCOMPARE(fx.dialogs->errors, QStringList());
     QCOMPARE(codesDrawn(fx.canvas), hasCodeRoom(typeOf(type)) ? 3 : 0);
 }
@@ -140,7 +140,7 @@ void TestCodeChoice::printedKeptAndNeverSaved()
     w.findChild<QAction *>(QStringLiteral("N5"))->trigger();
     QCOMPARE(codesDrawn(fx.canvas), 4);
     fx.canvas.clear();
-    QTest::mouseClick(w.cmdPrint, Qt::LeftButton);
+    pressPrint(w);
     QCOMPARE(fx.dialogs->errors, QStringList());
     QCOMPARE(codesDrawn(fx.canvas), 4);
     // start.txt keeps its five lines of the old form: the next start position only.

@@ -11,6 +11,8 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QProgressDialog>
+#include <QPushButton>
+#include <QScopeGuard>
 #include <QSemaphore>
 #include <QStandardPaths>
 #include <QThread>
@@ -124,6 +126,7 @@ void TestListLoad::readAwayGivesTheSameList()
     TfrmMain &w = createWithReader(fx);
     fx.dialogs->answerYes = false;
     w.mnuListLoad->trigger();
+    QVERIFY(idle(w));
 
     QVERIFY(fx.readOn.load() && fx.readOn.load() != QApplication::instance()->thread());
     QCOMPARE(fx.dialogs->errors, QStringList());
@@ -162,8 +165,10 @@ void TestListLoad::cancelLeavesTheWindow()
     QVERIFY(QTest::qWaitForWindowExposed(&w));
     typeText(w.Memo8, QStringLiteral("typed"));
     fx.dialogs->answerYes = false;
-    if (listBefore)
+    if (listBefore) {
         w.mnuListLoad->trigger();
+        QVERIFY(idle(w));
+    }
     const QStringList before = entryState(w);
     const int messages = int(fx.dialogs->messages.size());
     const int questions = int(fx.dialogs->questions.size());
@@ -174,22 +179,26 @@ void TestListLoad::cancelLeavesTheWindow()
     // file, and is cancelled (or the window closed) while the read still runs.
     QSemaphore gate;
     fx.gate = &gate;
-    QString shownText;
-    bool shown = false;
-    QTimer::singleShot(0, &w, [&] {
-        auto *progress = w.findChild<QProgressDialog *>(QStringLiteral("dlgListProgress"));
-        if (!progress)
-            return;
-        shown = QTest::qWaitFor([progress] { return progress->isVisible(); }, 5000);
-        shownText = progress->labelText();
-        if (byClosing)
-            w.close();
-        else
-            progress->cancel();
-    });
+    // A failed check must not leave the read waiting for ever.
+    auto open = qScopeGuard([&gate] { gate.release(); });
     w.mnuListLoad->trigger();
+    auto *progress = w.findChild<QProgressDialog *>(QStringLiteral("dlgListProgress"));
+    QVERIFY(progress);
+    // Meanwhile the window takes no input that could start something else.
+    QVERIFY(!w.cmdPrintSet->isEnabled());
+    const bool shown = QTest::qWaitFor([progress] { return progress->isVisible(); }, 5000);
+    const QString shownText = progress->labelText();
+    if (byClosing)
+        w.close();
+    else
+        QTest::mouseClick(progress->findChild<QPushButton *>(), Qt::LeftButton);
+    // The window is back at once; the read's late result is dropped.
+    QVERIFY(!w.isBusy());
+    QVERIFY(w.cmdPrintSet->isEnabled());
+    open.dismiss();
     gate.release();
     QThreadPool::globalInstance()->waitForDone();
+    QTRY_VERIFY(!w.findChild<QProgressDialog *>());
 
     QVERIFY(shown);
     QVERIFY2(shownText.contains(QStringLiteral("サンプル.csv")), qPrintable(shownText));
@@ -199,7 +208,6 @@ void TestListLoad::cancelLeavesTheWindow()
     QCOMPARE(fx.dialogs->questions.size(), questions);
     QVERIFY(!closedSignal);
     QVERIFY(w.isVisible());
-    QVERIFY(!w.findChild<QProgressDialog *>());
 }
 
 // The file dialog opens in the documents folder, then where the last list came from (also
@@ -212,13 +220,16 @@ void TestListLoad::dialogAndUnloadFollowTheList()
     QVERIFY(!w.mnuListUnload->isEnabled());
     fx.offered.clear();
     w.mnuListLoad->trigger();
+    QVERIFY(idle(w));
     QVERIFY(!w.mnuListUnload->isEnabled());
     fx.offered = fx.path;
     w.mnuListLoad->trigger();
+    QVERIFY(idle(w));
     QVERIFY(w.mnuListUnload->isEnabled());
     w.mnuListUnload->trigger();
     QVERIFY(!w.mnuListUnload->isEnabled());
     w.mnuListLoad->trigger();
+    QVERIFY(idle(w));
     const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     QCOMPARE(fx.folders, (QStringList{documents, documents, fx.dir.path()}));
     QCOMPARE(w.editor().sampleCount, 3);
@@ -236,13 +247,14 @@ void TestListLoad::recordNamesTheListAsRead()
     const QByteArray read = original.readAll();
     original.close();
     w.mnuListLoad->trigger();
+    QVERIFY(idle(w));
     QCOMPARE(fx.dialogs->errors, QStringList());
     QFile changed(fx.path);
     QVERIFY(changed.open(QIODevice::WriteOnly | QIODevice::Truncate));
     changed.write("changed later\n");
     changed.close();
     QTest::mouseClick(w.cmdPrintSet, Qt::LeftButton);
-    QTest::mouseClick(w.cmdPrint, Qt::LeftButton);
+    pressPrint(w);
     QCOMPARE(fx.dialogs->errors, QStringList());
 
     HistoryStore store;

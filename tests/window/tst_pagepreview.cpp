@@ -120,6 +120,7 @@ void TestPagePreview::menuEntriesFollowTheScreen()
     QCOMPARE(states(), QStringLiteral("00"));
     preview->trigger();
     calibration->trigger();
+    QVERIFY(idle(w));
     QCOMPARE(fx.dialogs->previewPrinters.size(), 0);
     QCOMPARE(fx.dialogs->printerAsked, 0);
 
@@ -130,7 +131,7 @@ void TestPagePreview::menuEntriesFollowTheScreen()
     chooseType(w, 7);
     QTest::mouseClick(w.cmdPrintSet, Qt::LeftButton);
     QCOMPARE(states(), QStringLiteral("11"));
-    QTest::mouseClick(w.cmdPrint, Qt::LeftButton);
+    pressPrint(w);
     QVERIFY(w.pnlPrint->isHidden());
     QCOMPARE(states(), QStringLiteral("00"));
     // Refused PrintSet: the entry screen stays and so do the disabled entries.
@@ -183,7 +184,7 @@ void TestPagePreview::previewShowsWhatPrintSends()
     const QStringList previewed = recordedCalls(fx.canvas);
 
     fx.canvas.clear();
-    QTest::mouseClick(w.cmdPrint, Qt::LeftButton);
+    pressPrint(w);
     QCOMPARE(fx.dialogs->errors, QStringList());
     const QStringList printed = recordedCalls(fx.canvas);
     QCOMPARE(printed.size(), previewed.size());
@@ -203,7 +204,7 @@ void TestPagePreview::previewUsesTheKeptPrinter()
     preview->trigger();
     QCOMPARE(fx.dialogs->previewPrinters.size(), 1);
     QVERIFY(fx.dialogs->previewPrinters.first());
-    QTest::mouseClick(w.cmdPrint, Qt::LeftButton);
+    pressPrint(w);
     QCOMPARE(fx.dialogs->printersOffered.size(), 1);
     QCOMPARE(fx.dialogs->printersOffered.first(), fx.dialogs->previewPrinters.first());
     QTest::mouseClick(w.cmdPrintSet, Qt::LeftButton);
@@ -235,6 +236,7 @@ void TestPagePreview::printFromThePreviewIsPrint()
     fx.dialogs->printerAccepted = printerAccepted;
     const Snapshot before = Snapshot::of(w, fx);
     w.findChild<QAction *>(QStringLiteral("N5"))->trigger();
+    QVERIFY(idle(w));
     // The same print dialog and the same steps afterwards as the Print button.
     QCOMPARE(fx.dialogs->printerAsked, 1);
     QCOMPARE(fx.dialogs->printersOffered.first(), fx.dialogs->previewPrinters.first());
@@ -300,6 +302,7 @@ void TestPagePreview::calibrationSheet()
     const Snapshot before = Snapshot::of(w, fx);
 
     w.findChild<QAction *>(QStringLiteral("N6"))->trigger();
+    QVERIFY(idle(w));
     QCOMPARE(fx.dialogs->errors, QStringList());
     QCOMPARE(fx.dialogs->printerAsked, 1);
     QCOMPARE(fx.canvas.documentsEnded, 1);
@@ -325,7 +328,7 @@ void TestPagePreview::calibrationSheet()
     QCOMPARE(Snapshot::of(w, fx).text(), before.text());
 
     // The same printer as Print.
-    QTest::mouseClick(w.cmdPrint, Qt::LeftButton);
+    pressPrint(w);
     QCOMPARE(fx.dialogs->printersOffered.size(), 2);
     QCOMPARE(fx.dialogs->printersOffered.at(0), fx.dialogs->printersOffered.at(1));
 }
@@ -338,6 +341,7 @@ void TestPagePreview::calibrationSheetCancelOrFailure()
     const Snapshot before = Snapshot::of(w, fx);
     fx.dialogs->printerAccepted = false;
     calibration->trigger();
+    QVERIFY(idle(w));
     QCOMPARE(fx.dialogs->printerAsked, 1);
     QCOMPARE(fx.canvasesMade, 0);
     QCOMPARE(fx.dialogs->errors, QStringList());
@@ -346,6 +350,7 @@ void TestPagePreview::calibrationSheetCancelOrFailure()
     fx.canvas.failEndAt = 1;
     fx.canvas.failureText = QStringLiteral("Printer is out of paper");
     calibration->trigger();
+    QVERIFY(idle(w));
     QCOMPARE(fx.dialogs->errors.size(), 1);
     QVERIFY2(fx.dialogs->errors.first().contains(QStringLiteral("位置合わせシート")),
              qPrintable(fx.dialogs->errors.first()));
@@ -524,6 +529,8 @@ void TestPagePreview::savedScaleReachesEveryPrint()
         w.findChild<QAction *>(QStringLiteral("N5"))->trigger();
         w.findChild<QAction *>(QStringLiteral("N6"))->trigger();
         QVector<CanvasCall> last;
+        if (!idle(w))
+            return last;
         int document = 0;
         for (const CanvasCall &c : std::as_const(fx.canvas.calls)) {
             document += c.kind == CanvasCall::BeginDocument;

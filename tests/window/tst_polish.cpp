@@ -81,7 +81,7 @@ void TestPolish::lastChoiceOfferedToEveryDialog()
     dialogs->pdfPath = fx.dir.filePath(QStringLiteral("labels.pdf"));
     fx.dialogs = dialogs;
     TfrmMain &w = openJob(fx, 8, 3, 1, 1);
-    QTest::mouseClick(w.cmdPrint, Qt::LeftButton);
+    pressPrint(w);
     QCOMPARE(fx.dialogs->errors, QStringList());
 
     // The next job: a dialog that switched to a queue is cancelled, then the preview and the
@@ -90,12 +90,13 @@ void TestPolish::lastChoiceOfferedToEveryDialog()
     dialogs->offers.clear();
     dialogs->cancelOnQueue = true;
     const int start = w.editor().startPos[FamilyOfType(8)];
-    QTest::mouseClick(w.cmdPrint, Qt::LeftButton);
+    pressPrint(w);
     QCOMPARE(w.editor().startPos[FamilyOfType(8)], start);
     QCOMPARE(w.statusBar()->currentMessage(), QString());
     dialogs->cancelOnQueue = false;
     w.findChild<QAction *>(QStringLiteral("N5"))->trigger();
     w.findChild<QAction *>(QStringLiteral("N6"))->trigger();
+    QVERIFY(idle(w));
     QCOMPARE(dialogs->offers.size(), 3);
     for (const FakeDialogs::Offer &offer : std::as_const(dialogs->offers)) {
         QCOMPARE(offer.format, QPrinter::PdfFormat);
@@ -135,7 +136,7 @@ void TestPolish::statusLineAfterPrint()
     job.startPos = start;
     job.initialValue = w.editor().initialValue;
 
-    QTest::mouseClick(w.cmdPrint, Qt::LeftButton);
+    pressPrint(w);
     QCOMPARE(fx.dialogs->errors, QStringList());
     QCOMPARE(w.statusBar()->currentMessage(), printedSummaryText(advanceAfterPrint(job)));
     // The status line adds to the window; it covers none of the controls.

@@ -22,7 +22,7 @@ namespace {
 
 void print(TfrmMain &w)
 {
-    QTest::mouseClick(w.cmdPrint, Qt::LeftButton);
+    pressPrint(w);
 }
 
 // The print dialog's Print to File as Qt's own dialog leaves the printer: a PDF of A4 paper

@@ -297,7 +297,7 @@ void TestPrintSet::colourResetAfterPrint()
     printSet(w);
     clickRow(w.ListBox19, 1);
     clickRow(w.ListBox21, 1);
-    QTest::mouseClick(w.cmdPrint, Qt::LeftButton);
+    pressPrint(w);
     QVERIFY(fx.dialogs->errors.isEmpty());
     QVERIFY(!w.pnlMain->isHidden());
     QVERIFY(w.editor().colorsResetPending);
@@ -322,7 +322,7 @@ void TestPrintSet::markerTypeLeavesResetPending()
     WindowFixture fx;
     TfrmMain &w = fx.create();
     printSet(w);
-    QTest::mouseClick(w.cmdPrint, Qt::LeftButton);
+    pressPrint(w);
     QVERIFY(w.editor().colorsResetPending);
     chooseType(w, 4);
     printSet(w);

@@ -154,9 +154,10 @@ void TestReprint::reprintFromHistory()
     TfrmMain &w = fx.create();
     chooseType(w, 2);
     w.mnuListLoad->trigger();
+    QVERIFY(idle(w));
     dialogs->pdfPath = fx.dir.filePath(QStringLiteral("job.pdf"));
     QTest::mouseClick(w.cmdPrintSet, Qt::LeftButton);
-    QTest::mouseClick(w.cmdPrint, Qt::LeftButton);
+    pressPrint(w);
     QCOMPARE(dialogs->errors, QStringList());
     const QStringList jobWords = pdfWords(dialogs->pdfPath);
     QCOMPARE(jobWords.size(), 10); // one text and one number per label
@@ -170,6 +171,7 @@ void TestReprint::reprintFromHistory()
     int shownStart = 0;
     int shownSheets = 0;
     int rowsAfter = 0;
+    bool startAnswered = false;
     // The history opens over the window at once and reads its rows on a worker.
     w.mnuHistory->trigger();
     auto *h = w.findChild<HistoryWindow *>();
@@ -195,13 +197,16 @@ void TestReprint::reprintFromHistory()
         shownStart = picture->startPos();
         shownSheets = d->findChild<ChoiceList *>(QStringLiteral("sheetList"))->count();
         d->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
+        startAnswered = true;
     });
     choice->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
-    // The history is listed again to show the reprint.
+    // The reprint runs on after the choice; the history is listed again once it has ended.
+    const bool ended = QTest::qWaitFor([&] { return startAnswered && !w.isBusy(); }, 30000);
     QTRY_VERIFY_WITH_TIMEOUT(!h->isLoading(), 15000);
     rowsAfter = h->model()->rowCount();
     h->reject();
 
+    QVERIFY(ended);
     QCOMPARE(shownStart, start);
     QCOMPARE(shownSheets, sheets);
     QCOMPARE(w.editor().initialValue, nextNumber);
