@@ -444,6 +444,8 @@ void ChoiceList::keyboardSearch(const QString &search)
     const bool goesOn =
         mTypedAt.isValid() && mTypedAt.elapsed() <= QApplication::keyboardInputInterval();
     mTypedAt.start();
+    if (!goesOn)
+        mTypedFrom = currentRow();
     mTyped = goesOn ? mTyped + search : search;
     int number = 0;
     for (const QChar c : std::as_const(mTyped)) {
@@ -455,8 +457,15 @@ void ChoiceList::keyboardSearch(const QString &search)
         number = number * 10 + c.digitValue();
     }
     if (number < 1 || number > last) {
-        emit typedNumberRefused(
-            QStringLiteral("%1 はこの一覧にありません（1〜%2）").arg(mTyped).arg(last));
+        // "401" chose 40 on its way: the choice goes back to where the typing began, so a
+        // refused number leaves the value it replaced and not one the user never meant.
+        if (mTypedFrom >= 0 && currentRow() != mTypedFrom)
+            selectionModel()->setCurrentIndex(mModel->index(mTypedFrom, 0),
+                                              QItemSelectionModel::ClearAndSelect);
+        emit typedNumberRefused(QStringLiteral("%1 はこの一覧にありません（1〜%2）。選択は元の"
+                                               "ままです。")
+                                    .arg(mTyped)
+                                    .arg(last));
         return;
     }
     selectionModel()->setCurrentIndex(mModel->index(number - 1, 0),

@@ -176,6 +176,7 @@ private:
     int mWheelAngle = 0;    // eighths of a degree turned and not yet taken as a step
     QString mTyped;         // digits typed so far into a number list
     QElapsedTimer mTypedAt; // when the last of them came
+    int mTypedFrom = -1;    // the row chosen before the digits began
 };
 
 // A text box that cannot be typed into shows the window's colour instead of the paper white

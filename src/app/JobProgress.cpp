@@ -4,6 +4,7 @@
 #include "job/TextCharacters.h"
 
 #include <QProgressDialog>
+#include <QPushButton>
 
 namespace corvial {
 
@@ -77,7 +78,12 @@ void JobProgress::showNow()
     mDialog->setAutoReset(false);
     mDialog->setAutoClose(false);
     mDialog->setLabelText(mText);
-    mDialog->setCancelButtonText(mButton);
+    // Enter meant for the print dialog that may open over it must not give the print up:
+    // the button takes a click only.
+    auto *button = new QPushButton(mButton, mDialog);
+    button->setAutoDefault(false);
+    button->setDefault(false);
+    mDialog->setCancelButton(button);
     // Escape rejects the dialog without its cancel signal; both mean the person is done.
     connect(mDialog.data(), &QProgressDialog::canceled, this, [this] {
         hide();

@@ -4,6 +4,7 @@
 
 #include "Controls.h"
 #include "Dialogs.h"
+#include "PrintScreen.h"
 #include "SheetPicture.h"
 #include "TAboutBox.h"
 #include "TfrmLib.h"
@@ -172,6 +173,14 @@ void TfrmMain::buildControls()
     buildPrintScreen();
     buildPreviews();
     buildListControls();
+    PrintScreenHost host;
+    host.owner = this;
+    host.dialogs = mEnv.dialogs.get();
+    host.saveSettings = [this] { SaveSettings(); };
+    host.showProofPanel = [this](ProofKind kind) { ShowProofPanel(kind); };
+    mPrintScreen =
+        new PrintScreen(*mUi, mJob, {circleShapes, rectShapes, tube95Shapes, tube72Shapes},
+                        {chkCode, lblCodePrefix, edtCodePrefix, imgCode}, host, this);
 
     // FontDialog1 starts from the proportional Gothic face at 12 pixels.
     mFontDialogFont = QFont(uiFaceName());
@@ -389,21 +398,12 @@ void TfrmMain::connectHandlers()
     connect(ListBox2, &ChoiceList::userClicked, this, &TfrmMain::ListBox2Click);
     connect(ListBox1, &ChoiceList::userClicked, this, &TfrmMain::ListBox1Click);
     connect(ListBox12, &ChoiceList::userClicked, this, &TfrmMain::ListBox12Click);
-    connect(ListBox23, &ChoiceList::userClicked, this, &TfrmMain::ListBox23Click);
-    connect(ListBox25, &ChoiceList::userClicked, this, &TfrmMain::ListBox25Click);
-    connect(ListBox19, &ChoiceList::userClicked, this, &TfrmMain::ListBox19Click);
-    connect(ListBox21, &ChoiceList::userClicked, this, &TfrmMain::ListBox21Click);
-    connect(ListBox20, &ChoiceList::userClicked, this, &TfrmMain::ListBox20Click);
     for (ChoiceList *l : {ListBox2, ListBox12, ListBox1})
         connect(l, &ChoiceList::typedNumberRefused, this,
                 [this](const QString &message) { statusLine()->showMessage(message); });
     connect(Edit2, &QLineEdit::textChanged, this, &TfrmMain::Edit2Change);
     connect(Memo8, &QPlainTextEdit::textChanged, this, &TfrmMain::Memo8Change);
     connect(Memo5, &QPlainTextEdit::textChanged, this, &TfrmMain::Memo5Change);
-    connect(CheckBox1, &QCheckBox::clicked, this, &TfrmMain::CheckBox1Click);
-    connect(RadioButton4, &QRadioButton::clicked, this, &TfrmMain::RadioButton4Click);
-    connect(RadioButton7, &QRadioButton::clicked, this, &TfrmMain::RadioButton7Click);
-    connect(RadioButton8, &QRadioButton::clicked, this, &TfrmMain::RadioButton8Click);
 
     QRadioButton *const typeButtons[SheetTypeCount] = {
         RadioButton10, RadioButton2,  RadioButton5, RadioButton6, RadioButton9,
@@ -424,21 +424,11 @@ void TfrmMain::connectHandlers()
                 mJob.marker = i;
         });
     }
-    // The proofs the user may edit hold what the labels print.
-    connect(Memo3, &QPlainTextEdit::textChanged, this, &TfrmMain::proofTextChanged);
-    connect(Memo7, &QPlainTextEdit::textChanged, this, &TfrmMain::proofTextChanged);
 
     for (QWidget *group : std::initializer_list<QWidget *>{RadioGroup1, GroupBox1, GroupBox2})
         tabEntersAtCheckedButton(group);
 
-    connect(image7, &ClickSurface::mouseMoved, this, &TfrmMain::previewMouseMove);
-    connect(Image2, &ClickSurface::mouseMoved, this, &TfrmMain::previewMouseMove);
-    connect(Image4, &ClickSurface::mouseMoved, this, &TfrmMain::previewMouseMove);
-    connect(Image6, &ClickSurface::mouseMoved, this, &TfrmMain::previewMouseMove);
-    connect(image7, &ClickSurface::clicked, this, [this] { previewClick(1); });
-    connect(Image2, &ClickSurface::clicked, this, [this] { previewClick(2); });
-    connect(Image4, &ClickSurface::clicked, this, [this] { previewClick(3); });
-    connect(Image6, &ClickSurface::clicked, this, [this] { previewClick(4); });
+    mPrintScreen->connectControls();
 }
 
 void TfrmMain::FormCreate()
@@ -484,8 +474,8 @@ void TfrmMain::FormCreate()
     ListBox12->selectRow(0);
     mJob.sampleCount = 30;
 
-    ShowScreen(Screen::Entry);         // 10.
-    mJob.sheetType = SheetType();        // 11.
+    ShowScreen(Screen::Entry);          // 10.
+    mJob.sheetType = SheetType();       // 11.
     ArrangeToolButtons(ToolRow::Entry); // 12.
 
     // 13.
@@ -580,7 +570,7 @@ void TfrmMain::ShowScreen(Screen screen)
     for (int i = 1; i <= FamilyCount; ++i)
         previews[i - 1]->setVisible(i == f);
     GroupBox2->setVisible(mJob.sheetType.info().alignChoice);
-    showCodeChoice(mJob.sheetType);
+    mPrintScreen->showCodeChoice(mJob.sheetType);
 }
 
 void TfrmMain::ShowProofPanel(ProofKind kind)
@@ -614,9 +604,9 @@ void TfrmMain::cmdBackClick()
     ShowScreen(Screen::Entry);
     ArrangeToolButtons(ToolRow::Entry);
     ListBox19->selectRow(0);
-    ListBox19Click();
+    mPrintScreen->ListBox19Click();
     ListBox21->selectRow(0);
-    ListBox21Click();
+    mPrintScreen->ListBox21Click();
     // The type's number, as Back has always passed it, not the type's layout.
     ShowEntryLayout(mJob.sheetType.code());
 }
@@ -711,18 +701,6 @@ void TfrmMain::SaveSettings()
     if (!error.isEmpty() || !writeSettingsFile(settingsFilePath(appDir), s, &error))
         mEnv.dialogs->error(this, error + QStringLiteral("\n変更した値は、次に保存できるまで"
                                                          "このまま使われます。"));
-}
-
-void TfrmMain::ListBox23Click()
-{
-    mJob.offsetY[family()] = ListBox23->currentRow();
-    SaveSettings();
-}
-
-void TfrmMain::ListBox25Click()
-{
-    mJob.offsetX[family()] = ListBox25->currentRow();
-    SaveSettings();
 }
 
 } // namespace corvial

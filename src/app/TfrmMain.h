@@ -48,6 +48,7 @@ class TfrmMain;
 namespace corvial {
 
 class PageCanvas;
+class PrintScreen;
 class TAboutBox;
 class TfrmLib;
 class ClickSurface;
@@ -98,7 +99,7 @@ public:
     // The folder start.txt is read from and written to, ending in a separator.
     const QString &settingsFolder() const { return appDir; }
     // Where the pointer last moved over a sheet preview, in the preview's pixels.
-    QPoint previewPointer() const { return {mouseX, mouseY}; }
+    QPoint previewPointer() const;
     // Bytes Memo8 holds for the sheet type last chosen that types a few lines.
     int memo8MaxLength() const { return mMemo8MaxLength; }
     // Warnings about start.txt found while creating the window, shown once it is open, and
@@ -213,8 +214,6 @@ private:
     // Settings file.
     void LoadSettings();
     void SaveSettings();
-    void ListBox23Click();
-    void ListBox25Click();
 
     // Sheet types.
     void chooseSheetType(SheetType type);
@@ -239,34 +238,14 @@ private:
 
     // Print setup and proof label.
     void cmdPrintSetClick();
-    void proofTextChanged();
-    void buildProofLabel();
-    void writeCircleProof(const ProofLabelContent &proof);
-    QList<QWidget *> proofTextControls() const;
-    void ListBox19Click();
-    void ListBox21Click();
-    void CheckBox1Click();
     void Font1Click();
-    void RadioButton4Click();
-    void RadioButton7Click();
-    void RadioButton8Click();
-    void setCircleProofColours(const QColor &background);
 
     // 2-D codes.
     void buildCodeControls();
-    bool codeChosen() const;
-    void showCodeChoice(SheetType type);
-    void updateCodeProof();
-    void chkCodeClick();
-    void edtCodePrefixChange();
 
-    // Sheet preview.
+    // Sheet preview: the print screen's, named as the window has always named them.
     void SetUpPreview(int family);
     void PaintPreviewSheet(int family, int sheet);
-    void previewMouseMove(int x, int y);
-    void previewClick(int family);
-    void ListBox20Click();
-    const QVector<ShapeCell *> &shapesOf(int family) const;
 
     // Printing.
     void cmdPrintClick();
@@ -289,7 +268,6 @@ private:
     bool printRunEnded(const PrintOutcome &printed, QWidget *owner, int family);
     void setBusy(bool busy);
     QStatusBar *statusLine();
-    void resetProofColoursAfterPrint();
     QPrinter *keptPrinter();
     void N5Click();
     void N6Click();
@@ -347,10 +325,9 @@ private:
 
     // Main-window state: the job being edited, and what belongs to the window alone.
     JobEditor mJob;
-    QFont mFontDialogFont; // FontDialog1's own font, kept from one use to the next
+    PrintScreen *mPrintScreen = nullptr; // the print screen's behaviour, a child of the window
+    QFont mFontDialogFont;               // FontDialog1's own font, kept from one use to the next
     QString appDir;
-    int mouseX = 0;
-    int mouseY = 0;
     bool closeAtFirstTick = false;
     int32_t bookHandle = 0;
 

@@ -107,8 +107,7 @@ void TfrmMain::listFileRead(const QString &path, const ListFileRead &read)
         mEnv.dialogs->askYesNo(
             this, kCaption,
             QStringLiteral("1 行目は見出しですか?\n\n%1").arg(first.join(QStringLiteral(" | "))));
-    const SampleListRead built =
-        buildSampleList(table.table, {mJob.sheetType, heading}, path);
+    const SampleListRead built = buildSampleList(table.table, {mJob.sheetType, heading}, path);
     if (!built.ok()) {
         mEnv.dialogs->error(this, built.error);
         return;
@@ -177,6 +176,9 @@ void TfrmMain::endListRead()
     mListRead = nullptr;
     if (QProgressDialog *progress = std::exchange(mListProgress, nullptr)) {
         progress->disconnect(this);
+        // Its clock would show it again after a quick read, over the question that follows,
+        // while its deletion waits for that question to be answered.
+        progress->reset();
         progress->hide();
         // It may be cancelling from inside its own signal.
         progress->deleteLater();
@@ -230,8 +232,7 @@ bool TfrmMain::keepsListFor(SheetType newType)
 {
     if (!mList || newType == mJob.sheetType)
         return true;
-    const SampleListRead read =
-        buildSampleList(mList->table, {newType, mListHeading}, mListPath);
+    const SampleListRead read = buildSampleList(mList->table, {newType, mListHeading}, mListPath);
     if (read.ok()) {
         mList = read.list;
         mJob.sampleTexts = listSampleTexts();
@@ -245,7 +246,8 @@ bool TfrmMain::keepsListFor(SheetType newType)
         return true;
     }
     // The old type stays chosen; its button is checked again without running its handler.
-    QRadioButton *old = findChild<QRadioButton *>(QLatin1String(sheetTypeRadioName(mJob.sheetType.code())));
+    QRadioButton *old =
+        findChild<QRadioButton *>(QLatin1String(sheetTypeRadioName(mJob.sheetType.code())));
     const QSignalBlocker blocker(old);
     old->setChecked(true);
     return false;

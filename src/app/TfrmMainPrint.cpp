@@ -4,6 +4,7 @@
 
 #include "Controls.h"
 #include "Dialogs.h"
+#include "PrintScreen.h"
 #include "SheetPicture.h"
 #include "TextBoxControls.h"
 #include "export/WorkbookExport.h"
@@ -44,32 +45,6 @@ namespace {
 const QString kStillSending =
     QStringLiteral("ラベルはプリンターへ送られています。結果を待たずに続けます。");
 
-// Background of a label, panel or text box.
-void setBackground(QWidget *w, const QColor &c)
-{
-    QPalette p = w->palette();
-    p.setColor(QPalette::Window, c);
-    p.setColor(QPalette::Base, c);
-    w->setPalette(p);
-    w->setAutoFillBackground(true);
-}
-
-// Text colour of a label, panel or text box.
-void setForeground(QWidget *w, const QColor &c)
-{
-    QPalette p = w->palette();
-    p.setColor(QPalette::WindowText, c);
-    p.setColor(QPalette::Text, c);
-    w->setPalette(p);
-}
-
-void setPointSize(QWidget *w, int points)
-{
-    QFont f = w->font();
-    f.setPointSize(points);
-    w->setFont(f);
-}
-
 } // namespace
 
 QStatusBar *TfrmMain::statusLine()
@@ -95,114 +70,18 @@ void TfrmMain::cmdPrintSetClick()
     }
     const int f = family();
     ShowScreen(Screen::Print);
-    SetUpPreview(f);
-    ListBox20->selectRow(0);
-    buildProofLabel();
-    proofTextChanged();
-    updateCodeProof();
+    mPrintScreen->setUp();
     ArrangeToolButtons(ToolRow::Print);
     ListBox25->selectRow(mJob.offsetX[f]);
     ListBox23->selectRow(mJob.offsetY[f]);
     // A marker label keeps the colours its proof just set; the reset waits for another type.
     if (mJob.colorsResetPending && !isMarkerType(mJob.sheetType)) {
         ListBox19->selectRow(0);
-        ListBox19Click();
+        mPrintScreen->ListBox19Click();
         ListBox21->selectRow(0);
-        ListBox21Click();
+        mPrintScreen->ListBox21Click();
         mJob.colorsResetPending = false;
     }
-}
-
-void TfrmMain::writeCircleProof(const ProofLabelContent &p)
-{
-    Label7->setText(p.circleText);
-    Label6->setText(p.circleNumber);
-    proofTextChanged();
-}
-
-void TfrmMain::buildProofLabel()
-{
-    const ProofLabelContent p = proofLabelFor(proofInputOf(mJob, Memo7->toPlainText()));
-    ShowProofPanel(p.kind);
-    switch (p.kind) {
-    case ProofKind::Circle:
-        writeCircleProof(p);
-        return;
-    case ProofKind::Memo:
-        Memo7->setPlainText(p.text);
-        setPointSize(Memo7, p.textPoints);
-        if (p.fixedColours) {
-            setBackground(Memo7, toQColor(BackColorOf(p.backColourIndex)));
-            setForeground(Memo7, toQColor(TextColorOf(p.textColourIndex)));
-            // The lists show the colours this label prints with.
-            ListBox19->selectRow(p.backColourIndex);
-            ListBox21->selectRow(p.textColourIndex);
-            mJob.backColourIndex = p.backColourIndex;
-            mJob.textColourIndex = p.textColourIndex;
-        }
-        return;
-    case ProofKind::Number:
-    case ProofKind::TextOnly:
-        Memo3->setPlainText(p.text);
-        if (!p.number.isEmpty())
-            Panel5->setText(p.number);
-        if (p.numberPoints > 0)
-            setPointSize(Panel5, p.numberPoints);
-        setPointSize(Memo3, p.textPoints);
-        return;
-    }
-}
-
-void TfrmMain::setCircleProofColours(const QColor &c)
-{
-    const QColor inner = CheckBox1->isChecked() ? toQColor(BackColorOf(0)) : c;
-    Shape2->setFillColour(inner);
-    Shape2->setOutlineColour(inner);
-    setBackground(Label7, inner);
-    setBackground(Label6, inner);
-}
-
-QList<QWidget *> TfrmMain::proofTextControls() const
-{
-    // The colour actions follow the proof of the current sheet type, whichever screen is
-    // shown (Back recolours the proof on its way out).
-    switch (proofKindOf(mJob.sheetType)) {
-    case ProofKind::Circle:
-        return {Label7, Label6};
-    case ProofKind::Number:
-    case ProofKind::TextOnly:
-        return {Memo3, Panel5};
-    case ProofKind::Memo:
-        break;
-    }
-    return {Memo7};
-}
-
-void TfrmMain::ListBox19Click()
-{
-    mJob.backColourIndex = ListBox19->selectedRow();
-    const QColor c = toQColor(BackColorOf(mJob.backColourIndex));
-    if (proofKindOf(mJob.sheetType) == ProofKind::Circle) {
-        Shape1->setFillColour(c);
-        setCircleProofColours(c);
-        return;
-    }
-    for (QWidget *w : proofTextControls())
-        setBackground(w, c);
-}
-
-void TfrmMain::ListBox21Click()
-{
-    mJob.textColourIndex = ListBox21->selectedRow();
-    const QColor t = toQColor(TextColorOf(mJob.textColourIndex));
-    for (QWidget *w : proofTextControls())
-        setForeground(w, t);
-}
-
-void TfrmMain::CheckBox1Click()
-{
-    mJob.frame = CheckBox1->isChecked();
-    setCircleProofColours(toQColor(BackColorOf(ListBox19->selectedRow())));
 }
 
 void TfrmMain::Font1Click()
@@ -223,105 +102,19 @@ void TfrmMain::Font1Click()
     }
 }
 
-void TfrmMain::RadioButton4Click()
-{
-    mJob.printAlign = PrintAlign::Left;
-}
-
-void TfrmMain::RadioButton7Click()
-{
-    mJob.printAlign = PrintAlign::Centre;
-}
-
-void TfrmMain::RadioButton8Click()
-{
-    mJob.printAlign = PrintAlign::Right;
-}
-
-const QVector<ShapeCell *> &TfrmMain::shapesOf(int f) const
-{
-    switch (f) {
-    case 1:
-        return circleShapes;
-    case 2:
-        return rectShapes;
-    case 3:
-        return tube95Shapes;
-    default:
-        return tube72Shapes;
-    }
-}
-
 void TfrmMain::SetUpPreview(int f)
 {
-    if (f < 1 || f > FamilyCount)
-        return;
-    if (isCircleFamily(f))
-        writeCircleProof(circleProof(Edit2->text(), mJob.initialValue, NumberStyle(mJob.numberStyle)));
-    mJob.sheetCount = sheetCountFor(familyInfo(f), mJob.sampleCount * mJob.repeatCount, mJob.startPos[f]);
-    ListBox20->clear();
-    QStringList sheets;
-    for (int k = 1; k <= mJob.sheetCount; ++k)
-        sheets << QString::number(k);
-    ListBox20->addItems(sheets);
-    // A one-sheet circle job leaves the selector without a selection.
-    if (!isCircleFamily(f) || mJob.sheetCount >= 2)
-        ListBox20->selectRow(0);
-    PaintPreviewSheet(f, 1);
+    mPrintScreen->SetUpPreview(f);
 }
 
 void TfrmMain::PaintPreviewSheet(int f, int sheet)
 {
-    if (f < 1 || f > FamilyCount)
-        return;
-    paintSheetCells(shapesOf(f), f, mJob.sampleCount * mJob.repeatCount, mJob.startPos[f], mJob.sheetCount, sheet);
+    mPrintScreen->PaintPreviewSheet(f, sheet);
 }
 
-void TfrmMain::previewMouseMove(int x, int y)
+QPoint TfrmMain::previewPointer() const
 {
-    mouseX = x;
-    mouseY = y;
-}
-
-void TfrmMain::previewClick(int f)
-{
-    // While a later sheet is shown the preview is read-only.
-    if (ListBox20->selectedRow() > 0)
-        return;
-    const int position = hitPosition(familyInfo(f), mouseX, mouseY);
-    if (position == 0)
-        return;
-    mJob.startPos[f] = position;
-    const StartClickSave save = familyInfo(f).startClickSave;
-    if (save == StartClickSave::BeforeRepaint)
-        SaveSettings();
-    SetUpPreview(f);
-    if (save == StartClickSave::AfterRepaint)
-        SaveSettings();
-}
-
-void TfrmMain::ListBox20Click()
-{
-    const int row = ListBox20->selectedRow();
-    if (row >= 0)
-        PaintPreviewSheet(family(), row + 1);
-}
-
-void TfrmMain::proofTextChanged()
-{
-    // The proof the type shows holds what its labels print.
-    switch (proofKindOf(mJob.sheetType)) {
-    case ProofKind::Circle:
-        mJob.proofText = Label7->text();
-        break;
-    case ProofKind::Memo:
-        mJob.proofText = Memo7->toPlainText();
-        break;
-    case ProofKind::Number:
-    case ProofKind::TextOnly:
-        mJob.proofText = Memo3->toPlainText();
-        break;
-    }
+    return mPrintScreen->previewPointer();
 }
 
 void TfrmMain::cmdPrintClick()
@@ -338,7 +131,7 @@ void TfrmMain::cmdPrintClick()
         const JobAdvance next = advanceAfterPrint(job);
         statusLine()->showMessage(printedSummaryText(next));
         // The start position has moved on and is saved.
-        resetProofColoursAfterPrint();
+        mPrintScreen->resetProofColoursAfterPrint();
         mJob.colorsResetPending = true;
         ShowScreen(Screen::Entry);
         if (isMarkerType(mJob.sheetType))
@@ -494,28 +287,12 @@ bool TfrmMain::printRunEnded(const PrintOutcome &printed, QWidget *owner, int f)
     return true;
 }
 
-void TfrmMain::resetProofColoursAfterPrint()
-{
-    const QColor white(255, 255, 255);
-    const QColor black(0, 0, 0);
-    setBackground(Memo7, white);
-    setBackground(Memo3, white);
-    setBackground(Panel5, white);
-    setForeground(Memo7, black);
-    setForeground(Memo3, black);
-    setForeground(Panel5, black);
-    Shape1->setFillColour(white);
-    setForeground(Label6, black);
-    setBackground(Label6, white);
-    setBackground(Label7, white);
-    setForeground(Label7, black);
-}
-
 void TfrmMain::cmdExcelClick()
 {
     if (!isExportableType(mJob.sheetType))
         return;
-    const QString path = mEnv.dialogs->saveFileName(this, QStringLiteral("Excel files (*.xls)"));
+    const QString path =
+        workbookPathFor(mEnv.dialogs->saveFileName(this, QStringLiteral("Excel files (*.xls)")));
     if (path.isEmpty())
         return;
     // Asked before the overwrite question: the answer would not matter.
@@ -532,12 +309,15 @@ void TfrmMain::cmdExcelClick()
     // The circle proof shows what the workbook gets.
     if (isCircleType(mJob.sheetType)) {
         Label7->setText(exportedProofText(labelJobOf(mJob)));
-        proofTextChanged();
+        mPrintScreen->proofTextChanged();
     }
     const ExportJob job = exportJobOf(labelJobOf(mJob), mEnv.today());
     const ExportResult result = writeWorkbook(*mEnv.workbook, path, job, &bookHandle);
-    if (!result.written())
+    if (!result.written()) {
         mEnv.dialogs->error(this, exportErrorText(path, result));
+        return;
+    }
+    statusLine()->showMessage(exportWrittenText(path, job));
 }
 
 } // namespace corvial

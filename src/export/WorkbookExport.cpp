@@ -10,6 +10,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLocale>
 
 #include <algorithm>
@@ -387,6 +388,20 @@ QString exportErrorText(const QString &path, const ExportResult &result)
     }
     }
     return what + QLatin1Char('\n') + (result.detail.isEmpty() ? reason : result.detail);
+}
+
+QString workbookPathFor(const QString &chosen)
+{
+    if (chosen.isEmpty() || !QFileInfo(chosen).suffix().isEmpty())
+        return chosen;
+    return chosen + QStringLiteral(".xls");
+}
+
+QString exportWrittenText(const QString &path, const ExportJob &job)
+{
+    return QStringLiteral("Excel ファイル「%1」に %2 件のサンプルを書き出しました。")
+        .arg(QDir::toNativeSeparators(path))
+        .arg(job.sampleCount);
 }
 
 } // namespace corvial

@@ -83,5 +83,10 @@ QString spreadsheetCellName(int column, int row);
 // failed and names the file (and the cell), then the system's text for the status on the
 // next line. Empty for a written file.
 QString exportErrorText(const QString &path, const ExportResult &result);
+// The file a workbook is written to for the name a user gave: ".xls" added when the name has
+// no extension of its own, so that the lab's spreadsheet program opens it by a double click.
+QString workbookPathFor(const QString &chosen);
+// What the status line says once the workbook of job is written to path.
+QString exportWrittenText(const QString &path, const ExportJob &job);
 
 } // namespace corvial

@@ -186,9 +186,18 @@ bool isMarkerType(int sheetType);
 // Proof panel kind of sheet type 1..10; ProofKind::Circle for an unknown type.
 ProofKind proofKindOf(int sheetType);
 // The same questions of a type known to exist, answered from its row.
-inline bool isCircleType(SheetType type) { return isCircleFamily(type.info().family); }
-inline bool isMarkerType(SheetType type) { return type.info().textBox.kind == TextBoxKind::Marker; }
-inline ProofKind proofKindOf(SheetType type) { return type.info().proofKind; }
+inline bool isCircleType(SheetType type)
+{
+    return isCircleFamily(type.info().family);
+}
+inline bool isMarkerType(SheetType type)
+{
+    return type.info().textBox.kind == TextBoxKind::Marker;
+}
+inline ProofKind proofKindOf(SheetType type)
+{
+    return type.info().proofKind;
+}
 
 // Offset index brought into 0..20.
 int boundedOffsetIndex(int index);

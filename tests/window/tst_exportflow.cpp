@@ -10,6 +10,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStatusBar>
 #include <QToolButton>
 
 using namespace corvial;
@@ -68,8 +69,13 @@ void TestExportFlow::onlyNumberedTypesExport()
     QCOMPARE(fx.xls->created, exports ? 1 : 0);
     if (exports) {
         QCOMPARE(fx.dialogs->lastFilter, QStringLiteral("Excel files (*.xls)"));
-        // The path is used as the dialog returned it: no extension is added.
-        QCOMPARE(fx.xls->path, QFile::encodeName(fx.dir.filePath(QStringLiteral("out"))));
+        // A name without an extension gets the workbook's, and the status line names the file.
+        const QString written = fx.dir.filePath(QStringLiteral("out.xls"));
+        QCOMPARE(fx.xls->path, QFile::encodeName(written));
+        const auto *line = w.findChild<QStatusBar *>(QStringLiteral("statusLine"));
+        QVERIFY(line);
+        QVERIFY2(line->currentMessage().contains(QDir::toNativeSeparators(written)),
+                 qPrintable(line->currentMessage()));
     }
     QVERIFY(fx.dialogs->errors.isEmpty());
     QVERIFY(fx.dialogs->messages.isEmpty());

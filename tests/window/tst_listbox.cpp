@@ -145,14 +145,16 @@ void TestListBox::typedNumbers_data()
     QTest::addColumn<QString>("typed");   // a space: a pause longer than the type-ahead interval
     QTest::addColumn<int>("number");      // selected afterwards
     QTest::addColumn<QString>("refused"); // the number named in the refusal, "" for none
-    QTest::newRow("12 is 12, not 120") << 400 << "12" << 12 << "";
-    QTest::newRow("5 is 5, not 50") << 400 << "5" << 5 << "";
-    QTest::newRow("slowly: 1 then 2") << 400 << "1 2" << 2 << "";
-    QTest::newRow("the last") << 9990 << "9990" << 9990 << "";
-    QTest::newRow("one past the last") << 400 << "401" << 40 << "401";
-    QTest::newRow("nought") << 400 << "0" << 3 << "0";
-    QTest::newRow("past a short list") << 5 << "7" << 3 << "7";
-    QTest::newRow("full-width digits") << 400 << "１２" << 12 << "";
+    QTest::addColumn<bool>("clicks");     // the click action ran on the way
+    QTest::newRow("12 is 12, not 120") << 400 << "12" << 12 << "" << true;
+    QTest::newRow("5 is 5, not 50") << 400 << "5" << 5 << "" << true;
+    QTest::newRow("slowly: 1 then 2") << 400 << "1 2" << 2 << "" << true;
+    QTest::newRow("the last") << 9990 << "9990" << 9990 << "" << true;
+    // "40" was chosen on the way; the refusal takes the choice back to where typing began.
+    QTest::newRow("one past the last") << 400 << "401" << 3 << "401" << true;
+    QTest::newRow("nought") << 400 << "0" << 3 << "0" << false;
+    QTest::newRow("past a short list") << 5 << "7" << 3 << "7" << false;
+    QTest::newRow("full-width digits") << 400 << "１２" << 12 << "" << true;
 }
 
 // Digits typed into a number list choose that number and run the click action; one the list
@@ -163,6 +165,7 @@ void TestListBox::typedNumbers()
     QFETCH(QString, typed);
     QFETCH(int, number);
     QFETCH(QString, refused);
+    QFETCH(bool, clicks);
     ChoiceList list;
     list.setKeepSelection(true);
     list.resize(80, 200);
@@ -179,7 +182,7 @@ void TestListBox::typedNumbers()
             QTest::sendKeyEvent(QTest::Click, &list, Qt::Key_unknown, QString(c), Qt::NoModifier);
     }
     QCOMPARE(list.selectedRow(), number - 1);
-    QCOMPARE(clicked.isEmpty(), number == 3);
+    QCOMPARE(!clicked.isEmpty(), clicks);
     QCOMPARE(refusals.size(), refused.isEmpty() ? 0 : 1);
     if (!refused.isEmpty()) {
         const QString message = refusals.first().first().toString();
