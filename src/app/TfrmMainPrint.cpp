@@ -341,6 +341,7 @@ void TfrmMain::cmdPrintClick()
         mJob.initialValue = next.nextInitialValue;
         ListBox12->selectRow(mJob.initialValue - 1);
     }
+    refreshLastJob(); // the job just printed is now the last one
 }
 
 bool TfrmMain::printOnPrinter(const LabelJob &job, QWidget *owner, const HistoryEntry *reprinted)
