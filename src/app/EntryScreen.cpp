@@ -249,7 +249,8 @@ void EntryScreen::updateBytesLeft()
         // Beside the box, in the room left before the first number's list.
         const int left = box->geometry().right() + 6;
         counter->setGeometry(left, box->y(), mUi.ListBox12->x() - left - 2, counter->height());
-        counter->setText(shown);
+        // Two short lines fit the narrow room where one would run into the list.
+        counter->setText(QString(shown).replace(shown.indexOf(QLatin1Char(' ')), 1, u'\n'));
         counter->show();
         return;
     }

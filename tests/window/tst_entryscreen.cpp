@@ -112,7 +112,7 @@ private slots:
         QWidget *field = w.findChild<QWidget *>(box);
         typeText(field, typed);
         const int line = int(typed.count(QLatin1Char('\n')));
-        QCOMPARE(labelText(w, "lblBytesLeft"),
+        QCOMPARE(labelText(w, "lblBytesLeft").simplified(),
                  bytesLeftText(bytesLeft(TextBoxKind(kind), typeOf(type), typed, line)));
         QVERIFY(w.findChild<QLabel *>(QStringLiteral("lblBytesLeft"))->x() >
                 field->geometry().right());
