@@ -5,7 +5,6 @@
 #include "EntryScreen.h"
 #include "history/HistoryRecord.h"
 #include "history/JobLookup.h"
-#include "history/LastJob.h"
 #include "history/WaitingJobs.h"
 #include "job/JobEditor.h"
 #include "job/LabelJob.h"
@@ -326,13 +325,14 @@ private:
     bool mCompanionWarningsTold = false; // they were looked for (once per window)
     QString mLabelFontProblem;           // why the label font cannot print, or empty
     bool mSettingsUnread = false;        // start.txt exists but could not be read whole at start
-    std::unique_ptr<EntryScreen> mEntry;
-    int mLastJobLook = 0;             // the look whose answer is shown; older ones are dropped
-    bool mLastJobFailureTold = false; // a failed look is told once
 
     // Main-window state: the job being edited, and what belongs to the window alone.
     JobEditor mJob;
-    QFont mFontDialogFont; // FontDialog1's own font, kept from one use to the next
+    // The entry screen over mJob and the form, made after both and gone before either.
+    std::unique_ptr<EntryScreen> mEntry;
+    int mLastJobLook = 0;             // the look whose answer is shown; older ones are dropped
+    bool mLastJobFailureTold = false; // a failed look is told once
+    QFont mFontDialogFont;            // FontDialog1's own font, kept from one use to the next
     QString appDir;
     int mouseX = 0;
     int mouseY = 0;
