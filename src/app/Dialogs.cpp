@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFontDialog>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -157,7 +158,13 @@ QString QtDialogs::saveFileName(QWidget *parent, const QString &filter)
 
 QString QtDialogs::openFileName(QWidget *parent, const QString &filter, const QString &folder)
 {
-    return QFileDialog::getOpenFileName(parent, QString(), folder, filter);
+    // The dialog takes a path that is no folder for a file to select and writes its last
+    // part into the name box ("Documents" in a home without that folder). It starts in the
+    // nearest folder that exists instead, with the name box empty.
+    QString start = QDir::cleanPath(QDir(folder).absolutePath());
+    while (!QFileInfo(start).isDir() && QFileInfo(start).absolutePath() != start)
+        start = QFileInfo(start).absolutePath();
+    return QFileDialog::getOpenFileName(parent, QString(), start, filter);
 }
 
 bool QtDialogs::chooseFont(QWidget *parent, QFont *font)

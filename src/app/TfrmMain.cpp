@@ -7,6 +7,7 @@
 #include "PrintScreen.h"
 #include "SheetPicture.h"
 #include "TAboutBox.h"
+#include "TextBoxControls.h"
 #include "TfrmLib.h"
 #include "export/XlsCrtLibrary.h"
 #include "job/Colours.h"
@@ -110,6 +111,8 @@ TfrmMain::TfrmMain(MainWindowEnvironment environment, QWidget *parent)
     // does; creation may restart it.
     Timer1->start();
     FormCreate();
+    if (!closeAtFirstTick)
+        refreshLastJob();
 }
 
 TfrmMain::~TfrmMain() = default;
@@ -291,9 +294,7 @@ void TfrmMain::buildEntryScreen()
 {
     for (QWidget *w : std::initializer_list<QWidget *>{Label3, Edit2, Memo8, ListBox2, ListBox1})
         setPixelFont(w, 19);
-    watchCharacters(mUi->Edit2, labelTextWord());
-    watchCharacters(mUi->Memo5, labelTextWord());
-    watchCharacters(mUi->Memo8, labelTextWord());
+    mEntry = std::make_unique<EntryScreen>(*mUi, mJob, entryHost());
 
     QFont psFont(verticalFaceName());
     psFont.setPixelSize(19);
@@ -331,8 +332,8 @@ void TfrmMain::buildPrintScreen()
     // Four empty lines, as the proof starts; a form drops a text of line breaks only.
     Memo7->setPlainText(QStringLiteral("\n\n\n"));
     // The proof texts are what printing reads: the same refusal as the entry boxes.
-    watchCharacters(mUi->Memo3, labelTextWord());
-    watchCharacters(mUi->Memo7, labelTextWord());
+    watchCharacters(mUi->Memo3, EntryScreen::labelTextWord());
+    watchCharacters(mUi->Memo7, EntryScreen::labelTextWord());
     // The number proof lies partly left of the print screen's edge: its text starts where the
     // screen shows it, while its bounds stay those the proof was drawn with.
     mUi->Memo3->setTextIndent(-Memo3->mapTo(pnlPrint, QPoint()).x());
@@ -395,15 +396,9 @@ void TfrmMain::connectHandlers()
                 [this, w](const QPoint &pos) { PopupMenu1->popup(w->mapToGlobal(pos)); });
     }
 
-    connect(ListBox2, &ChoiceList::userClicked, this, &TfrmMain::ListBox2Click);
-    connect(ListBox1, &ChoiceList::userClicked, this, &TfrmMain::ListBox1Click);
-    connect(ListBox12, &ChoiceList::userClicked, this, &TfrmMain::ListBox12Click);
     for (ChoiceList *l : {ListBox2, ListBox12, ListBox1})
         connect(l, &ChoiceList::typedNumberRefused, this,
                 [this](const QString &message) { statusLine()->showMessage(message); });
-    connect(Edit2, &QLineEdit::textChanged, this, &TfrmMain::Edit2Change);
-    connect(Memo8, &QPlainTextEdit::textChanged, this, &TfrmMain::Memo8Change);
-    connect(Memo5, &QPlainTextEdit::textChanged, this, &TfrmMain::Memo5Change);
 
     QRadioButton *const typeButtons[SheetTypeCount] = {
         RadioButton10, RadioButton2,  RadioButton5, RadioButton6, RadioButton9,
@@ -558,6 +553,8 @@ void TfrmMain::ShowScreen(Screen screen)
         N5->setEnabled(false);
         N6->setEnabled(false);
         updateListActions();
+        // A print has moved the start position on since the line was written.
+        mEntry->refresh();
         return;
     }
     pnlMain->hide();
@@ -701,6 +698,137 @@ void TfrmMain::SaveSettings()
     if (!error.isEmpty() || !writeSettingsFile(settingsFilePath(appDir), s, &error))
         mEnv.dialogs->error(this, error + QStringLiteral("\n変更した値は、次に保存できるまで"
                                                          "このまま使われます。"));
+}
+
+// The entry screen's own work is EntryScreen's; the window keeps its handlers' names.
+EntryHost TfrmMain::entryHost()
+{
+    EntryHost host;
+    host.message = [this](const QString &text) { mEnv.dialogs->message(this, text); };
+    host.status = [this](const QString &text) { statusLine()->showMessage(text); };
+    host.listExtent = [this] { return listExtent(); };
+    host.typeChosen = [this] {
+        showListOnEntryScreen();
+        updateListActions();
+        refreshLastJob();
+    };
+    return host;
+}
+
+int TfrmMain::memo8MaxLength() const
+{
+    return mEntry->memo8MaxLength();
+}
+
+void TfrmMain::chooseSheetType(SheetType type)
+{
+    mEntry->chooseSheetType(type);
+}
+
+void TfrmMain::ShowEntryLayout(int layout)
+{
+    mEntry->ShowEntryLayout(layout);
+}
+
+void TfrmMain::ShowRepeatChoice(bool shown)
+{
+    mEntry->ShowRepeatChoice(shown);
+}
+
+void TfrmMain::ListBox2Click()
+{
+    mEntry->ListBox2Click();
+}
+
+void TfrmMain::ListBox1Click()
+{
+    mEntry->ListBox1Click();
+}
+
+void TfrmMain::ListBox12Click()
+{
+    mEntry->ListBox12Click();
+}
+
+void TfrmMain::Edit2Change()
+{
+    mEntry->Edit2Change();
+}
+
+void TfrmMain::Memo8Change()
+{
+    mEntry->Memo8Change();
+}
+
+void TfrmMain::Memo5Change()
+{
+    mEntry->Memo5Change();
+}
+
+void TfrmMain::watchCharacters(MemoBox *box, const QString &what)
+{
+    mEntry->watchCharacters(box, what);
+}
+
+void TfrmMain::watchCharacters(LineBox *box, const QString &what)
+{
+    mEntry->watchCharacters(box, what);
+}
+
+void TfrmMain::N2Click()
+{
+    setNumberStyle(NumberStyle::Padded);
+}
+
+void TfrmMain::N3Click()
+{
+    setNumberStyle(NumberStyle::Plain);
+}
+
+void TfrmMain::setNumberStyle(NumberStyle style)
+{
+    mJob.numberStyle = style;
+    N2->setChecked(style == NumberStyle::Padded);
+    N3->setChecked(style == NumberStyle::Plain);
+    if (!pnlPrint->isHidden())
+        cmdPrintSetClick();
+}
+
+QWidget *textBoxControl(const TfrmMain &w, TextBoxKind kind)
+{
+    switch (kind) {
+    case TextBoxKind::OneLine:
+        return w.Edit2;
+    case TextBoxKind::Lines:
+        return w.Memo8;
+    case TextBoxKind::Memo:
+        return w.Memo5;
+    case TextBoxKind::Marker:
+        break;
+    }
+    return nullptr;
+}
+
+QString textBoxText(const QWidget *control)
+{
+    if (const auto *edit = qobject_cast<const QLineEdit *>(control))
+        return edit->text();
+    if (const auto *memo = qobject_cast<const QPlainTextEdit *>(control))
+        return memo->toPlainText();
+    return QString();
+}
+
+void setTextBoxText(QWidget *control, const QString &text)
+{
+    if (auto *edit = qobject_cast<QLineEdit *>(control))
+        edit->setText(text);
+    else if (auto *memo = qobject_cast<QPlainTextEdit *>(control))
+        memo->setPlainText(text);
+}
+
+SheetType chosenSheetType(int choice)
+{
+    return SheetType::fromCode(choice).value_or(SheetType());
 }
 
 } // namespace corvial

@@ -3,6 +3,7 @@
 
 #include "Dialogs.h"
 #include "PrintRun.h"
+#include "EntryScreen.h"
 #include "history/HistoryRecord.h"
 #include "history/JobLookup.h"
 #include "history/WaitingJobs.h"
@@ -101,7 +102,7 @@ public:
     // Where the pointer last moved over a sheet preview, in the preview's pixels.
     QPoint previewPointer() const;
     // Bytes Memo8 holds for the sheet type last chosen that types a few lines.
-    int memo8MaxLength() const { return mMemo8MaxLength; }
+    int memo8MaxLength() const;
     // Warnings about start.txt found while creating the window, shown once it is open, and
     // those about corvial.ini beside it, shown once in the status line.
     void showStartupWarnings();
@@ -183,6 +184,8 @@ signals:
     void closed();
     // The look startWaitingJobsRecheck began has ended and its findings were told.
     void waitingJobsRechecked();
+    // A look at the history for the last job of the chosen type has ended and is shown.
+    void lastJobLooked();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -230,11 +233,12 @@ private:
     void N2Click();
     void N3Click();
     void setNumberStyle(NumberStyle style);
-    void setMemo8MaxLength(int bytes);
-    static QString labelTextWord();
     void watchCharacters(MemoBox *box, const QString &what);
     void watchCharacters(LineBox *box, const QString &what);
-    void characterRefused(const QString &what, const ForbiddenCharacter &character);
+    EntryHost entryHost();
+    std::optional<ListExtent> listExtent() const;
+    // Looks away from the window for the last job of the chosen type and shows it.
+    void refreshLastJob();
 
     // Print setup and proof label.
     void cmdPrintSetClick();
@@ -320,13 +324,15 @@ private:
     bool mCompanionWarningsTold = false; // they were looked for (once per window)
     QString mLabelFontProblem;           // why the label font cannot print, or empty
     bool mSettingsUnread = false;        // start.txt exists but could not be read whole at start
-    int mMemo8MaxLength = 38;
-    bool mInTextLimit = false;
 
     // Main-window state: the job being edited, and what belongs to the window alone.
     JobEditor mJob;
     PrintScreen *mPrintScreen = nullptr; // the print screen's behaviour, a child of the window
-    QFont mFontDialogFont;               // FontDialog1's own font, kept from one use to the next
+    // The entry screen over mJob and the form, made after both and gone before either.
+    std::unique_ptr<EntryScreen> mEntry;
+    int mLastJobLook = 0;             // the look whose answer is shown; older ones are dropped
+    bool mLastJobFailureTold = false; // a failed look is told once
+    QFont mFontDialogFont;            // FontDialog1's own font, kept from one use to the next
     QString appDir;
     bool closeAtFirstTick = false;
     int32_t bookHandle = 0;

@@ -51,6 +51,33 @@ WaitingRecheck recheckHistoryOf(const QString &settingsPath,
     return recheckWaitingJobs(store, recordHostName(), cupsServerName(), lookup);
 }
 
+// What a look for the last job of a type found: the job (nothing without a history or such a
+// job) or why the history could not be read.
+struct LastJobLook
+{
+    std::optional<LastJob> job;
+    QString error;
+};
+
+// Runs on a worker thread, like the look at the waiting jobs, and as that one it makes no
+// history where there is none.
+LastJobLook lookForLastJob(const QString &settingsPath, SheetType type)
+{
+    LastJobLook look;
+    HistoryLocation where;
+    if (!historyLocationForSettings(settingsPath, &where, &look.error))
+        return look;
+    if (where.kind == HistoryLocation::Kind::SqliteFile && !QFileInfo::exists(where.filePath))
+        return look;
+    HistoryStore store;
+    if (!store.open(where, &look.error))
+        return look;
+    LastJob job;
+    if (lastJobOfType(store, type, &job, &look.error) && job.found)
+        look.job = job;
+    return look;
+}
+
 // "番号 0002〜0004（3 検体、1 枚ずつ）", or the count alone for a type without numbers.
 QString reprintedSamplesText(const HistoryEntry &entry, int firstIndex, int lastIndex, int repeat)
 {
@@ -149,6 +176,30 @@ void TfrmMain::reprintEnded(const LabelJob &job, const HistoryEntry &entry, cons
     const int f = job.sheetType.info().family;
     if (!pnlPrint->isHidden() && family() == f)
         SetUpPreview(f);
+}
+
+void TfrmMain::refreshLastJob()
+{
+    const int look = ++mLastJobLook;
+    mEntry->showLastJob(std::nullopt);
+    if (!mJob.sheetType.info().numbered)
+        return;
+    auto *watcher = new QFutureWatcher<LastJobLook>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, look] {
+        watcher->deleteLater();
+        // A later type switch or print has asked again: its answer is the one that counts.
+        if (look != mLastJobLook)
+            return;
+        const LastJobLook found = watcher->result();
+        if (!found.error.isEmpty() && !mLastJobFailureTold) {
+            mLastJobFailureTold = true;
+            statusLine()->showMessage(QStringLiteral("前回の番号を印刷履歴から読めませんでした: ") +
+                                      found.error);
+        }
+        mEntry->showLastJob(found.job);
+        emit lastJobLooked();
+    });
+    watcher->setFuture(QtConcurrent::run(lookForLastJob, settingsFilePath(appDir), mJob.sheetType));
 }
 
 void TfrmMain::startWaitingJobsRecheck()

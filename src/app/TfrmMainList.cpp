@@ -9,9 +9,11 @@
 #include "history/PrintRecorder.h"
 #include "job/JobRules.h"
 #include "job/TextCharacters.h"
+#include "lists/ListColumns.h"
 #include "lists/SampleList.h"
 #include "sequence/OwnFiles.h"
 #include "settings/SettingsFile.h"
+#include "ui_TfrmMain.h"
 
 #include <QAction>
 #include <QFileInfo>
@@ -24,6 +26,8 @@
 #include <QRadioButton>
 #include <QSignalBlocker>
 #include <QStandardPaths>
+#include <QStatusBar>
+#include <QTimer>
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <utility>
@@ -41,10 +45,8 @@ constexpr int kProgressDelayMs = 400;
 
 void TfrmMain::buildListControls()
 {
-    mnuListLoad = menuBar()->addAction(QStringLiteral("サンプルリスト読み込み…"));
-    mnuListLoad->setObjectName(QStringLiteral("mnuListLoad"));
-    mnuListUnload = menuBar()->addAction(QStringLiteral("サンプルリスト解除"));
-    mnuListUnload->setObjectName(QStringLiteral("mnuListUnload"));
+    mnuListLoad = mUi->mnuListLoad;
+    mnuListUnload = mUi->mnuListUnload;
     lblList = new QLabel(pnlMain);
     lblList->setObjectName(QStringLiteral("lblList"));
     lblList->setGeometry(64, 162, 400, 14);
@@ -201,6 +203,7 @@ void TfrmMain::mnuListUnloadClick()
     Edit2->setText(mTypedEntry.edit2);
     Memo8->setPlainText(mTypedEntry.memo8);
     Memo5->setPlainText(mTypedEntry.memo5);
+    mEntry->refresh();
 }
 
 void TfrmMain::setListReadOnly(bool readOnly)
@@ -214,33 +217,67 @@ void TfrmMain::setListReadOnly(bool readOnly)
     Memo7->setReadOnly(readOnly);
 }
 
+// A type that prints no text (the marker type) sets a loaded list aside rather than dropping
+// it: the list is shown as not printed, and comes back with the next type that prints texts.
+// Markers are put on a few samples between list jobs; making the user read the file and
+// answer the heading question again afterwards would only cost time.
 void TfrmMain::showListOnEntryScreen()
 {
     if (!mList)
         return;
+    const ListColumns columns = listColumnsFor(*mList, mJob.sheetType);
+    const QString notice = setAsideNotice(columns, mJob.sheetType);
+    lblList->setText(notice.isEmpty()
+                         ? sampleListStatusLine(*mList)
+                         : sampleListStatusLine(*mList) + QStringLiteral("　") + notice);
+    lblList->show();
+    if (listColumnsOfType(mJob.sheetType) == 0) {
+        mJob.sampleTexts.clear();
+        ListBox2->setEnabled(true);
+        mEntry->refresh();
+        return;
+    }
+    mJob.sampleTexts = listSampleTexts();
     mJob.sampleCount = mList->count();
     ListBox2->selectRow(mJob.sampleCount - 1);
     ListBox2->setEnabled(false);
     const QString text = mList->sampleText(0);
     setTextBoxText(textBoxControl(*this, mJob.sheetType.info().textBox.kind), text);
     setListReadOnly(true);
-    lblList->setText(sampleListStatusLine(*mList));
-    lblList->show();
+    mEntry->refresh();
+}
+
+std::optional<ListExtent> TfrmMain::listExtent() const
+{
+    if (!mList || listColumnsOfType(mJob.sheetType) == 0)
+        return std::nullopt;
+    const QList<int> printed = listColumnsFor(*mList, mJob.sheetType).printed;
+    return ListExtent{mList->count(), printed.isEmpty() ? 0 : printed.last() + 1};
 }
 
 bool TfrmMain::keepsListFor(SheetType newType)
 {
     if (!mList || newType == mJob.sheetType)
         return true;
-    const SampleListRead read = buildSampleList(mList->table, {newType, mListHeading}, mListPath);
-    if (read.ok()) {
-        mList = read.list;
-        mJob.sampleTexts = listSampleTexts();
+    const ListColumns columns = listColumnsFor(*mList, newType);
+    const QString notice = setAsideNotice(columns, newType);
+    if (columns.keeps() || listColumnsOfType(newType) == 0) {
+        if (columns.keeps())
+            mList = columns.read.list;
+        // A type without texts prints none of the list's, which waits for a type with texts.
+        mJob.sampleTexts = listColumnsOfType(newType) == 0 ? QStringList() : listSampleTexts();
+        // The entry screen's list line says the same once the type is shown.
+        if (!notice.isEmpty())
+            statusLine()->showMessage(
+                listColumnsOfType(newType) == 0
+                    ? notice +
+                          QStringLiteral("リストは文字を印刷するシートタイプに戻すと使われます。")
+                    : notice);
         return true;
     }
     const QString question = QStringLiteral("読み込んだサンプルリストは%1では使えません。\n%2\n\n"
                                             "リストを解除してシートタイプを変えますか?")
-                                 .arg(sheetTypeWord(newType), read.error);
+                                 .arg(sheetTypeWord(newType), columns.read.error);
     if (mEnv.dialogs->askYesNo(this, kCaption, question)) {
         mnuListUnloadClick();
         return true;

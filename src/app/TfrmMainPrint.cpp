@@ -141,6 +141,7 @@ void TfrmMain::cmdPrintClick()
             mJob.initialValue = next.nextInitialValue;
             ListBox12->selectRow(mJob.initialValue - 1);
         }
+        refreshLastJob(); // the job just printed is now the last one
     });
 }
 
