@@ -108,6 +108,55 @@ QString systemReason(const char *text)
     return visibleText(QString::fromUtf8(text).simplified());
 }
 
+// The newest entry left out by the limit, if any: the listing starts after it.
+QByteArray cutSql(const QByteArray &sinceSql, int limit)
+{
+    return "SELECT j.started_utc, j.id FROM jobs j WHERE 1 = 1" + sinceSql +
+           " ORDER BY j.started_utc DESC, j.id DESC LIMIT 1 OFFSET " + QByteArray::number(limit);
+}
+
+// Rows after the one with this time and id; both given as SQL (a parameter or a literal).
+QByteArray afterRowSql(const QByteArray &time, const QByteArray &id)
+{
+    return " AND (j.started_utc, j.id) > (" + time + ", " + id + ")";
+}
+
+QByteArray pageOrderSql()
+{
+    return " ORDER BY j.started_utc, j.id LIMIT " + QByteArray::number(kJobsPerPage);
+}
+
+qint64 listedWhole(int column, qint64 value)
+{
+    return isWide(column) ? value : qint64(int(value));
+}
+
+void writeId(ListingRowWriter &rows, qint64 id)
+{
+    id > 0 ? rows.whole(id) : rows.null();
+}
+
+// A job with no outcome yet lists as unfinished; false when the cell is not that.
+bool writeUnfinished(ListingRowWriter &rows, int column, bool isNull)
+{
+    if (!isNull || !isOutcome(column))
+        return false;
+    rows.text(QByteArrayView("unfinished"));
+    return true;
+}
+
+// A time as stored: one in the store's own form is written as it is, any other read first.
+template <typename Decode>
+void writeTime(ListingRowWriter &rows, bool isNull, QByteArrayView stored, Decode decoded)
+{
+    if (isNull)
+        rows.null();
+    else if (isPlainHistoryTime(stored))
+        rows.plainTime(stored);
+    else
+        rows.time(historyTimeFromText(decoded()));
+}
+
 // What one listing needs whichever the database: where the page's text goes and how its
 // failures read.
 struct Listing
@@ -144,65 +193,123 @@ struct Statement
     ~Statement() { sqlite3_finalize(stmt); }
 };
 
-bool listSqlite(sqlite3 *db, Listing &l, bool *more)
+QByteArrayView columnBytes(sqlite3_stmt *s, int c)
 {
-    auto failDb = [&] { return l.fail(systemReason(sqlite3_errmsg(db))); };
-    auto prepare = [&](const QByteArray &sql, Statement *s) {
-        return sqlite3_prepare_v2(db, sql.constData(), int(sql.size()), &s->stmt, nullptr) ==
-               SQLITE_OK;
-    };
-    const QByteArray since = l.since.isValid() ? utcText(l.since).toUtf8() : QByteArray();
-    const QByteArray sinceSql = since.isEmpty() ? QByteArray() : " AND j.started_utc >= ?1";
+    const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(s, c));
+    return QByteArrayView(text, sqlite3_column_bytes(s, c));
+}
 
-    // The newest entry left out, if any: the listing starts after it.
-    Statement cut;
-    if (!prepare("SELECT j.started_utc, j.id FROM jobs j WHERE 1 = 1" + sinceSql +
-                     " ORDER BY j.started_utc DESC, j.id DESC LIMIT 1 OFFSET " +
-                     QByteArray::number(l.limit),
-                 &cut))
-        return failDb();
-    if (!since.isEmpty())
-        sqlite3_bind_text(cut.stmt, 1, since.constData(), int(since.size()), SQLITE_TRANSIENT);
+QStringView columnText16(sqlite3_stmt *s, int c)
+{
+    const auto *text = static_cast<const char16_t *>(sqlite3_column_text16(s, c));
+    return QStringView(text, sqlite3_column_bytes16(s, c) / 2);
+}
+
+// A text that is not UTF-8 read back the same (a lone surrogate went in through UTF-16)
+// is read as UTF-16, as the store's driver reads it, and written as the entries are.
+void writeSqliteText(ListingRowWriter &rows, sqlite3_stmt *s, int c, bool item)
+{
+    const QByteArrayView utf8 = columnBytes(s, c);
+    if (isStrictUtf8(utf8)) {
+        item ? rows.textItem(utf8) : rows.text(utf8);
+        return;
+    }
+    const QStringView wide16 = columnText16(s, c);
+    item ? rows.textItem(wide16) : rows.text(wide16);
+}
+
+// One SQLite listing: its statements, prepared once, and where the next page starts.
+struct SqliteListing
+{
+    sqlite3 *db;
+    Listing &l;
+    QByteArray since;
+    Statement first, next, samples;
     QByteArray afterTime;
     sqlite3_int64 afterId = 0;
-    int rc = sqlite3_step(cut.stmt);
-    if (rc == SQLITE_ROW) {
-        afterTime = QByteArray(reinterpret_cast<const char *>(sqlite3_column_text(cut.stmt, 0)),
-                               sqlite3_column_bytes(cut.stmt, 0));
-        afterId = sqlite3_column_int64(cut.stmt, 1);
-    } else if (rc != SQLITE_DONE) {
-        return failDb();
+
+    bool failDb() { return l.fail(systemReason(sqlite3_errmsg(db))); }
+    bool prepare(const QByteArray &sql, Statement *s)
+    {
+        return sqlite3_prepare_v2(db, sql.constData(), int(sql.size()), &s->stmt, nullptr) ==
+               SQLITE_OK;
     }
-    *more = rc == SQLITE_ROW;
 
-    const QByteArray order =
-        " ORDER BY j.started_utc, j.id LIMIT " + QByteArray::number(kJobsPerPage);
-    Statement first, next, samples;
-    if (!prepare(selectSql(false) + sinceSql + order, &first) ||
-        !prepare(selectSql(false) + sinceSql + " AND (j.started_utc, j.id) > (?2, ?3)" + order,
-                 &next) ||
-        !prepare(historyListingSamplesSql(), &samples))
-        return failDb();
-    bool after = *more;
-    bool wide[ListingColumnCount];
-    for (int c = 0; c < ListingColumnCount; ++c)
-        wide[c] = isWide(c);
-
-    // A text that is not UTF-8 read back the same (a lone surrogate went in through UTF-16)
-    // is read as UTF-16, as the store's driver reads it, and written as the entries are.
-    auto text = [&](sqlite3_stmt *s, int c, bool item) {
-        const auto *bytes = reinterpret_cast<const char *>(sqlite3_column_text(s, c));
-        const QByteArrayView utf8(bytes, sqlite3_column_bytes(s, c));
-        if (isStrictUtf8(utf8)) {
-            item ? l.rows.textItem(utf8) : l.rows.text(utf8);
-            return;
+    bool findCut(const QByteArray &sinceSql, bool *more)
+    {
+        Statement cut;
+        if (!prepare(cutSql(sinceSql, l.limit), &cut))
+            return failDb();
+        if (!since.isEmpty())
+            sqlite3_bind_text(cut.stmt, 1, since.constData(), int(since.size()), SQLITE_TRANSIENT);
+        const int rc = sqlite3_step(cut.stmt);
+        if (rc == SQLITE_ROW) {
+            afterTime = columnBytes(cut.stmt, 0).toByteArray();
+            afterId = sqlite3_column_int64(cut.stmt, 1);
+        } else if (rc != SQLITE_DONE) {
+            return failDb();
         }
-        const QString wide16(static_cast<const QChar *>(sqlite3_column_text16(s, c)),
-                             sqlite3_column_bytes16(s, c) / 2);
-        item ? l.rows.textItem(QStringView(wide16)) : l.rows.text(QStringView(wide16));
-    };
+        *more = rc == SQLITE_ROW;
+        return true;
+    }
 
-    for (;;) {
+    bool prepareAll(const QByteArray &sinceSql)
+    {
+        const QByteArray order = pageOrderSql();
+        return prepare(selectSql(false) + sinceSql + order, &first) &&
+               prepare(selectSql(false) + sinceSql + afterRowSql("?2", "?3") + order, &next) &&
+               prepare(historyListingSamplesSql(), &samples);
+    }
+
+    bool writeSamples(sqlite3_int64 jobId)
+    {
+        sqlite3_reset(samples.stmt);
+        sqlite3_bind_int64(samples.stmt, 1, jobId);
+        l.rows.startTexts();
+        int rc;
+        while ((rc = sqlite3_step(samples.stmt)) == SQLITE_ROW)
+            writeSqliteText(l.rows, samples.stmt, 0, true);
+        if (rc != SQLITE_DONE)
+            return failDb();
+        l.rows.endTexts();
+        return true;
+    }
+
+    bool writeCell(sqlite3_stmt *page, int c)
+    {
+        const bool isNull = sqlite3_column_type(page, c) == SQLITE_NULL;
+        switch (listingColumnKind(c)) {
+        case ListingCellKind::Whole:
+            l.rows.whole(listedWhole(c, sqlite3_column_int64(page, c)));
+            break;
+        case ListingCellKind::Id:
+            writeId(l.rows, listedWhole(c, sqlite3_column_int64(page, c)));
+            break;
+        case ListingCellKind::Real:
+            l.rows.real(sqlite3_column_double(page, c));
+            break;
+        case ListingCellKind::Flag:
+            l.rows.flag(int(sqlite3_column_int64(page, c)) != 0);
+            break;
+        case ListingCellKind::Text:
+            if (!writeUnfinished(l.rows, c, isNull))
+                writeSqliteText(l.rows, page, c, false);
+            break;
+        case ListingCellKind::Time:
+            writeTime(l.rows, isNull, columnBytes(page, c), [&] {
+                const QStringView wide16 = columnText16(page, c);
+                return QString::fromUtf16(wide16.utf16(), wide16.size());
+            });
+            break;
+        case ListingCellKind::Texts:
+            return writeSamples(sqlite3_column_int64(page, 0));
+        }
+        return true;
+    }
+
+    // Writes one page of rows to the listing's page text; rows says how many there were.
+    bool writePage(bool after, int *rows)
+    {
         sqlite3_stmt *page = after ? next.stmt : first.stmt;
         sqlite3_reset(page);
         if (!since.isEmpty())
@@ -212,72 +319,38 @@ bool listSqlite(sqlite3 *db, Listing &l, bool *more)
                               SQLITE_TRANSIENT);
             sqlite3_bind_int64(page, 3, afterId);
         }
-        int rows = 0;
+        int rc;
         while ((rc = sqlite3_step(page)) == SQLITE_ROW) {
-            ++rows;
+            ++*rows;
             l.rows.startRow();
             for (int c = 0; c < ListingColumnCount; ++c) {
-                const bool isNull = sqlite3_column_type(page, c) == SQLITE_NULL;
-                switch (listingColumnKind(c)) {
-                case ListingCellKind::Whole: {
-                    const sqlite3_int64 v = sqlite3_column_int64(page, c);
-                    l.rows.whole(wide[c] ? qint64(v) : qint64(int(v)));
-                    break;
-                }
-                case ListingCellKind::Id: {
-                    const sqlite3_int64 v = sqlite3_column_int64(page, c);
-                    const qint64 id = wide[c] ? qint64(v) : qint64(int(v));
-                    id > 0 ? l.rows.whole(id) : l.rows.null();
-                    break;
-                }
-                case ListingCellKind::Real:
-                    l.rows.real(sqlite3_column_double(page, c));
-                    break;
-                case ListingCellKind::Flag:
-                    l.rows.flag(int(sqlite3_column_int64(page, c)) != 0);
-                    break;
-                case ListingCellKind::Text:
-                    if (isNull && isOutcome(c))
-                        l.rows.text(QByteArrayView("unfinished"));
-                    else
-                        text(page, c, false);
-                    break;
-                case ListingCellKind::Time: {
-                    const QByteArrayView stored(
-                        reinterpret_cast<const char *>(sqlite3_column_text(page, c)),
-                        sqlite3_column_bytes(page, c));
-                    if (isNull)
-                        l.rows.null();
-                    else if (isPlainHistoryTime(stored))
-                        l.rows.plainTime(stored);
-                    else
-                        l.rows.time(historyTimeFromText(QString::fromUtf16(
-                            static_cast<const char16_t *>(sqlite3_column_text16(page, c)),
-                            sqlite3_column_bytes16(page, c) / 2)));
-                    break;
-                }
-                case ListingCellKind::Texts: {
-                    sqlite3_reset(samples.stmt);
-                    sqlite3_bind_int64(samples.stmt, 1, sqlite3_column_int64(page, 0));
-                    l.rows.startTexts();
-                    while ((rc = sqlite3_step(samples.stmt)) == SQLITE_ROW)
-                        text(samples.stmt, 0, true);
-                    if (rc != SQLITE_DONE)
-                        return failDb();
-                    l.rows.endTexts();
-                    break;
-                }
-                }
+                if (!writeCell(page, c))
+                    return false;
             }
             l.rows.endRow();
-            afterTime = QByteArray(reinterpret_cast<const char *>(sqlite3_column_text(page, 1)),
-                                   sqlite3_column_bytes(page, 1));
+            afterTime = columnBytes(page, 1).toByteArray();
             afterId = sqlite3_column_int64(page, 0);
         }
         if (rc != SQLITE_DONE)
             return failDb();
         sqlite3_reset(page); // ends the page's read before its text goes out
-        after = true;
+        return true;
+    }
+};
+
+bool listSqlite(sqlite3 *db, Listing &l, bool *more)
+{
+    SqliteListing s{db, l, l.since.isValid() ? utcText(l.since).toUtf8() : QByteArray(), {}, {}, {},
+                    {}, 0};
+    const QByteArray sinceSql = s.since.isEmpty() ? QByteArray() : " AND j.started_utc >= ?1";
+    if (!s.findCut(sinceSql, more))
+        return false;
+    if (!s.prepareAll(sinceSql))
+        return s.failDb();
+    for (bool after = *more;; after = true) {
+        int rows = 0;
+        if (!s.writePage(after, &rows))
+            return false;
         if (!l.flush())
             return false;
         if (rows < kJobsPerPage)
