@@ -446,6 +446,115 @@ QByteArray pgLiteral(PGconn *conn, const QByteArray &text)
     return quoted ? QByteArray(quoted.get()) : QByteArray("NULL");
 }
 
+// As the store's driver decodes a text that is not UTF-8.
+void writePgText(ListingRowWriter &rows, QByteArrayView v, bool item)
+{
+    if (isStrictUtf8(v)) {
+        item ? rows.textItem(v) : rows.text(v);
+    } else {
+        const QString decoded = QString::fromUtf8(v);
+        item ? rows.textItem(QStringView(decoded)) : rows.text(QStringView(decoded));
+    }
+}
+
+// One field of a COPY row: its length (-1 for NULL) and its bytes.
+struct PgField
+{
+    qint64 size;
+    QByteArrayView v;
+
+    bool isNull() const { return size == -1; }
+    bool isWhole() const { return size == 2 || size == 4 || size == 8; }
+    qint64 integer(int column) const
+    {
+        CopyReader n{v.data(), v.data() + v.size()};
+        return listedWhole(column, n.number(int(v.size())));
+    }
+    // A float4 or float8; false when it is neither (nor NULL, which reads as 0).
+    bool real(double *value) const
+    {
+        *value = 0;
+        CopyReader n{v.data(), v.data() + v.size()};
+        if (size == 8) {
+            const quint64 bits = quint64(n.number(8));
+            std::memcpy(value, &bits, sizeof *value);
+        } else if (size == 4) {
+            const quint32 bits = quint32(n.number(4));
+            float f;
+            std::memcpy(&f, &bits, sizeof f);
+            *value = f;
+        } else if (!isNull()) {
+            return false;
+        }
+        return true;
+    }
+};
+
+// The sample texts, an array: dimensions, a has-nulls flag, the element type, each
+// dimension's size and lower bound, then the elements. False when it is not that.
+bool writePgTexts(ListingRowWriter &rows, QByteArrayView v)
+{
+    CopyReader a{v.data(), v.data() + v.size()};
+    const qint64 dimensions = a.number(4);
+    a.number(4);
+    a.number(4);
+    qint64 count = dimensions == 0 ? 0 : a.number(4);
+    a.number(4);
+    if (!a.ok || dimensions > 1 || count < 0)
+        return false;
+    for (; count > 0; --count) {
+        const qint64 n = a.number(4);
+        const QByteArrayView item = a.bytes(n);
+        if (!a.ok)
+            return false;
+        writePgText(rows, item, true);
+    }
+    return true;
+}
+
+// False when the field is not what the listing's SELECT gives in this column.
+bool writePgCell(ListingRowWriter &rows, int c, const PgField &f)
+{
+    switch (listingColumnKind(c)) {
+    case ListingCellKind::Whole:
+        if (!f.isNull() && !f.isWhole())
+            return false;
+        rows.whole(f.isNull() ? 0 : f.integer(c));
+        break;
+    case ListingCellKind::Id:
+        if (!f.isNull() && !f.isWhole())
+            return false;
+        writeId(rows, f.isNull() ? 0 : f.integer(c));
+        break;
+    case ListingCellKind::Real: {
+        double value;
+        if (!f.real(&value))
+            return false;
+        rows.real(value);
+        break;
+    }
+    case ListingCellKind::Flag:
+        if (!f.isNull() && !f.isWhole())
+            return false;
+        rows.flag(!f.isNull() && int(f.integer(c)) != 0);
+        break;
+    case ListingCellKind::Text:
+        if (!writeUnfinished(rows, c, f.isNull()))
+            writePgText(rows, f.v, false);
+        break;
+    case ListingCellKind::Time:
+        writeTime(rows, f.isNull(), f.v, [&] { return QString::fromUtf8(f.v); });
+        break;
+    case ListingCellKind::Texts:
+        rows.startTexts();
+        if (!f.isNull() && !writePgTexts(rows, f.v))
+            return false;
+        rows.endTexts();
+        break;
+    }
+    return true;
+}
+
 // Writes one row of binary COPY data, its field count already read, to rows. False when the
 // data is not what the listing's SELECT gives.
 bool writePgRow(CopyReader &in, ListingRowWriter &rows)
@@ -453,106 +562,102 @@ bool writePgRow(CopyReader &in, ListingRowWriter &rows)
     rows.startRow();
     for (int c = 0; c < ListingColumnCount && in.ok; ++c) {
         const qint64 size = in.number(4);
-        const bool isNull = size == -1;
-        const QByteArrayView v = isNull ? QByteArrayView() : in.bytes(size);
-        const auto whole = [&] { return size == 2 || size == 4 || size == 8; };
-        const auto integer = [&] {
-            CopyReader n{v.data(), v.data() + v.size()};
-            const qint64 value = n.number(int(v.size()));
-            return isWide(c) ? value : qint64(int(value));
-        };
-        const auto text = [&](bool item) {
-            if (isStrictUtf8(v)) {
-                item ? rows.textItem(v) : rows.text(v);
-            } else {
-                // As the store's driver decodes it.
-                const QString decoded = QString::fromUtf8(v);
-                item ? rows.textItem(QStringView(decoded)) : rows.text(QStringView(decoded));
-            }
-        };
-        switch (listingColumnKind(c)) {
-        case ListingCellKind::Whole:
-            if (!isNull && !whole())
-                return false;
-            rows.whole(isNull ? 0 : integer());
-            break;
-        case ListingCellKind::Id: {
-            if (!isNull && !whole())
-                return false;
-            const qint64 id = isNull ? 0 : integer();
-            id > 0 ? rows.whole(id) : rows.null();
-            break;
-        }
-        case ListingCellKind::Real: {
-            double value = 0;
-            CopyReader n{v.data(), v.data() + v.size()};
-            if (size == 8) {
-                const quint64 bits = quint64(n.number(8));
-                std::memcpy(&value, &bits, sizeof value);
-            } else if (size == 4) {
-                const quint32 bits = quint32(n.number(4));
-                float f;
-                std::memcpy(&f, &bits, sizeof f);
-                value = f;
-            } else if (!isNull) {
-                return false;
-            }
-            rows.real(value);
-            break;
-        }
-        case ListingCellKind::Flag:
-            if (!isNull && !whole())
-                return false;
-            rows.flag(!isNull && int(integer()) != 0);
-            break;
-        case ListingCellKind::Text:
-            if (isNull && isOutcome(c))
-                rows.text(QByteArrayView("unfinished"));
-            else
-                text(false);
-            break;
-        case ListingCellKind::Time:
-            if (isNull)
-                rows.null();
-            else if (isPlainHistoryTime(v))
-                rows.plainTime(v);
-            else
-                rows.time(historyTimeFromText(QString::fromUtf8(v)));
-            break;
-        case ListingCellKind::Texts: {
-            rows.startTexts();
-            if (!isNull) {
-                // An array: dimensions, a has-nulls flag, the element type, each
-                // dimension's size and lower bound, then the elements.
-                CopyReader a{v.data(), v.data() + v.size()};
-                const qint64 dimensions = a.number(4);
-                a.number(4);
-                a.number(4);
-                qint64 count = dimensions == 0 ? 0 : a.number(4);
-                a.number(4);
-                if (!a.ok || dimensions > 1 || count < 0)
-                    return false;
-                for (; count > 0; --count) {
-                    const qint64 n = a.number(4);
-                    const QByteArrayView item = a.bytes(n);
-                    if (!a.ok)
-                        return false;
-                    if (isStrictUtf8(item)) {
-                        rows.textItem(item);
-                    } else {
-                        const QString decoded = QString::fromUtf8(item);
-                        rows.textItem(QStringView(decoded));
-                    }
-                }
-            }
-            rows.endTexts();
-            break;
-        }
-        }
+        const PgField field{size, size == -1 ? QByteArrayView() : in.bytes(size)};
+        if (!writePgCell(rows, c, field))
+            return false;
     }
     if (!in.ok)
         return false;
     rows.endRow();
+    return true;
+}
+
+// One page of a PostgreSQL listing as its COPY data arrives: rows are written as soon as
+// each is whole, and where the next page starts is noted.
+struct PgPage
+{
+    ListingRowWriter &rows;
+    QByteArray data;
+    qsizetype at = 0;
+    bool header = false, ended = false, bad = false;
+    int count = 0;
+    QByteArray lastTime;
+    qint64 lastId = 0;
+
+    // Signature, flags and the header extension; false while more is to come.
+    bool readHeader(CopyReader &in)
+    {
+        const QByteArrayView signature = in.bytes(11);
+        in.number(4);
+        in.bytes(in.number(4));
+        if (!in.ok)
+            return false;
+        bad = signature != QByteArrayView("PGCOPY\n\377\r\n\0", 11);
+        header = true;
+        return true;
+    }
+
+    // A whole row is there before any of it is written; false while more is to come.
+    bool readRow(CopyReader &in)
+    {
+        CopyReader probe = in;
+        const qint64 fields = probe.number(2);
+        for (qint64 f = 0; f < fields && probe.ok; ++f)
+            probe.bytes(qMax<qint64>(0, probe.number(4)));
+        if (!probe.ok)
+            return false;
+        in.number(2);
+        if (fields == -1)
+            ended = true;
+        else if (fields != ListingColumnCount || !writePgRow(in, rows) || in.at != probe.at)
+            bad = true;
+        else
+            noteRow(in.at);
+        return true;
+    }
+
+    // Where the next page starts: after this row's time and id.
+    void noteRow(const char *rowEnd)
+    {
+        ++count;
+        CopyReader row{data.constData() + at, rowEnd};
+        row.number(2);
+        const QByteArrayView id = row.bytes(row.number(4));
+        CopyReader idValue{id.data(), id.data() + id.size()};
+        lastId = idValue.number(int(id.size()));
+        lastTime = row.bytes(row.number(4)).toByteArray();
+    }
+
+    void take(const char *chunk, int size)
+    {
+        if (bad || ended)
+            return;
+        data.append(chunk, size);
+        for (;;) {
+            CopyReader in{data.constData() + at, data.constData() + data.size()};
+            if (!(header ? readRow(in) : readHeader(in)))
+                break; // more to come
+            at = in.at - data.constData();
+            if (bad || ended)
+                return;
+        }
+        // What was read is dropped, so the buffer holds at most a row.
+        data.remove(0, at);
+        at = 0;
+    }
+};
+
+// Finds the newest entry the limit leaves out; afterSql then starts the listing after it.
+bool findPgCut(PGconn *conn, Listing &l, const QByteArray &sinceSql, QByteArray *afterSql,
+               bool *more)
+{
+    PgResult cut{PQexec(conn, cutSql(sinceSql, l.limit).constData())};
+    if (PQresultStatus(cut.result) != PGRES_TUPLES_OK)
+        return l.fail(systemReason(PQresultErrorMessage(cut.result)));
+    *more = PQntuples(cut.result) > 0;
+    if (*more)
+        *afterSql = afterRowSql(pgLiteral(conn, PQgetvalue(cut.result, 0, 0)),
+                                QByteArray(PQgetvalue(cut.result, 0, 1)));
     return true;
 }
 
@@ -568,94 +673,34 @@ bool listPostgres(PGconn *conn, Listing &l, bool *more)
         l.since.isValid() ? " AND j.started_utc >= " + pgLiteral(conn, utcText(l.since).toUtf8())
                           : QByteArray();
     QByteArray afterSql;
-    {
-        const QByteArray sql = "SELECT j.started_utc, j.id FROM jobs j WHERE 1 = 1" + sinceSql +
-                               " ORDER BY j.started_utc DESC, j.id DESC LIMIT 1 OFFSET " +
-                               QByteArray::number(l.limit);
-        PgResult cut{PQexec(conn, sql.constData())};
-        if (PQresultStatus(cut.result) != PGRES_TUPLES_OK)
-            return l.fail(systemReason(PQresultErrorMessage(cut.result)));
-        *more = PQntuples(cut.result) > 0;
-        if (*more)
-            afterSql = " AND (j.started_utc, j.id) > (" +
-                       pgLiteral(conn, PQgetvalue(cut.result, 0, 0)) + ", " +
-                       QByteArray(PQgetvalue(cut.result, 0, 1)) + ")";
-    }
+    if (!findPgCut(conn, l, sinceSql, &afterSql, more))
+        return false;
 
     // The rows are written as they arrive, while the server makes the next ones; the text
     // goes out once the page's statement has ended.
     const QString badData = QStringLiteral("サーバーから届いた一覧のデータが読めません。");
-    QByteArray data;
+    PgPage page{l.rows, {}};
     for (;;) {
-        data.truncate(0);
-        qsizetype at = 0;
-        bool header = false, ended = false, bad = false;
-        int rows = 0;
-        QByteArray lastTime;
-        qint64 lastId = 0;
-        const auto take = [&](const char *chunk, int size) {
-            if (bad || ended)
-                return;
-            data.append(chunk, size);
-            for (;;) {
-                CopyReader in{data.constData() + at, data.constData() + data.size()};
-                if (!header) {
-                    // Signature, flags and the header extension.
-                    const QByteArrayView signature = in.bytes(11);
-                    in.number(4);
-                    in.bytes(in.number(4));
-                    if (!in.ok)
-                        break; // more to come
-                    bad = signature != QByteArrayView("PGCOPY\n\377\r\n\0", 11);
-                    header = true;
-                } else {
-                    // A whole row is there before any of it is written.
-                    CopyReader probe = in;
-                    const qint64 fields = probe.number(2);
-                    for (qint64 f = 0; f < fields && probe.ok; ++f)
-                        probe.bytes(qMax<qint64>(0, probe.number(4)));
-                    if (!probe.ok)
-                        break;
-                    in.number(2);
-                    if (fields == -1) {
-                        ended = true;
-                    } else if (fields != ListingColumnCount || !writePgRow(in, l.rows) ||
-                               in.at != probe.at) {
-                        bad = true;
-                    } else {
-                        // Where the next page starts: after this row's time and id.
-                        ++rows;
-                        CopyReader row{data.constData() + at, in.at};
-                        row.number(2);
-                        const QByteArrayView id = row.bytes(row.number(4));
-                        CopyReader idValue{id.data(), id.data() + id.size()};
-                        lastId = idValue.number(int(id.size()));
-                        lastTime = row.bytes(row.number(4)).toByteArray();
-                    }
-                }
-                at = in.at - data.constData();
-                if (bad || ended)
-                    return;
-            }
-            // What was read is dropped, so the buffer holds at most a row.
-            data.remove(0, at);
-            at = 0;
-        };
+        page.data.truncate(0);
+        page.at = 0;
+        page.header = page.ended = page.bad = false;
+        page.count = 0;
+        page.lastTime.clear();
+        page.lastId = 0;
+        const auto take = [&page](const char *chunk, int size) { page.take(chunk, size); };
         QString reason;
         if (!copyOut(conn,
-                     "COPY (" + selectSql(true) + sinceSql + afterSql +
-                         " ORDER BY j.started_utc, j.id LIMIT " + QByteArray::number(kJobsPerPage) +
+                     "COPY (" + selectSql(true) + sinceSql + afterSql + pageOrderSql() +
                          ") TO STDOUT (FORMAT binary)",
                      take, &reason))
             return l.fail(reason);
-        if (bad || !ended)
+        if (page.bad || !page.ended)
             return l.fail(badData);
-        if (rows > 0)
-            afterSql = " AND (j.started_utc, j.id) > (" + pgLiteral(conn, lastTime) + ", " +
-                       QByteArray::number(lastId) + ")";
+        if (page.count > 0)
+            afterSql = afterRowSql(pgLiteral(conn, page.lastTime), QByteArray::number(page.lastId));
         if (!l.flush())
             return false;
-        if (rows < kJobsPerPage)
+        if (page.count < kJobsPerPage)
             return true;
     }
 }
