@@ -584,6 +584,17 @@ struct PgPage
     QByteArray lastTime;
     qint64 lastId = 0;
 
+    // A new page in the same buffer.
+    void start()
+    {
+        data.truncate(0);
+        at = 0;
+        header = ended = bad = false;
+        count = 0;
+        lastTime.clear();
+        lastId = 0;
+    }
+
     // Signature, flags and the header extension; false while more is to come.
     bool readHeader(CopyReader &in)
     {
@@ -679,14 +690,9 @@ bool listPostgres(PGconn *conn, Listing &l, bool *more)
     // The rows are written as they arrive, while the server makes the next ones; the text
     // goes out once the page's statement has ended.
     const QString badData = QStringLiteral("サーバーから届いた一覧のデータが読めません。");
-    PgPage page{l.rows, {}};
+    PgPage page{l.rows, {}, 0, false, false, false, 0, {}, 0};
     for (;;) {
-        page.data.truncate(0);
-        page.at = 0;
-        page.header = page.ended = page.bad = false;
-        page.count = 0;
-        page.lastTime.clear();
-        page.lastId = 0;
+        page.start();
         const auto take = [&page](const char *chunk, int size) { page.take(chunk, size); };
         QString reason;
         if (!copyOut(conn,
