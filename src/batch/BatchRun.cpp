@@ -302,55 +302,35 @@ bool saveNextStart(const QString &settingsPath, Settings *settings, const LabelJ
     return false;
 }
 
-} // namespace
-
-int runBatch(const BatchRequest &request, QTextStream &out, QTextStream &err)
+// A reprint takes its job from the history, so that is opened first; beside a start.txt
+// that is not there no history is made.
+int takeReprint(const BatchRequest &request, const QString &historySettings, PrintRecorder &history,
+                LabelJob *job, QTextStream &err)
 {
-    if (request.mode == BatchRequest::Mode::History)
-        return writeHistory(request, out, err);
-    LabelJob job = request.job;
-    PrintRecorder history(QStringLiteral("corvial-batch"));
-    const QString &settingsPath = request.settingsPath;
-    const QString historySettings = historySettingsPath(request);
-    // A reprint takes its job from the history, so that is opened first; beside a start.txt
-    // that is not there no history is made.
-    if (request.mode == BatchRequest::Mode::Reprint) {
-        if (!settingsPath.isEmpty() && !settingsExist(settingsPath, err))
-            return BatchFailed;
-        if (!historyNamed(request, historySettings, err) ||
-            !openHistory(request, historySettings, history, err))
-            return BatchFailed;
-        const int refused = reprintOf(request, history, &job, err);
-        if (refused != BatchSucceeded)
-            return refused;
-    }
+    if (!request.settingsPath.isEmpty() && !settingsExist(request.settingsPath, err))
+        return BatchFailed;
+    if (!historyNamed(request, historySettings, err) ||
+        !openHistory(request, historySettings, history, err))
+        return BatchFailed;
+    return reprintOf(request, history, job, err);
+}
+
+void reportWarnings(const BatchRequest &request, QTextStream &err)
+{
     for (const QString &warning : request.warnings)
         report(err, warning);
     // What corvial.ini holds that the program does not know is said, never passed over.
-    if (!settingsPath.isEmpty())
-        for (const QString &warning : companionSettingsWarnings(settingsPath))
+    if (!request.settingsPath.isEmpty())
+        for (const QString &warning : companionSettingsWarnings(request.settingsPath))
             report(err, warning);
+}
 
-    // The start position comes from start.txt under the same lock a window holds, so that
-    // neither undoes the other's save; the lock is kept until the new position is saved.
-    SettingsLock lock(settingsPath);
-    Settings settings;
-    if (!settingsPath.isEmpty() && !takeSettings(settingsPath, lock, &settings, job, err))
-        return BatchFailed;
-    if (request.startGiven)
-        job.startPos = request.job.startPos;
-
-    // The workbook first, whole, under a temporary name beside it: a job whose table cannot
-    // be written is not printed, so a second run does not print its labels twice. It takes
-    // its name only once the labels went out (a PDF, too, replaces its file only when
-    // complete), so a failed print leaves an earlier workbook and PDF as they were.
-    std::unique_ptr<StagedFile> book;
-    if (!stageWorkbook(request, job, &book, err))
-        return BatchFailed;
-
+PrintRequest printRequest(const BatchRequest &request, const LabelJob &job,
+                          const QString &historySettings, const PrintRecorder &history)
+{
     PrintRequest print;
     print.job = job;
-    print.settingsPath = settingsPath;
+    print.settingsPath = request.settingsPath;
     print.historyDb = request.historyDb;
     print.historySettings = historySettings;
     print.scaleXPermille = request.scaleXGiven;
@@ -361,10 +341,16 @@ int runBatch(const BatchRequest &request, QTextStream &out, QTextStream &err)
         print.reprintOf = request.reprintId;
         print.reprintNextNumber = history.unchangedNextNumber();
     }
+    return print;
+}
 
-    std::unique_ptr<QPrinter> printer;
-    TimeBoundWatcher watcher(request.waitSeconds >= 0 ? request.waitSeconds
-                                                      : DefaultJobWaitSeconds);
+// The batch printer's way through the print steps: refused rather than asked, the printer
+// or PDF from its options, the new start position saved in start.txt. What the policy's
+// calls use (printer, settings, job) outlives the print.
+PrintPolicy batchPolicy(const BatchRequest &request, const QString &historySettings,
+                        std::unique_ptr<QPrinter> &printer, JobWatcher &watcher, Settings &settings,
+                        const LabelJob &job)
+{
     PrintPolicy policy;
     policy.program = QStringLiteral("corvial-batch");
     policy.record =
@@ -372,7 +358,7 @@ int runBatch(const BatchRequest &request, QTextStream &out, QTextStream &err)
     policy.historyOpened = [](PrintRecorder &opened) {
         return opened.recheckWaiting(cupsServerName(), boundedCupsLookup());
     };
-    policy.choosePrinter = [&](QString *error) -> QPrinter * {
+    policy.choosePrinter = [&request, &printer](QString *error) -> QPrinter * {
         // A new QPrinter first asks the print system for its default printer, even when it
         // is then told to write a PDF: that loads CUPS with its libraries and talks to the
         // print server, a third of the whole run. A PDF needs no print-support plugin, and
@@ -387,26 +373,30 @@ int runBatch(const BatchRequest &request, QTextStream &out, QTextStream &err)
         return printer.get();
     };
     policy.watcher = &watcher;
-    if (!settingsPath.isEmpty())
-        policy.saveAdvance = [&](const JobAdvance &next, QString *error) {
-            return saveNextStart(settingsPath, &settings, job, next, error);
+    if (!request.settingsPath.isEmpty())
+        policy.saveAdvance = [&request, &settings, &job](const JobAdvance &next, QString *error) {
+            return saveNextStart(request.settingsPath, &settings, job, next, error);
         };
+    return policy;
+}
 
-    const PrintOutcome printed = runPrintSequence(print, policy, history);
-    for (const QString &note : printed.notes)
-        report(err, note);
-    if (!printed.printed()) {
-        // Nothing moves on for a job that did not print.
-        QString why = printed.reason;
-        if (printed.stoppedAt == PrintStep::Scale)
-            why += QStringLiteral("\n--scale-x と --scale-y で倍率を指定すると、"
-                                  "この設定を使わずに印刷できます。");
-        else if (printed.stoppedAt == PrintStep::History)
-            why += QStringLiteral("\n印刷していません。履歴なしで印刷するには "
-                                  "--no-history を付けてください。");
-        report(err, why);
-        return BatchFailed;
-    }
+// Nothing moves on for a job that did not print.
+int reportNotPrinted(const PrintOutcome &printed, QTextStream &err)
+{
+    QString why = printed.reason;
+    if (printed.stoppedAt == PrintStep::Scale)
+        why += QStringLiteral("\n--scale-x と --scale-y で倍率を指定すると、"
+                              "この設定を使わずに印刷できます。");
+    else if (printed.stoppedAt == PrintStep::History)
+        why += QStringLiteral("\n印刷していません。履歴なしで印刷するには "
+                              "--no-history を付けてください。");
+    report(err, why);
+    return BatchFailed;
+}
+
+int reportPrinted(const BatchRequest &request, const PrintOutcome &printed, StagedFile *book,
+                  QTextStream &out, QTextStream &err)
+{
     if (!printed.notice.isEmpty())
         report(err, printed.notice);
     QString bookError;
@@ -431,6 +421,53 @@ int runBatch(const BatchRequest &request, QTextStream &out, QTextStream &err)
         status = BatchFailed;
     }
     return status;
+}
+
+} // namespace
+
+int runBatch(const BatchRequest &request, QTextStream &out, QTextStream &err)
+{
+    if (request.mode == BatchRequest::Mode::History)
+        return writeHistory(request, out, err);
+    LabelJob job = request.job;
+    PrintRecorder history(QStringLiteral("corvial-batch"));
+    const QString &settingsPath = request.settingsPath;
+    const QString historySettings = historySettingsPath(request);
+    if (request.mode == BatchRequest::Mode::Reprint) {
+        const int refused = takeReprint(request, historySettings, history, &job, err);
+        if (refused != BatchSucceeded)
+            return refused;
+    }
+    reportWarnings(request, err);
+
+    // The start position comes from start.txt under the same lock a window holds, so that
+    // neither undoes the other's save; the lock is kept until the new position is saved.
+    SettingsLock lock(settingsPath);
+    Settings settings;
+    if (!settingsPath.isEmpty() && !takeSettings(settingsPath, lock, &settings, job, err))
+        return BatchFailed;
+    if (request.startGiven)
+        job.startPos = request.job.startPos;
+
+    // The workbook first, whole, under a temporary name beside it: a job whose table cannot
+    // be written is not printed, so a second run does not print its labels twice. It takes
+    // its name only once the labels went out (a PDF, too, replaces its file only when
+    // complete), so a failed print leaves an earlier workbook and PDF as they were.
+    std::unique_ptr<StagedFile> book;
+    if (!stageWorkbook(request, job, &book, err))
+        return BatchFailed;
+
+    std::unique_ptr<QPrinter> printer;
+    TimeBoundWatcher watcher(request.waitSeconds >= 0 ? request.waitSeconds
+                                                      : DefaultJobWaitSeconds);
+    const PrintOutcome printed = runPrintSequence(
+        printRequest(request, job, historySettings, history),
+        batchPolicy(request, historySettings, printer, watcher, settings, job), history);
+    for (const QString &note : printed.notes)
+        report(err, note);
+    if (!printed.printed())
+        return reportNotPrinted(printed, err);
+    return reportPrinted(request, printed, book.get(), out, err);
 }
 
 } // namespace corvial

@@ -108,6 +108,55 @@ QString systemReason(const char *text)
     return visibleText(QString::fromUtf8(text).simplified());
 }
 
+// The newest entry left out by the limit, if any: the listing starts after it.
+QByteArray cutSql(const QByteArray &sinceSql, int limit)
+{
+    return "SELECT j.started_utc, j.id FROM jobs j WHERE 1 = 1" + sinceSql +
+           " ORDER BY j.started_utc DESC, j.id DESC LIMIT 1 OFFSET " + QByteArray::number(limit);
+}
+
+// Rows after the one with this time and id; both given as SQL (a parameter or a literal).
+QByteArray afterRowSql(const QByteArray &time, const QByteArray &id)
+{
+    return " AND (j.started_utc, j.id) > (" + time + ", " + id + ")";
+}
+
+QByteArray pageOrderSql()
+{
+    return " ORDER BY j.started_utc, j.id LIMIT " + QByteArray::number(kJobsPerPage);
+}
+
+qint64 listedWhole(int column, qint64 value)
+{
+    return isWide(column) ? value : qint64(int(value));
+}
+
+void writeId(ListingRowWriter &rows, qint64 id)
+{
+    id > 0 ? rows.whole(id) : rows.null();
+}
+
+// A job with no outcome yet lists as unfinished; false when the cell is not that.
+bool writeUnfinished(ListingRowWriter &rows, int column, bool isNull)
+{
+    if (!isNull || !isOutcome(column))
+        return false;
+    rows.text(QByteArrayView("unfinished"));
+    return true;
+}
+
+// A time as stored: one in the store's own form is written as it is, any other read first.
+template <typename Decode>
+void writeTime(ListingRowWriter &rows, bool isNull, QByteArrayView stored, Decode decoded)
+{
+    if (isNull)
+        rows.null();
+    else if (isPlainHistoryTime(stored))
+        rows.plainTime(stored);
+    else
+        rows.time(historyTimeFromText(decoded()));
+}
+
 // What one listing needs whichever the database: where the page's text goes and how its
 // failures read.
 struct Listing
@@ -144,65 +193,123 @@ struct Statement
     ~Statement() { sqlite3_finalize(stmt); }
 };
 
-bool listSqlite(sqlite3 *db, Listing &l, bool *more)
+QByteArrayView columnBytes(sqlite3_stmt *s, int c)
 {
-    auto failDb = [&] { return l.fail(systemReason(sqlite3_errmsg(db))); };
-    auto prepare = [&](const QByteArray &sql, Statement *s) {
-        return sqlite3_prepare_v2(db, sql.constData(), int(sql.size()), &s->stmt, nullptr) ==
-               SQLITE_OK;
-    };
-    const QByteArray since = l.since.isValid() ? utcText(l.since).toUtf8() : QByteArray();
-    const QByteArray sinceSql = since.isEmpty() ? QByteArray() : " AND j.started_utc >= ?1";
+    const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(s, c));
+    return QByteArrayView(text, sqlite3_column_bytes(s, c));
+}
 
-    // The newest entry left out, if any: the listing starts after it.
-    Statement cut;
-    if (!prepare("SELECT j.started_utc, j.id FROM jobs j WHERE 1 = 1" + sinceSql +
-                     " ORDER BY j.started_utc DESC, j.id DESC LIMIT 1 OFFSET " +
-                     QByteArray::number(l.limit),
-                 &cut))
-        return failDb();
-    if (!since.isEmpty())
-        sqlite3_bind_text(cut.stmt, 1, since.constData(), int(since.size()), SQLITE_TRANSIENT);
+QStringView columnText16(sqlite3_stmt *s, int c)
+{
+    const auto *text = static_cast<const char16_t *>(sqlite3_column_text16(s, c));
+    return QStringView(text, sqlite3_column_bytes16(s, c) / 2);
+}
+
+// A text that is not UTF-8 read back the same (a lone surrogate went in through UTF-16)
+// is read as UTF-16, as the store's driver reads it, and written as the entries are.
+void writeSqliteText(ListingRowWriter &rows, sqlite3_stmt *s, int c, bool item)
+{
+    const QByteArrayView utf8 = columnBytes(s, c);
+    if (isStrictUtf8(utf8)) {
+        item ? rows.textItem(utf8) : rows.text(utf8);
+        return;
+    }
+    const QStringView wide16 = columnText16(s, c);
+    item ? rows.textItem(wide16) : rows.text(wide16);
+}
+
+// One SQLite listing: its statements, prepared once, and where the next page starts.
+struct SqliteListing
+{
+    sqlite3 *db;
+    Listing &l;
+    QByteArray since;
+    Statement first, next, samples;
     QByteArray afterTime;
     sqlite3_int64 afterId = 0;
-    int rc = sqlite3_step(cut.stmt);
-    if (rc == SQLITE_ROW) {
-        afterTime = QByteArray(reinterpret_cast<const char *>(sqlite3_column_text(cut.stmt, 0)),
-                               sqlite3_column_bytes(cut.stmt, 0));
-        afterId = sqlite3_column_int64(cut.stmt, 1);
-    } else if (rc != SQLITE_DONE) {
-        return failDb();
+
+    bool failDb() { return l.fail(systemReason(sqlite3_errmsg(db))); }
+    bool prepare(const QByteArray &sql, Statement *s)
+    {
+        return sqlite3_prepare_v2(db, sql.constData(), int(sql.size()), &s->stmt, nullptr) ==
+               SQLITE_OK;
     }
-    *more = rc == SQLITE_ROW;
 
-    const QByteArray order =
-        " ORDER BY j.started_utc, j.id LIMIT " + QByteArray::number(kJobsPerPage);
-    Statement first, next, samples;
-    if (!prepare(selectSql(false) + sinceSql + order, &first) ||
-        !prepare(selectSql(false) + sinceSql + " AND (j.started_utc, j.id) > (?2, ?3)" + order,
-                 &next) ||
-        !prepare(historyListingSamplesSql(), &samples))
-        return failDb();
-    bool after = *more;
-    bool wide[ListingColumnCount];
-    for (int c = 0; c < ListingColumnCount; ++c)
-        wide[c] = isWide(c);
-
-    // A text that is not UTF-8 read back the same (a lone surrogate went in through UTF-16)
-    // is read as UTF-16, as the store's driver reads it, and written as the entries are.
-    auto text = [&](sqlite3_stmt *s, int c, bool item) {
-        const auto *bytes = reinterpret_cast<const char *>(sqlite3_column_text(s, c));
-        const QByteArrayView utf8(bytes, sqlite3_column_bytes(s, c));
-        if (isStrictUtf8(utf8)) {
-            item ? l.rows.textItem(utf8) : l.rows.text(utf8);
-            return;
+    bool findCut(const QByteArray &sinceSql, bool *more)
+    {
+        Statement cut;
+        if (!prepare(cutSql(sinceSql, l.limit), &cut))
+            return failDb();
+        if (!since.isEmpty())
+            sqlite3_bind_text(cut.stmt, 1, since.constData(), int(since.size()), SQLITE_TRANSIENT);
+        const int rc = sqlite3_step(cut.stmt);
+        if (rc == SQLITE_ROW) {
+            afterTime = columnBytes(cut.stmt, 0).toByteArray();
+            afterId = sqlite3_column_int64(cut.stmt, 1);
+        } else if (rc != SQLITE_DONE) {
+            return failDb();
         }
-        const QString wide16(static_cast<const QChar *>(sqlite3_column_text16(s, c)),
-                             sqlite3_column_bytes16(s, c) / 2);
-        item ? l.rows.textItem(QStringView(wide16)) : l.rows.text(QStringView(wide16));
-    };
+        *more = rc == SQLITE_ROW;
+        return true;
+    }
 
-    for (;;) {
+    bool prepareAll(const QByteArray &sinceSql)
+    {
+        const QByteArray order = pageOrderSql();
+        return prepare(selectSql(false) + sinceSql + order, &first) &&
+               prepare(selectSql(false) + sinceSql + afterRowSql("?2", "?3") + order, &next) &&
+               prepare(historyListingSamplesSql(), &samples);
+    }
+
+    bool writeSamples(sqlite3_int64 jobId)
+    {
+        sqlite3_reset(samples.stmt);
+        sqlite3_bind_int64(samples.stmt, 1, jobId);
+        l.rows.startTexts();
+        int rc;
+        while ((rc = sqlite3_step(samples.stmt)) == SQLITE_ROW)
+            writeSqliteText(l.rows, samples.stmt, 0, true);
+        if (rc != SQLITE_DONE)
+            return failDb();
+        l.rows.endTexts();
+        return true;
+    }
+
+    bool writeCell(sqlite3_stmt *page, int c)
+    {
+        const bool isNull = sqlite3_column_type(page, c) == SQLITE_NULL;
+        switch (listingColumnKind(c)) {
+        case ListingCellKind::Whole:
+            l.rows.whole(listedWhole(c, sqlite3_column_int64(page, c)));
+            break;
+        case ListingCellKind::Id:
+            writeId(l.rows, listedWhole(c, sqlite3_column_int64(page, c)));
+            break;
+        case ListingCellKind::Real:
+            l.rows.real(sqlite3_column_double(page, c));
+            break;
+        case ListingCellKind::Flag:
+            l.rows.flag(int(sqlite3_column_int64(page, c)) != 0);
+            break;
+        case ListingCellKind::Text:
+            if (!writeUnfinished(l.rows, c, isNull))
+                writeSqliteText(l.rows, page, c, false);
+            break;
+        case ListingCellKind::Time:
+            writeTime(l.rows, isNull, columnBytes(page, c), [&] {
+                const QStringView wide16 = columnText16(page, c);
+                return QString::fromUtf16(wide16.utf16(), wide16.size());
+            });
+            break;
+        case ListingCellKind::Texts:
+            return writeSamples(sqlite3_column_int64(page, 0));
+        }
+        return true;
+    }
+
+    // Writes one page of rows to the listing's page text; rows says how many there were.
+    bool writePage(bool after, int *rows)
+    {
         sqlite3_stmt *page = after ? next.stmt : first.stmt;
         sqlite3_reset(page);
         if (!since.isEmpty())
@@ -212,72 +319,38 @@ bool listSqlite(sqlite3 *db, Listing &l, bool *more)
                               SQLITE_TRANSIENT);
             sqlite3_bind_int64(page, 3, afterId);
         }
-        int rows = 0;
+        int rc;
         while ((rc = sqlite3_step(page)) == SQLITE_ROW) {
-            ++rows;
+            ++*rows;
             l.rows.startRow();
             for (int c = 0; c < ListingColumnCount; ++c) {
-                const bool isNull = sqlite3_column_type(page, c) == SQLITE_NULL;
-                switch (listingColumnKind(c)) {
-                case ListingCellKind::Whole: {
-                    const sqlite3_int64 v = sqlite3_column_int64(page, c);
-                    l.rows.whole(wide[c] ? qint64(v) : qint64(int(v)));
-                    break;
-                }
-                case ListingCellKind::Id: {
-                    const sqlite3_int64 v = sqlite3_column_int64(page, c);
-                    const qint64 id = wide[c] ? qint64(v) : qint64(int(v));
-                    id > 0 ? l.rows.whole(id) : l.rows.null();
-                    break;
-                }
-                case ListingCellKind::Real:
-                    l.rows.real(sqlite3_column_double(page, c));
-                    break;
-                case ListingCellKind::Flag:
-                    l.rows.flag(int(sqlite3_column_int64(page, c)) != 0);
-                    break;
-                case ListingCellKind::Text:
-                    if (isNull && isOutcome(c))
-                        l.rows.text(QByteArrayView("unfinished"));
-                    else
-                        text(page, c, false);
-                    break;
-                case ListingCellKind::Time: {
-                    const QByteArrayView stored(
-                        reinterpret_cast<const char *>(sqlite3_column_text(page, c)),
-                        sqlite3_column_bytes(page, c));
-                    if (isNull)
-                        l.rows.null();
-                    else if (isPlainHistoryTime(stored))
-                        l.rows.plainTime(stored);
-                    else
-                        l.rows.time(historyTimeFromText(QString::fromUtf16(
-                            static_cast<const char16_t *>(sqlite3_column_text16(page, c)),
-                            sqlite3_column_bytes16(page, c) / 2)));
-                    break;
-                }
-                case ListingCellKind::Texts: {
-                    sqlite3_reset(samples.stmt);
-                    sqlite3_bind_int64(samples.stmt, 1, sqlite3_column_int64(page, 0));
-                    l.rows.startTexts();
-                    while ((rc = sqlite3_step(samples.stmt)) == SQLITE_ROW)
-                        text(samples.stmt, 0, true);
-                    if (rc != SQLITE_DONE)
-                        return failDb();
-                    l.rows.endTexts();
-                    break;
-                }
-                }
+                if (!writeCell(page, c))
+                    return false;
             }
             l.rows.endRow();
-            afterTime = QByteArray(reinterpret_cast<const char *>(sqlite3_column_text(page, 1)),
-                                   sqlite3_column_bytes(page, 1));
+            afterTime = columnBytes(page, 1).toByteArray();
             afterId = sqlite3_column_int64(page, 0);
         }
         if (rc != SQLITE_DONE)
             return failDb();
         sqlite3_reset(page); // ends the page's read before its text goes out
-        after = true;
+        return true;
+    }
+};
+
+bool listSqlite(sqlite3 *db, Listing &l, bool *more)
+{
+    SqliteListing s{db, l, l.since.isValid() ? utcText(l.since).toUtf8() : QByteArray(), {}, {}, {},
+                    {}, 0};
+    const QByteArray sinceSql = s.since.isEmpty() ? QByteArray() : " AND j.started_utc >= ?1";
+    if (!s.findCut(sinceSql, more))
+        return false;
+    if (!s.prepareAll(sinceSql))
+        return s.failDb();
+    for (bool after = *more;; after = true) {
+        int rows = 0;
+        if (!s.writePage(after, &rows))
+            return false;
         if (!l.flush())
             return false;
         if (rows < kJobsPerPage)
@@ -373,6 +446,115 @@ QByteArray pgLiteral(PGconn *conn, const QByteArray &text)
     return quoted ? QByteArray(quoted.get()) : QByteArray("NULL");
 }
 
+// As the store's driver decodes a text that is not UTF-8.
+void writePgText(ListingRowWriter &rows, QByteArrayView v, bool item)
+{
+    if (isStrictUtf8(v)) {
+        item ? rows.textItem(v) : rows.text(v);
+    } else {
+        const QString decoded = QString::fromUtf8(v);
+        item ? rows.textItem(QStringView(decoded)) : rows.text(QStringView(decoded));
+    }
+}
+
+// One field of a COPY row: its length (-1 for NULL) and its bytes.
+struct PgField
+{
+    qint64 size;
+    QByteArrayView v;
+
+    bool isNull() const { return size == -1; }
+    bool isWhole() const { return size == 2 || size == 4 || size == 8; }
+    qint64 integer(int column) const
+    {
+        CopyReader n{v.data(), v.data() + v.size()};
+        return listedWhole(column, n.number(int(v.size())));
+    }
+    // A float4 or float8; false when it is neither (nor NULL, which reads as 0).
+    bool real(double *value) const
+    {
+        *value = 0;
+        CopyReader n{v.data(), v.data() + v.size()};
+        if (size == 8) {
+            const quint64 bits = quint64(n.number(8));
+            std::memcpy(value, &bits, sizeof *value);
+        } else if (size == 4) {
+            const quint32 bits = quint32(n.number(4));
+            float f;
+            std::memcpy(&f, &bits, sizeof f);
+            *value = f;
+        } else if (!isNull()) {
+            return false;
+        }
+        return true;
+    }
+};
+
+// The sample texts, an array: dimensions, a has-nulls flag, the element type, each
+// dimension's size and lower bound, then the elements. False when it is not that.
+bool writePgTexts(ListingRowWriter &rows, QByteArrayView v)
+{
+    CopyReader a{v.data(), v.data() + v.size()};
+    const qint64 dimensions = a.number(4);
+    a.number(4);
+    a.number(4);
+    qint64 count = dimensions == 0 ? 0 : a.number(4);
+    a.number(4);
+    if (!a.ok || dimensions > 1 || count < 0)
+        return false;
+    for (; count > 0; --count) {
+        const qint64 n = a.number(4);
+        const QByteArrayView item = a.bytes(n);
+        if (!a.ok)
+            return false;
+        writePgText(rows, item, true);
+    }
+    return true;
+}
+
+// False when the field is not what the listing's SELECT gives in this column.
+bool writePgCell(ListingRowWriter &rows, int c, const PgField &f)
+{
+    switch (listingColumnKind(c)) {
+    case ListingCellKind::Whole:
+        if (!f.isNull() && !f.isWhole())
+            return false;
+        rows.whole(f.isNull() ? 0 : f.integer(c));
+        break;
+    case ListingCellKind::Id:
+        if (!f.isNull() && !f.isWhole())
+            return false;
+        writeId(rows, f.isNull() ? 0 : f.integer(c));
+        break;
+    case ListingCellKind::Real: {
+        double value;
+        if (!f.real(&value))
+            return false;
+        rows.real(value);
+        break;
+    }
+    case ListingCellKind::Flag:
+        if (!f.isNull() && !f.isWhole())
+            return false;
+        rows.flag(!f.isNull() && int(f.integer(c)) != 0);
+        break;
+    case ListingCellKind::Text:
+        if (!writeUnfinished(rows, c, f.isNull()))
+            writePgText(rows, f.v, false);
+        break;
+    case ListingCellKind::Time:
+        writeTime(rows, f.isNull(), f.v, [&] { return QString::fromUtf8(f.v); });
+        break;
+    case ListingCellKind::Texts:
+        rows.startTexts();
+        if (!f.isNull() && !writePgTexts(rows, f.v))
+            return false;
+        rows.endTexts();
+        break;
+    }
+    return true;
+}
+
 // Writes one row of binary COPY data, its field count already read, to rows. False when the
 // data is not what the listing's SELECT gives.
 bool writePgRow(CopyReader &in, ListingRowWriter &rows)
@@ -380,106 +562,113 @@ bool writePgRow(CopyReader &in, ListingRowWriter &rows)
     rows.startRow();
     for (int c = 0; c < ListingColumnCount && in.ok; ++c) {
         const qint64 size = in.number(4);
-        const bool isNull = size == -1;
-        const QByteArrayView v = isNull ? QByteArrayView() : in.bytes(size);
-        const auto whole = [&] { return size == 2 || size == 4 || size == 8; };
-        const auto integer = [&] {
-            CopyReader n{v.data(), v.data() + v.size()};
-            const qint64 value = n.number(int(v.size()));
-            return isWide(c) ? value : qint64(int(value));
-        };
-        const auto text = [&](bool item) {
-            if (isStrictUtf8(v)) {
-                item ? rows.textItem(v) : rows.text(v);
-            } else {
-                // As the store's driver decodes it.
-                const QString decoded = QString::fromUtf8(v);
-                item ? rows.textItem(QStringView(decoded)) : rows.text(QStringView(decoded));
-            }
-        };
-        switch (listingColumnKind(c)) {
-        case ListingCellKind::Whole:
-            if (!isNull && !whole())
-                return false;
-            rows.whole(isNull ? 0 : integer());
-            break;
-        case ListingCellKind::Id: {
-            if (!isNull && !whole())
-                return false;
-            const qint64 id = isNull ? 0 : integer();
-            id > 0 ? rows.whole(id) : rows.null();
-            break;
-        }
-        case ListingCellKind::Real: {
-            double value = 0;
-            CopyReader n{v.data(), v.data() + v.size()};
-            if (size == 8) {
-                const quint64 bits = quint64(n.number(8));
-                std::memcpy(&value, &bits, sizeof value);
-            } else if (size == 4) {
-                const quint32 bits = quint32(n.number(4));
-                float f;
-                std::memcpy(&f, &bits, sizeof f);
-                value = f;
-            } else if (!isNull) {
-                return false;
-            }
-            rows.real(value);
-            break;
-        }
-        case ListingCellKind::Flag:
-            if (!isNull && !whole())
-                return false;
-            rows.flag(!isNull && int(integer()) != 0);
-            break;
-        case ListingCellKind::Text:
-            if (isNull && isOutcome(c))
-                rows.text(QByteArrayView("unfinished"));
-            else
-                text(false);
-            break;
-        case ListingCellKind::Time:
-            if (isNull)
-                rows.null();
-            else if (isPlainHistoryTime(v))
-                rows.plainTime(v);
-            else
-                rows.time(historyTimeFromText(QString::fromUtf8(v)));
-            break;
-        case ListingCellKind::Texts: {
-            rows.startTexts();
-            if (!isNull) {
-                // An array: dimensions, a has-nulls flag, the element type, each
-                // dimension's size and lower bound, then the elements.
-                CopyReader a{v.data(), v.data() + v.size()};
-                const qint64 dimensions = a.number(4);
-                a.number(4);
-                a.number(4);
-                qint64 count = dimensions == 0 ? 0 : a.number(4);
-                a.number(4);
-                if (!a.ok || dimensions > 1 || count < 0)
-                    return false;
-                for (; count > 0; --count) {
-                    const qint64 n = a.number(4);
-                    const QByteArrayView item = a.bytes(n);
-                    if (!a.ok)
-                        return false;
-                    if (isStrictUtf8(item)) {
-                        rows.textItem(item);
-                    } else {
-                        const QString decoded = QString::fromUtf8(item);
-                        rows.textItem(QStringView(decoded));
-                    }
-                }
-            }
-            rows.endTexts();
-            break;
-        }
-        }
+        const PgField field{size, size == -1 ? QByteArrayView() : in.bytes(size)};
+        if (!writePgCell(rows, c, field))
+            return false;
     }
     if (!in.ok)
         return false;
     rows.endRow();
+    return true;
+}
+
+// One page of a PostgreSQL listing as its COPY data arrives: rows are written as soon as
+// each is whole, and where the next page starts is noted.
+struct PgPage
+{
+    ListingRowWriter &rows;
+    QByteArray data;
+    qsizetype at = 0;
+    bool header = false, ended = false, bad = false;
+    int count = 0;
+    QByteArray lastTime;
+    qint64 lastId = 0;
+
+    // A new page in the same buffer.
+    void start()
+    {
+        data.truncate(0);
+        at = 0;
+        header = ended = bad = false;
+        count = 0;
+        lastTime.clear();
+        lastId = 0;
+    }
+
+    // Signature, flags and the header extension; false while more is to come.
+    bool readHeader(CopyReader &in)
+    {
+        const QByteArrayView signature = in.bytes(11);
+        in.number(4);
+        in.bytes(in.number(4));
+        if (!in.ok)
+            return false;
+        bad = signature != QByteArrayView("PGCOPY\n\377\r\n\0", 11);
+        header = true;
+        return true;
+    }
+
+    // A whole row is there before any of it is written; false while more is to come.
+    bool readRow(CopyReader &in)
+    {
+        CopyReader probe = in;
+        const qint64 fields = probe.number(2);
+        for (qint64 f = 0; f < fields && probe.ok; ++f)
+            probe.bytes(qMax<qint64>(0, probe.number(4)));
+        if (!probe.ok)
+            return false;
+        in.number(2);
+        if (fields == -1)
+            ended = true;
+        else if (fields != ListingColumnCount || !writePgRow(in, rows) || in.at != probe.at)
+            bad = true;
+        else
+            noteRow(in.at);
+        return true;
+    }
+
+    // Where the next page starts: after this row's time and id.
+    void noteRow(const char *rowEnd)
+    {
+        ++count;
+        CopyReader row{data.constData() + at, rowEnd};
+        row.number(2);
+        const QByteArrayView id = row.bytes(row.number(4));
+        CopyReader idValue{id.data(), id.data() + id.size()};
+        lastId = idValue.number(int(id.size()));
+        lastTime = row.bytes(row.number(4)).toByteArray();
+    }
+
+    void take(const char *chunk, int size)
+    {
+        if (bad || ended)
+            return;
+        data.append(chunk, size);
+        for (;;) {
+            CopyReader in{data.constData() + at, data.constData() + data.size()};
+            if (!(header ? readRow(in) : readHeader(in)))
+                break; // more to come
+            at = in.at - data.constData();
+            if (bad || ended)
+                return;
+        }
+        // What was read is dropped, so the buffer holds at most a row.
+        data.remove(0, at);
+        at = 0;
+    }
+};
+
+// Finds the newest entry the limit leaves out; afterSql then starts the listing after it.
+bool findPgCut(PGconn *conn, Listing &l, const QByteArray &sinceSql, QByteArray *afterSql,
+               bool *more)
+{
+    PgResult cut{PQexec(conn, cutSql(sinceSql, l.limit).constData())};
+    if (PQresultStatus(cut.result) != PGRES_TUPLES_OK)
+        return l.fail(systemReason(PQresultErrorMessage(cut.result)));
+    *more = PQntuples(cut.result) > 0;
+    if (*more)
+        *afterSql = afterRowSql(pgLiteral(conn, PQgetvalue(cut.result, 0, 0)),
+                                QByteArray(PQgetvalue(cut.result, 0, 1)));
     return true;
 }
 
@@ -495,94 +684,29 @@ bool listPostgres(PGconn *conn, Listing &l, bool *more)
         l.since.isValid() ? " AND j.started_utc >= " + pgLiteral(conn, utcText(l.since).toUtf8())
                           : QByteArray();
     QByteArray afterSql;
-    {
-        const QByteArray sql = "SELECT j.started_utc, j.id FROM jobs j WHERE 1 = 1" + sinceSql +
-                               " ORDER BY j.started_utc DESC, j.id DESC LIMIT 1 OFFSET " +
-                               QByteArray::number(l.limit);
-        PgResult cut{PQexec(conn, sql.constData())};
-        if (PQresultStatus(cut.result) != PGRES_TUPLES_OK)
-            return l.fail(systemReason(PQresultErrorMessage(cut.result)));
-        *more = PQntuples(cut.result) > 0;
-        if (*more)
-            afterSql = " AND (j.started_utc, j.id) > (" +
-                       pgLiteral(conn, PQgetvalue(cut.result, 0, 0)) + ", " +
-                       QByteArray(PQgetvalue(cut.result, 0, 1)) + ")";
-    }
+    if (!findPgCut(conn, l, sinceSql, &afterSql, more))
+        return false;
 
     // The rows are written as they arrive, while the server makes the next ones; the text
     // goes out once the page's statement has ended.
     const QString badData = QStringLiteral("サーバーから届いた一覧のデータが読めません。");
-    QByteArray data;
+    PgPage page{l.rows, {}, 0, false, false, false, 0, {}, 0};
     for (;;) {
-        data.truncate(0);
-        qsizetype at = 0;
-        bool header = false, ended = false, bad = false;
-        int rows = 0;
-        QByteArray lastTime;
-        qint64 lastId = 0;
-        const auto take = [&](const char *chunk, int size) {
-            if (bad || ended)
-                return;
-            data.append(chunk, size);
-            for (;;) {
-                CopyReader in{data.constData() + at, data.constData() + data.size()};
-                if (!header) {
-                    // Signature, flags and the header extension.
-                    const QByteArrayView signature = in.bytes(11);
-                    in.number(4);
-                    in.bytes(in.number(4));
-                    if (!in.ok)
-                        break; // more to come
-                    bad = signature != QByteArrayView("PGCOPY\n\377\r\n\0", 11);
-                    header = true;
-                } else {
-                    // A whole row is there before any of it is written.
-                    CopyReader probe = in;
-                    const qint64 fields = probe.number(2);
-                    for (qint64 f = 0; f < fields && probe.ok; ++f)
-                        probe.bytes(qMax<qint64>(0, probe.number(4)));
-                    if (!probe.ok)
-                        break;
-                    in.number(2);
-                    if (fields == -1) {
-                        ended = true;
-                    } else if (fields != ListingColumnCount || !writePgRow(in, l.rows) ||
-                               in.at != probe.at) {
-                        bad = true;
-                    } else {
-                        // Where the next page starts: after this row's time and id.
-                        ++rows;
-                        CopyReader row{data.constData() + at, in.at};
-                        row.number(2);
-                        const QByteArrayView id = row.bytes(row.number(4));
-                        CopyReader idValue{id.data(), id.data() + id.size()};
-                        lastId = idValue.number(int(id.size()));
-                        lastTime = row.bytes(row.number(4)).toByteArray();
-                    }
-                }
-                at = in.at - data.constData();
-                if (bad || ended)
-                    return;
-            }
-            // What was read is dropped, so the buffer holds at most a row.
-            data.remove(0, at);
-            at = 0;
-        };
+        page.start();
+        const auto take = [&page](const char *chunk, int size) { page.take(chunk, size); };
         QString reason;
         if (!copyOut(conn,
-                     "COPY (" + selectSql(true) + sinceSql + afterSql +
-                         " ORDER BY j.started_utc, j.id LIMIT " + QByteArray::number(kJobsPerPage) +
+                     "COPY (" + selectSql(true) + sinceSql + afterSql + pageOrderSql() +
                          ") TO STDOUT (FORMAT binary)",
                      take, &reason))
             return l.fail(reason);
-        if (bad || !ended)
+        if (page.bad || !page.ended)
             return l.fail(badData);
-        if (rows > 0)
-            afterSql = " AND (j.started_utc, j.id) > (" + pgLiteral(conn, lastTime) + ", " +
-                       QByteArray::number(lastId) + ")";
+        if (page.count > 0)
+            afterSql = afterRowSql(pgLiteral(conn, page.lastTime), QByteArray::number(page.lastId));
         if (!l.flush())
             return false;
-        if (rows < kJobsPerPage)
+        if (page.count < kJobsPerPage)
             return true;
     }
 }

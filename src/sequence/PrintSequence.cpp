@@ -128,6 +128,145 @@ QString documentTitle(const QString &program, qint64 recordId)
     return recordId > 0 ? QStringLiteral("%1 record %2").arg(name).arg(recordId) : name;
 }
 
+// One job's way through the steps, each a function; what they found is kept in outcome.
+struct Sequence
+{
+    const PrintRequest &request;
+    const PrintPolicy &policy;
+    PrintRecorder &history;
+    const LabelJob &job;
+    PrintOutcome outcome;
+    bool recording;
+    QString error;
+    // Kept until the job's last step, as the printer is handed back only when they go.
+    std::unique_ptr<PageCanvas> canvas;
+    std::unique_ptr<RecordingWatcher> watcher;
+
+    // What the look at waiting jobs found is told however the job ends.
+    PrintOutcome stop(PrintStep step, const QString &why, PrintEnd end) const
+    {
+        PrintOutcome o = stopped(step, why, end);
+        o.notes = outcome.notes;
+        return o;
+    }
+
+    // A history that cannot be used is asked about (the window) or refuses the job.
+    bool withoutRecord(const QString &why, PrintOutcome *refusal)
+    {
+        if (policy.printWithoutRecord && policy.printWithoutRecord(why))
+            return true;
+        *refusal = stop(PrintStep::History, policy.printWithoutRecord ? QString() : why,
+                        policy.printWithoutRecord ? PrintEnd::Declined : PrintEnd::Failed);
+        return false;
+    }
+
+    bool openRecord(PrintOutcome *refusal)
+    {
+        if (recording && !history.isOpen() &&
+            !openHistory(request, policy, history, &outcome, &error)) {
+            if (!withoutRecord(error, refusal))
+                return false;
+            recording = false;
+        }
+        return true;
+    }
+
+    QPrinter *choosePrinter(PrintOutcome *refusal)
+    {
+        QPrinter *printer = policy.choosePrinter ? policy.choosePrinter(&error) : nullptr;
+        if (!printer) {
+            *refusal = stop(PrintStep::Printer, error,
+                            error.isEmpty() ? PrintEnd::Declined : PrintEnd::Failed);
+            return nullptr;
+        }
+        const bool toPdf = printer->outputFormat() == QPrinter::PdfFormat;
+        if (toPdf) {
+            outcome.pdfPath = QFileInfo(printer->outputFileName()).absoluteFilePath();
+            const QString own =
+                policy.outputProblem ? policy.outputProblem(outcome.pdfPath) : QString();
+            if (!own.isEmpty()) {
+                *refusal = stop(PrintStep::Output, own, PrintEnd::Failed);
+                return nullptr;
+            }
+            measurePdfFromPaperCorner(*printer);
+        } else {
+            outcome.queue = printer->printerName();
+        }
+        return printer;
+    }
+
+    // The record is written before anything goes out, so a job whose program dies while
+    // sending it still shows in the history.
+    bool beginRecord(PrintOutcome *refusal)
+    {
+        if (!recording)
+            return true;
+        if (request.reprintOf > 0)
+            history.setReprintOf(request.reprintOf, request.reprintNextNumber);
+        if (!outcome.queue.isEmpty())
+            history.setCupsServer(cupsServerName());
+        if (!request.listFile.isEmpty() && !job.sampleTexts.isEmpty())
+            history.setList(request.listFile, request.listSha256);
+        if (!history.begin(job, outcome.queue, outcome.pdfPath, &error)) {
+            if (!withoutRecord(error, refusal))
+                return false;
+            recording = false;
+        }
+        outcome.recordId = recording ? history.recordId() : 0;
+        return true;
+    }
+
+    void print(QPrinter *printer)
+    {
+        canvas =
+            policy.canvasFor ? policy.canvasFor(printer) : std::make_unique<PrinterCanvas>(printer);
+        watcher = std::make_unique<RecordingWatcher>(policy.watcher, history, recording);
+        canvas->setJobWatcher(watcher.get());
+        canvas->setDocumentTitle(documentTitle(policy.program, outcome.recordId));
+        const bool drawn = printJob(*canvas, job, &error);
+        const QueueJob sent = canvas->queueJob();
+        outcome.cupsJobId = sent.id;
+        outcome.end = endOf(drawn, sent.end);
+        if (!drawn) {
+            outcome.stoppedAt = PrintStep::Print;
+            outcome.reason = error;
+        } else {
+            outcome.notice = canvas->notice();
+        }
+        if (recording)
+            finishRecord(drawn, sent.id, watcher->error());
+    }
+
+    // A job id the queue took was written to the record at once; without it the record
+    // could not be followed later.
+    void finishRecord(bool drawn, int sentId, const QString &idError)
+    {
+        QString historyError;
+        if (history.finish(historyOutcome(outcome.end), drawn ? QString() : error, sentId,
+                           &historyError))
+            return;
+        const QString kept =
+            sentId > 0 && idError.isEmpty()
+                ? QStringLiteral("（CUPS のジョブ %1 は記録にあります）").arg(sentId)
+                : QString();
+        outcome.recordError =
+            QStringLiteral("印刷履歴の記録 %1 を完了できませんでした%2: %3")
+                .arg(outcome.recordId)
+                .arg(kept, historyError) +
+            (outcome.printed() ? QStringLiteral("\nラベルは印刷されています。") : QString());
+    }
+
+    void advance()
+    {
+        outcome.advance = advanceAfterPrint(job);
+        if (request.reprintOf > 0 && request.reprintNextNumber >= 0)
+            outcome.advance.nextInitialValue = request.reprintNextNumber;
+        if (policy.saveAdvance && !policy.saveAdvance(outcome.advance, &outcome.saveError) &&
+            outcome.saveError.isEmpty())
+            outcome.saveError = QStringLiteral("スタートファイルを保存できませんでした。");
+    }
+};
+
 } // namespace
 
 void measurePdfFromPaperCorner(QPrinter &printer)
@@ -150,106 +289,20 @@ PrintOutcome runPrintSequence(const PrintRequest &request, const PrintPolicy &po
     if (!fontProblem.isEmpty())
         return stopped(PrintStep::Font, fontProblem);
 
-    PrintOutcome outcome;
-    // What the look at waiting jobs found is told however the job ends.
-    const auto stop = [&outcome](PrintStep step, const QString &why, PrintEnd end) {
-        PrintOutcome o = stopped(step, why, end);
-        o.notes = outcome.notes;
-        return o;
-    };
-    // A history that cannot be used is asked about (the window) or refuses the job.
-    bool recording = policy.record;
-    const auto withoutRecord = [&](const QString &why, PrintOutcome *refusal) {
-        if (policy.printWithoutRecord && policy.printWithoutRecord(why))
-            return true;
-        *refusal = stop(PrintStep::History, policy.printWithoutRecord ? QString() : why,
-                        policy.printWithoutRecord ? PrintEnd::Declined : PrintEnd::Failed);
-        return false;
-    };
+    Sequence run{request, policy, history, job, {}, policy.record, {}, {}, {}};
     PrintOutcome refusal;
-    if (recording && !history.isOpen() &&
-        !openHistory(request, policy, history, &outcome, &error)) {
-        if (!withoutRecord(error, &refusal))
-            return refusal;
-        recording = false;
-    }
-
-    QPrinter *printer = policy.choosePrinter ? policy.choosePrinter(&error) : nullptr;
+    if (!run.openRecord(&refusal))
+        return refusal;
+    QPrinter *printer = run.choosePrinter(&refusal);
     if (!printer)
-        return stop(PrintStep::Printer, error,
-                    error.isEmpty() ? PrintEnd::Declined : PrintEnd::Failed);
-    const bool toPdf = printer->outputFormat() == QPrinter::PdfFormat;
-    if (toPdf) {
-        outcome.pdfPath = QFileInfo(printer->outputFileName()).absoluteFilePath();
-        const QString own =
-            policy.outputProblem ? policy.outputProblem(outcome.pdfPath) : QString();
-        if (!own.isEmpty())
-            return stop(PrintStep::Output, own, PrintEnd::Failed);
-        measurePdfFromPaperCorner(*printer);
-    } else {
-        outcome.queue = printer->printerName();
-    }
-
-    // The record is written before anything goes out, so a job whose program dies while
-    // sending it still shows in the history.
-    if (recording) {
-        if (request.reprintOf > 0)
-            history.setReprintOf(request.reprintOf, request.reprintNextNumber);
-        if (!outcome.queue.isEmpty())
-            history.setCupsServer(cupsServerName());
-        if (!request.listFile.isEmpty() && !job.sampleTexts.isEmpty())
-            history.setList(request.listFile, request.listSha256);
-        if (!history.begin(job, outcome.queue, outcome.pdfPath, &error)) {
-            if (!withoutRecord(error, &refusal))
-                return refusal;
-            recording = false;
-        }
-        outcome.recordId = recording ? history.recordId() : 0;
-    }
-
-    const std::unique_ptr<PageCanvas> canvas =
-        policy.canvasFor ? policy.canvasFor(printer) : std::make_unique<PrinterCanvas>(printer);
-    RecordingWatcher watcher(policy.watcher, history, recording);
-    canvas->setJobWatcher(&watcher);
-    canvas->setDocumentTitle(documentTitle(policy.program, outcome.recordId));
-    const bool drawn = printJob(*canvas, job, &error);
-    const QueueJob sent = canvas->queueJob();
-    outcome.cupsJobId = sent.id;
-    outcome.end = endOf(drawn, sent.end);
-    if (!drawn) {
-        outcome.stoppedAt = PrintStep::Print;
-        outcome.reason = error;
-    } else {
-        outcome.notice = canvas->notice();
-    }
-
-    if (recording) {
-        // A job id the queue took was written to the record at once; without it the record
-        // could not be followed later.
-        QString historyError;
-        if (!history.finish(historyOutcome(outcome.end), drawn ? QString() : error, sent.id,
-                            &historyError)) {
-            const QString kept =
-                sent.id > 0 && watcher.error().isEmpty()
-                    ? QStringLiteral("（CUPS のジョブ %1 は記録にあります）").arg(sent.id)
-                    : QString();
-            outcome.recordError =
-                QStringLiteral("印刷履歴の記録 %1 を完了できませんでした%2: %3")
-                    .arg(outcome.recordId)
-                    .arg(kept, historyError) +
-                (outcome.printed() ? QStringLiteral("\nラベルは印刷されています。") : QString());
-        }
-    }
-    if (!outcome.printed())
-        return outcome;
-
-    outcome.advance = advanceAfterPrint(job);
-    if (request.reprintOf > 0 && request.reprintNextNumber >= 0)
-        outcome.advance.nextInitialValue = request.reprintNextNumber;
-    if (policy.saveAdvance && !policy.saveAdvance(outcome.advance, &outcome.saveError) &&
-        outcome.saveError.isEmpty())
-        outcome.saveError = QStringLiteral("スタートファイルを保存できませんでした。");
-    return outcome;
+        return refusal;
+    if (!run.beginRecord(&refusal))
+        return refusal;
+    run.print(printer);
+    if (!run.outcome.printed())
+        return run.outcome;
+    run.advance();
+    return run.outcome;
 }
 
 } // namespace corvial
