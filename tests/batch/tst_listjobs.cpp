@@ -266,15 +266,20 @@ void TestListJobs::entryScreen()
     QCOMPARE(w.lblList->text(), u"リスト: list.csv (3 件)"_s);
     QVERIFY(w.lblList->isVisible() || !w.isVisible());
 
-    // A type the cells fit keeps the list; the marker type asks, and No keeps the old type.
+    // A type the cells fit keeps the list; the marker type sets it aside without a question,
+    // and the next type with texts takes it back.
     chooseType(w, 5);
     QCOMPARE(w.editor().sheetType.code(), 5);
     QCOMPARE(w.Memo8->toPlainText(), u"AB\nx"_s);
-    fx.dialogs->answerYes = false;
+    const qsizetype asked = fx.dialogs->questions.size();
     chooseType(w, 4);
+    QCOMPARE(w.editor().sheetType.code(), 4);
+    QCOMPARE(fx.dialogs->questions.size(), asked);
+    QVERIFY(w.editor().sampleTexts.isEmpty());
+    chooseType(w, 5);
     QCOMPARE(w.editor().sheetType.code(), 5);
-    QVERIFY(w.RadioButton9->isChecked());
-    QVERIFY(fx.dialogs->questions.last().contains(u"使えません"_s));
+    QCOMPARE(w.editor().sampleTexts.size(), 3);
+    QCOMPARE(w.Memo8->toPlainText(), u"AB\nx"_s);
 
     // The print screen: the proof shows the first sample read-only, the menu is off, and the
     // workbook holds each sample's own text beside its number.

@@ -50,7 +50,9 @@ struct Scene
                write(QStringLiteral("out.pdf"), kEarlier) &&
                write(QStringLiteral("out.xls"), kEarlier) &&
                write(QStringLiteral("no-fonts.conf"), "<fontconfig></fontconfig>") &&
-               ::mkfifo(QFile::encodeName(path(QStringLiteral("fifo"))).constData(), 0600) == 0;
+               ::mkfifo(QFile::encodeName(path(QStringLiteral("fifo"))).constData(), 0600) == 0 &&
+               // The window gives a bare workbook name its extension.
+               ::mkfifo(QFile::encodeName(path(QStringLiteral("fifo.xls"))).constData(), 0600) == 0;
     }
     QByteArray read(const QString &name) const
     {
@@ -162,7 +164,7 @@ void TestOutputs::failuresMoveNothing_data()
         << "--xls: このファイルには書き込めません" << none << "";
     QTest::newRow("workbook to a FIFO")
         << QStringList{"--pdf", "new.pdf", "--xls", "fifo"} << 0 << QByteArray() << false << 2
-        << "名前付きパイプ" << int(WindowPath::Excel) << "fifo";
+        << "名前付きパイプ" << int(WindowPath::Excel) << "fifo.xls";
     QTest::newRow("text from a FIFO")
         << QStringList{"--pdf", "new.pdf", "--text-file", "fifo"} << 0 << QByteArray() << false << 2
         << "--text-file: 文字のファイルを読み込めませんでした" << none << "";

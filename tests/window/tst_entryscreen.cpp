@@ -43,8 +43,11 @@ TfrmMain &openOnType2(WindowFixture &fx, bool withList)
     fx.dialogs = dialogs;
     TfrmMain &w = fx.create();
     chooseType(w, 2);
-    if (withList)
+    if (withList) {
         w.findChild<QAction *>(QStringLiteral("mnuListLoad"))->trigger();
+        // The list is read away from the window's thread; the callers check what it set.
+        idle(w);
+    }
     return w;
 }
 
