@@ -6,25 +6,6 @@
 
 namespace corvial {
 
-namespace {
-
-QString limited(TextBoxKind kind, const TextBox &box, const QString &text)
-{
-    switch (kind) {
-    case TextBoxKind::OneLine:
-        return limitOneLineText(text, box);
-    case TextBoxKind::Lines:
-        return limitLinesText(text, box, box.totalBytes);
-    case TextBoxKind::Memo:
-        return limitMemoText(text, box, box.totalBytes);
-    case TextBoxKind::Marker:
-        break;
-    }
-    return QString();
-}
-
-} // namespace
-
 std::optional<int> bytesLeft(TextBoxKind box, SheetType sheetType, const QString &text, int line)
 {
     const TextBox &limits = sheetType.info().textBox;
@@ -38,7 +19,7 @@ std::optional<int> bytesLeft(TextBoxKind box, SheetType sheetType, const QString
     for (; left < limits.totalBytes; ++left) {
         lines[at] += QLatin1Char('x');
         const QString longer = lines.join(QLatin1Char('\n'));
-        if (limited(box, limits, longer) != longer)
+        if (limitedByBox(longer, limits) != longer)
             break;
     }
     return left;

@@ -107,22 +107,6 @@ bool sizeProblem(const QString &text, const TextBox &box, TextProblem &p)
     return true;
 }
 
-// The text as typing it for the box would have left it.
-QString limitedByBox(const QString &text, const TextBox &box)
-{
-    switch (box.kind) {
-    case TextBoxKind::OneLine:
-        return limitOneLineText(text, box);
-    case TextBoxKind::Lines:
-        return limitLinesText(text, box, box.totalBytes);
-    case TextBoxKind::Memo:
-        return limitMemoText(text, box, box.totalBytes);
-    case TextBoxKind::Marker:
-        break;
-    }
-    return text;
-}
-
 } // namespace
 
 TextProblem checkLabelText(const QString &typed, SheetType sheetType)

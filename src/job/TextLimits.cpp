@@ -115,4 +115,19 @@ QString limitMemoText(const QString &text, const TextBox &box, int maxBytes)
     return applyRules(text, rules);
 }
 
+QString limitedByBox(const QString &text, const TextBox &box)
+{
+    switch (box.kind) {
+    case TextBoxKind::OneLine:
+        return limitOneLineText(text, box);
+    case TextBoxKind::Lines:
+        return limitLinesText(text, box, box.totalBytes);
+    case TextBoxKind::Memo:
+        return limitMemoText(text, box, box.totalBytes);
+    case TextBoxKind::Marker:
+        break;
+    }
+    return text;
+}
+
 } // namespace corvial

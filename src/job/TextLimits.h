@@ -34,5 +34,8 @@ QString limitLinesText(const QString &text, const TextBox &box, int maxBytes);
 // takes a memo, its lines cut to the box's bytes per line; for every type lines 5..11 emptied
 // with their line breaks kept, later lines untouched; then the whole text held to maxBytes.
 QString limitMemoText(const QString &text, const TextBox &box, int maxBytes = MemoMaxBytes);
+// The text as typing it into the box would have left it, by the rule of the box's kind; a
+// marker's box takes any text as it is (it prints none).
+QString limitedByBox(const QString &text, const TextBox &box);
 
 } // namespace corvial
