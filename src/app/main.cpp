@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "AppIcons.h"
 #include "Dialogs.h"
 #include "TfrmMain.h"
 #include "Translations.h"
@@ -15,7 +16,8 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Corvial Manager"));
     QApplication::setApplicationVersion(QStringLiteral(CORVIAL_VERSION));
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/corvial-manager.png")));
+    QApplication::setWindowIcon(
+        corvial::builtInIcon(QStringLiteral(":/icons/corvial-manager.png")));
     // Lets the desktop match the window to its menu entry and icon (Wayland's app id).
     QGuiApplication::setDesktopFileName(QStringLiteral(CORVIAL_APP_ID));
     // Before the first dialog, so that even the lock message has Japanese buttons. Without

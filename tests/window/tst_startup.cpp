@@ -1,0 +1,117 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// What the window is drawn with when it starts: its buttons' pictures are its own whatever
+// the desktop's icon theme, and its controls name the faces they are really drawn in.
+#include "WindowSupport.h"
+#include "job/Fonts.h"
+
+#include <QDir>
+#include <QFontInfo>
+#include <QIcon>
+#include <QImage>
+#include <QRegularExpression>
+#include <QToolButton>
+
+using namespace corvial;
+
+namespace {
+
+const QColor kThemeColour(255, 0, 255);
+
+} // namespace
+
+class TestStartup : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void buttonsShowTheProgramsOwnPictures();
+    void controlsNameTheFaceTheyAreDrawnIn();
+    void controlsKeepTheFaceOfTheirWindowsName_data();
+    void controlsKeepTheFaceOfTheirWindowsName();
+
+private:
+    QTemporaryDir mThemes;
+};
+
+void TestStartup::initTestCase()
+{
+    installJapaneseFontSubstitutions(); // as the program starts
+}
+
+// With a desktop theme that has a picture, all of one colour, under every name the buttons
+// were ever asked for by.
+void TestStartup::buttonsShowTheProgramsOwnPictures()
+{
+    QVERIFY(mThemes.isValid());
+    const QString actions = mThemes.filePath(QStringLiteral("corvialtest/32x32/actions"));
+    QVERIFY(QDir().mkpath(actions));
+    QFile index(mThemes.filePath(QStringLiteral("corvialtest/index.theme")));
+    QVERIFY(index.open(QIODevice::WriteOnly));
+    index.write("[Icon Theme]\nName=corvialtest\nDirectories=32x32/actions\n\n"
+                "[32x32/actions]\nSize=32\nType=Fixed\n");
+    index.close();
+    QImage picture(32, 32, QImage::Format_ARGB32);
+    picture.fill(kThemeColour);
+    for (const char *name : {"help-about", "x-office-spreadsheet", "go-previous",
+                             "application-exit", "document-print"})
+        QVERIFY(picture.save(actions + QLatin1Char('/') + QLatin1String(name) + ".png"));
+    QIcon::setThemeSearchPaths({mThemes.path()});
+    QIcon::setThemeName(QStringLiteral("corvialtest"));
+    QVERIFY(QIcon::hasThemeIcon(QStringLiteral("document-print")));
+
+    WindowFixture fx;
+    TfrmMain &w = fx.create();
+    const QList<QToolButton *> buttons =
+        w.findChildren<QToolButton *>(QRegularExpression(QStringLiteral("^cmd")));
+    QVERIFY(!buttons.isEmpty());
+    for (const QToolButton *b : buttons) {
+        const QString name = b->objectName();
+        // Drawn for the size the button shows it at, not scaled from another.
+        const QPixmap shown = b->icon().pixmap(b->iconSize());
+        QVERIFY2(shown.size() == b->iconSize(), qPrintable(name));
+        const QImage image = shown.toImage();
+        QVERIFY2(image.pixelColor(image.rect().center()) != kThemeColour, qPrintable(name));
+    }
+}
+
+// A control naming a face that is not installed makes Qt look for the stand-in again for
+// every size, style and script; named as installed it is found at once.
+void TestStartup::controlsNameTheFaceTheyAreDrawnIn()
+{
+    WindowFixture fx;
+    TfrmMain &w = fx.create();
+    int checked = 0;
+    for (const QWidget *c : w.findChildren<QWidget *>()) {
+        if (c->isWindow())
+            continue; // menus and dialogs take the desktop's font, not the window's
+        const QFont f = c->font();
+        QVERIFY2(QFontInfo(f).family() == f.family(),
+                 qPrintable(c->objectName() + QStringLiteral(": ") + f.family()));
+        ++checked;
+    }
+    QVERIFY(checked > 0);
+}
+
+void TestStartup::controlsKeepTheFaceOfTheirWindowsName_data()
+{
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<QString>("face");
+    QTest::newRow("window's face") << QStringLiteral("Label3") << uiFaceName();
+    QTest::newRow("print setting's face") << QStringLiteral("cmdPrintSet") << verticalFaceName();
+}
+
+// The same face is drawn as when the control named the Windows face.
+void TestStartup::controlsKeepTheFaceOfTheirWindowsName()
+{
+    QFETCH(QString, control);
+    QFETCH(QString, face);
+    WindowFixture fx;
+    TfrmMain &w = fx.create();
+    const QWidget *c = w.findChild<QWidget *>(control);
+    QVERIFY(c);
+    QCOMPARE(c->font().family(), QFontInfo(QFont(face)).family());
+}
+
+QTEST_MAIN(TestStartup)
+#include "tst_startup.moc"
