@@ -15,9 +15,10 @@ int main(int argc, char **argv)
     QMainWindow w;
     w.menuBar()->addMenu(QStringLiteral("File"))->addAction(QStringLiteral("Quit"));
     auto *list = new QListWidget(&w);
-    list->addItems({QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3")});
+    for (int i = 0; i < 10; ++i)
+        list->addItem(QString::number(i));
     w.setCentralWidget(list);
-    w.resize(400, 300);
+    w.resize(915, 614);
     w.winId();
     startupbench::ExposeWatch watch(appMade, startupbench::nowMs());
     w.windowHandle()->installEventFilter(&watch);

@@ -2,6 +2,7 @@
 // Construction of the main window, window creation, and the screen routines.
 #include "TfrmMain.h"
 
+#include "AppIcons.h"
 #include "Controls.h"
 #include "Dialogs.h"
 #include "PrintScreen.h"
@@ -9,6 +10,7 @@
 #include "TAboutBox.h"
 #include "TextBoxControls.h"
 #include "TfrmLib.h"
+#include "WindowFonts.h"
 #include "export/XlsCrtLibrary.h"
 #include "job/Colours.h"
 #include "job/Fonts.h"
@@ -40,7 +42,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStatusBar>
-#include <QStyle>
 #include <QTimer>
 #include <QToolButton>
 
@@ -148,7 +149,7 @@ void TfrmMain::buildControls()
     QFont base(uiFaceName());
     base.setBold(true);
     base.setPixelSize(15);
-    setFont(base);
+    setFont(withInstalledFamily(base));
     mUi->setupUi(this);
     bindControls();
     bindPrintControls();
@@ -156,19 +157,16 @@ void TfrmMain::buildControls()
     // out of that. A form keeps no position for a top-level window.
     move(171, 184);
 
-    // Theme icons where the desktop has them, the style's own pictures otherwise: a form
-    // can name a theme icon but not a style's picture.
-    const std::pair<QToolButton *, QStyle::StandardPixmap> icons[] = {
-        {cmdVersion, QStyle::SP_MessageBoxInformation},
-        {cmdExcel, QStyle::SP_DialogSaveButton},
-        {cmdBack, QStyle::SP_ArrowBack},
-        {cmdEnd, QStyle::SP_DialogCloseButton},
+    // The buttons' pictures are the program's own: the desktop's icon theme gave another
+    // look on every desktop, and reading its index was a tenth of the window's start.
+    const std::pair<QToolButton *, const char *> icons[] = {
+        {cmdVersion, ":/icons/version.png"}, {cmdExcel, ":/icons/excel.png"},
+        {cmdBack, ":/icons/back.png"},       {cmdEnd, ":/icons/end.png"},
+        {cmdPrint, ":/icons/print.png"},
     };
-    const char *const themeNames[] = {"help-about", "x-office-spreadsheet", "go-previous",
-                                      "application-exit"};
-    for (std::size_t i = 0; i < std::size(icons); ++i)
-        icons[i].first->setIcon(
-            QIcon::fromTheme(QLatin1String(themeNames[i]), style()->standardIcon(icons[i].second)));
+    for (const auto &[button, resource] : icons)
+        button->setIcon(builtInIcon(QLatin1String(resource)));
+    setWindowIcon(builtInIcon(QStringLiteral(":/icons/corvial-manager.png")));
     setPixelFont(Label4, 32, true);
     setPixelFont(Label2, 24, true);
 
@@ -300,7 +298,7 @@ void TfrmMain::buildEntryScreen()
     psFont.setPixelSize(19);
     psFont.setBold(true);
     psFont.setItalic(true);
-    cmdPrintSet->setFont(psFont);
+    cmdPrintSet->setFont(withInstalledFamily(psFont));
 
     // The captions are the proof label's and the sheet table's; the form only places them.
     for (int i = 0; i < MarkerCount; ++i)

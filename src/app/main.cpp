@@ -1,29 +1,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "Dialogs.h"
+#include "ProgramSetup.h"
 #include "TfrmMain.h"
-#include "Translations.h"
-#include "job/Fonts.h"
 #include "settings/SettingsFile.h"
 #include "settings/SettingsLock.h"
 
 #include <QApplication>
-#include <QDebug>
 #include <QTimer>
 
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Corvial Manager"));
-    QApplication::setApplicationVersion(QStringLiteral(CORVIAL_VERSION));
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/corvial-manager.png")));
-    // Lets the desktop match the window to its menu entry and icon (Wayland's app id).
-    QGuiApplication::setDesktopFileName(QStringLiteral(CORVIAL_APP_ID));
-    // Before the first dialog, so that even the lock message has Japanese buttons. Without
-    // the catalogue the program works the same, only Qt's own buttons stay English.
-    QString translationError;
-    if (!corvial::installQtTranslations(app, &translationError))
-        qWarning().noquote() << translationError;
-    corvial::installJapaneseFontSubstitutions();
+    // The bench that times the window's start sets it up the same way.
+    corvial::setUpWindowProgram(app);
 
     // One copy per start.txt, decided before anything reads it: two copies would silently
     // undo each other's saves. A second copy leaves the file alone and ends.
