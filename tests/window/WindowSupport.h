@@ -6,6 +6,7 @@
 #include "Dialogs.h"
 #include "TfrmMain.h"
 #include "export/XlsApi.h"
+#include "history/HistoryStore.h"
 
 #include <QFile>
 #include <QFont>
@@ -286,6 +287,19 @@ inline QByteArray settingsWithStart(int family, int start, const char *lineEnd =
 inline bool idle(TfrmMain &w, int timeoutMs = 30000)
 {
     return QTest::qWaitFor([&w] { return !w.isBusy(); }, timeoutMs);
+}
+
+// The jobs of the history beside the fixture's start.txt, oldest first; a failure is warned.
+inline QList<HistoryEntry> historyOf(const WindowFixture &fx)
+{
+    HistoryLocation where;
+    where.filePath = fx.dir.filePath(QStringLiteral("history.sqlite"));
+    HistoryStore store;
+    QList<HistoryEntry> entries;
+    QString error;
+    if (!store.open(where, &error) || !store.entries(HistoryFilter(), &entries, &error))
+        qWarning("%s", qPrintable(error));
+    return entries;
 }
 
 // Presses Print as a user does and waits until the print has ended.

@@ -31,18 +31,6 @@ QProgressDialog *shownProgress()
     return nullptr;
 }
 
-QList<HistoryEntry> historyOf(const WindowFixture &fx)
-{
-    HistoryLocation where;
-    where.filePath = fx.dir.filePath(QStringLiteral("history.sqlite"));
-    HistoryStore store;
-    QList<HistoryEntry> entries;
-    QString error;
-    if (!store.open(where, &error) || !store.entries(HistoryFilter(), &entries, &error))
-        qWarning("%s", qPrintable(error));
-    return entries;
-}
-
 // Counts the paint events a widget receives.
 struct PaintCounter : QObject
 {

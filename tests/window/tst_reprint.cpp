@@ -73,18 +73,6 @@ QStringList pdfWords(const QString &pdf)
     return words;
 }
 
-QList<HistoryEntry> historyOf(const WindowFixture &fx)
-{
-    HistoryLocation where;
-    where.filePath = fx.dir.filePath(QStringLiteral("history.sqlite"));
-    HistoryStore store;
-    QList<HistoryEntry> entries;
-    QString error;
-    if (!store.open(where, &error) || !store.entries(HistoryFilter(), &entries, &error))
-        qWarning("%s", qPrintable(error));
-    return entries;
-}
-
 // Starts the window as the program does and waits until its look at the history is told.
 void startAndRecheck(WindowFixture &fx)
 {
