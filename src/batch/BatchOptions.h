@@ -46,6 +46,8 @@ struct BatchRequest
     bool noHistory = false;   // print without writing a record
     QString listFile;         // the sample list read, for the record ("-": standard input)
     QString listSha256;       // SHA-256 of its bytes, empty when it came from standard input
+    QString jobFile;          // the job file read (--job, a watched folder's), for the record
+    QString jobSha256;        // SHA-256 of its bytes
     QDateTime historySince;   // History: entries started at or after this (UTC); invalid: all
     bool historyJson = false; // History: JSON instead of CSV
     qint64 reprintId = 0;     // Reprint: the record printed again

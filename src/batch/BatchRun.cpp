@@ -337,6 +337,8 @@ PrintRequest printRequest(const BatchRequest &request, const LabelJob &job,
     print.scaleYPermille = request.scaleYGiven;
     print.listFile = request.listFile;
     print.listSha256 = request.listSha256;
+    print.jobFile = request.jobFile;
+    print.jobSha256 = request.jobSha256;
     if (request.mode == BatchRequest::Mode::Reprint) {
         print.reprintOf = request.reprintId;
         print.reprintNextNumber = history.unchangedNextNumber();

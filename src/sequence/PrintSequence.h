@@ -71,6 +71,8 @@ struct PrintRequest
     int scaleYPermille = 0;
     QString listFile; // the sample list the texts came from, for the record
     QString listSha256;
+    QString jobFile; // the job file the job came from (absolute, or "-"), for the record
+    QString jobSha256;
     qint64 reprintOf = 0;       // the record this job prints again, 0: a new job
     int reprintNextNumber = -1; // for a reprint: the first number that follows it, unchanged
 };
