@@ -427,27 +427,60 @@ int reportPrinted(const BatchRequest &request, const PrintOutcome &printed, Stag
 
 } // namespace
 
-int runBatch(const BatchRequest &request, QTextStream &out, QTextStream &err)
+QString stepWord(const PrintOutcome &outcome)
 {
-    if (request.mode == BatchRequest::Mode::History)
-        return writeHistory(request, out, err);
+    switch (outcome.end) {
+    case PrintEnd::Aborted:
+        return QStringLiteral("aborted");
+    case PrintEnd::Cancelled:
+        return QStringLiteral("cancelled");
+    default:
+        break;
+    }
+    switch (outcome.stoppedAt) {
+    case PrintStep::Scale:
+        return QStringLiteral("scale");
+    case PrintStep::Font:
+        return QStringLiteral("font");
+    case PrintStep::History:
+        return QStringLiteral("history");
+    case PrintStep::Printer:
+        return QStringLiteral("printer");
+    case PrintStep::Output:
+        return QStringLiteral("output");
+    case PrintStep::None:
+    case PrintStep::Print:
+        break;
+    }
+    return QStringLiteral("print");
+}
+
+BatchJobEnd runBatchJob(const BatchRequest &request, SettingsLock *held, QTextStream &out,
+                        QTextStream &err)
+{
+    BatchJobEnd end;
     LabelJob job = request.job;
     PrintRecorder history(QStringLiteral("corvial-batch"));
     const QString &settingsPath = request.settingsPath;
     const QString historySettings = historySettingsPath(request);
     if (request.mode == BatchRequest::Mode::Reprint) {
-        const int refused = takeReprint(request, historySettings, history, &job, err);
-        if (refused != BatchSucceeded)
-            return refused;
+        end.status = takeReprint(request, historySettings, history, &job, err);
+        if (end.status != BatchSucceeded) {
+            end.failWord = QStringLiteral("history");
+            return end;
+        }
     }
     reportWarnings(request, err);
 
     // The start position comes from start.txt under the same lock a window holds, so that
     // neither undoes the other's save; the lock is kept until the new position is saved.
-    SettingsLock lock(settingsPath);
+    SettingsLock ownLock(held ? QString() : settingsPath);
+    SettingsLock &lock = held ? *held : ownLock;
     Settings settings;
+    end.status = BatchFailed;
+    end.failWord = QStringLiteral("settings");
     if (!settingsPath.isEmpty() && !takeSettings(settingsPath, lock, &settings, job, err))
-        return BatchFailed;
+        return end;
     if (request.startGiven)
         job.startPos = request.job.startPos;
 
@@ -456,20 +489,34 @@ int runBatch(const BatchRequest &request, QTextStream &out, QTextStream &err)
     // its name only once the labels went out (a PDF, too, replaces its file only when
     // complete), so a failed print leaves an earlier workbook and PDF as they were.
     std::unique_ptr<StagedFile> book;
+    end.failWord = QStringLiteral("output");
     if (!stageWorkbook(request, job, &book, err))
-        return BatchFailed;
+        return end;
 
     std::unique_ptr<QPrinter> printer;
     TimeBoundWatcher watcher(request.waitSeconds >= 0 ? request.waitSeconds
                                                       : DefaultJobWaitSeconds);
-    const PrintOutcome printed = runPrintSequence(
+    end.outcome = runPrintSequence(
         printRequest(request, job, historySettings, history),
         batchPolicy(request, historySettings, printer, watcher, settings, job), history);
-    for (const QString &note : printed.notes)
+    end.ran = true;
+    for (const QString &note : end.outcome.notes)
         report(err, note);
-    if (!printed.printed())
-        return reportNotPrinted(printed, err);
-    return reportPrinted(request, printed, book.get(), out, err);
+    if (!end.outcome.printed()) {
+        end.failWord = stepWord(end.outcome);
+        end.status = reportNotPrinted(end.outcome, err);
+        return end;
+    }
+    end.failWord.clear();
+    end.status = reportPrinted(request, end.outcome, book.get(), out, err);
+    return end;
+}
+
+int runBatch(const BatchRequest &request, QTextStream &out, QTextStream &err)
+{
+    if (request.mode == BatchRequest::Mode::History)
+        return writeHistory(request, out, err);
+    return runBatchJob(request, nullptr, out, err).status;
 }
 
 } // namespace corvial

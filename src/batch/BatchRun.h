@@ -2,6 +2,7 @@
 #pragma once
 
 #include "BatchOptions.h"
+#include "sequence/PrintSequence.h"
 
 #include <QString>
 
@@ -20,5 +21,28 @@ namespace corvial {
 // a recorded job again. Returns BatchSucceeded, BatchFailed, or BatchRefused for a reprint the
 // history cannot serve. Needs a QGuiApplication.
 int runBatch(const BatchRequest &request, QTextStream &out, QTextStream &err);
+
+class SettingsLock;
+
+// How one printed (or refused) job of the batch printer ended, for a front end that reports
+// it on its own, the watched folder.
+struct BatchJobEnd
+{
+    int status = BatchFailed; // as runBatch returns it
+    bool ran = false;         // the print sequence ran: outcome holds how it ended
+    PrintOutcome outcome;
+    // For a job that did not print: a short English word for programs ("settings",
+    // "output", "printer", "history", "font", "scale", "print", "aborted", "cancelled").
+    QString failWord;
+};
+
+// The job of a Print or Reprint request, carried out and reported as runBatch does. held,
+// when given, is the lock on request.settingsPath the caller already holds (a watched
+// folder keeps it for as long as it runs); start.txt is read afresh all the same.
+BatchJobEnd runBatchJob(const BatchRequest &request, SettingsLock *held, QTextStream &out,
+                        QTextStream &err);
+
+// The short English word for how a job that did not print ended.
+QString stepWord(const PrintOutcome &outcome);
 
 } // namespace corvial

@@ -2,6 +2,7 @@
 // corvial-batch: prints one label job from a script, without a window.
 #include "BatchOptions.h"
 #include "BatchRun.h"
+#include "BatchWatch.h"
 #include "files/BoundedFile.h"
 #include "files/SafeFile.h"
 #include "job/Fonts.h"
@@ -53,6 +54,16 @@ int main(int argc, char **argv)
     for (int i = 1; i < argc; ++i) {
         if (!corvial::nameSurvivesDecoding(QByteArray(argv[i])))
             undecodable << QString::fromLocal8Bit(argv[i]);
+    }
+    if (corvial::asksForWatch(QGuiApplication::arguments())) {
+        corvial::WatchRequest watch;
+        QString error;
+        if (!corvial::parseWatchCommand(QGuiApplication::arguments(), undecodable, &watch,
+                                        &error)) {
+            err << "corvial-batch: " << error << '\n';
+            return corvial::BatchRefused;
+        }
+        return corvial::runWatch(watch, err);
     }
     const corvial::BatchCommand command =
         corvial::parseBatchCommand(QGuiApplication::arguments(), undecodable);
