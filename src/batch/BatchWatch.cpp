@@ -8,6 +8,7 @@
 #include "history/HistoryLocation.h"
 #include "history/PrintRecorder.h"
 #include "job/NumberText.h"
+#include "job/SheetTypes.h"
 #include "job/TextCharacters.h"
 #include "settings/SettingsFile.h"
 #include "settings/SettingsLock.h"
@@ -186,6 +187,8 @@ private:
     void step();
     QMap<QString, FileStamp> jobFiles();
     void processJob(const QString &name);
+    JobResult recoveredResult(const HistoryEntry &entry, const QString &name,
+                              const QString &sha256);
     bool earlierAttempts(const QString &jobFile, const QString &sha256, EarlierAttempt *earlier);
     JobResult printJob(const QString &name, const QByteArray &bytes, const QString &jobFile,
                        const QString &sha256);
@@ -417,6 +420,31 @@ bool FolderWatch::earlierAttempts(const QString &jobFile, const QString &sha256,
     return true;
 }
 
+// A job that printed before a kill: its result from the record, and a word when start.txt
+// still stands where the job began (the program was killed between completing the record
+// and saving the next position). That is not moved on here: a person may as well have set
+// that position again for a new sheet since, and only the sheet tells which it was.
+JobResult FolderWatch::recoveredResult(const HistoryEntry &entry, const QString &name,
+                                       const QString &sha256)
+{
+    JobResult r = printedResultOf(entry, name, sha256);
+    const std::optional<SheetType> type = SheetType::fromCode(entry.record.sheetType);
+    SettingsLoad load;
+    QString error;
+    if (mRequest.settingsPath.isEmpty() || !type ||
+        !readSettingsFile(mRequest.settingsPath, &load, &error))
+        return r;
+    const int family = type->info().family;
+    if (load.settings.family[family].startPos == entry.record.startPosition &&
+        entry.record.nextPosition != entry.record.startPosition)
+        r.warnings << QStringLiteral("スタートファイルの開始位置は、このジョブを始めた位置 %1 の"
+                                     "ままです。シートにこのジョブのラベルがあれば、開始位置を "
+                                     "%2 にしてください。")
+                          .arg(entry.record.startPosition)
+                          .arg(entry.record.nextPosition);
+    return r;
+}
+
 void FolderWatch::processJob(const QString &name)
 {
     const QString path = mRequest.folder + QLatin1Char('/') + name;
@@ -438,7 +466,7 @@ void FolderWatch::processJob(const QString &name)
         return; // left in the folder until the history answers
     switch (earlier.kind) {
     case EarlierAttempt::Printed:
-        finishJob(name, printedResultOf(earlier.entry, name, sha256));
+        finishJob(name, recoveredResult(earlier.entry, name, sha256));
         return;
     case EarlierAttempt::Interrupted:
         finishJob(name, interruptedResultOf(earlier.entry, name, sha256));
@@ -590,6 +618,8 @@ void FolderWatch::finishJob(const QString &name, const JobResult &result)
         line += QStringLiteral(" %1 ラベル、%2 枚").arg(result.labels).arg(result.sheets);
     else
         line += QStringLiteral(" [%1] %2").arg(result.reason, result.message);
+    if (!result.warnings.isEmpty())
+        line += QStringLiteral(" 注意: ") + result.warnings.join(QLatin1Char(' '));
     say(line);
 }
 
