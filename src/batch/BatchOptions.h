@@ -74,4 +74,10 @@ struct BatchCommand
 BatchCommand parseBatchCommand(const QStringList &arguments,
                                const QStringList &undecodable = QStringList());
 
+struct ListTable;
+// The request a job file's arguments (arguments[0] the program) describe, each held to the
+// rules of the command line; texts, when not null, is the sample list read in place of the
+// file --list names. Throws BatchRefusal.
+BatchRequest requestOfJobArguments(const QStringList &arguments, const ListTable *texts);
+
 } // namespace corvial
