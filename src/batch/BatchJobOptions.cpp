@@ -68,11 +68,12 @@ void readNumbers(const QCommandLineParser &parser, const BatchOptionSet &o, Labe
             refuseOption(nameOf(o.repeat), problem);
     }
     if (exceedsJobSize(job))
-        throw BatchRefusal{QStringLiteral("--samples × --repeat: %1 × %2 = %3 ラベル。\n")
-                               .arg(job.sampleCount)
-                               .arg(job.repeatCount)
-                               .arg(jobLabelCount(job)) +
-                           tooManyLabelsText()};
+        refuseOptions({nameOf(o.samples), nameOf(o.repeat)}, QStringLiteral("%1 × %2: "),
+                      QStringLiteral("%1 × %2 = %3 ラベル。\n")
+                              .arg(job.sampleCount)
+                              .arg(job.repeatCount)
+                              .arg(jobLabelCount(job)) +
+                          tooManyLabelsText());
 }
 
 // A sample list: each sample's own text, read and checked as the window reads it. The job
@@ -93,11 +94,16 @@ void readList(const QCommandLineParser &parser, const BatchOptionSet &o, BatchRe
     if (!parser.isSet(o.type))
         return; // readNumbers asks for the type
     const SheetType type = typeOption(parser, o);
-    const QString path = parser.value(o.list) == QLatin1String("-")
-                             ? parser.value(o.list)
-                             : checkedPath(parser, o, o.list, false);
-    const ListTableRead table =
-        path == QLatin1String("-") ? readCsvFromStandardInput() : readListTable(path);
+    // A job file's texts stand for a list that is read already; --list then names the job
+    // file for the messages.
+    const bool standardInput = !o.texts && parser.value(o.list) == QLatin1String("-");
+    const QString path =
+        o.texts || standardInput ? parser.value(o.list) : checkedPath(parser, o, o.list, false);
+    ListTableRead table;
+    if (o.texts)
+        table.table = *o.texts;
+    else
+        table = standardInput ? readCsvFromStandardInput() : readListTable(path);
     if (!table.ok())
         refuseOption(nameOf(o.list), sampleListFailureText(path, table.reason));
     const SampleListRead read =
@@ -105,11 +111,13 @@ void readList(const QCommandLineParser &parser, const BatchOptionSet &o, BatchRe
     if (!read.ok())
         refuseOption(nameOf(o.list), read.error);
     r.job.sampleCount = read.list.count();
-    // The record names the list and what it held; standard input is gone once read.
-    r.listFile = path == QLatin1String("-") ? path : QFileInfo(path).absoluteFilePath();
+    // The record names the list and what it held; standard input is gone once read, and a
+    // job file's texts are the job file's, which the record names.
+    if (!o.texts)
+        r.listFile = standardInput ? path : QFileInfo(path).absoluteFilePath();
     QByteArray bytes;
     QString why;
-    if (path != QLatin1String("-") && readBoundedFile(path, MaxListFileBytes, &bytes, &why))
+    if (!o.texts && !standardInput && readBoundedFile(path, MaxListFileBytes, &bytes, &why))
         r.listSha256 = sha256Hex(bytes);
     for (int i = 0; i < read.list.count(); ++i)
         r.job.sampleTexts << read.list.sampleText(i);
@@ -122,7 +130,8 @@ void readList(const QCommandLineParser &parser, const BatchOptionSet &o, BatchRe
 QString readText(const QCommandLineParser &parser, const BatchOptionSet &o, SheetType type)
 {
     if (parser.isSet(o.text) && parser.isSet(o.textFile))
-        throw BatchRefusal{QStringLiteral("--text と --text-file は一緒に使えません。")};
+        refuseOptions({nameOf(o.text), nameOf(o.textFile)},
+                      QStringLiteral("%1 と %2 は一緒に使えません。"));
     const bool isMarker = hasMarker(type);
     QString text;
     QString textOption;

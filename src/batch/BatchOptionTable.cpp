@@ -151,7 +151,26 @@ QString capitalised(QString text)
 
 void refuseOption(const QString &option, const QString &why)
 {
-    throw BatchRefusal{QStringLiteral("--%1: %2").arg(option, why)};
+    refuseOptions({option}, QStringLiteral("%1: "), why);
+}
+
+void refuseOptions(const QStringList &options, const QString &pattern, const QString &detail)
+{
+    BatchRefusal refusal{QString(), options, pattern, detail};
+    refusal.message =
+        refusalWords(refusal, [](const QString &option) { return QStringLiteral("--") + option; });
+    throw refusal;
+}
+
+QString refusalWords(const BatchRefusal &refusal,
+                     const std::function<QString(const QString &)> &name)
+{
+    // Only the pattern, the program's own words, is filled in: what the user gave stays in
+    // the detail, where a "%1" of his is not taken for a place.
+    QString words = refusal.pattern;
+    for (const QString &option : refusal.options)
+        words = words.arg(name(option));
+    return words + refusal.detail;
 }
 
 QCommandLineOption rangeOption(Ranged which)

@@ -14,16 +14,32 @@
 #include <QStringList>
 #include <QVector>
 
+#include <functional>
+
 namespace corvial {
 
-// Thrown out of the checks with the message for stderr; caught in parseBatchCommand only.
+struct ListTable;
+
+// Thrown out of the checks with the message for stderr; caught in parseBatchCommand and
+// parseJobFile only. The options a refusal names are kept apart from its words, so that a job
+// file's refusal can name the keys the file wrote while the command line's reads as always.
 struct BatchRefusal
 {
-    QString message;
+    QString message;          // as the command line words it
+    QStringList options = {}; // the options it names (nameOf), in order; empty: none
+    QString pattern = {};     // with options: the words around them, %1.. standing for each
+    QString detail = {};      // what follows the pattern; it may quote what the user gave
 };
 
 // Throws the refusal "--option: why".
 [[noreturn]] void refuseOption(const QString &option, const QString &why);
+// Throws the refusal of pattern with %1.. naming options ("--pdf"), then detail.
+[[noreturn]] void refuseOptions(const QStringList &options, const QString &pattern,
+                                const QString &detail = QString());
+// The refusal's words with each of its options called name(option); the command line's are
+// message, with "--option".
+QString refusalWords(const BatchRefusal &refusal,
+                     const std::function<QString(const QString &)> &name);
 
 // The integer options; each has a row with its range. The start position's top depends on
 // the sheet type, so its row gives only the bottom.
@@ -161,6 +177,16 @@ struct BatchOptionSet
     QCommandLineOption noHistory{QStringLiteral("no-history"),
                                  QStringLiteral("Print without recording the job, also when the "
                                                 "history cannot be written (otherwise exit 1).")};
+    QCommandLineOption job{QStringLiteral("job"),
+                           QStringLiteral("Read the job from this JSON file ('-' for standard "
+                                          "input): an object whose keys are the long names of "
+                                          "the options above, with numbers, strings and "
+                                          "true/false as values (\"text\" also as an array "
+                                          "of lines), plus \"texts\", one entry per sample, "
+                                          "instead of a --list file. Beside it only --pdf, "
+                                          "--printer, --resolution, --wait, --settings and "
+                                          "--history-db, for a job that does not name them."),
+                           QStringLiteral("file")};
     QCommandLineOption history{QStringLiteral("history"),
                                QStringLiteral("Write the print history to standard output, "
                                               "oldest first, instead of printing.")};
@@ -192,6 +218,8 @@ struct BatchOptionSet
 
     // Arguments whose bytes did not survive decoding (not UTF-8), as decoded.
     QStringList undecodable;
+    // The samples of a job file's "texts", read in place of the file --list names.
+    const ListTable *texts = nullptr;
 
     QList<QCommandLineOption> all() const
     {
@@ -199,8 +227,8 @@ struct BatchOptionSet
                 listHeader, marker,     numberStyle, textColour, backColour, frame,    align,
                 code,       codePrefix, font,        pdf,        resolution, printer,  wait,
                 xls,        start,      offsetX,     offsetY,    scaleX,     scaleY,   settings,
-                historyDb,  noHistory,  history,     since,      format,     reprint,  only,
-                exportDate, help,       version};
+                historyDb,  noHistory,  job,         history,    since,      format,   reprint,
+                only,       exportDate, help,        version};
     }
 };
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "BatchOptions.h"
 
+#include "BatchJobFile.h"
 #include "BatchJobOptions.h"
 #include "BatchOptionTable.h"
 #include "barcode/CodeRules.h"
@@ -24,6 +25,8 @@
 #include <QFont>
 #include <QRegularExpression>
 
+#include <algorithm>
+
 namespace corvial {
 
 namespace {
@@ -32,18 +35,22 @@ namespace {
 void requireDistinctFiles(const QCommandLineParser &parser, const BatchOptionSet &o)
 {
     QList<const QCommandLineOption *> given;
-    // The list and the text file are read before anything is written, but a job that
-    // replaced its own list with its PDF would leave the user without the list.
-    for (const QCommandLineOption *option : {&o.pdf, &o.xls, &o.settings, &o.textFile, &o.list}) {
+    // The list, the text file and the job file are read before anything is written, but a
+    // job that replaced its own list with its PDF would leave the user without the list.
+    for (const QCommandLineOption *option :
+         {&o.pdf, &o.xls, &o.settings, &o.textFile, &o.list, &o.job}) {
+        // A job file's texts take --list's place; its value only names the job file.
+        if (option == &o.list && o.texts)
+            continue;
         if (parser.isSet(*option) && parser.value(*option) != QLatin1String("-"))
             given << option;
     }
     for (int i = 0; i < given.size(); ++i) {
         for (int j = i + 1; j < given.size(); ++j) {
             if (sameFile(parser.value(*given[i]), parser.value(*given[j])))
-                throw BatchRefusal{QStringLiteral("--%1 と --%2 が同じファイルです: %3")
-                                       .arg(nameOf(*given[i]), nameOf(*given[j]),
-                                            visibleText(parser.value(*given[j])))};
+                refuseOptions({nameOf(*given[i]), nameOf(*given[j])},
+                              QStringLiteral("%1 と %2 が同じファイルです: "),
+                              visibleText(parser.value(*given[j])));
         }
     }
 }
@@ -59,7 +66,8 @@ void requireNoOwnFiles(const QCommandLineParser &parser, const BatchOptionSet &o
     const QString history = parser.isSet(o.historyDb) ? parser.value(o.historyDb) : QString();
     for (const QCommandLineOption *option : {&o.pdf, &o.xls, &o.list}) {
         const QString path = parser.value(*option);
-        if (!parser.isSet(*option) || path.isEmpty() || path == QLatin1String("-"))
+        if (!parser.isSet(*option) || path.isEmpty() || path == QLatin1String("-") ||
+            (option == &o.list && o.texts))
             continue;
         const QString problem = ownFileProblem(path, settings, history);
         if (!problem.isEmpty())
@@ -72,10 +80,10 @@ void readOutputs(const QCommandLineParser &parser, const BatchOptionSet &o, Batc
 {
     const SheetType type = r.job.sheetType;
     if (parser.isSet(o.pdf) == parser.isSet(o.printer))
-        throw BatchRefusal{
-            parser.isSet(o.pdf)
-                ? QStringLiteral("--pdf と --printer は一緒に使えません。")
-                : QStringLiteral("出力先を --pdf か --printer で指定してください。")};
+        refuseOptions({nameOf(o.pdf), nameOf(o.printer)},
+                      parser.isSet(o.pdf)
+                          ? QStringLiteral("%1 と %2 は一緒に使えません。")
+                          : QStringLiteral("出力先を %1 か %2 で指定してください。"));
     if (parser.isSet(o.pdf)) {
         r.pdfPath = checkedPath(parser, o, o.pdf, true);
     } else {
@@ -152,7 +160,8 @@ void readPlace(const QCommandLineParser &parser, const BatchOptionSet &o, BatchR
 void readHistoryPlace(const QCommandLineParser &parser, const BatchOptionSet &o, BatchRequest &r)
 {
     if (parser.isSet(o.historyDb) && parser.isSet(o.noHistory))
-        throw BatchRefusal{QStringLiteral("--history-db と --no-history は一緒に使えません。")};
+        refuseOptions({nameOf(o.historyDb), nameOf(o.noHistory)},
+                      QStringLiteral("%1 と %2 は一緒に使えません。"));
     r.noHistory = parser.isSet(o.noHistory);
     if (!parser.isSet(o.historyDb))
         return;
@@ -255,12 +264,17 @@ BatchRequest historyRequestOf(const QCommandLineParser &parser, const BatchOptio
     return r;
 }
 
-BatchRequest requestOf(const QCommandLineParser &parser, const BatchOptionSet &o)
+void requireNoPositional(const QCommandLineParser &parser)
 {
     if (!parser.positionalArguments().isEmpty())
         throw BatchRefusal{
             QStringLiteral("余分な引数があります: %1")
                 .arg(visibleText(parser.positionalArguments().join(QLatin1Char(' '))))};
+}
+
+BatchRequest requestOf(const QCommandLineParser &parser, const BatchOptionSet &o)
+{
+    requireNoPositional(parser);
     for (const QCommandLineOption &option : o.all())
         requireOnce(parser, option);
 
@@ -291,7 +305,67 @@ BatchRequest requestOf(const QCommandLineParser &parser, const BatchOptionSet &o
     return r;
 }
 
+// --job: the job comes from the file. Beside it only where the job goes and where it is
+// recorded may be given, and the file must not name those again.
+BatchCommand jobCommand(const QCommandLineParser &parser, const BatchOptionSet &o)
+{
+    requireNoPositional(parser);
+    const QList<const QCommandLineOption *> beside = {&o.settings, &o.historyDb,  &o.printer,
+                                                      &o.pdf,      &o.resolution, &o.wait};
+    JobFileContext context;
+    for (const QCommandLineOption &option : o.all()) {
+        requireOnce(parser, option);
+        if (!parser.isSet(option) || option.names() == o.job.names())
+            continue;
+        const bool allowed = std::any_of(beside.begin(), beside.end(),
+                                         [&](auto *b) { return b->names() == option.names(); });
+        if (!allowed)
+            refuseOption(nameOf(option), QStringLiteral("--job と一緒には使えません（ジョブは"
+                                                        "ジョブファイルに書きます）。"));
+        context.beside << QStringLiteral("--%1=%2").arg(nameOf(option), parser.value(option));
+    }
+    requireDistinctFiles(parser, o);
+    // Undecodable names are known only here, where the arguments' bytes were seen.
+    for (const QCommandLineOption *file : {&o.pdf, &o.settings}) {
+        if (parser.isSet(*file))
+            checkedPath(parser, o, *file, file == &o.pdf);
+    }
+    const bool standardInput = parser.value(o.job) == QLatin1String("-");
+    const QString path = standardInput ? parser.value(o.job) : checkedPath(parser, o, o.job, false);
+    const QString shown = standardInput ? QStringLiteral("標準入力") : visibleText(path);
+    QByteArray bytes;
+    QString reason;
+    bool tooLarge = false;
+    // As a list: a FIFO or device is refused unopened; a pipe is read to its end.
+    const bool read =
+        standardInput
+            ? readStandardInput(MaxJobFileBytes, StandardInputSeconds, &bytes, &reason, &tooLarge)
+            : readBoundedFile(path, MaxJobFileBytes, &bytes, &reason, &tooLarge);
+    if (tooLarge)
+        refuseOption(nameOf(o.job), QStringLiteral("ジョブファイルが %1 バイトを超えています: %2")
+                                        .arg(MaxJobFileBytes)
+                                        .arg(shown));
+    if (!read)
+        refuseOption(
+            nameOf(o.job),
+            QStringLiteral("ジョブファイルを読み込めませんでした: %1\n%2").arg(shown, reason));
+    return parseJobFile(bytes, standardInput ? shown : path,
+                        standardInput ? path : QFileInfo(path).absoluteFilePath(), context);
+}
+
 } // namespace
+
+BatchRequest requestOfJobArguments(const QStringList &arguments, const ListTable *texts)
+{
+    BatchOptionSet o;
+    o.texts = texts;
+    QCommandLineParser parser;
+    parser.addOptions(o.all());
+    // The arguments are made from known keys only; a failure here is the program's own.
+    if (!parser.parse(arguments))
+        throw BatchRefusal{visibleText(parser.errorText())};
+    return requestOf(parser, o);
+}
 
 BatchCommand parseBatchCommand(const QStringList &arguments, const QStringList &undecodable)
 {
@@ -323,6 +397,8 @@ BatchCommand parseBatchCommand(const QStringList &arguments, const QStringList &
         return command;
     }
     try {
+        if (parser.isSet(o.job))
+            return jobCommand(parser, o);
         command.request = requestOf(parser, o);
         command.action = BatchCommand::Run;
     } catch (const BatchRefusal &refusal) {

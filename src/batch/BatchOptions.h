@@ -66,6 +66,9 @@ struct BatchCommand
     BatchRequest request; // for Run
     QString text;         // for ShowText: help or version, for stdout
     QString error;        // for Refuse: a message naming the option, for stderr
+    // For a job file's Refuse, a short English word for programs: "too-large", "json" (not a
+    // JSON object within the bounds), "key" (a key no job may give there), "value".
+    QString refusedWord;
 };
 
 // Reads the arguments (arguments[0] is the program) into a request, checking every value
@@ -73,5 +76,11 @@ struct BatchCommand
 // not UTF-8, as decoded, so that a file named by one is refused. Never prints and never exits.
 BatchCommand parseBatchCommand(const QStringList &arguments,
                                const QStringList &undecodable = QStringList());
+
+struct ListTable;
+// The request a job file's arguments (arguments[0] the program) describe, each held to the
+// rules of the command line; texts, when not null, is the sample list read in place of the
+// file --list names. Throws BatchRefusal.
+BatchRequest requestOfJobArguments(const QStringList &arguments, const ListTable *texts);
 
 } // namespace corvial

@@ -448,7 +448,7 @@ JobResult FolderWatch::recoveredResult(const HistoryEntry &entry, const QString 
 void FolderWatch::processJob(const QString &name)
 {
     const QString path = mRequest.folder + QLatin1Char('/') + name;
-    const JobFileRead read = readJobFile(path);
+    const JobFileRead read = readJobFile(path, MaxJobFileBytes);
     if (read.problem == JobFileRead::Unreadable && !QFileInfo(path).isSymLink() &&
         !QFileInfo::exists(path)) {
         mReady.taken(name); // taken away before it was read
@@ -562,7 +562,7 @@ JobResult FolderWatch::printJob(const QString &name, const QByteArray &bytes,
     const BatchCommand command =
         parseJobFile(bytes, name, jobFile, confinedContext(mRequest, name));
     if (command.action != BatchCommand::Run)
-        return refusedResult(name, sha256, refusalWord(command), command.error);
+        return refusedResult(name, sha256, command.refusedWord, command.error);
     const QString trap = outputTrap(command.request);
     if (!trap.isEmpty())
         return refusedResult(name, sha256, QStringLiteral("output"), trap);

@@ -2,6 +2,7 @@
 #include "settings/CompanionSettings.h"
 
 #include "files/BoundedFile.h"
+#include "files/NearName.h"
 #include "files/SafeFile.h"
 #include "job/TextCharacters.h"
 #include "settings/IniLines.h"
@@ -56,45 +57,6 @@ QList<QByteArray> keyNamesOf(Section s)
             names << QByteArray(k.name);
     }
     return names;
-}
-
-// Edits (a character put in, left out, changed, or two neighbours swapped) that turn a into b.
-int editDistance(const QByteArray &a, const QByteArray &b)
-{
-    QList<QList<int>> d(a.size() + 1, QList<int>(b.size() + 1, 0));
-    for (qsizetype i = 0; i <= a.size(); ++i)
-        d[i][0] = int(i);
-    for (qsizetype j = 0; j <= b.size(); ++j)
-        d[0][j] = int(j);
-    for (qsizetype i = 1; i <= a.size(); ++i) {
-        for (qsizetype j = 1; j <= b.size(); ++j) {
-            const int cost = a.at(i - 1) == b.at(j - 1) ? 0 : 1;
-            d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + cost});
-            if (i > 1 && j > 1 && a.at(i - 1) == b.at(j - 2) && a.at(i - 2) == b.at(j - 1))
-                d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
-        }
-    }
-    return d[a.size()][b.size()];
-}
-
-// The known name word was most likely meant as: the same but for case, or at most two edits
-// away (one for short words); empty when none is that close.
-QByteArray nearName(const QByteArray &word, const QList<QByteArray> &known)
-{
-    // A file is a shared text: only bounded work per word, and no guess for long rubbish.
-    if (word.size() > kShownWordMax)
-        return QByteArray();
-    const QByteArray lower = word.toLower();
-    QByteArray best;
-    int bestDistance = lower.size() < 5 ? 2 : 3;
-    for (const QByteArray &name : known) {
-        const int distance = editDistance(lower, name.toLower());
-        if (distance < bestDistance) {
-            best = name;
-            bestDistance = distance;
-        }
-    }
-    return best;
 }
 
 // A section or key name as a message may echo it: what a line that was meant as a URL holds

@@ -8,9 +8,6 @@
 
 namespace corvial {
 
-// Largest job file read; a larger one is refused unread.
-constexpr qint64 MaxJobFileBytes = 1024 * 1024;
-
 // The folders a watched folder's jobs move into with their results.
 inline QString doneFolderName() { return QStringLiteral("done"); }
 inline QString failedFolderName() { return QStringLiteral("failed"); }
@@ -46,7 +43,7 @@ struct JobFileRead
 // Reads the job file at path without trusting it: its name is looked at without following
 // a link, it is opened without following one and without blocking, the opened file is
 // checked again (a name swapped in between is caught), and at most maxBytes are read.
-JobFileRead readJobFile(const QString &path, qint64 maxBytes = MaxJobFileBytes);
+JobFileRead readJobFile(const QString &path, qint64 maxBytes);
 
 // The short English word a result gives for a problem ("not-regular", "too-large", "owner").
 QString problemWord(JobFileRead::Problem problem);

@@ -107,34 +107,7 @@ int pdfPages(const QString &pdf)
 // Every page of the PDF at kRasterDpi, in page order.
 QList<QImage> rasterise(const QString &pdf)
 {
-    const QString prefix = pdf + QStringLiteral("-page");
-    runTool(QStringLiteral("pdftoppm"), {QStringLiteral("-r"), QString::number(kRasterDpi),
-                                         QStringLiteral("-png"), pdf, prefix});
-    const QFileInfo info(prefix);
-    QStringList names =
-        info.dir().entryList({info.fileName() + QStringLiteral("-*.png")}, QDir::Files, QDir::Name);
-    // pdftoppm pads the page numbers to one width, so name order is page order.
-    QList<QImage> pages;
-    for (const QString &name : names)
-        pages << QImage(info.dir().filePath(name)).convertToFormat(QImage::Format_RGB32);
-    return pages;
-}
-
-int differingPixels(const QImage &a, const QImage &b)
-{
-    if (a.size() != b.size())
-        return a.width() * a.height() + 1;
-    int n = 0;
-    for (int y = 0; y < a.height(); ++y) {
-        const QRgb *pa = reinterpret_cast<const QRgb *>(a.constScanLine(y));
-        const QRgb *pb = reinterpret_cast<const QRgb *>(b.constScanLine(y));
-        for (int x = 0; x < a.width(); ++x) {
-            if (qAbs(qRed(pa[x]) - qRed(pb[x])) > 24 || qAbs(qGreen(pa[x]) - qGreen(pb[x])) > 24 ||
-                qAbs(qBlue(pa[x]) - qBlue(pb[x])) > 24)
-                ++n;
-        }
-    }
-    return n;
+    return rasterisedPages(pdf, kRasterDpi);
 }
 
 // Top-left corner of everything that is not white on the page.
@@ -996,14 +969,14 @@ void TestBatch::savedScaleAsWritten()
     const QStringList job{QStringLiteral("-t"), QStringLiteral("2"), QStringLiteral("-n"),
                           QStringLiteral("3"), QStringLiteral("--no-history")};
     const QString saved = dir.filePath(QStringLiteral("saved.pdf"));
-    const Run r = runBatch(job + QStringList{QStringLiteral("--settings"), settings,
-                                             QStringLiteral("--pdf"), saved});
+    const Run r = runBatch(
+        job + QStringList{QStringLiteral("--settings"), settings, QStringLiteral("--pdf"), saved});
     QVERIFY2(r.status == 0, qPrintable(describe(r)));
     QCOMPARE(r.err.contains(QStringLiteral("corvial.ini")), !scaled);
     QStringList given{QStringLiteral("--pdf"), dir.filePath(QStringLiteral("given.pdf"))};
     if (scaled)
-        given << QStringLiteral("--scale-x") << QStringLiteral("101.0") << QStringLiteral("--scale-y")
-              << QStringLiteral("99.0");
+        given << QStringLiteral("--scale-x") << QStringLiteral("101.0")
+              << QStringLiteral("--scale-y") << QStringLiteral("99.0");
     const Run g = runBatch(job + given);
     QVERIFY2(g.status == 0, qPrintable(describe(g)));
     const QList<QImage> a = rasterise(saved);
@@ -1181,8 +1154,7 @@ void TestBatch::typeListsFollowTheTable_data()
     const QList<int> markerTypes = typesWhere(isMarkerType);
     QTest::newRow("frame") << QStringList{u"--frame"_s} << typesWhere(isCircleType) << true;
     QTest::newRow("align") << QStringList{u"--align"_s, u"right"_s}
-                           << typesWhere([](SheetType t) { return t.info().alignChoice; })
-                           << true;
+                           << typesWhere([](SheetType t) { return t.info().alignChoice; }) << true;
     QTest::newRow("marker") << QStringList{u"--marker"_s, u"1"_s} << markerTypes << true;
     QTest::newRow("code") << QStringList{u"--code"_s}
                           << typesWhere([](SheetType t) { return hasCodeRoom(t); }) << true;

@@ -4,6 +4,8 @@
 // Reading our PDFs back in the tests: running the command-line tools (pdfinfo, pdftoppm,
 // lpstat) and finding ink on a rasterised page.
 
+#include <QDir>
+#include <QFileInfo>
 #include <QImage>
 #include <QPageLayout>
 #include <QPoint>
@@ -42,6 +44,41 @@ inline QString runTool(const QString &tool, const QStringList &args, bool *ok = 
     if (ok)
         *ok = true;
     return QString::fromLocal8Bit(p.readAllStandardOutput());
+}
+
+// Every page of the PDF at dpi, in page order, as pdftoppm draws them (beside the PDF).
+inline QList<QImage> rasterisedPages(const QString &pdf, int dpi)
+{
+    const QString prefix = pdf + QStringLiteral("-page");
+    runTool(QStringLiteral("pdftoppm"),
+            {QStringLiteral("-r"), QString::number(dpi), QStringLiteral("-png"), pdf, prefix});
+    const QFileInfo info(prefix);
+    QStringList names =
+        info.dir().entryList({info.fileName() + QStringLiteral("-*.png")}, QDir::Files, QDir::Name);
+    // pdftoppm pads the page numbers to one width, so name order is page order.
+    QList<QImage> pages;
+    for (const QString &name : names)
+        pages << QImage(info.dir().filePath(name)).convertToFormat(QImage::Format_RGB32);
+    return pages;
+}
+
+// Pixels of two RGB32 images that differ by more than a little in any channel; more than all
+// when their sizes differ.
+inline int differingPixels(const QImage &a, const QImage &b)
+{
+    if (a.size() != b.size())
+        return a.width() * a.height() + 1;
+    int n = 0;
+    for (int y = 0; y < a.height(); ++y) {
+        const QRgb *pa = reinterpret_cast<const QRgb *>(a.constScanLine(y));
+        const QRgb *pb = reinterpret_cast<const QRgb *>(b.constScanLine(y));
+        for (int x = 0; x < a.width(); ++x) {
+            if (qAbs(qRed(pa[x]) - qRed(pb[x])) > 24 || qAbs(qGreen(pa[x]) - qGreen(pb[x])) > 24 ||
+                qAbs(qBlue(pa[x]) - qBlue(pb[x])) > 24)
+                ++n;
+        }
+    }
+    return n;
 }
 
 inline bool isRed(QRgb p)
