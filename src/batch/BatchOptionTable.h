@@ -177,6 +177,19 @@ struct BatchOptionSet
     QCommandLineOption noHistory{QStringLiteral("no-history"),
                                  QStringLiteral("Print without recording the job, also when the "
                                                 "history cannot be written (otherwise exit 1).")};
+    QCommandLineOption watch{QStringLiteral("watch"),
+                             QStringLiteral("Watch this folder and print every *.json job file "
+                                            "that appears in it (as --job reads one), once, "
+                                            "in name order, until SIGTERM or SIGINT; each "
+                                            "job's result goes to done/ or failed/ beside it. "
+                                            "With --printer or --pdf-dir, and --settings, "
+                                            "--history-db, --resolution, --wait; nothing else."),
+                             QStringLiteral("folder")};
+    QCommandLineOption pdfDir{QStringLiteral("pdf-dir"),
+                              QStringLiteral("With --watch: print each job NAME.json into "
+                                             "FOLDER/NAME.pdf (and \"xls\": true into "
+                                             "FOLDER/NAME.xls)."),
+                              QStringLiteral("folder")};
     QCommandLineOption job{QStringLiteral("job"),
                            QStringLiteral("Read the job from this JSON file ('-' for standard "
                                           "input): an object whose keys are the long names of "
@@ -227,8 +240,8 @@ struct BatchOptionSet
                 listHeader, marker,     numberStyle, textColour, backColour, frame,    align,
                 code,       codePrefix, font,        pdf,        resolution, printer,  wait,
                 xls,        start,      offsetX,     offsetY,    scaleX,     scaleY,   settings,
-                historyDb,  noHistory,  job,         history,    since,      format,   reprint,
-                only,       exportDate, help,        version};
+                historyDb,  noHistory,  job,         watch,      pdfDir,     history,  since,
+                format,     reprint,    only,        exportDate, help,       version};
     }
 };
 

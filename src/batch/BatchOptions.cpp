@@ -287,6 +287,10 @@ BatchRequest requestOf(const QCommandLineParser &parser, const BatchOptionSet &o
             refuseOption(nameOf(*option), QStringLiteral("--history と一緒に使います。"));
     if (parser.isSet(o.only))
         refuseOption(nameOf(o.only), QStringLiteral("--reprint と一緒に使います。"));
+    // --watch goes its own way before this parser; a folder option without it would be
+    // passed over.
+    if (parser.isSet(o.pdfDir))
+        refuseOption(nameOf(o.pdfDir), QStringLiteral("--watch と一緒に使います。"));
 
     requireDistinctFiles(parser, o);
     requireNoOwnFiles(parser, o);

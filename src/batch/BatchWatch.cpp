@@ -247,7 +247,8 @@ int FolderWatch::takeLocks()
 {
     // Two watchers on one folder would both take its jobs; the lock's name begins with a
     // dot, so it is no job.
-    mFolderLock = std::make_unique<QLockFile>(mRequest.folder + QStringLiteral("/.corvial-watch.lock"));
+    mFolderLock =
+        std::make_unique<QLockFile>(mRequest.folder + QStringLiteral("/.corvial-watch.lock"));
     mFolderLock->setStaleLockTime(0);
     if (!mFolderLock->tryLock(0)) {
         say(QStringLiteral("フォルダー %1 は別の監視が使っています。")
@@ -271,7 +272,9 @@ bool FolderWatch::makeResultFolders()
 {
     for (const QString &name : {doneFolderName(), failedFolderName()}) {
         const QString path = mRequest.folder + QLatin1Char('/') + name;
-        struct stat st{};
+        struct stat st
+        {
+        };
         if (lstat(QFile::encodeName(path).constData(), &st) == 0 && !S_ISDIR(st.st_mode)) {
             say(QStringLiteral("%1 がフォルダーではありません。").arg(displayPath(path)));
             return false;
@@ -349,11 +352,13 @@ QMap<QString, FileStamp> FolderWatch::jobFiles()
             mUnnamable.insert(name);
             continue;
         }
-        struct stat st{};
+        struct stat st
+        {
+        };
         if (lstat(QFile::encodeName(folder.filePath(name)).constData(), &st) != 0)
             continue; // gone since the listing
-        files.insert(name, FileStamp{qint64(st.st_size),
-                                     qint64(st.st_mtim.tv_sec) * 1000 + st.st_mtim.tv_nsec / 1000000});
+        files.insert(name, FileStamp{qint64(st.st_size), qint64(st.st_mtim.tv_sec) * 1000 +
+                                                             st.st_mtim.tv_nsec / 1000000});
     }
     return files;
 }
@@ -370,8 +375,8 @@ void FolderWatch::step()
     if (mHistoryDown && mLook.isActive())
         return; // waiting to ask the history again
     qint64 retry = -1;
-    const QStringList ready = mReady.look(jobFiles(), QDateTime::currentMSecsSinceEpoch(),
-                                          mClock.elapsed(), &retry);
+    const QStringList ready =
+        mReady.look(jobFiles(), QDateTime::currentMSecsSinceEpoch(), mClock.elapsed(), &retry);
     if (!ready.isEmpty()) {
         mBusy = true;
         processJob(ready.first());
@@ -403,7 +408,7 @@ bool FolderWatch::earlierAttempts(const QString &jobFile, const QString &sha256,
     QString error;
     QList<HistoryEntry> attempts;
     if (!openHistory(history, &error) ||
-        !history.jobFileAttempts(jobFile, sha256, &attempts, &error)) {
+        !history.entriesOfJobFile(jobFile, sha256, &attempts, &error)) {
         if (!mHistoryDown)
             say(QStringLiteral("印刷履歴を読めないため、ジョブを待たせています（%1 秒ごとに"
                                "もう一度試します）: %2")
@@ -510,7 +515,9 @@ JobFileContext confinedContext(const WatchRequest &w, const QString &name)
 QString outputTrap(const BatchRequest &request)
 {
     for (const QString &path : {request.pdfPath, request.xlsPath}) {
-        struct stat st{};
+        struct stat st
+        {
+        };
         if (!path.isEmpty() && lstat(QFile::encodeName(path).constData(), &st) == 0 &&
             !S_ISREG(st.st_mode))
             return QStringLiteral("出力ファイル %1 がすでにあり、通常のファイルではありません"
@@ -590,8 +597,8 @@ JobResult FolderWatch::printJob(const QString &name, const QByteArray &bytes,
 void FolderWatch::finishJob(const QString &name, const JobResult &result)
 {
     const bool printed = result.status == JobResult::Status::Printed;
-    const QString folder = mRequest.folder + QLatin1Char('/') +
-                           (printed ? doneFolderName() : failedFolderName());
+    const QString folder =
+        mRequest.folder + QLatin1Char('/') + (printed ? doneFolderName() : failedFolderName());
     QString error;
     // The result first, whole: a job file that moved without one would leave the lab
     // system guessing. A result written over an older one of the same name replaces it.
@@ -639,7 +646,9 @@ int runWatch(const WatchRequest &request, QTextStream &err)
         }
         watch.requestStop();
     });
-    struct sigaction action{};
+    struct sigaction action
+    {
+    };
     action.sa_handler = onStopSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;

@@ -37,7 +37,9 @@ bool userInGroup(uid_t user, gid_t group)
         return true;
     const QByteArray name(pw.pw_name);
     std::vector<char> groupBuffer(65536);
-    struct group gr{};
+    struct group gr
+    {
+    };
     struct group *groupFound = nullptr;
     if (getgrgid_r(group, &gr, groupBuffer.data(), groupBuffer.size(), &groupFound) != 0 ||
         !groupFound)
@@ -87,8 +89,7 @@ bool isJobFileName(const QString &name)
 
 QString jobBaseName(const QString &name)
 {
-    return name.endsWith(JsonSuffix, Qt::CaseInsensitive) ? name.chopped(JsonSuffix.size())
-                                                          : name;
+    return name.endsWith(JsonSuffix, Qt::CaseInsensitive) ? name.chopped(JsonSuffix.size()) : name;
 }
 
 QString resultFileName(const QString &name)
@@ -104,7 +105,9 @@ bool ownerMayHandJobs(uid_t owner, uid_t self, gid_t group)
 JobFileRead readJobFile(const QString &path, qint64 maxBytes)
 {
     const QByteArray name = QFile::encodeName(path);
-    struct stat st{};
+    struct stat st
+    {
+    };
     if (lstat(name.constData(), &st) != 0)
         return problem(JobFileRead::Unreadable, systemReason(errno));
     JobFileRead checked = statProblem(st, maxBytes);
@@ -112,9 +115,9 @@ JobFileRead readJobFile(const QString &path, qint64 maxBytes)
         return checked;
     const int fd = open(name.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
-        return errno == ELOOP ? problem(JobFileRead::NotRegular,
-                                        QStringLiteral("シンボリックリンクです。"))
-                              : problem(JobFileRead::Unreadable, systemReason(errno));
+        return errno == ELOOP
+                   ? problem(JobFileRead::NotRegular, QStringLiteral("シンボリックリンクです。"))
+                   : problem(JobFileRead::Unreadable, systemReason(errno));
     JobFileRead read;
     if (fstat(fd, &st) != 0) {
         read = problem(JobFileRead::Unreadable, systemReason(errno));

@@ -9,8 +9,14 @@
 namespace corvial {
 
 // The folders a watched folder's jobs move into with their results.
-inline QString doneFolderName() { return QStringLiteral("done"); }
-inline QString failedFolderName() { return QStringLiteral("failed"); }
+inline QString doneFolderName()
+{
+    return QStringLiteral("done");
+}
+inline QString failedFolderName()
+{
+    return QStringLiteral("failed");
+}
 
 // True for a job file's name: ends in ".json" (any case: a Windows share may well write
 // ".JSON") and does not begin with "." (a writer's half-written file, or our own staging).

@@ -114,22 +114,22 @@ JobResult printedResultOf(const HistoryEntry &entry, const QString &job, const Q
     return r;
 }
 
-JobResult interruptedResultOf(const HistoryEntry &entry, const QString &job,
-                              const QString &sha256)
+JobResult interruptedResultOf(const HistoryEntry &entry, const QString &job, const QString &sha256)
 {
     JobResult r = fromRecord(JobResult::Status::Interrupted, entry, job, sha256);
     r.reason = QStringLiteral("interrupted");
-    r.message = QStringLiteral("印刷履歴の記録 %1 の印刷が途中で終わりました（監視が止まりました）。"
-                               "もう一度は印刷しません。シートを確かめ、足りないラベルは "
-                               "--reprint %1 で印刷してください。")
-                    .arg(entry.id);
+    r.message =
+        QStringLiteral("印刷履歴の記録 %1 の印刷が途中で終わりました（監視が止まりました）。"
+                       "もう一度は印刷しません。シートを確かめ、足りないラベルは "
+                       "--reprint %1 で印刷してください。")
+            .arg(entry.id);
     if (entry.cupsJobId > 0)
-        r.message += QStringLiteral("\nCUPS のジョブ %1 として送られています。").arg(entry.cupsJobId);
+        r.message +=
+            QStringLiteral("\nCUPS のジョブ %1 として送られています。").arg(entry.cupsJobId);
     return r;
 }
 
-JobResult notPrintedResultOf(const HistoryEntry &entry, const QString &job,
-                             const QString &sha256)
+JobResult notPrintedResultOf(const HistoryEntry &entry, const QString &job, const QString &sha256)
 {
     JobResult r = fromRecord(JobResult::Status::Failed, entry, job, sha256);
     r.reason = entry.outcome == JobOutcome::Aborted     ? QStringLiteral("aborted")
@@ -144,8 +144,7 @@ JobResult notPrintedResultOf(const HistoryEntry &entry, const QString &job,
 bool writeResultFile(const QString &path, const JobResult &result, QString *error)
 {
     StagedFile staged(path);
-    return staged.create(error) && staged.write(resultJson(result), error) &&
-           staged.commit(error);
+    return staged.create(error) && staged.write(resultJson(result), error) && staged.commit(error);
 }
 
 } // namespace corvial

@@ -16,8 +16,8 @@ struct JobResult
 {
     enum class Status { Printed, Failed, Refused, Interrupted };
     Status status = Status::Failed;
-    QString job;       // the job file's name
-    QString sha256;    // of its bytes; empty when it was not read
+    QString job;    // the job file's name
+    QString sha256; // of its bytes; empty when it was not read
     qint64 historyId = 0;
     // A printed job.
     int labels = 0;
@@ -62,11 +62,9 @@ EarlierAttempt earlierAttempt(const QList<HistoryEntry> &attempts);
 // The result of a job the history says printed, rebuilt from its record.
 JobResult printedResultOf(const HistoryEntry &entry, const QString &job, const QString &sha256);
 // The result of an attempt that never finished.
-JobResult interruptedResultOf(const HistoryEntry &entry, const QString &job,
-                              const QString &sha256);
+JobResult interruptedResultOf(const HistoryEntry &entry, const QString &job, const QString &sha256);
 // The result of an attempt that ended without printing.
-JobResult notPrintedResultOf(const HistoryEntry &entry, const QString &job,
-                             const QString &sha256);
+JobResult notPrintedResultOf(const HistoryEntry &entry, const QString &job, const QString &sha256);
 
 // Writes the result whole at path: staged beside it and renamed, so a reader never sees
 // half of one. False with a Japanese reason in *error.

@@ -22,8 +22,8 @@ void ReadyJobs::taken(const QString &name)
     mSeen.remove(name);
 }
 
-QStringList ReadyJobs::look(const QMap<QString, FileStamp> &present, qint64 wallMs,
-                            qint64 monoMs, qint64 *retryMs)
+QStringList ReadyJobs::look(const QMap<QString, FileStamp> &present, qint64 wallMs, qint64 monoMs,
+                            qint64 *retryMs)
 {
     QStringList ready;
     qint64 retry = -1;

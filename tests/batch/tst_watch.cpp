@@ -171,7 +171,8 @@ private:
 
 TestWatch::Place TestWatch::makePlace(const QString &name)
 {
-    Place p{mRoot.filePath(name + QStringLiteral("/in")), mRoot.filePath(name + QStringLiteral("/out")),
+    Place p{mRoot.filePath(name + QStringLiteral("/in")),
+            mRoot.filePath(name + QStringLiteral("/out")),
             mRoot.filePath(name + QStringLiteral("/start.txt"))};
     QDir().mkpath(p.in);
     QDir().mkpath(p.out);
@@ -201,7 +202,8 @@ void TestWatch::printsEachJobOnceInNameOrder()
     const QStringList waiting = {QStringLiteral("b.json"), QStringLiteral("a.json"),
                                  QStringLiteral("c.json")};
     for (int i = 0; i < waiting.size(); ++i)
-        writeFile(p.in + QLatin1Char('/') + waiting[i], smallJob(10 * (i + 1), waiting[i].left(1).toUpper()));
+        writeFile(p.in + QLatin1Char('/') + waiting[i],
+                  smallJob(10 * (i + 1), waiting[i].left(1).toUpper()));
     Watcher watcher(p.in, p.out, p.settings);
     QVERIFY(watcher.started());
     // One renamed in, one written slowly in pieces: each is taken once whole.
@@ -215,7 +217,8 @@ void TestWatch::printsEachJobOnceInNameOrder()
         QTest::qWait(150);
     }
     e.close();
-    const QStringList all = waiting + QStringList{QStringLiteral("d.json"), QStringLiteral("e.json")};
+    const QStringList all =
+        waiting + QStringList{QStringLiteral("d.json"), QStringLiteral("e.json")};
     QVERIFY2(watcher.waitForResults(p.in, all), qPrintable(watcher.errorOutput()));
 
     // Read back: each PDF holds its own labels, the history ids follow the names, and each
@@ -235,7 +238,8 @@ void TestWatch::printsEachJobOnceInNameOrder()
         const QJsonObject r = resultOf(p.in, QStringLiteral("done"), name);
         const QString pdf = r.value("pdf").toString();
         QCOMPARE(pdf, p.out + QLatin1Char('/') + name.chopped(5) + QStringLiteral(".pdf"));
-        const QString text = runTool(QStringLiteral("pdftotext"), {QStringLiteral("-raw"), pdf, QStringLiteral("-")});
+        const QString text = runTool(QStringLiteral("pdftotext"),
+                                     {QStringLiteral("-raw"), pdf, QStringLiteral("-")});
         QCOMPARE(text.count(name.left(1).toUpper()), 2);
         QVERIFY2(text.contains(r.value("first_number").toString()) &&
                      text.contains(r.value("last_number").toString()),
@@ -266,28 +270,46 @@ void TestWatch::refusals_data()
     QTest::addColumn<QString>("reason");
     QTest::addColumn<QString>("named");
     const QString escape = mRoot.filePath(QStringLiteral("escaped.pdf"));
-    QTest::newRow("unknown key") << "file" << QByteArray(R"({"type": 1, "sampels": 2})") << "key" << "sampels";
+    QTest::newRow("unknown key") << "file" << QByteArray(R"({"type": 1, "sampels": 2})") << "key"
+                                 << "sampels";
     QTest::newRow("own pdf") << "file"
-                             << QStringLiteral(R"({"type": 1, "samples": 1, "text": "A", "pdf": "%1"})").arg(escape).toUtf8()
-                             << "key" << "pdf";
+                             << QStringLiteral(
+                                    R"({"type": 1, "samples": 1, "text": "A", "pdf": "%1"})")
+                                    .arg(escape)
+                                    .toUtf8()
+                             << "key"
+                             << "pdf";
     for (const char *key : {"printer", "settings", "history-db", "list", "text-file"})
         QTest::newRow(key) << "file"
-                           << QStringLiteral(R"({"type": 1, "samples": 1, "%1": "%2"})").arg(QLatin1String(key), escape).toUtf8()
+                           << QStringLiteral(R"({"type": 1, "samples": 1, "%1": "%2"})")
+                                  .arg(QLatin1String(key), escape)
+                                  .toUtf8()
                            << "key" << QString::fromLatin1(key);
-    QTest::newRow("no-history") << "file" << QByteArray(R"({"type": 1, "samples": 1, "no-history": true})")
-                                << "key" << "no-history";
-    QTest::newRow("xls path") << "file"
-                              << QStringLiteral(R"({"type": 1, "samples": 1, "xls": "%1.xls"})").arg(escape).toUtf8()
-                              << "key" << "xls";
-    QTest::newRow("value out of range") << "file" << QByteArray(R"({"type": 1, "samples": 0})") << "value" << "samples";
-    QTest::newRow("not json") << "file" << QByteArray("{\"type\": 1,") << "json" << "";
-    QTest::newRow("link to a job") << "link" << smallJob(1, QStringLiteral("L")) << "not-regular" << "";
-    QTest::newRow("fifo") << "fifo" << QByteArray() << "not-regular" << "";
-    QTest::newRow("over a MiB") << "file" << QByteArray(1024 * 1024 + 1, ' ') << "too-large" << "";
+    QTest::newRow("no-history") << "file"
+                                << QByteArray(R"({"type": 1, "samples": 1, "no-history": true})")
+                                << "key"
+                                << "no-history";
+    QTest::newRow("xls path")
+        << "file"
+        << QStringLiteral(R"({"type": 1, "samples": 1, "xls": "%1.xls"})").arg(escape).toUtf8()
+        << "key"
+        << "xls";
+    QTest::newRow("value out of range")
+        << "file" << QByteArray(R"({"type": 1, "samples": 0})") << "value"
+        << "samples";
+    QTest::newRow("not json") << "file" << QByteArray("{\"type\": 1,") << "json"
+                              << "";
+    QTest::newRow("link to a job") << "link" << smallJob(1, QStringLiteral("L")) << "not-regular"
+                                   << "";
+    QTest::newRow("fifo") << "fifo" << QByteArray() << "not-regular"
+                          << "";
+    QTest::newRow("over a MiB") << "file" << QByteArray(1024 * 1024 + 1, ' ') << "too-large"
+                                << "";
     // A file owned by a user outside the watcher's user and group is not read; only root
     // can hand a file to another user.
     if (geteuid() == 0)
-        QTest::newRow("foreign owner") << "foreign" << smallJob(1, QStringLiteral("F")) << "owner" << "";
+        QTest::newRow("foreign owner") << "foreign" << smallJob(1, QStringLiteral("F")) << "owner"
+                                       << "";
 }
 
 void TestWatch::refusals()
@@ -296,8 +318,9 @@ void TestWatch::refusals()
     QFETCH(QByteArray, content);
     QFETCH(QString, reason);
     QFETCH(QString, named);
-    const QString name = QString::fromLatin1(QTest::currentDataTag()).replace(QLatin1Char(' '), QLatin1Char('-')) +
-                         QStringLiteral(".json");
+    const QString name =
+        QString::fromLatin1(QTest::currentDataTag()).replace(QLatin1Char(' '), QLatin1Char('-')) +
+        QStringLiteral(".json");
     const QString path = mShared.in + QLatin1Char('/') + name;
     if (kind == QLatin1String("link")) {
         writeFile(mRoot.filePath(QStringLiteral("elsewhere.json")), content);
@@ -306,18 +329,27 @@ void TestWatch::refusals()
         QCOMPARE(mkfifo(QFile::encodeName(path).constData(), 0600), 0);
     } else if (kind == QLatin1String("foreign")) {
         writeFile(mRoot.filePath(QStringLiteral("foreign.tmp")), content);
-        QCOMPARE(::chown(QFile::encodeName(mRoot.filePath(QStringLiteral("foreign.tmp"))).constData(), 65534, 65534), 0);
+        QCOMPARE(
+            ::chown(QFile::encodeName(mRoot.filePath(QStringLiteral("foreign.tmp"))).constData(),
+                    65534, 65534),
+            0);
         QVERIFY(QFile::rename(mRoot.filePath(QStringLiteral("foreign.tmp")), path));
     } else {
         dropByRename(mShared.in, name, content);
     }
-    QVERIFY2(mSharedWatcher->waitForResults(mShared.in, {name}), qPrintable(mSharedWatcher->errorOutput()));
+    QVERIFY2(mSharedWatcher->waitForResults(mShared.in, {name}),
+             qPrintable(mSharedWatcher->errorOutput()));
     const QJsonObject r = resultOf(mShared.in, QStringLiteral("failed"), name);
     QCOMPARE(r.value("status").toString(), QStringLiteral("refused"));
     QCOMPARE(r.value("reason").toString(), reason);
-    QVERIFY2(r.value("message").toString().contains(named), qPrintable(r.value("message").toString()));
-    struct stat st{};
-    QCOMPARE(lstat(QFile::encodeName(mShared.in + QStringLiteral("/failed/") + name).constData(), &st), 0);
+    QVERIFY2(r.value("message").toString().contains(named),
+             qPrintable(r.value("message").toString()));
+    struct stat st
+    {
+    };
+    QCOMPARE(
+        lstat(QFile::encodeName(mShared.in + QStringLiteral("/failed/") + name).constData(), &st),
+        0);
     QCOMPARE(QDir(mShared.out).entryList(QDir::Files | QDir::System | QDir::Hidden), QStringList());
     QVERIFY(!QFile::exists(mRoot.filePath(QStringLiteral("escaped.pdf"))));
     QVERIFY(!QFile::exists(mRoot.filePath(QStringLiteral("escaped.pdf.xls"))));
@@ -330,7 +362,8 @@ void TestWatch::oneWatcherPerFolderAndStartFile()
     // either, exit 2, and prints nothing.
     for (const QStringList &args :
          {QStringList{"--watch", mShared.in, "--pdf-dir", other.out, "--settings", other.settings},
-          QStringList{"--watch", other.in, "--pdf-dir", other.out, "--settings", mShared.settings}}) {
+          QStringList{"--watch", other.in, "--pdf-dir", other.out, "--settings",
+                      mShared.settings}}) {
         QProcess second;
         second.start(kBatch, args);
         QVERIFY(second.waitForFinished(30000));
