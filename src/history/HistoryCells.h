@@ -25,7 +25,7 @@ enum class ListingCellKind {
     Texts, // the sample texts, in order
 };
 
-constexpr int ListingColumnCount = 35;
+constexpr int ListingColumnCount = 37;
 // The heading word (CSV) and key (JSON) of column 0..ListingColumnCount-1.
 const char *listingColumnKey(int column);
 ListingCellKind listingColumnKind(int column);

@@ -59,6 +59,8 @@ const Column kColumns[] = {
      }},
     {"list_file", K::Text, [](const HistoryEntry &e, Rows &w) { w.text(e.record.listFile); }},
     {"list_sha256", K::Text, [](const HistoryEntry &e, Rows &w) { w.text(e.record.listSha256); }},
+    {"job_file", K::Text, [](const HistoryEntry &e, Rows &w) { w.text(e.record.jobFile); }},
+    {"job_sha256", K::Text, [](const HistoryEntry &e, Rows &w) { w.text(e.record.jobSha256); }},
     {"marker", K::Text, [](const HistoryEntry &e, Rows &w) { w.text(e.record.marker); }},
     {"text_colour", K::Whole, [](const HistoryEntry &e, Rows &w) { w.whole(e.record.textColour); }},
     {"back_colour", K::Whole, [](const HistoryEntry &e, Rows &w) { w.whole(e.record.backColour); }},

@@ -49,6 +49,8 @@ const char *const kColumnSql[ListingColumnCount] = {
     "WHERE s.job_id = j.id)",
     "j.list_file",
     "j.list_sha256",
+    "j.job_file",
+    "j.job_sha256",
     "j.marker",
     "j.text_colour",
     "j.back_colour",
@@ -85,7 +87,8 @@ bool isOutcome(int column)
     return column == outcome;
 }
 
-QByteArray selectSql(bool postgres)
+// jobs: the jobs table as the store names it (HistoryStore::jobsSource).
+QByteArray selectSql(bool postgres, const QByteArray &jobs)
 {
     QByteArray sql = "SELECT ";
     for (int c = 0; c < ListingColumnCount; ++c) {
@@ -93,7 +96,8 @@ QByteArray selectSql(bool postgres)
             sql += ", ";
         sql += !postgres && listingColumnKind(c) == ListingCellKind::Texts ? "NULL" : kColumnSql[c];
     }
-    sql += " FROM jobs j LEFT JOIN outcomes o ON o.id = (SELECT MAX(l.id) FROM outcomes l "
+    sql += " FROM " + jobs +
+           " j LEFT JOIN outcomes o ON o.id = (SELECT MAX(l.id) FROM outcomes l "
            "WHERE l.job_id = j.id) WHERE 1 = 1";
     return sql;
 }
@@ -109,9 +113,9 @@ QString systemReason(const char *text)
 }
 
 // The newest entry left out by the limit, if any: the listing starts after it.
-QByteArray cutSql(const QByteArray &sinceSql, int limit)
+QByteArray cutSql(const QByteArray &jobs, const QByteArray &sinceSql, int limit)
 {
-    return "SELECT j.started_utc, j.id FROM jobs j WHERE 1 = 1" + sinceSql +
+    return "SELECT j.started_utc, j.id FROM " + jobs + " j WHERE 1 = 1" + sinceSql +
            " ORDER BY j.started_utc DESC, j.id DESC LIMIT 1 OFFSET " + QByteArray::number(limit);
 }
 
@@ -169,6 +173,7 @@ struct Listing
     QByteArray page;
     QString *error;
 
+    QByteArray jobs() const { return store.jobsSource().toUtf8(); }
     bool fail(const QString &reason)
     {
         *error = QStringLiteral("印刷履歴を読み込めませんでした: %1\n%2")
@@ -238,7 +243,7 @@ struct SqliteListing
     bool findCut(const QByteArray &sinceSql, bool *more)
     {
         Statement cut;
-        if (!prepare(cutSql(sinceSql, l.limit), &cut))
+        if (!prepare(cutSql(l.jobs(), sinceSql, l.limit), &cut))
             return failDb();
         if (!since.isEmpty())
             sqlite3_bind_text(cut.stmt, 1, since.constData(), int(since.size()), SQLITE_TRANSIENT);
@@ -256,8 +261,9 @@ struct SqliteListing
     bool prepareAll(const QByteArray &sinceSql)
     {
         const QByteArray order = pageOrderSql();
-        return prepare(selectSql(false) + sinceSql + order, &first) &&
-               prepare(selectSql(false) + sinceSql + afterRowSql("?2", "?3") + order, &next) &&
+        const QByteArray select = selectSql(false, l.jobs());
+        return prepare(select + sinceSql + order, &first) &&
+               prepare(select + sinceSql + afterRowSql("?2", "?3") + order, &next) &&
                prepare(historyListingSamplesSql(), &samples);
     }
 
@@ -662,7 +668,7 @@ struct PgPage
 bool findPgCut(PGconn *conn, Listing &l, const QByteArray &sinceSql, QByteArray *afterSql,
                bool *more)
 {
-    PgResult cut{PQexec(conn, cutSql(sinceSql, l.limit).constData())};
+    PgResult cut{PQexec(conn, cutSql(l.jobs(), sinceSql, l.limit).constData())};
     if (PQresultStatus(cut.result) != PGRES_TUPLES_OK)
         return l.fail(systemReason(PQresultErrorMessage(cut.result)));
     *more = PQntuples(cut.result) > 0;
@@ -696,7 +702,7 @@ bool listPostgres(PGconn *conn, Listing &l, bool *more)
         const auto take = [&page](const char *chunk, int size) { page.take(chunk, size); };
         QString reason;
         if (!copyOut(conn,
-                     "COPY (" + selectSql(true) + sinceSql + afterSql + pageOrderSql() +
+                     "COPY (" + selectSql(true, l.jobs()) + sinceSql + afterSql + pageOrderSql() +
                          ") TO STDOUT (FORMAT binary)",
                      take, &reason))
             return l.fail(reason);
@@ -715,7 +721,7 @@ bool listPostgres(PGconn *conn, Listing &l, bool *more)
 
 QByteArray historyListingSql(bool postgres)
 {
-    return selectSql(postgres) + " ORDER BY j.started_utc, j.id";
+    return selectSql(postgres, "jobs") + " ORDER BY j.started_utc, j.id";
 }
 
 QByteArray historyListingSamplesSql()

@@ -70,11 +70,11 @@ bool HistoryRecord::operator==(const HistoryRecord &o) const
            startPosition == o.startPosition && labels == o.labels && sheets == o.sheets &&
            nextPosition == o.nextPosition && nextNumber == o.nextNumber && queue == o.queue &&
            cupsServer == o.cupsServer && pdfPath == o.pdfPath && sampleTexts == o.sampleTexts &&
-           listFile == o.listFile && listSha256 == o.listSha256 && marker == o.marker &&
-           textColour == o.textColour && backColour == o.backColour && frame == o.frame &&
-           alignment == o.alignment && fontFamily == o.fontFamily && fontPoints == o.fontPoints &&
-           fontStyle == o.fontStyle && code == o.code && codePrefix == o.codePrefix &&
-           reprintOf == o.reprintOf;
+           listFile == o.listFile && listSha256 == o.listSha256 && jobFile == o.jobFile &&
+           jobSha256 == o.jobSha256 && marker == o.marker && textColour == o.textColour &&
+           backColour == o.backColour && frame == o.frame && alignment == o.alignment &&
+           fontFamily == o.fontFamily && fontPoints == o.fontPoints && fontStyle == o.fontStyle &&
+           code == o.code && codePrefix == o.codePrefix && reprintOf == o.reprintOf;
 }
 
 } // namespace corvial

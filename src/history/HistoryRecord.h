@@ -54,6 +54,9 @@ struct HistoryRecord
     QStringList sampleTexts; // every sample's text in order ("\n" between a text's lines)
     QString listFile;        // name of the sample list file, empty without a list
     QString listSha256;      // SHA-256 of the list file's content, lower-case hex
+    QString jobFile;         // absolute path of the job file the job was read from, "-" for
+                             // standard input; empty for a job read from no job file
+    QString jobSha256;       // SHA-256 of the job file's bytes, lower-case hex
     QString marker;
     int textColour = 0; // text colour index
     int backColour = 0; // background colour index

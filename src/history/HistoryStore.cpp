@@ -54,8 +54,28 @@ const char *const kJobColumns =
     "first_number, number_style, start_position, labels, sheets, next_position, next_number, "
     "queue, pdf_path, list_file, list_sha256, marker, text_colour, back_colour, frame, "
     "alignment, font_family, font_points, font_style, code, code_prefix, reprint_of, "
-    "cups_server";
-constexpr int kJobColumnCount = 30;
+    "cups_server, job_file, job_sha256";
+constexpr int kJobColumnCount = 32;
+
+// The columns jobs gained after its first version: a history made before one gets it in
+// place, declared so. Older programs go on writing to it, as they name the columns they
+// write; their rows get the default. missing is what a history read as it stands gives for
+// it: no print server (so that no re-check takes its rows for this PC's jobs), no job file.
+struct LaterColumn
+{
+    const char *name;
+    const char *declaration;
+    const char *missing;
+};
+const LaterColumn kLaterColumns[] = {
+    {"cups_server", "TEXT", "CAST(NULL AS TEXT)"},
+    {"job_file", "TEXT NOT NULL DEFAULT ''", "CAST('' AS TEXT)"},
+    {"job_sha256", "TEXT NOT NULL DEFAULT ''", "CAST('' AS TEXT)"},
+};
+
+// Attempts of one job file given back: a file is printed once, after a few failed tries at
+// most; more means something prints it over and over, and the newest are what tell.
+constexpr int kJobFileAttempts = 100;
 
 QString utcText(const QDateTime &time)
 {
@@ -162,6 +182,8 @@ QVariantList jobValues(const HistoryRecord &r)
         r.codePrefix,
         nullableId(r.reprintOf),
         r.cupsServer,
+        r.jobFile,
+        r.jobSha256,
     };
 }
 
@@ -200,6 +222,8 @@ void readJobColumns(const QSqlQuery &q, int *column, HistoryRecord *record)
     r.codePrefix = q.value(c++).toString();
     r.reprintOf = q.value(c++).toLongLong();
     r.cupsServer = q.value(c++).toString();
+    r.jobFile = q.value(c++).toString();
+    r.jobSha256 = q.value(c++).toString();
 }
 
 } // namespace
@@ -282,6 +306,12 @@ QString filterConditions(const HistoryFilter &filter, qint64 onlyId, const Waiti
     if (filter.sheetType > 0) {
         sql += QStringLiteral(" AND j.sheet_type = ?");
         binds << filter.sheetType;
+    }
+    if (!filter.jobFile.isEmpty()) {
+        // A record of no job file holds an empty hash, never a null one.
+        sql += QStringLiteral(" AND j.job_file = ? AND j.job_sha256 = ?");
+        binds << filter.jobFile
+              << (filter.jobSha256.isNull() ? QStringLiteral("") : filter.jobSha256);
     }
     if (filter.firstPrints)
         sql += QStringLiteral(" AND COALESCE(j.reprint_of, 0) = 0");
@@ -450,6 +480,8 @@ void HistoryStore::close()
     mDb = QSqlDatabase();
     QSqlDatabase::removeDatabase(mConnection);
     mConnection.clear();
+    mJobsSource = QStringLiteral("jobs");
+    mNotUpgraded.clear();
 }
 
 bool HistoryStore::isOpen() const
@@ -559,33 +591,6 @@ bool HistoryStore::hasTables(bool *all, QString *reason)
     return true;
 }
 
-bool HistoryStore::addServerColumn(QString *reason)
-{
-    // Histories written before the print server was kept get the column in place; their
-    // rows have none and so are never taken for this PC's jobs. Older programs go on
-    // writing to them, as they name the columns they write. Runs inside createSchema's
-    // transaction, under the creation lock on the server.
-    const bool sqlite = mLocation.kind == HistoryLocation::Kind::SqliteFile;
-    QSqlQuery q(mDb);
-    const QString probe =
-        sqlite ? QStringLiteral("SELECT COUNT(*) FROM pragma_table_info('jobs') WHERE name = "
-                                "'cups_server'")
-               : QStringLiteral("SELECT COUNT(*) FROM information_schema.columns WHERE "
-                                "table_schema = current_schema() AND table_name = 'jobs' AND "
-                                "column_name = 'cups_server'");
-    if (!q.exec(probe) || !q.next()) {
-        *reason = reasonText(q);
-        return false;
-    }
-    if (q.value(0).toInt() > 0)
-        return true;
-    if (!q.exec(QStringLiteral("ALTER TABLE jobs ADD COLUMN cups_server TEXT"))) {
-        *reason = reasonText(q);
-        return false;
-    }
-    return true;
-}
-
 namespace {
 
 // A schema version as stored: a whole number from 1 on, written as an integer (or, by hand,
@@ -629,7 +634,8 @@ QStringList schemaTables(bool sqlite)
             "frame INTEGER NOT NULL, alignment TEXT NOT NULL, font_family TEXT NOT NULL, "
             "font_points DOUBLE PRECISION NOT NULL, font_style TEXT NOT NULL, "
             "code INTEGER NOT NULL, code_prefix TEXT NOT NULL, "
-            "reprint_of BIGINT REFERENCES jobs (id), cups_server TEXT)")
+            "reprint_of BIGINT REFERENCES jobs (id), cups_server TEXT, "
+            "job_file TEXT NOT NULL DEFAULT '', job_sha256 TEXT NOT NULL DEFAULT '')")
             .arg(idColumn),
         QStringLiteral("CREATE TABLE IF NOT EXISTS job_samples ("
                        "job_id BIGINT NOT NULL REFERENCES jobs (id), "
@@ -655,6 +661,9 @@ QStringList schemaIndexes()
         QStringLiteral("CREATE INDEX IF NOT EXISTS outcomes_waiting ON outcomes (job_id) "
                        "WHERE outcome = '%1'")
             .arg(outcomeWord(JobOutcome::Waiting)),
+        // A watched folder asks, for every file it finds, whether that file was printed.
+        QStringLiteral(
+            "CREATE INDEX IF NOT EXISTS jobs_by_job_file ON jobs (job_file, job_sha256)"),
     };
 }
 
@@ -694,7 +703,105 @@ bool newestVersion(QSqlQuery &q, qint64 *newest, QString *reason)
     return true;
 }
 
+// Why a listing or a reprint finds nothing to read.
+QString noTablesReason()
+{
+    return QStringLiteral("印刷の記録がまだありません（履歴の表がありません）。"
+                          "履歴は最初の印刷で作られます。");
+}
+
+QString newerVersionReason(qint64 newest)
+{
+    return QStringLiteral("新しい版の Corvial Manager が作った履歴です (版 %1)。"
+                          "この版では書き込めません。")
+        .arg(newest);
+}
+
+// The later columns the jobs table lacks, in kLaterColumns' order. False with the reason.
+bool missingLaterColumns(QSqlQuery &q, bool sqlite, QList<const LaterColumn *> *missing,
+                         QString *reason)
+{
+    const QString sql =
+        sqlite ? QStringLiteral("SELECT name FROM pragma_table_info('jobs')")
+               : QStringLiteral("SELECT column_name FROM information_schema.columns WHERE "
+                                "table_schema = current_schema() AND table_name = 'jobs'");
+    if (!q.exec(sql)) {
+        *reason = reasonText(q);
+        return false;
+    }
+    QStringList present;
+    while (q.next())
+        present << q.value(0).toString();
+    if (q.lastError().isValid()) {
+        *reason = reasonText(q);
+        return false;
+    }
+    q.finish();
+    missing->clear();
+    for (const LaterColumn &column : kLaterColumns) {
+        if (!present.contains(QLatin1String(column.name)))
+            *missing << &column;
+    }
+    return true;
+}
+
 } // namespace
+
+bool HistoryStore::addLaterColumns(QString *reason)
+{
+    // Histories written before a column was kept get it in place; their rows have the
+    // column's default. Runs inside createSchema's transaction, under the creation lock on
+    // the server.
+    QSqlQuery q(mDb);
+    QList<const LaterColumn *> missing;
+    if (!missingLaterColumns(q, mLocation.kind == HistoryLocation::Kind::SqliteFile, &missing,
+                             reason))
+        return false;
+    for (const LaterColumn *column : std::as_const(missing)) {
+        if (!q.exec(QStringLiteral("ALTER TABLE jobs ADD COLUMN %1 %2")
+                        .arg(QLatin1String(column->name), QLatin1String(column->declaration)))) {
+            *reason = reasonText(q);
+            return false;
+        }
+    }
+    return true;
+}
+
+bool HistoryStore::readAsItStands(QString *reason)
+{
+    // A listing must not depend on the right to change the history: a file this user may
+    // only read, or a role that does not own the tables, still lists what it holds. Read
+    // under the same conditions as an upgrade, without writing anything.
+    const QString why = *reason;
+    bool all = false;
+    if (!hasTables(&all, reason))
+        return false;
+    if (!all) {
+        *reason = noTablesReason();
+        return false;
+    }
+    QSqlQuery q(mDb);
+    qint64 newest = 0;
+    if (!newestVersion(q, &newest, reason))
+        return false;
+    if (newest > kSchemaVersion) {
+        *reason = newerVersionReason(newest);
+        return false;
+    }
+    QList<const LaterColumn *> missing;
+    if (!missingLaterColumns(q, mLocation.kind == HistoryLocation::Kind::SqliteFile, &missing,
+                             reason))
+        return false;
+    if (missing.isEmpty())
+        return true;
+    QStringList given;
+    for (const LaterColumn *column : std::as_const(missing))
+        given << QStringLiteral("%1 AS %2")
+                     .arg(QLatin1String(column->missing), QLatin1String(column->name));
+    mJobsSource = QStringLiteral("(SELECT *, %1 FROM jobs)").arg(given.join(QStringLiteral(", ")));
+    mNotUpgraded = why;
+    return true;
+}
 
 bool HistoryStore::createSchema(HistoryOpenMode mode, QString *reason)
 {
@@ -727,12 +834,11 @@ bool HistoryStore::createSchema(HistoryOpenMode mode, QString *reason)
         if (!hasTables(&all, reason))
             return rollback();
         if (!all) {
-            *reason = QStringLiteral("印刷の記録がまだありません（履歴の表がありません）。"
-                                     "履歴は最初の印刷で作られます。");
+            *reason = noTablesReason();
             return rollback();
         }
     }
-    if (!addServerColumn(reason))
+    if (!addLaterColumns(reason))
         return rollback();
     if (!execAll(q, schemaIndexes()))
         return fail();
@@ -747,9 +853,7 @@ bool HistoryStore::createSchema(HistoryOpenMode mode, QString *reason)
         if (!q.exec())
             return fail();
     } else if (newest > kSchemaVersion) {
-        *reason = QStringLiteral("新しい版の Corvial Manager が作った履歴です (版 %1)。"
-                                 "この版では書き込めません。")
-                      .arg(newest);
+        *reason = newerVersionReason(newest);
         return rollback();
     }
     if (!q.exec(QStringLiteral("COMMIT")))
@@ -794,12 +898,12 @@ bool HistoryStore::open(const HistoryLocation &location, QString *error, History
         if (!hasTables(&all, &reason))
             return fail(reason);
         if (!all)
-            return fail(QStringLiteral("印刷の記録がまだありません（履歴の表がありません）。"
-                                       "履歴は最初の印刷で作られます。"));
+            return fail(noTablesReason());
     }
     if (sqlite && !tuneSqlite(mDb, &reason))
         return fail(reason);
-    if (!createSchema(mode, &reason))
+    if (!createSchema(mode, &reason) &&
+        !(mode == HistoryOpenMode::ExistingOnly && readAsItStands(&reason)))
         return fail(reason);
     return true;
 }
@@ -809,6 +913,13 @@ qint64 HistoryStore::begin(const HistoryRecord &r, QString *error)
     const QString what = QStringLiteral("印刷履歴に書き込めませんでした");
     if (!isOpen()) {
         *error = failure(what, QStringLiteral("履歴が開かれていません。"));
+        return 0;
+    }
+    // Its record would lack what the re-check and the watched folder go by.
+    if (!mNotUpgraded.isEmpty()) {
+        *error = failure(what, QStringLiteral("履歴が古い版のままで、この版の記録の列を足せません"
+                                              "でした: %1")
+                                   .arg(mNotUpgraded));
         return 0;
     }
     const bool sqlite = mLocation.kind == HistoryLocation::Kind::SqliteFile;
@@ -999,11 +1110,12 @@ QString HistoryStore::entryColumns() const
 {
     return QStringLiteral("SELECT j.id, %1, o.outcome, o.reason, o.recorded_utc, "
                           "(SELECT MAX(c.cups_job_id) FROM outcomes c WHERE c.job_id = j.id) "
-                          "FROM jobs j LEFT JOIN outcomes o ON o.id = "
+                          "FROM %2 j LEFT JOIN outcomes o ON o.id = "
                           "(SELECT MAX(l.id) FROM outcomes l WHERE l.job_id = j.id) WHERE 1 = 1")
         .arg(QStringLiteral("j.") + QString::fromLatin1(kJobColumns)
                                         .split(QStringLiteral(", "))
-                                        .join(QStringLiteral(", j.")));
+                                        .join(QStringLiteral(", j.")),
+             mJobsSource);
 }
 
 void HistoryStore::readEntry(const QSqlQuery &q, HistoryEntry *entry) const
@@ -1167,9 +1279,9 @@ bool HistoryStore::entriesOldestFirst(const HistoryFilter &filter, const History
     // The newest entry left out, if any: the listing starts after it.
     QString why;
     if (!runSelect(q,
-                   QStringLiteral("SELECT j.started_utc, j.id FROM jobs j WHERE 1 = 1%1 ORDER BY "
+                   QStringLiteral("SELECT j.started_utc, j.id FROM %3 j WHERE 1 = 1%1 ORDER BY "
                                   "j.started_utc DESC, j.id DESC LIMIT 1 OFFSET %2")
-                       .arg(conditions, QString::number(qMax(1, filter.limit))),
+                       .arg(conditions, QString::number(qMax(1, filter.limit)), mJobsSource),
                    binds, &why))
         return fail(why);
     QVariantList after;
@@ -1287,6 +1399,21 @@ bool HistoryStore::entries(const HistoryFilter &filter, QList<HistoryEntry> *out
     return query(filter, 0, nullptr, out, error, more);
 }
 
+bool HistoryStore::entriesOfJobFile(const QString &jobFile, const QString &jobSha256,
+                                    QList<HistoryEntry> *out, QString *error)
+{
+    // Records of no job file name none; they are no file's attempts.
+    if (jobFile.isEmpty()) {
+        out->clear();
+        return true;
+    }
+    HistoryFilter filter;
+    filter.jobFile = jobFile;
+    filter.jobSha256 = jobSha256;
+    filter.limit = kJobFileAttempts;
+    return query(filter, 0, nullptr, out, error, nullptr);
+}
+
 bool HistoryStore::entry(qint64 id, HistoryEntry *out, QString *error)
 {
     QList<HistoryEntry> found;
@@ -1332,8 +1459,9 @@ bool HistoryStore::waitingEntries(const QString &host, const QString &cupsServer
     const QString sql =
         QStringLiteral("SELECT j.id, j.queue, o.outcome, "
                        "(SELECT MAX(c.cups_job_id) FROM outcomes c WHERE c.job_id = j.id) "
-                       "FROM jobs j LEFT JOIN outcomes o ON o.id = "
-                       "(SELECT MAX(l.id) FROM outcomes l WHERE l.job_id = j.id) WHERE 1 = 1") +
+                       "FROM %1 j LEFT JOIN outcomes o ON o.id = "
+                       "(SELECT MAX(l.id) FROM outcomes l WHERE l.job_id = j.id) WHERE 1 = 1")
+            .arg(mJobsSource) +
         filterConditions(HistoryFilter(), 0, &followed, &binds) +
         QStringLiteral(" ORDER BY j.started_utc DESC, j.id DESC LIMIT %1").arg(qMax(1, limit));
     QSqlQuery q(mDb);

@@ -29,6 +29,8 @@ struct HistoryFilter
     int sheetType = 0;          // 1..10: jobs of that sheet type; 0: any
     bool firstPrints = false;   // true: jobs printed for the first time, no reprints
     QList<JobOutcome> outcomes; // jobs whose latest outcome is one of these; empty: any
+    QString jobFile;            // jobs read from this job file (as records name it); empty: any
+    QString jobSha256;          // with jobFile: and from bytes of this SHA-256 (hex)
     int limit = 1000;           // most entries given back (> 0), so a long history stays bounded
 };
 
@@ -54,7 +56,9 @@ public:
 
     // Opens the history at location; with CreateWhenMissing the file and the tables are made
     // when missing, with ExistingOnly a missing file or missing tables are refused and
-    // nothing is made. Tables of an older version are upgraded in place. PostgreSQL
+    // nothing is made. Tables of an older version are upgraded in place; with ExistingOnly,
+    // one that cannot be (a file or a database role that may only read it) is read as it
+    // stands, the columns it lacks empty, and no record can be begun in it. PostgreSQL
     // connections get location's connect, lock and statement timeouts. False with a
     // Japanese message naming the database and the system's reason in *error.
     bool open(const HistoryLocation &location, QString *error,
@@ -66,6 +70,10 @@ public:
     // The open connection, for a reader that goes through the driver's own library (the
     // long listing); an invalid one when the store is closed.
     QSqlDatabase connection() const { return mDb; }
+    // The jobs table as a statement names it after FROM: "jobs", or for an older history read
+    // as it stands, a derived table that gives the columns it lacks as empty (NULL for the
+    // print server), so that every reader selects the same columns.
+    QString jobsSource() const { return mJobsSource; }
 
     // Writes record as a started attempt; call before the job is sent. The new entry's id
     // (> 0), or 0 with a Japanese message in *error when it could not be written.
@@ -101,6 +109,12 @@ public:
     // match. False with a Japanese message in *error (page's own when page stopped it).
     bool entriesNewestFirst(const HistoryFilter &filter, int firstPage, const HistoryPage &page,
                             QString *error, bool *more = nullptr);
+    // The attempts to print job file jobFile (as records name it) with bytes of SHA-256
+    // jobSha256, newest first, at most 100: one begun and never finished is Unfinished (with
+    // the CUPS id of markSent, if the queue took it), the others have their latest outcome, as
+    // entries() gives them. None for an empty jobFile. False with a Japanese message.
+    bool entriesOfJobFile(const QString &jobFile, const QString &jobSha256,
+                          QList<HistoryEntry> *out, QString *error);
     // The entry id. False with a Japanese message in *error, also when there is none.
     bool entry(qint64 id, HistoryEntry *out, QString *error);
     // Entries whose latest outcome is Waiting, newest first, at most limit of them.
@@ -126,7 +140,8 @@ private:
     bool prepareFile(HistoryOpenMode mode, QString *error);
     bool hasTables(bool *all, QString *reason);
     bool createSchema(HistoryOpenMode mode, QString *reason);
-    bool addServerColumn(QString *reason);
+    bool addLaterColumns(QString *reason);
+    bool readAsItStands(QString *reason);
     bool setTimeouts(QString *reason);
     bool startWrite(QString *reason);
     QString failure(const QString &what, const QString &reason) const;
@@ -134,6 +149,9 @@ private:
     HistoryLocation mLocation;
     QString mConnection;
     QSqlDatabase mDb;
+    QString mJobsSource = QStringLiteral("jobs");
+    // Why an older history read as it stands could not be upgraded; empty when it was.
+    QString mNotUpgraded;
     // The statements every record writes, parsed once per connection.
     std::unique_ptr<QSqlQuery> mInsertJob;
     std::unique_ptr<QSqlQuery> mInsertSamples;

@@ -112,6 +112,8 @@ HistoryRecord recordOf(const LabelJob &job, const JobAdvance &advance, const Rec
     }
     r.listFile = source.listFile;
     r.listSha256 = source.listSha256;
+    r.jobFile = source.jobFile;
+    r.jobSha256 = source.jobSha256;
     if (isMarker(job.sheetType))
         r.marker = job.proofText;
     r.textColour = job.textColourIndex;

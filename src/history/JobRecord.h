@@ -18,6 +18,8 @@ struct RecordSource
     QString cupsServer; // print server of the queue (cupsServerName()), empty for a PDF
     QString listFile;   // sample list file name, empty without a list
     QString listSha256; // hex SHA-256 of the list file's bytes, empty when unknown
+    QString jobFile;    // job file the job was read from (absolute, or "-"), empty without
+    QString jobSha256;  // hex SHA-256 of the job file's bytes
     qint64 reprintOf = 0;
 };
 

@@ -8,6 +8,8 @@
 
 #include <QCryptographicHash>
 
+#include <utility>
+
 namespace corvial {
 
 namespace {
@@ -70,6 +72,18 @@ void PrintRecorder::setList(const QString &file, const QString &sha256)
     mListSha256 = sha256;
 }
 
+void PrintRecorder::setJobFile(const QString &file, const QString &sha256)
+{
+    mJobFile = file;
+    mJobSha256 = sha256;
+}
+
+bool PrintRecorder::entriesOfJobFile(const QString &jobFile, const QString &jobSha256,
+                                     QList<HistoryEntry> *out, QString *error)
+{
+    return mStore->entriesOfJobFile(jobFile, jobSha256, out, error);
+}
+
 void PrintRecorder::setReprintOf(qint64 id, int nextNumber)
 {
     mReprintOf = id;
@@ -89,6 +103,8 @@ bool PrintRecorder::begin(const LabelJob &job, const QString &queue, const QStri
         source.listFile = mListFile;
         source.listSha256 = mListSha256;
     }
+    source.jobFile = std::exchange(mJobFile, QString());
+    source.jobSha256 = std::exchange(mJobSha256, QString());
     source.reprintOf = mReprintOf;
     HistoryRecord record = recordOf(job, advanceAfterPrint(job), source);
     // A reprint does not move the numbering on.

@@ -55,6 +55,15 @@ public:
 
     // The list file the next job was read from (path, or "-") and its bytes' SHA-256 in hex.
     void setList(const QString &file, const QString &sha256);
+    // The job file the next job was read from (absolute path, or "-") and its bytes' SHA-256
+    // in hex. Kept for the next begin only: a later job of the same run that came from no job
+    // file must not be taken for this file's print.
+    void setJobFile(const QString &file, const QString &sha256);
+    // The attempts recorded for job file jobFile with bytes of SHA-256 jobSha256, newest first
+    // (at most 100), each with its latest outcome and CUPS id as HistoryStore::entriesOfJobFile
+    // gives them. False with a Japanese message, also when the history is not open.
+    bool entriesOfJobFile(const QString &jobFile, const QString &jobSha256,
+                          QList<HistoryEntry> *out, QString *error);
 
     // The print server the next jobs sent to a queue go through ("host:port" or a socket path),
     // which their records keep: only a program that talks to the same server can later tell
@@ -96,6 +105,8 @@ private:
     std::unique_ptr<HistoryStore> mStore;
     QString mListFile;
     QString mListSha256;
+    QString mJobFile;
+    QString mJobSha256;
     QString mCupsServer;
     qint64 mReprintOf = 0;
     qint64 mId = 0;

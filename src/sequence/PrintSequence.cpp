@@ -207,6 +207,8 @@ struct Sequence
             history.setCupsServer(cupsServerName());
         if (!request.listFile.isEmpty() && !job.sampleTexts.isEmpty())
             history.setList(request.listFile, request.listSha256);
+        if (!request.jobFile.isEmpty())
+            history.setJobFile(request.jobFile, request.jobSha256);
         if (!history.begin(job, outcome.queue, outcome.pdfPath, &error)) {
             if (!withoutRecord(error, refusal))
                 return false;

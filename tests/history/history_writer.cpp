@@ -3,8 +3,9 @@
 // USER writes COUNT printed records for USER; history_writer --recheck DATABASE HOST SERVER
 // re-checks HOST's waiting jobs on SERVER as a second program would, the print server
 // answering (after a second, so that two such processes both read the jobs before either
-// writes) that each was aborted, and prints how many it marked. Any failure goes to stderr
-// with exit code 1.
+// writes) that each was aborted, and prints how many it marked; --list DATABASE prints the
+// JSON listing of an existing history. Any failure goes to stderr with exit code 1.
+#include "history/HistoryListing.h"
 #include "history/HistoryStore.h"
 #include "history/WaitingJobs.h"
 
@@ -19,14 +20,24 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
-    if (args.size() != 4 && !(args.size() == 5 && args.at(1) == QLatin1String("--recheck")))
+    const bool list = args.size() == 3 && args.at(1) == QLatin1String("--list");
+    if (args.size() != 4 && !list &&
+        !(args.size() == 5 && args.at(1) == QLatin1String("--recheck")))
         return 2;
     HistoryLocation location;
     HistoryStore store;
     QString error;
     const bool recheck = args.size() == 5;
-    bool ok = historyLocationFromValue(args.at(recheck ? 2 : 1), &location, &error) &&
-              store.open(location, &error);
+    bool ok = historyLocationFromValue(args.at(recheck || list ? 2 : 1), &location, &error) &&
+              store.open(location, &error,
+                         list ? HistoryOpenMode::ExistingOnly : HistoryOpenMode::CreateWhenMissing);
+    if (ok && list)
+        ok = writeHistoryListing(
+            store, {}, 1000, true,
+            [](const QByteArray &text, QString *) {
+                return std::fputs(text.constData(), stdout) >= 0;
+            },
+            nullptr, &error);
     if (ok && recheck) {
         const WaitingRecheck result =
             recheckWaitingJobs(store, args.at(3), args.at(4), [](const QList<QueuedJob> &jobs) {
@@ -40,7 +51,7 @@ int main(int argc, char **argv)
         ok = result.errors.isEmpty();
         std::printf("%d\n", int(result.ended.size()));
     }
-    for (int i = 0; ok && !recheck && i < args.at(2).toInt(); ++i) {
+    for (int i = 0; ok && !recheck && !list && i < args.at(2).toInt(); ++i) {
         HistoryRecord record;
         record.user = args.at(3);
         record.samples = 1;

@@ -45,6 +45,11 @@ int firstTypeNumbered(bool numbered)
 
 const QStringList kBackends = {QStringLiteral("sqlite"), QStringLiteral("postgresql")};
 
+// Turns a history into one written before records kept their print server and job file.
+const char *const kToOlderSchema[] = {
+    "DROP INDEX jobs_by_job_file", "ALTER TABLE jobs DROP COLUMN cups_server",
+    "ALTER TABLE jobs DROP COLUMN job_file", "ALTER TABLE jobs DROP COLUMN job_sha256"};
+
 // Every field away from its default, texts with the characters storage and quoting trip
 // over, so a field that is not written or not read back shows.
 HistoryRecord fullRecord(const QString &user, const QDateTime &started)
@@ -71,6 +76,8 @@ HistoryRecord fullRecord(const QString &user, const QDateTime &started)
                      QStringLiteral("C:\\n\\x")};
     r.listFile = QStringLiteral("一覧.xlsx");
     r.listSha256 = QString(64, QLatin1Char('e'));
+    r.jobFile = QStringLiteral("/srv/ジョブ/a,\"b\".job");
+    r.jobSha256 = QString(64, QLatin1Char('f'));
     r.marker = QStringLiteral("★");
     r.textColour = 5;
     r.backColour = 3;
@@ -253,11 +260,12 @@ private slots:
         HistoryStore store;
         QString error;
         QVERIFY2(store.open(fresh(backend), &error), qPrintable(error));
-        const qint64 original = store.begin(fullRecord(QStringLiteral("first"), {}), &error);
+        const QDateTime started =
+            QDateTime::fromString("2026-03-01T08:15:30.125Z", Qt::ISODateWithMs);
+        const qint64 original =
+            store.begin(fullRecord(QStringLiteral("first"), started.addDays(-1)), &error);
         QVERIFY2(original > 0, qPrintable(error));
-        HistoryRecord record =
-            fullRecord(QStringLiteral("佐藤"),
-                       QDateTime::fromString("2026-03-01T08:15:30.125Z", Qt::ISODateWithMs));
+        HistoryRecord record = fullRecord(QStringLiteral("佐藤"), started);
         record.reprintOf = original;
         const qint64 id = store.begin(record, &error);
         QVERIFY2(id > 0, qPrintable(error));
@@ -279,6 +287,20 @@ private slots:
         QTEST(e.reason, "reason");
         QTEST(e.cupsJobId, "cupsJobId");
         QCOMPARE(e.outcomeUtc.isValid(), !events.isEmpty());
+        // The attempts of its job file: it, as entry() gives it, then the original, begun and
+        // never finished; not the same bytes in another file, nor the file with other bytes.
+        HistoryRecord copy = record, edited = record;
+        copy.jobFile += QStringLiteral(".copy");
+        edited.jobSha256 = QString(64, QLatin1Char('0'));
+        QVERIFY2(store.begin(copy, &error) > 0 && store.begin(edited, &error) > 0,
+                 qPrintable(error));
+        QList<HistoryEntry> tries;
+        QVERIFY2(store.entriesOfJobFile(record.jobFile, record.jobSha256, &tries, &error),
+                 qPrintable(error));
+        QCOMPARE(tries.size(), 2);
+        QVERIFY(tries.at(0).id == id && tries.at(0).outcome == e.outcome &&
+                tries.at(0).cupsJobId == e.cupsJobId && tries.at(0).record == record);
+        QVERIFY(tries.at(1).id == original && tries.at(1).outcome == JobOutcome::Unfinished);
         QList<HistoryEntry> waiting;
         QVERIFY2(store.waitingEntries(&waiting, &error), qPrintable(error));
         QCOMPARE(waiting.size(), outcome == QLatin1String("waiting") ? 1 : 0);
@@ -891,7 +913,7 @@ private slots:
             bool sentOnly; // its completion was lost after markSent
             JobOutcome after;
         };
-        // The first is written before the upgrade: its server is lost with the column.
+        // The first is written before the upgrade: what it kept later is lost with the columns.
         const QList<Job> jobs = {
             {"pc-a", "127.0.0.1:631", false, JobOutcome::Waiting},
             {"pc-a", "127.0.0.1:631", false, JobOutcome::Aborted},
@@ -916,14 +938,15 @@ private slots:
             ids << id;
             if (i == 0) {
                 store.close();
-                QVERIFY(run(loc, "ALTER TABLE jobs DROP COLUMN cups_server"));
+                for (const char *older : kToOlderSchema)
+                    QVERIFY(run(loc, older));
             }
         }
         HistoryStore store;
         QVERIFY2(store.open(loc, &error), qPrintable(error));
         HistoryEntry upgraded;
         QVERIFY2(store.entry(ids.first(), &upgraded, &error), qPrintable(error));
-        QVERIFY(upgraded.record.cupsServer.isEmpty());
+        QVERIFY(upgraded.record.cupsServer.isEmpty() && upgraded.record.jobFile.isEmpty());
 
         QList<QList<QueuedJob>> requests;
         const WaitingRecheck recheck =
@@ -947,6 +970,53 @@ private slots:
                     : jobs.at(i).after;
             QVERIFY2(e.outcome == expected, qPrintable(QString::number(i)));
         }
+    }
+
+    // A listing of an older history that this user may only read (a read-only file, a role
+    // that does not own the tables) lists its records, with no job file.
+    void readOnlyOlderHistoryLists_data()
+    {
+        QTest::addColumn<QString>("backend");
+        for (const QString &b : kBackends)
+            QTest::newRow(qPrintable(b)) << b;
+    }
+    void readOnlyOlderHistoryLists()
+    {
+        QFETCH(QString, backend);
+        HistoryLocation loc = fresh(backend);
+        const QString folder = mDir.filePath(QStringLiteral("older%1").arg(++mCount));
+        if (backend == QLatin1String("sqlite") && QDir().mkpath(folder))
+            loc.filePath = folder + QStringLiteral("/history.sqlite");
+        QString error;
+        HistoryStore store;
+        QVERIFY2(store.open(loc, &error) && store.begin(fullRecord("older", {}), &error) > 0,
+                 qPrintable(error));
+        // Taken away while the store is open, so that SQLite keeps the log files a reader needs.
+        for (const char *older : kToOlderSchema)
+            QVERIFY(run(loc, older));
+        store.close();
+        QStringList command = {HISTORY_WRITER, "--list", locationValue(loc)};
+        if (backend == QLatin1String("sqlite")) {
+            for (const QString suffix : {"", "-wal", "-shm"})
+                QVERIFY(::chmod(QFile::encodeName(loc.filePath + suffix), 0444) == 0);
+            QVERIFY(::chmod(QFile::encodeName(folder), 0555) == 0);
+            QVERIFY(::chmod(QFile::encodeName(mDir.path()), 0755) == 0);
+            if (::geteuid() == 0) // root reads and writes anything
+                command = QStringList{"runuser", "-u", "nobody", "--"} + command;
+        } else {
+            const QString reader = QStringLiteral("reader_") + loc.database;
+            QVERIFY(run(loc, "CREATE ROLE " + reader + " LOGIN") &&
+                    run(loc, "GRANT SELECT ON ALL TABLES IN SCHEMA public TO " + reader));
+            loc.user = reader;
+            command.last() = locationValue(loc);
+        }
+        QProcess lister;
+        lister.start(command.takeFirst(), command);
+        QVERIFY(lister.waitForFinished(60000));
+        QVERIFY2(lister.exitCode() == 0, lister.readAllStandardError().constData());
+        const QJsonArray listed = QJsonDocument::fromJson(lister.readAllStandardOutput()).array();
+        QVERIFY(listed.size() == 1 && listed.at(0).toObject().value("user") == "older" &&
+                listed.at(0).toObject().value("job_file") == "");
     }
 
     // Two programs re-checking the same jobs at once write each job's end once, and only
@@ -1249,6 +1319,7 @@ private slots:
             QCOMPARE(cell("id").toLongLong(), e.id);
             QCOMPARE(cell("user"), e.record.user);
             QCOMPARE(cell("pdf_path"), e.record.pdfPath);
+            QCOMPARE(cell("job_file"), e.record.jobFile);
             QCOMPARE(decodeSampleCell(cell("sample_texts")), e.record.sampleTexts);
             QCOMPARE(cell("outcome"), outcomeWord(e.outcome));
             QCOMPARE(cell("reprint_of").toLongLong(), e.record.reprintOf);
@@ -1256,6 +1327,7 @@ private slots:
             QCOMPARE(object.value("id").toInteger(), e.id);
             QCOMPARE(object.value("sample_texts").toVariant().toStringList(), e.record.sampleTexts);
             QCOMPARE(object.value("reprint_of").isNull(), e.record.reprintOf == 0);
+            QCOMPARE(object.value("job_sha256").toString(), e.record.jobSha256);
             QCOMPARE(object.value("font_points").toDouble(), e.record.fontPoints);
         }
     }
