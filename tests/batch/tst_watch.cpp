@@ -57,11 +57,14 @@ QJsonObject resultOf(const QString &dir, const QString &folder, const QString &n
                                        : QJsonObject();
 }
 
+// The job's result is written and the job moved beside it (the result comes first).
 bool hasResult(const QString &dir, const QString &name)
 {
     const QString result = name.chopped(5) + QStringLiteral(".result.json");
-    return QFile::exists(dir + QStringLiteral("/done/") + result) ||
-           QFile::exists(dir + QStringLiteral("/failed/") + result);
+    struct stat st{};
+    const bool moved = lstat(QFile::encodeName(dir + QLatin1Char('/') + name).constData(), &st) != 0;
+    return moved && (QFile::exists(dir + QStringLiteral("/done/") + result) ||
+                     QFile::exists(dir + QStringLiteral("/failed/") + result));
 }
 
 // The watcher as a process of its own, as its service unit runs it.
