@@ -93,6 +93,9 @@ struct KeyRefusal
 {
     QString key;
     QString why;
+    // The key itself may not stand there (unknown, confined, given twice or beside
+    // "texts"), rather than its value being of the wrong kind.
+    bool keyRefused = false;
 };
 
 const KeyRow *rowOf(const QString &key)
@@ -309,8 +312,10 @@ void requireTextsAlone(const JsonObjectRead &read)
     for (const QString &key : read.keys) {
         if (key == QLatin1String("samples") || key == QLatin1String("text") ||
             key == QLatin1String("text-file"))
-            throw KeyRefusal{key, QStringLiteral("\"texts\" と一緒には使えません（サンプル数と"
-                                                 "文字は \"texts\" で決まります）。")};
+            throw KeyRefusal{key,
+                             QStringLiteral("\"texts\" と一緒には使えません（サンプル数と"
+                                            "文字は \"texts\" で決まります）。"),
+                             true};
     }
 }
 
@@ -326,16 +331,17 @@ JobFileArguments jobFileArguments(const JsonObjectRead &read, const JobFileConte
         for (const QString &key : read.keys) {
             const KeyRow *row = rowOf(key);
             if (!row)
-                throw KeyRefusal{key, unknownKeyText(key)};
+                throw KeyRefusal{key, unknownKeyText(key), true};
             const QJsonValue value = read.object.value(key);
             const QString placed = placeProblem(*row, value, context, beside);
             if (!placed.isEmpty())
-                throw KeyRefusal{key, placed};
+                throw KeyRefusal{key, placed, true};
             const QString option = QLatin1String(row->option);
             if (out.keyOf.contains(option))
                 throw KeyRefusal{key, QStringLiteral("\"%1\" と同じ項目です（どちらか一方に"
                                                      "してください）。")
-                                          .arg(shownKey(out.keyOf.value(option)))};
+                                          .arg(shownKey(out.keyOf.value(option))),
+                                 true};
             out.keyOf.insert(option, key);
             if (row->kind == Kind::Texts) {
                 out.texts = textsTable(key, value, listName);
@@ -350,6 +356,7 @@ JobFileArguments jobFileArguments(const JsonObjectRead &read, const JobFileConte
     } catch (const KeyRefusal &refusal) {
         out.key = refusal.key;
         out.why = refusal.why;
+        out.keyRefused = refusal.keyRefused;
     }
     return out;
 }
@@ -405,7 +412,7 @@ BatchCommand parseJobFile(const QByteArray &bytes, const QString &fileName, cons
     const JobFileArguments arguments = jobFileArguments(read, context, jobFile);
     if (!arguments.ok()) {
         command.error = jobFileMessage(fileName, arguments.key, arguments.why);
-        command.refusedWord = QStringLiteral("key");
+        command.refusedWord = arguments.keyRefused ? QStringLiteral("key") : QStringLiteral("value");
         return command;
     }
     try {

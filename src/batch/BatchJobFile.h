@@ -45,6 +45,7 @@ struct JobFileArguments
     std::optional<ListTable> texts; // "texts" as the sample list --list would have read
     QString key;                    // the key refused, or empty for the file as a whole
     QString why;                    // empty when the arguments stand
+    bool keyRefused = false; // the key may not stand there; false: its value is of the wrong kind
 
     bool ok() const { return why.isEmpty(); }
 };

@@ -67,7 +67,8 @@ struct BatchCommand
     QString text;         // for ShowText: help or version, for stdout
     QString error;        // for Refuse: a message naming the option, for stderr
     // For a job file's Refuse, a short English word for programs: "too-large", "json" (not a
-    // JSON object within the bounds), "key" (a key no job may give there), "value".
+    // JSON object within the bounds: syntax, UTF-8, depth, a key twice), "key" (a key no job
+    // may give there), "value" (of the wrong JSON kind, or refused by its option's check).
     QString refusedWord;
 };
 

@@ -57,6 +57,14 @@ QString heldElsewhereText(const QLockFile &lock, const QString &settingsPath)
             holder += QStringLiteral("、コンピューター %1").arg(host);
         holder += QStringLiteral("）");
     }
+    // A watched folder holds its start.txt for as long as it runs; the user looking for a
+    // second window would never find it.
+    if (application == QLatin1String("corvial-batch"))
+        return QStringLiteral("設定ファイルは corvial-batch が使用中です: %1\n"
+                              "corvial-batch%2 が印刷しているか、監視フォルダー（--watch、サービス "
+                              "corvial-watch@…）がこのファイルを使っています。監視フォルダーは"
+                              "動いている間ずっと使います。止めてからもう一度お試しください。")
+            .arg(displayPath(settingsPath), holder);
     return QStringLiteral("設定ファイルは別の Corvial Manager が使用中です: %1\n"
                           "Corvial Manager は既に起動しています%2。"
                           "先に起動した方をお使いください。")
