@@ -338,9 +338,10 @@ JobFileArguments jobFileArguments(const JsonObjectRead &read, const JobFileConte
                 throw KeyRefusal{key, placed, true};
             const QString option = QLatin1String(row->option);
             if (out.keyOf.contains(option))
-                throw KeyRefusal{key, QStringLiteral("\"%1\" と同じ項目です（どちらか一方に"
-                                                     "してください）。")
-                                          .arg(shownKey(out.keyOf.value(option))),
+                throw KeyRefusal{key,
+                                 QStringLiteral("\"%1\" と同じ項目です（どちらか一方に"
+                                                "してください）。")
+                                     .arg(shownKey(out.keyOf.value(option))),
                                  true};
             out.keyOf.insert(option, key);
             if (row->kind == Kind::Texts) {
@@ -412,7 +413,8 @@ BatchCommand parseJobFile(const QByteArray &bytes, const QString &fileName, cons
     const JobFileArguments arguments = jobFileArguments(read, context, jobFile);
     if (!arguments.ok()) {
         command.error = jobFileMessage(fileName, arguments.key, arguments.why);
-        command.refusedWord = arguments.keyRefused ? QStringLiteral("key") : QStringLiteral("value");
+        command.refusedWord =
+            arguments.keyRefused ? QStringLiteral("key") : QStringLiteral("value");
         return command;
     }
     try {

@@ -24,6 +24,7 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLockFile>
+#include <QPrinterInfo>
 #include <QSocketNotifier>
 #include <QTextStream>
 #include <QTimer>
@@ -323,6 +324,13 @@ int FolderWatch::start()
         lose(QStringLiteral("監視していたフォルダー %1 がなくなりました。")
                  .arg(displayPath(mRequest.folder)));
     });
+    // A printer name mistyped in the service's configuration would otherwise show only when
+    // the first job fails; the watcher still starts, as CUPS may come up after it.
+    if (!mRequest.printerName.isEmpty() &&
+        !QPrinterInfo::availablePrinterNames().contains(mRequest.printerName))
+        say(QStringLiteral("プリンター「%1」は今 CUPS に見つかりません。ジョブはこのプリンターに"
+                           "送ります。")
+                .arg(visibleText(mRequest.printerName)));
     say(QStringLiteral("フォルダー %1 を監視しています。").arg(displayPath(mRequest.folder)));
     schedule();
     return BatchSucceeded;
@@ -369,6 +377,9 @@ void FolderWatch::step()
     if (mBusy)
         return; // the job at hand schedules the next look when it is done
     if (mStopping) {
+        if (mStatus == BatchSucceeded)
+            say(QStringLiteral("フォルダー %1 の監視を終えます。")
+                    .arg(displayPath(mRequest.folder)));
         QCoreApplication::exit(mStatus);
         return;
     }

@@ -61,8 +61,11 @@ QJsonObject resultOf(const QString &dir, const QString &folder, const QString &n
 bool hasResult(const QString &dir, const QString &name)
 {
     const QString result = name.chopped(5) + QStringLiteral(".result.json");
-    struct stat st{};
-    const bool moved = lstat(QFile::encodeName(dir + QLatin1Char('/') + name).constData(), &st) != 0;
+    struct stat st
+    {
+    };
+    const bool moved =
+        lstat(QFile::encodeName(dir + QLatin1Char('/') + name).constData(), &st) != 0;
     return moved && (QFile::exists(dir + QStringLiteral("/done/") + result) ||
                      QFile::exists(dir + QStringLiteral("/failed/") + result));
 }
@@ -307,6 +310,9 @@ void TestWatch::refusals_data()
         << QStringLiteral(R"({"type": 1, "samples": 1, "xls": "%1.xls"})").arg(escape).toUtf8()
         << "key"
         << "xls";
+    QTest::newRow("a string for a number")
+        << "file" << QByteArray(R"({"type": 1, "samples": "2"})") << "value"
+        << "samples";
     QTest::newRow("value out of range")
         << "file" << QByteArray(R"({"type": 1, "samples": 0})") << "value"
         << "samples";
@@ -381,6 +387,11 @@ void TestWatch::oneWatcherPerFolderAndStartFile()
         second.start(kBatch, args);
         QVERIFY(second.waitForFinished(30000));
         QCOMPARE(second.exitCode(), 2);
+        // Whoever holds it is named: a user looking for a second window would find none.
+        const QString said = QString::fromUtf8(second.readAllStandardError());
+        QVERIFY2(said.contains(args.contains(mShared.settings) ? "corvial-batch が使用中"
+                                                               : "別の監視が使っています"),
+                 qPrintable(said));
     }
 }
 
