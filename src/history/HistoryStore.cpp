@@ -8,6 +8,7 @@
 #include "job/TextCharacters.h"
 
 #include <QAtomicInteger>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QHash>
 #include <QJsonArray>
@@ -15,6 +16,7 @@
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QThread>
 #include <QVariant>
 
 #include <sqlite3.h>
@@ -383,14 +385,47 @@ void setConnection(QSqlDatabase &db, const HistoryLocation &location)
 }
 
 // The settings of an SQLite connection every store relies on; false with the reason.
+// Puts the file into WAL mode unless it is in it already, as every history but a new one is:
+// asking costs no lock, switching needs the file to itself. Programs opening a new history at
+// the same moment each hold a read lock while they ask for that, and SQLite answers one of
+// them "locked" at once rather than let both wait for ever; that one asks again, within the
+// busy timeout the other waits.
+bool useWriteAheadLog(QSqlQuery &q, QString *reason)
+{
+    if (q.exec(QStringLiteral("PRAGMA journal_mode")) && q.next() &&
+        q.value(0).toString().compare(QLatin1String("wal"), Qt::CaseInsensitive) == 0) {
+        q.finish();
+        return true;
+    }
+    q.finish();
+    QElapsedTimer waited;
+    waited.start();
+    for (;;) {
+        if (q.exec(QStringLiteral("PRAGMA journal_mode=WAL"))) {
+            q.finish();
+            return true;
+        }
+        const bool locked = q.lastError().nativeErrorCode() == QLatin1String("5") ||
+                            q.lastError().nativeErrorCode() == QLatin1String("6");
+        if (!locked || waited.elapsed() >= kBusyMilliseconds) {
+            *reason = reasonText(q);
+            return false;
+        }
+        q.finish();
+        QThread::msleep(20);
+    }
+}
+
 bool tuneSqlite(QSqlDatabase &connection, QString *reason)
 {
     QSqlQuery q(connection);
-    // WAL lets readers go on while a writer appends; FULL sync makes a record that was
-    // written before a job was sent survive a power cut. LIKE is made case-sensitive, as
-    // it is on the server, so a search finds the same entries on both.
+    // WAL lets readers go on while a writer appends.
+    if (!useWriteAheadLog(q, reason))
+        return false;
+    // FULL sync makes a record that was written before a job was sent survive a power cut.
+    // LIKE is made case-sensitive, as it is on the server, so a search finds the same
+    // entries on both.
     const QStringList pragmas = {
-        QStringLiteral("PRAGMA journal_mode=WAL"),
         QStringLiteral("PRAGMA synchronous=FULL"),
         QStringLiteral("PRAGMA foreign_keys=ON"),
         QStringLiteral("PRAGMA case_sensitive_like=ON"),
