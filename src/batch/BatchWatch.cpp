@@ -157,6 +157,8 @@ bool parseWatchCommand(const QStringList &arguments, const QStringList &undecoda
 
 namespace {
 
+JobFileContext confinedContext(const WatchRequest &w, const QString &name);
+
 // One watched folder: the jobs it finds, one at a time, each through the batch printer's own
 // job (parsed as --job parses a file, confined to the watcher's outputs) and back as a result.
 class FolderWatch : public QObject
@@ -193,7 +195,9 @@ private:
     bool earlierAttempts(const QString &jobFile, const QString &sha256, EarlierAttempt *earlier);
     JobResult printJob(const QString &name, const QByteArray &bytes, const QString &jobFile,
                        const QString &sha256);
-    void finishJob(const QString &name, const JobResult &result);
+    void finishJob(const QString &name, const JobResult &result, const JobFileRead *read = nullptr);
+    bool folderIsStill();
+    int checkOptions();
     QString historySettings() const;
     bool openHistory(PrintRecorder &history, QString *error) const;
     void say(const QString &line);
@@ -211,6 +215,8 @@ private:
     bool mBusy = false; // a job is at hand: a wait inside it may run the event loop
     bool mStopping = false;
     bool mHistoryDown = false;
+    dev_t mFolderDevice = 0; // the folder watched: one made anew at its name is another
+    ino_t mFolderInode = 0;
     int mStatus = BatchSucceeded;
 };
 
@@ -288,12 +294,46 @@ bool FolderWatch::makeResultFolders()
     return true;
 }
 
+// The options every job will be given, held to the checks a job meets, once before any
+// job: a --resolution or --settings the batch printer refuses would otherwise fail each job.
+int FolderWatch::checkOptions()
+{
+    const BatchCommand probe =
+        parseJobFile(QByteArrayLiteral("{\"type\": 1, \"samples\": 1}"), QStringLiteral("-"),
+                     QString(), confinedContext(mRequest, QStringLiteral("x.json")));
+    if (probe.action == BatchCommand::Run)
+        return BatchSucceeded;
+    say(probe.error);
+    return BatchRefused;
+}
+
+// False when the folder watched was removed (or another made at its name): the kernel does
+// not always tell, since our lock file in it may outlive it.
+bool FolderWatch::folderIsStill()
+{
+    struct stat st
+    {
+    };
+    return stat(QFile::encodeName(mRequest.folder).constData(), &st) == 0 &&
+           st.st_dev == mFolderDevice && st.st_ino == mFolderInode;
+}
+
 int FolderWatch::start()
 {
     if (mRequest.historyDb.isEmpty() && historySettings().isEmpty()) {
         say(QStringLiteral("監視フォルダーには印刷履歴が要ります（同じジョブを二度印刷しない"
                            "ために使います）。--settings か --history-db で指定してください。"));
         return BatchRefused;
+    }
+    const int checked = checkOptions();
+    if (checked != BatchSucceeded)
+        return checked;
+    struct stat folder
+    {
+    };
+    if (stat(QFile::encodeName(mRequest.folder).constData(), &folder) == 0) {
+        mFolderDevice = folder.st_dev;
+        mFolderInode = folder.st_ino;
     }
     const int locked = takeLocks();
     if (locked != BatchSucceeded)
@@ -353,7 +393,8 @@ QMap<QString, FileStamp> FolderWatch::jobFiles()
     for (const QString &name : names) {
         if (!isJobFileName(name))
             continue;
-        if (!nameSurvivesDecoding(QFile::encodeName(name))) {
+        if (name.contains(QChar::ReplacementCharacter) ||
+            !nameSurvivesDecoding(QFile::encodeName(name))) {
             if (!mUnnamable.contains(name))
                 say(QStringLiteral("ファイル名が UTF-8 ではないため、%1 を読みません。")
                         .arg(visibleText(name)));
@@ -385,6 +426,11 @@ void FolderWatch::step()
     }
     if (mHistoryDown && mLook.isActive())
         return; // waiting to ask the history again
+    if (!folderIsStill()) {
+        lose(QStringLiteral("監視していたフォルダー %1 がなくなりました。")
+                 .arg(displayPath(mRequest.folder)));
+        return;
+    }
     qint64 retry = -1;
     const QStringList ready =
         mReady.look(jobFiles(), QDateTime::currentMSecsSinceEpoch(), mClock.elapsed(), &retry);
@@ -464,6 +510,21 @@ JobResult FolderWatch::recoveredResult(const HistoryEntry &entry, const QString 
 void FolderWatch::processJob(const QString &name)
 {
     const QString path = mRequest.folder + QLatin1Char('/') + name;
+    if (jobNameTooLong(name)) {
+        // Its result could not be written beside it: the job alone goes to failed/.
+        const QByteArray to = QFile::encodeName(mRequest.folder + QLatin1Char('/') +
+                                                failedFolderName() + QLatin1Char('/') + name);
+        if (::rename(QFile::encodeName(path).constData(), to.constData()) != 0)
+            lose(QStringLiteral("%1 を移せません: %2")
+                     .arg(visibleText(name), QString::fromLocal8Bit(std::strerror(errno))));
+        else
+            say(QStringLiteral("%1: refused 名前が %2 バイトを超えるため、結果を書けません。"
+                               "印刷せずに failed に移しました。")
+                    .arg(visibleText(name))
+                    .arg(MaxJobNameBytes));
+        mReady.taken(name);
+        return;
+    }
     const JobFileRead read = readJobFile(path, MaxJobFileBytes);
     if (read.problem == JobFileRead::Unreadable && !QFileInfo(path).isSymLink() &&
         !QFileInfo::exists(path)) {
@@ -482,19 +543,19 @@ void FolderWatch::processJob(const QString &name)
         return; // left in the folder until the history answers
     switch (earlier.kind) {
     case EarlierAttempt::Printed:
-        finishJob(name, recoveredResult(earlier.entry, name, sha256));
+        finishJob(name, recoveredResult(earlier.entry, name, sha256), &read);
         return;
     case EarlierAttempt::Interrupted:
-        finishJob(name, interruptedResultOf(earlier.entry, name, sha256));
+        finishJob(name, interruptedResultOf(earlier.entry, name, sha256), &read);
         return;
     case EarlierAttempt::NotPrinted:
-        finishJob(name, notPrintedResultOf(earlier.entry, name, sha256));
+        finishJob(name, notPrintedResultOf(earlier.entry, name, sha256), &read);
         return;
     case EarlierAttempt::None:
         break;
     }
     say(QStringLiteral("%1: 受け付けました").arg(visibleText(name)));
-    finishJob(name, printJob(name, read.bytes, path, sha256));
+    finishJob(name, printJob(name, read.bytes, path, sha256), &read);
 }
 
 // What no job in the folder may choose is the watcher's: where the labels go and which
@@ -569,8 +630,11 @@ JobResult printedResult(const BatchRequest &request, const BatchJobEnd &end, con
     r.xlsPath = request.xlsPath;
     // The labels went out; what did not follow (the record, start.txt, the workbook) is
     // told beside them.
-    if (end.status != BatchSucceeded)
-        r.warnings = toldText(told).split(QLatin1Char('\n'));
+    // What was told on the way (a list column set aside, ...) is told in the result too.
+    const QString toldLines = toldText(told);
+    if (!toldLines.isEmpty())
+        r.warnings = toldLines.split(QLatin1Char('\n'));
+    r.startNotSaved = end.outcome.saveError;
     return r;
 }
 
@@ -605,12 +669,21 @@ JobResult FolderWatch::printJob(const QString &name, const QByteArray &bytes,
     return r;
 }
 
-void FolderWatch::finishJob(const QString &name, const JobResult &result)
+void FolderWatch::finishJob(const QString &name, const JobResult &result, const JobFileRead *read)
 {
     const bool printed = result.status == JobResult::Status::Printed;
     const QString folder =
         mRequest.folder + QLatin1Char('/') + (printed ? doneFolderName() : failedFolderName());
     QString error;
+    struct stat st
+    {
+    };
+    if (lstat(QFile::encodeName(folder).constData(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+        lose(QStringLiteral(
+                 "%1 がフォルダーではなくなりました（リンクなど）。%2 の結果を書きません。")
+                 .arg(displayPath(folder), visibleText(name)));
+        return;
+    }
     // The result first, whole: a job file that moved without one would leave the lab
     // system guessing. A result written over an older one of the same name replaces it.
     if (!writeResultFile(folder + QLatin1Char('/') + resultFileName(name), result, &error)) {
@@ -618,6 +691,16 @@ void FolderWatch::finishJob(const QString &name, const JobResult &result)
         return;
     }
     const QByteArray from = QFile::encodeName(mRequest.folder + QLatin1Char('/') + name);
+    if (read && read->inode != 0 &&
+        !stillTheFileRead(mRequest.folder + QLatin1Char('/') + name, *read)) {
+        // Another file was put at the name while this one printed: it is a job of its own.
+        say(QStringLiteral("%1: %2（記録 %3）。その間に同じ名前の別のファイルが置かれたため、"
+                           "それは次のジョブとして残します。")
+                .arg(visibleText(name), statusWord(result.status))
+                .arg(result.historyId));
+        mReady.changed(name);
+        return;
+    }
     const QByteArray to = QFile::encodeName(folder + QLatin1Char('/') + name);
     if (::rename(from.constData(), to.constData()) != 0) {
         lose(QStringLiteral("%1 を %2 に移せません: %3")
@@ -639,6 +722,11 @@ void FolderWatch::finishJob(const QString &name, const JobResult &result)
     if (!result.warnings.isEmpty())
         line += QStringLiteral(" 注意: ") + result.warnings.join(QLatin1Char(' '));
     say(line);
+    // Every later job would print over the labels this one used.
+    if (printed && !result.startNotSaved.isEmpty())
+        lose(QStringLiteral("スタートファイルを保存できなかったため、監視を止めます（次のジョブが"
+                            "同じ位置に印刷されないように）: %1")
+                 .arg(result.startNotSaved));
 }
 
 } // namespace

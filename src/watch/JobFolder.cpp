@@ -84,7 +84,36 @@ JobFileRead statProblem(const struct stat &st, qint64 maxBytes)
 bool isJobFileName(const QString &name)
 {
     return !name.startsWith(QLatin1Char('.')) && name.size() > JsonSuffix.size() &&
-           name.endsWith(JsonSuffix, Qt::CaseInsensitive);
+           name.endsWith(JsonSuffix);
+}
+
+bool jobNameTooLong(const QString &name)
+{
+    return QFile::encodeName(name).size() > MaxJobNameBytes;
+}
+
+bool stillTheFileRead(const QString &path, const JobFileRead &read)
+{
+    struct stat st
+    {
+    };
+    return lstat(QFile::encodeName(path).constData(), &st) == 0 && st.st_dev == read.device &&
+           st.st_ino == read.inode;
+}
+
+bool clearResultName(const QString &path, QString *error)
+{
+    const QByteArray name = QFile::encodeName(path);
+    struct stat st
+    {
+    };
+    if (lstat(name.constData(), &st) != 0 || S_ISREG(st.st_mode))
+        return true;
+    if (::unlink(name.constData()) == 0)
+        return true;
+    *error = QStringLiteral("%1 が通常のファイルではなく、消せません: %2")
+                 .arg(displayPath(path), systemReason(errno));
+    return false;
 }
 
 QString jobBaseName(const QString &name)
@@ -123,6 +152,8 @@ JobFileRead readJobFile(const QString &path, qint64 maxBytes)
         read = problem(JobFileRead::Unreadable, systemReason(errno));
     } else {
         read = statProblem(st, maxBytes);
+        read.device = st.st_dev;
+        read.inode = st.st_ino;
     }
     if (read.problem == JobFileRead::None) {
         // One byte more than allowed is asked for, so a file grown since fstat is noticed.

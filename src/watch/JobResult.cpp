@@ -3,6 +3,7 @@
 
 #include "files/SafeFile.h"
 #include "history/HistoryNumbers.h"
+#include "watch/JobFolder.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -143,6 +144,10 @@ JobResult notPrintedResultOf(const HistoryEntry &entry, const QString &job, cons
 
 bool writeResultFile(const QString &path, const JobResult &result, QString *error)
 {
+    // A staged file follows a link to replace what it points to; a link planted at a
+    // result's name would have the result written over any file the watcher may write.
+    if (!clearResultName(path, error))
+        return false;
     StagedFile staged(path);
     return staged.create(error) && staged.write(resultJson(result), error) && staged.commit(error);
 }

@@ -32,6 +32,7 @@ struct JobResult
     QString xlsPath;
     bool recovered = false; // rebuilt from the history after a restart, not printed again
     QStringList warnings;   // what did not follow the print (the start position not saved...)
+    QString startNotSaved;  // why start.txt could not be saved after the print; empty: saved
     // A job that did not print.
     QString reason;  // a short English word for programs
     QString message; // Japanese, for a person

@@ -168,7 +168,8 @@ private slots:
     void printsEachJobOnceInNameOrder();
     void refusals_data();
     void refusals();
-    void oneWatcherPerFolderAndStartFile();
+    void refusedAtStart_data();
+    void refusedAtStart();
     void killedAtRandomPrintsEachJobOnce();
     void cleanupTestCase();
 
@@ -322,6 +323,10 @@ void TestWatch::refusals_data()
                                    << "";
     QTest::newRow("fifo") << "fifo" << QByteArray() << "not-regular"
                           << "";
+    // A link planted at the result's name: the result replaces the link, not its target.
+    QTest::newRow("result name planted as a link")
+        << "planted" << QByteArray(R"({"type": 1, "sampels": 2})") << "key"
+        << "sampels";
     QTest::newRow("over a MiB") << "file" << QByteArray(1024 * 1024 + 1, ' ') << "too-large"
                                 << "";
     // A file owned by a user outside the watcher's user and group is not read; only root
@@ -354,6 +359,12 @@ void TestWatch::refusals()
             0);
         QVERIFY(QFile::rename(mRoot.filePath(QStringLiteral("foreign.tmp")), path));
     } else {
+        if (kind == QLatin1String("planted")) {
+            writeFile(mRoot.filePath(QStringLiteral("victim")), "kept");
+            QVERIFY(QFile::link(mRoot.filePath(QStringLiteral("victim")),
+                                mShared.in + QStringLiteral("/failed/") + name.chopped(5) +
+                                    QStringLiteral(".result.json")));
+        }
         dropByRename(mShared.in, name, content);
     }
     QVERIFY2(mSharedWatcher->waitForResults(mShared.in, {name}),
@@ -372,27 +383,43 @@ void TestWatch::refusals()
     QCOMPARE(QDir(mShared.out).entryList(QDir::Files | QDir::System | QDir::Hidden), QStringList());
     QVERIFY(!QFile::exists(mRoot.filePath(QStringLiteral("escaped.pdf"))));
     QVERIFY(!QFile::exists(mRoot.filePath(QStringLiteral("escaped.pdf.xls"))));
+    if (kind == QLatin1String("planted")) {
+        QFile victim(mRoot.filePath(QStringLiteral("victim")));
+        QVERIFY(victim.open(QIODevice::ReadOnly));
+        QCOMPARE(victim.readAll(), QByteArray("kept"));
+    }
 }
 
-void TestWatch::oneWatcherPerFolderAndStartFile()
+// What a watcher refuses before it takes any job, exit 2 and printing nothing: the folder
+// or the start.txt another one holds, and an option every job would be refused for.
+void TestWatch::refusedAtStart_data()
 {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("said");
     const Place other = makePlace(QStringLiteral("second"));
-    // The shared watcher holds its folder and its start.txt: a second one is refused for
-    // either, exit 2, and prints nothing.
-    for (const QStringList &args :
-         {QStringList{"--watch", mShared.in, "--pdf-dir", other.out, "--settings", other.settings},
-          QStringList{"--watch", other.in, "--pdf-dir", other.out, "--settings",
-                      mShared.settings}}) {
-        QProcess second;
-        second.start(kBatch, args);
-        QVERIFY(second.waitForFinished(30000));
-        QCOMPARE(second.exitCode(), 2);
-        // Whoever holds it is named: a user looking for a second window would find none.
-        const QString said = QString::fromUtf8(second.readAllStandardError());
-        QVERIFY2(said.contains(args.contains(mShared.settings) ? "corvial-batch が使用中"
-                                                               : "別の監視が使っています"),
-                 qPrintable(said));
-    }
+    QTest::newRow("the folder of another")
+        << QStringList{"--watch", mShared.in, "--pdf-dir", other.out, "--settings", other.settings}
+        << "別の監視が使っています";
+    // Whoever holds it is named: a user looking for a second window would find none.
+    QTest::newRow("the start.txt of another")
+        << QStringList{"--watch", other.in, "--pdf-dir", other.out, "--settings", mShared.settings}
+        << "corvial-batch が使用中";
+    QTest::newRow("a resolution no job may have")
+        << QStringList{"--watch",    other.in,       "--pdf-dir",    other.out,
+                       "--settings", other.settings, "--resolution", "5"}
+        << "--resolution";
+}
+
+void TestWatch::refusedAtStart()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QString, said);
+    QProcess second;
+    second.start(kBatch, args);
+    QVERIFY(second.waitForFinished(30000));
+    QCOMPARE(second.exitCode(), 2);
+    const QString told = QString::fromUtf8(second.readAllStandardError());
+    QVERIFY2(told.contains(said), qPrintable(told));
 }
 
 // Jobs waiting, the watcher killed at random moments and started again: in the end every
