@@ -145,15 +145,9 @@ QString ownSettingsPath()
     return settingsFilePath(QCoreApplication::applicationDirPath());
 }
 
-// The start.txt whose history a run uses when --history-db names none: that of --settings,
-// else the program's own when it exists. Empty when there is none (a build tree, a copied
-// binary): such a run is not recorded rather than making a history nobody looks at.
 QString historySettingsPath(const BatchRequest &request)
 {
-    if (!request.settingsPath.isEmpty())
-        return request.settingsPath;
-    const QString own = ownSettingsPath();
-    return QFileInfo::exists(own) ? own : QString();
+    return historySettingsOf(request.settingsPath);
 }
 
 // False after telling err that there is no history to read, when neither --history-db nor a
@@ -426,6 +420,14 @@ int reportPrinted(const BatchRequest &request, const PrintOutcome &printed, Stag
 }
 
 } // namespace
+
+QString historySettingsOf(const QString &settingsPath)
+{
+    if (!settingsPath.isEmpty())
+        return settingsPath;
+    const QString own = ownSettingsPath();
+    return QFileInfo::exists(own) ? own : QString();
+}
 
 QString stepWord(const PrintOutcome &outcome)
 {

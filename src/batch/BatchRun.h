@@ -42,6 +42,12 @@ struct BatchJobEnd
 BatchJobEnd runBatchJob(const BatchRequest &request, SettingsLock *held, QTextStream &out,
                         QTextStream &err);
 
+// The start.txt whose history a run uses when --history-db names none: settingsPath (of
+// --settings), else the program's own when it exists. Empty when there is none (a build
+// tree, a copied binary): such a run is not recorded rather than making a history nobody
+// looks at.
+QString historySettingsOf(const QString &settingsPath);
+
 // The short English word for how a job that did not print ended.
 QString stepWord(const PrintOutcome &outcome);
 

@@ -238,10 +238,7 @@ void FolderWatch::lose(const QString &why)
 
 QString FolderWatch::historySettings() const
 {
-    if (!mRequest.settingsPath.isEmpty())
-        return mRequest.settingsPath;
-    const QString own = settingsFilePath(QCoreApplication::applicationDirPath());
-    return QFileInfo::exists(own) ? own : QString();
+    return historySettingsOf(mRequest.settingsPath);
 }
 
 bool FolderWatch::openHistory(PrintRecorder &history, QString *error) const
